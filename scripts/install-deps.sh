@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what Plindar needs to build, run and test on Debian 12. Safe to run again.
+set -euo pipefail
+
+packages=(
+  # build and tests
+  cmake g++ make pkg-config libgtest-dev
+  # windows
+  qt6-base-dev libgl-dev
+  # CD access
+  libcdio-dev libcdio-paranoia-dev libcdio-utils
+  # encoders and decoders
+  lame libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libmpg123-dev
+  libogg-dev libvorbis-dev
+  # sound card, HTTP
+  libsdl2-dev libcurl4-openssl-dev
+  # test and benchmark peers
+  sox ffmpeg cd-paranoia vorbis-tools python3 xvfb
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,77 @@
+#include "Folders.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace plat {
+
+namespace {
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  return home && *home ? IncludeTrailingSlash(home) : "/";
+}
+
+// Runs a command without a shell-visible argument from the user and returns its first line.
+std::string FirstLineOf(const char* command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command, "r"), pclose);
+  if (!pipe)
+    return {};
+  char line[4096];
+  if (!std::fgets(line, sizeof line, pipe.get()))
+    return {};
+  std::string text = line;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+    text.pop_back();
+  return text;
+}
+
+} // namespace
+
+std::string IncludeTrailingSlash(const std::string& folder) {
+  return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
+std::string ConfigHome() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  // The XDG rules ignore a relative path here.
+  if (xdg && xdg[0] == '/')
+    return IncludeTrailingSlash(xdg);
+  return HomeFolder() + ".config/";
+}
+
+std::string ProgramFolder() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec)
+    return "./";
+  return IncludeTrailingSlash(exe.parent_path().string());
+}
+
+std::string DataFolder() { return PLINDAR_DATA_DIR; }
+
+std::string FindDataFile(const std::string& name) {
+  std::error_code ec;
+  std::string local = ProgramFolder() + name;
+  if (fs::exists(local, ec))
+    return local;
+  std::string shared = DataFolder() + name;
+  if (fs::exists(shared, ec))
+    return shared;
+  return local;
+}
+
+std::string UserMusicFolder() {
+  std::error_code ec;
+  std::string music = FirstLineOf("xdg-user-dir MUSIC 2>/dev/null");
+  // xdg-user-dir answers the home folder itself when no music folder is configured.
+  if (music.empty() || IncludeTrailingSlash(music) == HomeFolder())
+    music = HomeFolder() + "Music";
+  return fs::is_directory(music, ec) ? IncludeTrailingSlash(music) : std::string();
+}
+
+} // namespace plat
