@@ -1,0 +1,74 @@
+#pragma once
+// Process-wide settings, message lookup and the routines and types every part shares.
+#include "Messages.h"
+
+#include <cstdint>
+#include <string>
+
+// Addresses named in messages and menus, kept together.
+namespace product {
+inline constexpr const char* Name = "Plindar";
+inline constexpr const char* Version = "4.5";
+inline constexpr const char* HomePage = "https://plindar.org/";
+inline constexpr const char* TranslationPage = "https://plindar.org/translations.html";
+inline constexpr const char* SupportEmail = "support@plindar.org";
+} // namespace product
+
+struct TGlobalOptions {
+  std::string OutputFolder;
+  int32_t OutputFormat = 0; // 0 MP3, 1 WAV, 2 OGG, 3 WMA
+  bool IsKeepWav = false;
+  bool IsNormalize = false;
+  int32_t NormalizePercent = 95;
+  bool EnableRipTime = false;
+  int32_t RipTime = 0;
+  bool IsSelectVBR = false;
+  bool IsVBRHead = false;
+  int32_t BitRate = 128;
+  int32_t MaxBitRate = 320;
+  int32_t MpegQuality = 0;
+  int32_t VBRQuality = 4;
+  int32_t StereoMode = 1;
+  bool IsUseCompress = true;
+  int32_t CompressPosition = 30;
+  int32_t OggMaxBitRate = 0;
+  int32_t OggNomalBitRate = 0;
+  int32_t OggMinBitRate = 0;
+  int32_t WMABitRate = 8;
+  int32_t CDIndex = -1;
+  bool CDDb = false;
+  bool SaveMp3 = false;
+  std::string Server;
+  std::string Script;
+  bool UseProxy = false;
+  std::string ProxyAddress;
+  std::string Port;
+  bool UseID3 = false;
+  std::string Lan = "English";
+};
+
+extern TGlobalOptions GlobalOptions;
+
+// The per-user application-data folder, with a trailing '/'.
+std::string GetAppDataFolder();
+// The settings folder (created when missing; the program's folder when it cannot be).
+std::string GetSettingsFolder();
+// Load = true fills GlobalOptions from options.ini, false writes it.
+void LoadSaveOptions(bool Load);
+// "MP3", "WAV", "OGG" or "WMA" for OutputFormat 0..3, else "".
+std::string GetFormatName();
+// n in decimal with a leading "0" when n is 9 or less.
+std::string TwoDigits(int n);
+// The message of the current language for key, or def.
+std::string GetLanString(const std::string& Key, const std::string& Default);
+
+// One progress or end report to a job window, sent as the payload of WM_JOBINFO.
+struct TProcessInfo {
+  int32_t Code = 0; // 1..100 percent, or an event: 999, 1000, 2000, 3000, 4000, 5000
+  std::string Elapsed;
+  std::string Estimated;
+  int32_t SubCode = 0;
+};
+
+constexpr unsigned WM_RIPERROR = WM_USER + 101;
+constexpr unsigned WM_JOBINFO = WM_USER + 102;
