@@ -1,0 +1,133 @@
+#pragma once
+// CD drive library: drive list, drive handles, table of contents and raw audio sector reads.
+//
+// The drives are the CD devices of the system followed by the disc images registered with
+// AddDiscImage. The records below keep the byte layouts the callers fill and read; multi-byte
+// numbers of the read request are in host order. Every operation may be called from any thread;
+// reads on one handle are serialised.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#pragma pack(push, 1)
+
+// One drive of the list, as its inquiry data gives it.
+struct TCDDriveEntry {
+  uint8_t HostAdapter;
+  uint8_t Target;
+  uint8_t Lun;
+  uint8_t Reserved1[66];
+  char Vendor[9];   // NUL-ended
+  char Product[17]; // NUL-ended
+  uint8_t Reserved2[26];
+};
+
+constexpr int MaxCDDrives = 8;
+
+struct TCDDriveList {
+  uint8_t Capacity; // in: entries the caller has room for (at most 8)
+  uint8_t Count;    // out: entries filled
+  TCDDriveEntry Drives[MaxCDDrives];
+};
+
+struct TCDOpenRequest {
+  uint8_t Size;    // 12
+  uint8_t Version; // 1
+  uint8_t HostAdapter;
+  uint8_t Target;
+  uint8_t Lun;
+  uint8_t Reserved[7];
+};
+
+// One entry of the table of contents, as a drive reports it.
+struct TTocEntry {
+  uint8_t Reserved1;
+  uint8_t AdrControl;  // high nibble ADR (1), low nibble control (TocControlData = data track)
+  uint8_t TrackNumber; // TocLeadOut for the entry after the last track
+  uint8_t Reserved2;
+  uint8_t Address[4]; // MSF mode: 0, minutes, seconds, frames (absolute); else big-endian LBA
+};
+
+constexpr int MaxTocEntries = 100;
+
+struct TToc {
+  uint8_t Length[2]; // big-endian byte count of what follows the length field
+  uint8_t FirstTrack;
+  uint8_t LastTrack;
+  TTocEntry Entries[MaxTocEntries];
+};
+
+// Header of a read request; the data area of BufferSize bytes follows it in memory.
+struct TReadRequest {
+  uint32_t StartSector; // LBA
+  uint32_t SectorCount;
+  uint32_t BufferSize;    // bytes of the data area, at least SectorCount * CDSectorSize
+  uint32_t BytesReturned; // out
+  uint32_t Status;        // out: ReadStatusDone or ReadStatusError
+  int32_t Offset;         // out: where the audio begins inside the data area
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(TCDDriveEntry) == 121);
+static_assert(offsetof(TCDDriveEntry, Vendor) == 69 && offsetof(TCDDriveEntry, Product) == 78);
+static_assert(sizeof(TCDDriveList) == 970);
+static_assert(sizeof(TCDOpenRequest) == 12);
+static_assert(sizeof(TTocEntry) == 8);
+static_assert(sizeof(TToc) == 804);
+static_assert(sizeof(TReadRequest) == 24);
+
+constexpr uint32_t CDSectorSize = 2352;
+constexpr uint8_t TocControlData = 0x04;
+constexpr uint8_t TocLeadOut = 0xAA;
+constexpr int32_t CDParmMsfAddresses = 36; // ModifyCDParms: 1 = TOC addresses in MSF
+constexpr uint32_t ReadStatusDone = 1;
+constexpr uint32_t ReadStatusError = 4;
+
+// Codes of GetAspiLibError.
+enum : int32_t {
+  CDErrNone = 0,
+  CDErrBadArgument = 1,
+  CDErrNoSuchDrive = 2,
+  CDErrBadHandle = 3,
+  CDErrNoDisc = 4,     // no disc, or the disc or its image cannot be read
+  CDErrReadFailed = 5, // a read failed or reached past the disc's last sector
+};
+
+// Fills list->Count and the entries (at most list->Capacity and 8); 1 on success.
+int32_t GetCDList(TCDDriveList *list);
+// Opens the drive named by the request's host adapter, target and LUN; the handle, 0 on failure.
+int32_t GetCDHandle(const TCDOpenRequest *request);
+// Nonzero on success.
+int32_t CloseCDHandle(int32_t handle);
+// CDParmMsfAddresses with 1 switches ReadTOC to MSF addresses, with 0 back to LBA; 0 on failure.
+int32_t ModifyCDParms(int32_t handle, int32_t parm, int32_t value);
+// Reads the disc's table of contents; 1 on success.
+int32_t ReadTOC(int32_t handle, TToc *toc);
+// Reads raw 2352-byte sectors into the data area that follows the request; 1 on success.
+int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request);
+// The code of the last failure (CDErr...).
+int32_t GetAspiLibError();
+
+// Registers a BIN/CUE disc image as a drive after the system's drives; the image is listed
+// with vendor "IMAGE" and the file's base name as product. False with a reason in *error
+// when it cannot be opened as a disc.
+bool AddDiscImage(const std::string &cuePath, std::string *error = nullptr);
+// Forgets every registered image (tests).
+void ClearDiscImages();
+// Whether the system's CD devices are listed (default true); off gives a list of images only.
+void SetScanSystemDrives(bool scan);
+
+// A read request with its data area, in one block as ReadCDAudioLBA expects.
+class TReadBuffer {
+public:
+  TReadBuffer(uint32_t startSector, uint32_t sectorCount);
+  TReadRequest *Request() { return Header; }
+  // The data area; the audio read begins at Request()->Offset.
+  uint8_t *Data() { return Block.data() + sizeof(TReadRequest); }
+
+private:
+  std::vector<uint8_t> Block;
+  TReadRequest *Header;
+};
