@@ -7,11 +7,11 @@
 
 // Addresses named in messages and menus, kept together.
 namespace product {
-inline constexpr const char* Name = "Plindar";
-inline constexpr const char* Version = "4.5";
-inline constexpr const char* HomePage = "https://plindar.org/";
-inline constexpr const char* TranslationPage = "https://plindar.org/translations.html";
-inline constexpr const char* SupportEmail = "support@plindar.org";
+inline constexpr const char *Name = "Plindar";
+inline constexpr const char *Version = "4.5";
+inline constexpr const char *HomePage = "https://plindar.org/";
+inline constexpr const char *TranslationPage = "https://plindar.org/translations.html";
+inline constexpr const char *SupportEmail = "support@plindar.org";
 } // namespace product
 
 struct TGlobalOptions {
@@ -38,11 +38,11 @@ struct TGlobalOptions {
   int32_t CDIndex = -1;
   bool CDDb = false;
   bool SaveMp3 = false;
-  std::string Server;
-  std::string Script;
+  std::string Server = "gnudb.gnudb.org"; // a public server that still answers
+  std::string Script = "/~cddb/cddb.cgi";
   bool UseProxy = false;
   std::string ProxyAddress;
-  std::string Port;
+  std::string Port = "80";
   bool UseID3 = false;
   std::string Lan = "English";
 };
@@ -53,6 +53,9 @@ extern TGlobalOptions GlobalOptions;
 std::string GetAppDataFolder();
 // The settings folder (created when missing; the program's folder when it cannot be).
 std::string GetSettingsFolder();
+// False when an existing file cannot be both read and written: such a file is left alone
+// rather than replaced by one that lost what could not be read.
+bool MayRewriteFile(const std::string &fileName);
 // Load = true fills GlobalOptions from options.ini, false writes it.
 void LoadSaveOptions(bool Load);
 // "MP3", "WAV", "OGG" or "WMA" for OutputFormat 0..3, else "".
@@ -60,7 +63,7 @@ std::string GetFormatName();
 // n in decimal with a leading "0" when n is 9 or less.
 std::string TwoDigits(int n);
 // The message of the current language for key, or def.
-std::string GetLanString(const std::string& Key, const std::string& Default);
+std::string GetLanString(const std::string &Key, const std::string &Default);
 
 // One progress or end report to a job window, sent as the payload of WM_JOBINFO.
 struct TProcessInfo {

@@ -1,0 +1,136 @@
+#include "Global.h"
+
+#include "Folders.h"
+#include "IniFile.h"
+#include "Language.h"
+#include "Text.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+TGlobalOptions GlobalOptions;
+
+std::string GetAppDataFolder() { return plat::ConfigHome(); }
+
+std::string GetSettingsFolder() {
+  std::string folder = GetAppDataFolder() + "Varnex/Plindar/";
+  std::error_code ec;
+  if (fs::is_directory(folder, ec) || fs::create_directories(folder, ec))
+    return folder;
+  return plat::ProgramFolder();
+}
+
+bool MayRewriteFile(const std::string &fileName) {
+  // The INI writer replaces the file by renaming a new one over it, which would also replace
+  // a read-only file, or one we could not read and so would write back without its contents.
+  std::error_code ec;
+  return !fs::exists(fileName, ec) || access(fileName.c_str(), R_OK | W_OK) == 0;
+}
+
+namespace {
+
+// Reads (load) or writes (save) every field, in the order of the settings file.
+class TOptionsFile {
+public:
+  TOptionsFile(const std::string &fileName, bool load) : FIni(fileName), FLoad(load) {}
+
+  void Field(const char *section, const char *key, std::string &value, const std::string &def) {
+    if (FLoad)
+      value = FIni.ReadString(section, key, def);
+    else
+      FIni.WriteString(section, key, value);
+  }
+  void Field(const char *section, const char *key, int32_t &value, int32_t def) {
+    if (FLoad)
+      value = FIni.ReadInteger(section, key, def);
+    else
+      FIni.WriteInteger(section, key, value);
+  }
+  void Field(const char *section, const char *key, bool &value, bool def) {
+    if (FLoad)
+      value = FIni.ReadBool(section, key, def);
+    else
+      FIni.WriteBool(section, key, value);
+  }
+  TIniFile &Ini() { return FIni; }
+
+private:
+  TIniFile FIni;
+  bool FLoad;
+};
+
+std::string DefaultOutputFolder(const std::string &settingsFolder) {
+  // A rip into a hidden configuration folder would be lost to the user.
+  std::string music = plat::UserMusicFolder();
+  return music.empty() ? settingsFolder : music;
+}
+
+} // namespace
+
+void LoadSaveOptions(bool Load) {
+  std::string folder = GetSettingsFolder();
+  std::string fileName = folder + "options.ini";
+  if (!Load && !MayRewriteFile(fileName))
+    return;
+  TOptionsFile f(fileName, Load);
+  TGlobalOptions &o = GlobalOptions;
+  const TGlobalOptions d;
+  f.Field("CommonOptions", "OutputFolder", o.OutputFolder,
+          Load ? DefaultOutputFolder(folder) : std::string());
+  f.Field("CommonOptions", "OutputFormat", o.OutputFormat, d.OutputFormat);
+  f.Field("CommonOptions", "IsKeepWav", o.IsKeepWav, d.IsKeepWav);
+  f.Field("CommonOptions", "IsNormalize", o.IsNormalize, d.IsNormalize);
+  f.Field("CommonOptions", "NormalizePercent", o.NormalizePercent, d.NormalizePercent);
+  f.Field("CommonOptions", "EnableRipTime", o.EnableRipTime, d.EnableRipTime);
+  f.Field("CommonOptions", "RipTime", o.RipTime, d.RipTime);
+  f.Field("Mp3Options", "IsSelectVBR", o.IsSelectVBR, d.IsSelectVBR);
+  f.Field("Mp3Options", "IsVBRHead", o.IsVBRHead, d.IsVBRHead);
+  f.Field("Mp3Options", "BitRate", o.BitRate, d.BitRate);
+  f.Field("Mp3Options", "MaxBitRate", o.MaxBitRate, d.MaxBitRate);
+  f.Field("Mp3Options", "MpegQuality", o.MpegQuality, d.MpegQuality);
+  f.Field("Mp3Options", "VBRQuality", o.VBRQuality, d.VBRQuality);
+  f.Field("Mp3Options", "StereoMode", o.StereoMode, d.StereoMode);
+  f.Field("OggOptions", "IsUseCompress", o.IsUseCompress, d.IsUseCompress);
+  f.Field("OggOptions", "CompressPosition", o.CompressPosition, d.CompressPosition);
+  f.Field("OggOptions", "MaxBitRate", o.OggMaxBitRate, d.OggMaxBitRate);
+  f.Field("OggOptions", "NomalBitRate", o.OggNomalBitRate, d.OggNomalBitRate);
+  f.Field("OggOptions", "MinBitRate", o.OggMinBitRate, d.OggMinBitRate);
+  f.Field("WMAOptions", "BitRate", o.WMABitRate, d.WMABitRate);
+  f.Field("CDOptions", "Index", o.CDIndex, d.CDIndex);
+  f.Field("CDOptions", "CDDb", o.CDDb, d.CDDb);
+  f.Field("RecordOptions", "SaveMp3", o.SaveMp3, d.SaveMp3);
+  f.Field("QueryCDDB", "Server", o.Server, d.Server);
+  f.Field("QueryCDDB", "Script", o.Script, d.Script);
+  f.Field("QueryCDDB", "UseProxy", o.UseProxy, d.UseProxy);
+  f.Field("QueryCDDB", "ProxyAddress", o.ProxyAddress, d.ProxyAddress);
+  f.Field("QueryCDDB", "Port", o.Port, d.Port);
+  f.Field("ID3", "Use", o.UseID3, d.UseID3);
+  f.Field("Options", "Lan", o.Lan, d.Lan);
+  if (Load)
+    o.CompressPosition = std::clamp(o.CompressPosition, 30, 100);
+  else
+    f.Ini().UpdateFile(); // a failed write is not reported
+}
+
+std::string GetFormatName() {
+  switch (GlobalOptions.OutputFormat) {
+  case 0: return "MP3";
+  case 1: return "WAV";
+  case 2: return "OGG";
+  case 3: return "WMA";
+  default: return "";
+  }
+}
+
+std::string TwoDigits(int n) { return (n <= 9 ? "0" : "") + std::to_string(n); }
+
+std::string GetLanString(const std::string &Key, const std::string &Default) {
+  if (plat::SameText(GlobalOptions.Lan, "English"))
+    return Default;
+  // Read anew on every call: a language chosen from the menu applies to the next message.
+  TIniFile ini(LanguageFilePath(GlobalOptions.Lan));
+  return ini.ReadString("ResourceString", Key, Default);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Language files: "CLan_<language>.ini", UTF-8 INI files beside the program or in the
+// installation's data folder, that re-caption windows and supply the messages.
+//
+// How window parts map to keys of the window's section (the section and the caption key are
+// the window's objectName; a part's key is its objectName, parts without one are skipped):
+//   QLabel, QAbstractButton (push, check, radio, tool buttons), QGroupBox title: key = name.
+//     A panel with a caption is a QLabel with a frame.
+//   QComboBox: name_Item<i> for item i; an editable one also name_Text for its edit text.
+//   QStatusBar: its QLabel children are its panels, name_Panel<i> in the order added; a status
+//     bar without panels shows its simple text (the current message) from key = name.
+//   QTreeView / QTreeWidget: name_Column<i> for header column i.
+//   QTabWidget: name_Page<i> for tab i.
+//   Menus, in section "Menu_" + window name: a QMenu's title from key = the QMenu's name, each
+//     plain action of a menu or menu bar from key = the action's name; separators have no key.
+#include <string>
+
+class QWidget;
+
+// The language file of a language (it need not exist).
+std::string LanguageFilePath(const std::string &lan);
+
+// Re-captions the window and its parts from the language file; a missing key or file keeps
+// the present text.
+void ApplyLanguage(QWidget *form, const std::string &lan);
+
+// The language a language-menu item selects: its name from the third character on
+// ("miGerman" selects "German").
+std::string LanguageOfMenuItem(const std::string &itemName);
+
+// Chooses the language of a language-menu item: when its file exists, sets Lan and returns
+// true; otherwise leaves Lan alone, sets message to the text to show and returns false.
+bool SelectLanguage(const std::string &itemName, std::string &message);
