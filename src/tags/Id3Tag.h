@@ -9,7 +9,7 @@
 constexpr uint16_t id3Done = 0x0000;
 constexpr uint16_t id3GenreWarning = 0x0080; // read: the genre byte is above 147 and not 255
 constexpr uint16_t id3OpenError = 0x0100;    // the file is missing or cannot be opened
-constexpr uint16_t id3ReadOnlyFile = 0x0200; // write: the file is read-only or not a plain file
+constexpr uint16_t id3ReadOnlyFile = 0x0200; // write: the file is read-only
 constexpr uint16_t id3ReadError = 0x0300;
 constexpr uint16_t id3WriteError = 0x0400;
 constexpr uint16_t id3IoError = 0x0500;
@@ -34,9 +34,9 @@ public:
   void SetTrack(uint8_t Value);
 
   bool HasTrack() const { return FHasTrack; }
-  // The file last read was read-only or not a plain file.
+  // The file last read was read-only: no write permission bit set, or not writable by us.
   bool ReadOnly() const { return FReadOnly; }
-  // The file last read, or last written successfully.
+  // The file last asked to read, or last written successfully.
   const std::string &FileName() const { return FFileName; }
   const std::string &Title() const { return FTitle; }
   const std::string &Artist() const { return FArtist; }
