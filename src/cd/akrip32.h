@@ -93,6 +93,7 @@ enum : int32_t {
   CDErrBadHandle = 3,
   CDErrNoDisc = 4,     // no disc, or the disc or its image cannot be read
   CDErrReadFailed = 5, // a read failed or reached past the disc's last sector
+  CDErrCannotOpen = 6, // the device cannot be opened (permissions)
 };
 
 // Fills list->Count and the entries (at most list->Capacity and 8); 1 on success.
@@ -109,9 +110,13 @@ int32_t ReadTOC(int32_t handle, TToc *toc);
 int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request);
 // The code of the last failure (CDErr...).
 int32_t GetAspiLibError();
+// Whether the disc in the drive changed since the last query: 1 changed, 0 not, -1 unknown.
+// An image never changes.
+int32_t GetCDMediaChanged(int32_t handle);
 
 // Registers a BIN/CUE disc image as a drive after the system's drives; the image is listed
-// with vendor "IMAGE" and the file's base name as product. False with a reason in *error
+// with vendor "IMAGE" (blank-padded to 8 characters, as inquiry data is) and the file's base
+// name without extension as product (cut to 16 bytes). False with a reason in *error
 // when it cannot be opened as a disc.
 bool AddDiscImage(const std::string &cuePath, std::string *error = nullptr);
 // Forgets every registered image (tests).
