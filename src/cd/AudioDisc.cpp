@@ -1,0 +1,77 @@
+#include "AudioDisc.h"
+
+namespace cd {
+
+namespace {
+const uint8_t *Msf(const TTocEntry &entry) { return entry.Address + 1; }
+
+uint32_t Frames(const TTocEntry &entry) {
+  return Msf(entry)[0] * 4500u + Msf(entry)[1] * 75u + Msf(entry)[2];
+}
+
+int TrackCount(const TToc &toc) {
+  const int count = toc.LastTrack - toc.FirstTrack + 1;
+  return count >= 1 && count < MaxTocEntries ? count : 0;
+}
+} // namespace
+
+bool HasAudioTrack(const TToc &toc) {
+  for (int i = 0; i < TrackCount(toc); ++i)
+    if (!(toc.Entries[i].AdrControl & TocControlData))
+      return true;
+  return false;
+}
+
+namespace {
+bool ReadTocOf(const TCDDriveEntry &drive, TToc &toc) {
+  TCDOpenRequest request{12, 1, drive.HostAdapter, drive.Target, drive.Lun, {}};
+  const int32_t handle = GetCDHandle(&request);
+  if (!handle)
+    return false;
+  const bool read = ModifyCDParms(handle, CDParmMsfAddresses, 1) && ReadTOC(handle, &toc) == 1;
+  CloseCDHandle(handle);
+  return read;
+}
+
+TCDDriveList Drives() {
+  TCDDriveList list{};
+  list.Capacity = MaxCDDrives;
+  GetCDList(&list);
+  return list;
+}
+} // namespace
+
+bool ReadDriveToc(int index, TToc &toc) {
+  const TCDDriveList list = Drives();
+  return index >= 0 && index < list.Count && ReadTocOf(list.Drives[index], toc);
+}
+
+bool IsAudioCDPresent() {
+  TToc toc;
+  return ReadDriveToc(0, toc) && HasAudioTrack(toc);
+}
+
+int32_t AudioVolumeSerial(const TToc &toc) {
+  const int count = TrackCount(toc);
+  uint32_t sum = 0;
+  for (int i = 0; i < count; ++i) {
+    const uint8_t *msf = Msf(toc.Entries[i]);
+    sum += (uint32_t{msf[0]} << 16) + (uint32_t{msf[1]} << 8) + msf[2];
+  }
+  // Short discs would share too few different sums: their length is added.
+  if (count > 0 && count < 3)
+    sum += Frames(toc.Entries[count]) - Frames(toc.Entries[0]);
+  return static_cast<int32_t>(sum);
+}
+
+std::string GetDiscID() {
+  const TCDDriveList list = Drives();
+  for (int i = 0; i < list.Count; ++i) {
+    TToc toc;
+    if (ReadTocOf(list.Drives[i], toc) && HasAudioTrack(toc))
+      return std::to_string(AudioVolumeSerial(toc));
+  }
+  return "";
+}
+
+} // namespace cd
