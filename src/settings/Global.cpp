@@ -132,5 +132,5 @@ std::string GetLanString(const std::string &Key, const std::string &Default) {
     return Default;
   // Read anew on every call: a language chosen from the menu applies to the next message.
   TIniFile ini(LanguageFilePath(GlobalOptions.Lan));
-  return ini.ReadString("ResourceString", Key, Default);
+  return ReadLanguageString(ini, "ResourceString", Key, Default);
 }

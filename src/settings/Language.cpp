@@ -22,6 +22,16 @@ std::string LanguageFilePath(const std::string &lan) {
   return plat::FindDataFile("CLan_" + lan + ".ini");
 }
 
+std::string ReadLanguageString(const TIniFile &ini, const std::string &section,
+                               const std::string &key, const std::string &def) {
+  if (!ini.ValueExists(section, key))
+    return def;
+  std::string value = ini.ReadString(section, key, def);
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    value = value.substr(1, value.size() - 2);
+  return value;
+}
+
 namespace {
 
 class TTranslator {
@@ -31,7 +41,7 @@ public:
         FMenuSection("Menu_" + FSection) {}
 
   QString Read(const std::string &section, const std::string &key, const QString &current) const {
-    return QString::fromStdString(FIni.ReadString(section, key, current.toStdString()));
+    return QString::fromStdString(ReadLanguageString(FIni, section, key, current.toStdString()));
   }
   QString Read(const std::string &key, const QString &current) const {
     return Read(FSection, key, current);

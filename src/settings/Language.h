@@ -13,12 +13,20 @@
 //   QTabWidget: name_Page<i> for tab i.
 //   Menus, in section "Menu_" + window name: a QMenu's title from key = the QMenu's name, each
 //     plain action of a menu or menu bar from key = the action's name; separators have no key.
+//
+// A value in double quotes keeps its leading and trailing blanks (" has existed,overite it?");
+// the quotes are not part of the text.
 #include <string>
 
 class QWidget;
+class TIniFile;
 
 // The language file of a language (it need not exist).
 std::string LanguageFilePath(const std::string &lan);
+
+// The text of a key in a language file, or def when the key is missing.
+std::string ReadLanguageString(const TIniFile &ini, const std::string &section,
+                               const std::string &key, const std::string &def);
 
 // Re-captions the window and its parts from the language file; a missing key or file keeps
 // the present text.

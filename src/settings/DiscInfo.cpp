@@ -1,0 +1,47 @@
+#include "DiscInfo.h"
+
+#include "Global.h"
+#include "IniFile.h"
+
+#include <algorithm>
+
+TDiscInfo DiscInfo;
+
+std::string DiscInfoFileName() { return GetSettingsFolder() + "cdinfo.dat"; }
+
+void LoadDiscInfo(const std::string &id) {
+  if (id.empty())
+    return;
+  TIniFile ini(DiscInfoFileName());
+  TDiscInfo &d = DiscInfo;
+  d.Artist = ini.ReadString(id, "Artist", "");
+  d.Album = ini.ReadString(id, "Album", "");
+  d.Year = ini.ReadString(id, "Year", "");
+  d.Comment = ini.ReadString(id, "Comment", "");
+  d.Genre = ini.ReadInteger(id, "Genre", -1);
+  // A damaged count must not reach past the titles held.
+  d.TitleCount = std::clamp(ini.ReadInteger(id, "TrackNumber", MaxDiscTitles), 0, MaxDiscTitles);
+  for (int n = 1; n <= MaxDiscTitles; ++n) {
+    std::string title = n <= d.TitleCount ? ini.ReadString(id, std::to_string(n), "") : "";
+    // Titles past the count are cleared so a previous disc's titles never show up here.
+    d.Titles[n] = title.empty() && n <= d.TitleCount ? "Track" + TwoDigits(n) : title;
+  }
+}
+
+void SaveDiscInfo(const std::string &id) {
+  std::string fileName = DiscInfoFileName();
+  if (id.empty() || !MayRewriteFile(fileName))
+    return;
+  TIniFile ini(fileName);
+  const TDiscInfo &d = DiscInfo;
+  ini.WriteString(id, "Artist", d.Artist);
+  ini.WriteString(id, "Album", d.Album);
+  ini.WriteString(id, "Year", d.Year);
+  ini.WriteString(id, "Comment", d.Comment);
+  ini.WriteInteger(id, "Genre", d.Genre);
+  int count = std::clamp(d.TitleCount, 0, MaxDiscTitles);
+  ini.WriteInteger(id, "TrackNumber", count);
+  for (int n = 1; n <= count; ++n)
+    ini.WriteString(id, std::to_string(n), d.Titles[n]);
+  ini.UpdateFile(); // a failed write is not reported
+}

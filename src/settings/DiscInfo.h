@@ -1,0 +1,24 @@
+#pragma once
+// The disc information that goes into tags, and its per-disc cache "cdinfo.dat" in the
+// settings folder: one section per disc identifier.
+#include <array>
+#include <string>
+
+struct TDiscInfo {
+  std::string Artist, Album, Year, Comment;
+  int Genre = -1; // position in the genre list minus one; -1 none
+  int TitleCount = 0;
+  std::array<std::string, 101> Titles; // Titles[n] is the title of track n, 1..100; [0] unused
+};
+
+// Read by the jobs and encoders while they run; changed only on the user-interface thread.
+extern TDiscInfo DiscInfo;
+
+constexpr int MaxDiscTitles = 100;
+
+// The cache file's full path.
+std::string DiscInfoFileName();
+// Fills DiscInfo from the cache (defaults for a disc never seen); nothing for an empty id.
+void LoadDiscInfo(const std::string &id);
+// Writes DiscInfo to the disc's section of the cache; nothing for an empty id.
+void SaveDiscInfo(const std::string &id);

@@ -1,0 +1,285 @@
+#include "Folders.h"
+#include "Global.h"
+#include "IniFile.h"
+#include "Language.h"
+#include "TempConfig.h"
+
+namespace {
+
+class Settings : public TempConfig {
+protected:
+  std::string OptionsFile() const { return SettingsFolder() + "options.ini"; }
+};
+
+TEST_F(Settings, FirstStartGivesTheDefaultsAndCreatesTheFolder) {
+  GlobalOptions.BitRate = 999; // a leftover that loading must replace
+  LoadSaveOptions(true);
+  const TGlobalOptions &o = GlobalOptions;
+  EXPECT_TRUE(fs::is_directory(SettingsFolder()));
+  EXPECT_EQ(GetSettingsFolder(), SettingsFolder());
+  // No music folder in this home, so the output goes to the settings folder.
+  EXPECT_EQ(o.OutputFolder, SettingsFolder());
+  EXPECT_EQ(o.OutputFormat, 0);
+  EXPECT_EQ(GetFormatName(), "MP3");
+  EXPECT_EQ(o.BitRate, 128);
+  EXPECT_EQ(o.MaxBitRate, 320);
+  EXPECT_EQ(o.VBRQuality, 4);
+  EXPECT_EQ(o.StereoMode, 1);
+  EXPECT_TRUE(o.IsUseCompress);
+  EXPECT_EQ(o.CompressPosition, 30);
+  EXPECT_EQ(o.NormalizePercent, 95);
+  EXPECT_EQ(o.WMABitRate, 8);
+  EXPECT_EQ(o.CDIndex, -1);
+  EXPECT_EQ(o.Lan, "English");
+  EXPECT_EQ(o.Server, "gnudb.gnudb.org");
+  EXPECT_EQ(o.Script, "/~cddb/cddb.cgi");
+  EXPECT_EQ(o.Port, "80");
+  EXPECT_FALSE(o.IsKeepWav || o.EnableRipTime || o.UseProxy || o.UseID3 || o.SaveMp3);
+  EXPECT_FALSE(fs::exists(OptionsFile())) << "loading must not write the file";
+}
+
+TEST_F(Settings, OutputFolderDefaultsToAnExistingMusicFolder) {
+  fs::create_directories(root / "home" / "Music");
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.OutputFolder, (root / "home" / "Music").string() + "/");
+}
+
+TEST_F(Settings, FolderThatCannotBeCreatedFallsBackToTheProgramFolder) {
+  WriteFile((root / "blocker").string(), "a file where a folder should be");
+  ::setenv("XDG_CONFIG_HOME", (root / "blocker").c_str(), 1);
+  EXPECT_EQ(GetSettingsFolder(), plat::ProgramFolder());
+}
+
+TEST_F(Settings, StoredValuesAreClampedAndNonNumbersReadAsDefaults) {
+  WriteFile(OptionsFile(), "[OggOptions]\nCompressPosition=10\nIsUseCompress=yes\n"
+                           "[CommonOptions]\nIsKeepWav=yes\nIsNormalize=2\nRipTime=0x1E\n"
+                           "[Mp3Options]\nBitRate=fast\n");
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.CompressPosition, 30);
+  EXPECT_TRUE(GlobalOptions.IsUseCompress) << "yes is not a number: the default (true) holds";
+  EXPECT_FALSE(GlobalOptions.IsKeepWav);
+  EXPECT_TRUE(GlobalOptions.IsNormalize);
+  EXPECT_EQ(GlobalOptions.RipTime, 30);
+  EXPECT_EQ(GlobalOptions.BitRate, 128);
+
+  WriteFile(OptionsFile(), "[OggOptions]\nCompressPosition=250\n");
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.CompressPosition, 100);
+  WriteFile(OptionsFile(), "[OggOptions]\nCompressPosition=64\n");
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.CompressPosition, 64);
+}
+
+TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
+  WriteFile(OptionsFile(), "[CommonOptions]\nFutureKey=keep me\n[Elsewhere]\nA=1\n");
+  LoadSaveOptions(true);
+  TGlobalOptions &o = GlobalOptions;
+  o.OutputFolder = "/music/out";
+  o.OutputFormat = 2;
+  o.MaxBitRate = 256;
+  o.OggMaxBitRate = 5;
+  o.OggNomalBitRate = 6;
+  o.OggMinBitRate = 7;
+  o.BitRate = 192;
+  o.WMABitRate = 3;
+  o.CDIndex = 1;
+  o.UseID3 = true;
+  o.IsKeepWav = true;
+  o.Server = "cddb.example.org";
+  o.Port = "8080";
+  o.Lan = "German";
+  LoadSaveOptions(false);
+
+  TIniFile ini(OptionsFile());
+  EXPECT_EQ(ini.ReadString("CommonOptions", "FutureKey", ""), "keep me");
+  EXPECT_EQ(ini.ReadString("Elsewhere", "A", ""), "1");
+  EXPECT_EQ(ini.ReadString("CommonOptions", "OutputFolder", ""), "/music/out");
+  EXPECT_EQ(ini.ReadString("CommonOptions", "IsKeepWav", ""), "1");
+  EXPECT_EQ(ini.ReadString("CommonOptions", "IsNormalize", ""), "0");
+  // Three different sections hold a "BitRate" or "MaxBitRate" of their own.
+  EXPECT_EQ(ini.ReadInteger("Mp3Options", "BitRate", 0), 192);
+  EXPECT_EQ(ini.ReadInteger("Mp3Options", "MaxBitRate", 0), 256);
+  EXPECT_EQ(ini.ReadInteger("OggOptions", "MaxBitRate", 0), 5);
+  EXPECT_EQ(ini.ReadInteger("OggOptions", "NomalBitRate", 0), 6);
+  EXPECT_EQ(ini.ReadInteger("OggOptions", "MinBitRate", 0), 7);
+  EXPECT_EQ(ini.ReadInteger("WMAOptions", "BitRate", 0), 3);
+  EXPECT_EQ(ini.ReadInteger("CDOptions", "Index", 0), 1);
+  EXPECT_EQ(ini.ReadString("ID3", "Use", ""), "1");
+  EXPECT_EQ(ini.ReadString("QueryCDDB", "Server", ""), "cddb.example.org");
+  EXPECT_EQ(ini.ReadString("QueryCDDB", "Port", ""), "8080");
+  EXPECT_EQ(ini.ReadString("Options", "Lan", ""), "German");
+  EXPECT_EQ(ini.ReadSection("QueryCDDB").size(), 5u);
+
+  TGlobalOptions saved = o;
+  GlobalOptions = TGlobalOptions();
+  LoadSaveOptions(true);
+  EXPECT_EQ(o.OutputFolder, saved.OutputFolder);
+  EXPECT_EQ(o.OggMaxBitRate, 5);
+  EXPECT_EQ(o.MaxBitRate, 256);
+  EXPECT_EQ(o.WMABitRate, 3);
+  EXPECT_EQ(o.Lan, "German");
+}
+
+TEST_F(Settings, DamagedOrUnreadableFileGivesDefaults) {
+  std::string nul(1, '\0');
+  WriteFile(OptionsFile(), "\xEF\xBB\xBF[CommonOptions\nOutputFormat=3\n= \n" + nul +
+                               "\x01\xFF garbage\n[Mp3Options]\r\nBitRate\nVBRQuality=7\r\n");
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.OutputFormat, 0) << "a key under a broken section header is not read";
+  EXPECT_EQ(GlobalOptions.BitRate, 128);
+  EXPECT_EQ(GlobalOptions.VBRQuality, 7);
+
+  // A folder in place of the file can be neither read nor replaced.
+  fs::remove(OptionsFile());
+  fs::create_directory(OptionsFile());
+  GlobalOptions = TGlobalOptions();
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.BitRate, 128);
+  LoadSaveOptions(false);
+  EXPECT_TRUE(fs::is_directory(OptionsFile()));
+}
+
+TEST_F(Settings, FileThatCannotBeReadIsNotReplaced) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "permissions do not bind the superuser";
+  WriteFile(OptionsFile(), "[Mp3Options]\nBitRate=256\n");
+  fs::permissions(OptionsFile(), fs::perms::none);
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.BitRate, 128);
+  LoadSaveOptions(false);
+  fs::permissions(OptionsFile(), fs::perms::owner_all);
+  EXPECT_EQ(ReadFile(OptionsFile()), "[Mp3Options]\nBitRate=256\n");
+}
+
+TEST_F(Settings, FormatNamesAndTwoDigitNumbers) {
+  const char *names[] = {"MP3", "WAV", "OGG", "WMA", "", ""};
+  int formats[] = {0, 1, 2, 3, 4, -1};
+  for (int i = 0; i < 6; ++i) {
+    GlobalOptions.OutputFormat = formats[i];
+    EXPECT_EQ(GetFormatName(), names[i]) << formats[i];
+  }
+  EXPECT_EQ(TwoDigits(0), "00");
+  EXPECT_EQ(TwoDigits(7), "07");
+  EXPECT_EQ(TwoDigits(9), "09");
+  EXPECT_EQ(TwoDigits(10), "10");
+  EXPECT_EQ(TwoDigits(100), "100");
+}
+
+// Message lookup reads a language file beside the test program, named per test so that
+// suites running side by side never share one.
+class MessageLookup : public TempConfig {
+protected:
+  void SetUp() override {
+    TempConfig::SetUp();
+    lan = std::string("Test") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+          std::to_string(::getpid());
+  }
+  void TearDown() override {
+    fs::remove(LanguageFilePath(lan));
+    TempConfig::TearDown();
+  }
+  void WriteLanguage(const std::string &text) {
+    WriteFile(plat::ProgramFolder() + "CLan_" + lan + ".ini", text);
+  }
+  std::string lan;
+};
+
+TEST_F(MessageLookup, KeysMissingEmptyQuotedAndBroken) {
+  WriteLanguage("[ResourceString]\nRES_Select_Track=Bitte einen Titel wählen!\n"
+                "this line is broken\n[broken section\nRES_Empty=\nRES_Play=\"Spiele \"\n"
+                "RES_Clear_History=\" Einträge gelöscht!\"\nRES_Quote=\"\n");
+  GlobalOptions.Lan = lan;
+  EXPECT_EQ(GetLanString("RES_Select_Track", "Please select a track at least!"),
+            "Bitte einen Titel wählen!");
+  EXPECT_EQ(GetLanString("res_select_track", "x"), "Bitte einen Titel wählen!");
+  EXPECT_EQ(GetLanString("RES_Missing", "The default."), "The default.");
+  EXPECT_EQ(GetLanString("RES_Empty", "The default."), "") << "a key with no text gives no text";
+  EXPECT_EQ(GetLanString("RES_Play", "Play "), "Spiele ");
+  EXPECT_EQ(GetLanString("RES_Clear_History", ""), " Einträge gelöscht!");
+  EXPECT_EQ(GetLanString("RES_Quote", ""), "\"") << "a lone quote is text";
+}
+
+TEST_F(MessageLookup, FileIsReadAnewOnEveryCall) {
+  GlobalOptions.Lan = lan;
+  EXPECT_EQ(GetLanString("RES_Play", "Play "), "Play ") << "no file yet: the default";
+  WriteLanguage("[ResourceString]\nRES_Play=Spiele\n");
+  EXPECT_EQ(GetLanString("RES_Play", "Play "), "Spiele");
+  WriteLanguage("[ResourceString]\nRES_Play=Joue\n");
+  EXPECT_EQ(GetLanString("RES_Play", "Play "), "Joue");
+}
+
+TEST_F(MessageLookup, EnglishInAnyCaseReadsNoFile) {
+  // The shipped English file holds RES_Play; English messages must come from the caller.
+  TIniFile english(LanguageFilePath("English"));
+  ASSERT_TRUE(english.ValueExists("ResourceString", "RES_Play"));
+  for (const char *name : {"English", "english", "ENGLISH", "eNGLISH"}) {
+    GlobalOptions.Lan = name;
+    EXPECT_EQ(GetLanString("RES_Play", "built in"), "built in") << name;
+  }
+}
+
+TEST_F(MessageLookup, ShippedGermanFileTranslatesEveryMessage) {
+  const char *keys[] = {"RES_File_Exist",
+                        "RES_NoWmaEncoder",
+                        "RES_CreateProcess_Error",
+                        "RES_Initing",
+                        "RES_WAV_TO_MP3",
+                        "RES_WAV_RESAMPLE",
+                        "RES_MP3_TO_WAV",
+                        "RES_WAV_TO_OGG",
+                        "RES_WAV_TO_WMA",
+                        "RES_ReadCDAudioError",
+                        "RES_CreateWavFileError",
+                        "RES_Encoding",
+                        "RES_Operate_Fail",
+                        "RES_Check_Mp3Options",
+                        "RES_Decoding",
+                        "RES_Rip_Time_Error",
+                        "RES_Directory_Not_Exist",
+                        "RES_Select_Directory",
+                        "RES_RecordingStr",
+                        "RES_Save_Error",
+                        "RES_Get_CDHandle",
+                        "RES_File_Cannot_Create",
+                        "RES_MCI_Init_Fail",
+                        "RES_TitleStr",
+                        "RES_NoNameStr",
+                        "RES_Check_FileName",
+                        "RES_Wav_File",
+                        "RES_Save_Fail",
+                        "RES_Discard_Modify",
+                        "RES_Have_Modify",
+                        "RES_Delete_Fail",
+                        "RES_ID3Edit_Caption",
+                        "RES_SaveTag_Error",
+                        "RES_Ask_RemoveTag",
+                        "RES_Run_Again",
+                        "RES_Check_CDRom",
+                        "RES_Close_CD_Error",
+                        "RES_NotFound_CDRom",
+                        "RES_Config_Error",
+                        "RES_NotRead_Cd",
+                        "RES_Select_Track",
+                        "RES_Create_Directory",
+                        "RES_Select_0",
+                        "RES_RealOne_Window_Exist",
+                        "RES_Clear_History",
+                        "RES_Play",
+                        "RES_ReadTocError",
+                        "RES_Check_Output"};
+  TIniFile english(LanguageFilePath("English"));
+  TIniFile german(LanguageFilePath("German"));
+  for (const char *key : keys) {
+    EXPECT_TRUE(english.ValueExists("ResourceString", key)) << key;
+  }
+  for (const std::string &key : english.ReadSection("ResourceString")) {
+    std::string text = german.ReadString("ResourceString", key, "");
+    EXPECT_FALSE(text.empty()) << key << " has no German text";
+    EXPECT_NE(text, english.ReadString("ResourceString", key, "")) << key << " is untranslated";
+  }
+  GlobalOptions.Lan = "German";
+  EXPECT_EQ(GetLanString("RES_Play", "Play "), "Wiedergabe: ");
+  EXPECT_EQ(GetLanString("RES_NotFound_CDRom", ""), "Keine CD-Laufwerke gefunden!");
+}
+
+} // namespace
