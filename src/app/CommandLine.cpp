@@ -1,0 +1,67 @@
+#include "CommandLine.h"
+
+#include <cstddef>
+
+namespace {
+
+// An option that takes a value accepts it as the next argument or after '='.
+bool TakeValue(const std::vector<std::string> &args, std::size_t &i, const std::string &option,
+               std::string &value, std::string &error) {
+  const std::string &arg = args[i];
+  if (arg.size() > option.size() && arg.compare(0, option.size() + 1, option + "=") == 0) {
+    value = arg.substr(option.size() + 1);
+  } else if (i + 1 < args.size()) {
+    value = args[++i];
+  } else {
+    error = option + " needs a value";
+    return false;
+  }
+  if (value.empty()) {
+    error = option + " needs a value";
+    return false;
+  }
+  return true;
+}
+
+bool IsOption(const std::string &arg, const std::string &option) {
+  return arg == option || arg.compare(0, option.size() + 1, option + "=") == 0;
+}
+
+} // namespace
+
+bool ParseCommandLine(const std::vector<std::string> &args, TCommandLine &options,
+                      std::string &error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string &arg = args[i];
+    std::string value;
+    if (IsOption(arg, "--cd-image")) {
+      if (!TakeValue(args, i, "--cd-image", value, error))
+        return false;
+      options.CDImages.push_back(value);
+    } else if (IsOption(arg, "--make-demo-disc")) {
+      if (!TakeValue(args, i, "--make-demo-disc", value, error))
+        return false;
+      options.DemoDiscFolder = value;
+    } else if (arg == "--list") {
+      options.List = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.Help = true;
+    } else {
+      error = "unknown argument: " + arg;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string UsageText() {
+  return "Usage: plindar [--cd-image FILE.cue]... [--list] [--make-demo-disc DIR] [--help]\n"
+         "\n"
+         "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
+         "\n"
+         "  --cd-image FILE.cue    use a BIN/CUE disc image as one more CD drive (repeatable)\n"
+         "  --list                 print the track list (No., Title, Length(min), Size(MB),\n"
+         "                         tab-separated) instead of showing the window\n"
+         "  --make-demo-disc DIR   write a demo disc image into DIR and print its .cue path\n"
+         "  --help                 show this text\n";
+}

@@ -1,0 +1,614 @@
+#include "MainForm.h"
+
+#include "AudioDisc.h"
+#include "Dialogs.h"
+#include "DiscInfo.h"
+#include "Folders.h"
+#include "Global.h"
+#include "ID3Edit.h"
+#include "Language.h"
+#include "Text.h"
+#include "TrackList.h"
+#include "akrip32.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QColor FormColor(214, 223, 247);
+const QColor ListColor(239, 239, 255);
+const QColor StatusColor(220, 225, 255);
+
+// How often the opened drive is asked whether its disc changed, while the window is active.
+constexpr int MediaPollMs = 2000;
+
+const char *const Languages[] = {
+    "Arabic",      "Catalan",    "Chinese", "Czech",     "Danish",  "English", "French",
+    "German",      "Greek",      "Hebrew",  "Hungarian", "Italian", "Kurdish", "Latvian",
+    "Netherlands", "Portuguese", "Russian", "Slovenian", "Spanish", "Swedish", "Turkish"};
+
+QString Q(const std::string &text) { return QString::fromStdString(text); }
+
+int Inform(const std::string &text) {
+  return plat::MessageBox(text, product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Information);
+}
+
+void ShowError(const std::string &text) {
+  plat::MessageBox(text, product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Error);
+}
+
+// Handlers whose failures must not take the window down.
+void IgnoringFailures(const std::function<void()> &step) {
+  try {
+    step();
+  } catch (...) {
+  }
+}
+
+std::string NotFoundCDRom() { return GetLanString("RES_NotFound_CDRom", "No CD devices found!"); }
+std::string CheckCDRom() {
+  return GetLanString("RES_Check_CDRom", "Can not find audio CD in your CD device.");
+}
+std::string DirectoryNotExist() {
+  return GetLanString("RES_Directory_Not_Exist", "The output directory does not exist.");
+}
+
+bool FolderExists(const std::string &folder) {
+  std::error_code ec;
+  return !folder.empty() && fs::is_directory(folder, ec);
+}
+
+void SetColor(QWidget *widget, QPalette::ColorRole role, const QColor &color) {
+  QPalette palette = widget->palette();
+  palette.setColor(role, color);
+  widget->setPalette(palette);
+}
+
+// A fixed-size text field of the drive list, up to its NUL.
+std::string FieldText(const char *field, std::size_t size) {
+  return std::string(field, strnlen(field, size));
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
+  LoadSaveOptions(true);
+  setObjectName("MainForm");
+  setWindowTitle(Q(std::string(product::Name) + " " + product::Version));
+  resize(640, 440);
+
+  // The list and the status panel are placed by ArrangeControls on a plain client area.
+  auto *client = new QWidget(this);
+  setCentralWidget(client);
+  SetColor(client, QPalette::Window, FormColor);
+  client->setAutoFillBackground(true);
+
+  ListView1 = new QTreeWidget(client);
+  ListView1->setObjectName("ListView1");
+  ListView1->setHeaderLabels({"No.", "Title", "Length(min)", "Size(MB)"});
+  ListView1->setRootIsDecorated(false);
+  ListView1->setItemsExpandable(false);
+  ListView1->setUniformRowHeights(true);
+  ListView1->setAllColumnsShowFocus(true);
+  ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  ListView1->header()->setStretchLastSection(false);
+  ListView1->setColumnWidth(0, 60);
+  ListView1->setColumnWidth(1, 300);
+  ListView1->setColumnWidth(2, 100);
+  ListView1->setColumnWidth(3, 90);
+  SetColor(ListView1, QPalette::Base, ListColor);
+
+  StatusPanel1 = new QLabel(client);
+  StatusPanel1->setObjectName("StatusPanel1");
+  StatusPanel1->setFrameShape(QFrame::Panel);
+  StatusPanel1->setFrameShadow(QFrame::Sunken);
+  StatusPanel1->setAutoFillBackground(true);
+  SetColor(StatusPanel1, QPalette::Window, StatusColor);
+
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+
+  connect(ListView1, &QTreeWidget::itemChanged, this, [this] { UpdateActions(); });
+  connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
+  connect(ListView1, &QTreeWidget::itemClicked, this,
+          [this] { ListView1Click(QApplication::keyboardModifiers() & Qt::ControlModifier); });
+  connect(ListView1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint &at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
+
+  FMediaPoll = new QTimer(this);
+  FMediaPoll->setInterval(MediaPollMs);
+  connect(FMediaPoll, &QTimer::timeout, this, [this] { CheckMediaChange(); });
+
+  UpdateActions();
+}
+
+TMainForm::~TMainForm() {
+  // A window freed without being closed (the command line's list) still gives its drive back.
+  if (CDHandle != 0)
+    CloseCDHandle(CDHandle);
+}
+
+void TMainForm::CreateActions() {
+  auto make = [this](const char *name, const QString &caption, const QString &hint,
+                     const QKeySequence &shortcut, void (TMainForm::*handler)()) {
+    auto *action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setToolTip(hint);
+    action->setStatusTip(hint);
+    action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    return action;
+  };
+  ActionExtract = make("ActionExtract", "E&xtract", "Extract the selected track",
+                       QKeySequence("Ctrl+X"), &TMainForm::ActionExtractExecute);
+  ActionSelectAll = make("ActionSelectAll", "Select &All", "Select all tracks",
+                         QKeySequence("Ctrl+A"), &TMainForm::ActionSelectAllExecute);
+  ActionNoSelect = make("ActionNoSelect", "Select &None", "Cancel selected track",
+                        QKeySequence("Ctrl+N"), &TMainForm::ActionNoSelectExecute);
+  ActionExit = make("ActionExit", "E&xit", "Exit the program", {}, &TMainForm::ActionExitExecute);
+  aID3Edit = make("aID3Edit", "&ID3 Tag Edit", "MP3 ID3 edit", {}, &TMainForm::aID3EditExecute);
+}
+
+QAction *TMainForm::AddItem(QMenu *menu, const char *name, const QString &caption,
+                            void (TMainForm::*handler)(), const QKeySequence &shortcut) {
+  QAction *item = menu->addAction(caption);
+  item->setObjectName(name);
+  item->setShortcut(shortcut);
+  connect(item, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+  return item;
+}
+
+void TMainForm::CreateMenus() {
+  auto addMenu = [this](const char *name, const QString &caption) {
+    QMenu *menu = menuBar()->addMenu(caption);
+    menu->setObjectName(name);
+    return menu;
+  };
+
+  QMenu *file = addMenu("File1", "&File");
+  AddItem(file, "Openoutputdirectory1", "&Open output directory...",
+          &TMainForm::Openoutputdirectory1Click);
+  file->addSeparator();
+  AddItem(file, "Refresh1", "&Refresh", &TMainForm::bRefreshClick);
+  file->addSeparator();
+  AddItem(file, "EjectCD1", "&Eject CD", &TMainForm::EjectCDClick, QKeySequence("Ctrl+E"));
+  AddItem(file, "CloseCD1", "&Close CD", &TMainForm::CloseCDClick, QKeySequence("Ctrl+L"));
+  file->addSeparator();
+  file->addAction(ActionExit);
+
+  QMenu *actions = addMenu("Actions1", "&Actions");
+  actions->addAction(ActionExtract);
+
+  QMenu *edit = addMenu("Edit1", "&Edit");
+  edit->addAction(ActionSelectAll);
+  edit->addAction(ActionNoSelect);
+  edit->addSeparator();
+  edit->addAction(aID3Edit);
+
+  QMenu *language = addMenu("miLanguage", "Language");
+  auto addLanguage = [this, language](const std::string &lan) {
+    QAction *item = language->addAction(Q(lan));
+    item->setObjectName(Q("mi" + lan));
+    item->setCheckable(true);
+    connect(item, &QAction::triggered, this, [this, item] { miEnglishClick(item); });
+    FLanguageItems.push_back(item);
+  };
+  for (const char *lan : Languages)
+    addLanguage(lan);
+  language->addSeparator();
+  addLanguage("Other");
+
+  QMenu *help = addMenu("Help1", "&Help");
+  AddItem(help, "mnuHelp", "&Help", &TMainForm::mnuHelpClick, QKeySequence(Qt::Key_F1));
+  help->addSeparator();
+  AddItem(help, "HomePage1", "Home Page", &TMainForm::HomePageClick);
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  PopupMenu1->addAction(ActionExtract);
+  PopupMenu1->addSeparator();
+  PopupMenu1->addAction(ActionSelectAll);
+  PopupMenu1->addAction(ActionNoSelect);
+}
+
+QToolButton *TMainForm::AddToolButton(const char *name, const QString &caption, int icon,
+                                      void (TMainForm::*handler)()) {
+  auto *button = new QToolButton(ToolBar1);
+  button->setObjectName(name);
+  button->setText(caption);
+  button->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(icon)));
+  button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  button->setAutoRaise(true);
+  connect(button, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
+  ToolBar1->addWidget(button);
+  return button;
+}
+
+void TMainForm::CreateToolBar() {
+  ToolBar1 = addToolBar("ToolBar1");
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  FExtractButton =
+      AddToolButton("tbExtract", "Extract", QStyle::SP_ArrowDown, &TMainForm::ActionExtractExecute);
+  FExtractButton->setToolTip(ActionExtract->toolTip());
+  AddToolButton("tbFolder", "Folder", QStyle::SP_DirOpenIcon,
+                &TMainForm::Openoutputdirectory1Click);
+  AddToolButton("tbHome", "Home", QStyle::SP_DirHomeIcon, &TMainForm::HomePageClick);
+  AddToolButton("tbExit", "Exit", QStyle::SP_DialogCloseButton, &TMainForm::ActionExitExecute)
+      ->setToolTip(ActionExit->toolTip());
+}
+
+// ---- start-up and the track list ----
+
+void TMainForm::showEvent(QShowEvent *event) {
+  QMainWindow::showEvent(event);
+  if (!FShown) {
+    FShown = true;
+    FormShow();
+  }
+}
+
+void TMainForm::FormShow() {
+  IgnoringFailures([this] {
+    CheckLanguageItem(GlobalOptions.Lan);
+    if (!plat::SameText(GlobalOptions.Lan, "English"))
+      ApplyLanguage(this, GlobalOptions.Lan);
+    CDHandle = OpenCDDrive(GlobalOptions.CDIndex);
+    if (CDHandle != 0) {
+      if (IsAudioCDPresent())
+        LoadTracksFromTOC();
+      else
+        NoAudioCD = true;
+      SavedStatus = StatusText();
+    }
+  });
+}
+
+void TMainForm::changeEvent(QEvent *event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::ActivationChange)
+    return;
+  if (isActiveWindow()) {
+    FormActivate();
+    FMediaPoll->start();
+  } else {
+    FMediaPoll->stop();
+  }
+}
+
+void TMainForm::FormActivate() {
+  if (NoAudioCD)
+    SetStatus(CheckCDRom());
+}
+
+int32_t TMainForm::OpenCDDrive(int index) {
+  TCDDriveList list{};
+  list.Capacity = MaxCDDrives;
+  GetCDList(&list);
+  if (index < 0 || index >= list.Count)
+    index = 0;
+  if (list.Count == 0) {
+    SetStatus(NotFoundCDRom());
+    return 0;
+  }
+  const TCDDriveEntry &drive = list.Drives[index];
+  DriveDescription = (FieldText(drive.Vendor, sizeof drive.Vendor) +
+                      FieldText(drive.Product, sizeof drive.Product))
+                         .substr(0, 26);
+  SetStatus(DriveDescription);
+
+  TCDOpenRequest request{};
+  request.Size = sizeof request;
+  request.Version = 1;
+  request.HostAdapter = drive.HostAdapter;
+  request.Target = drive.Target;
+  request.Lun = drive.Lun;
+  int32_t handle = GetCDHandle(&request);
+  if (handle == 0) {
+    // The library's handle table may be full: free one slot and try once more.
+    for (int32_t h = 1; h <= 10; ++h)
+      if (CloseCDHandle(h))
+        break;
+    handle = GetCDHandle(&request);
+  }
+  if (handle == 0)
+    SetStatus(NotFoundCDRom());
+  return handle;
+}
+
+bool TMainForm::IsAudioCDPresent() { return cd::IsAudioCDPresent(); }
+
+void TMainForm::LoadTracksFromTOC() {
+  std::string id = cd::GetDiscID();
+  LoadDiscInfo(id);
+  ModifyCDParms(CDHandle, CDParmMsfAddresses, 1);
+  ClearTrackList();
+  TToc toc{};
+  // A table of contents whose track numbers do not fit its entries is as unreadable as none.
+  if (ReadTOC(CDHandle, &toc) != 1 || toc.FirstTrack < 1 || toc.LastTrack < toc.FirstTrack ||
+      toc.LastTrack - toc.FirstTrack + 1 >= MaxTocEntries || toc.LastTrack > MaxDiscTitles) {
+    SetStatus(GetLanString("RES_NotRead_Cd", "Not get CD device information!"));
+    return;
+  }
+  FListDiscID = id;
+  ListView1->setUpdatesEnabled(false);
+  for (int i = toc.FirstTrack; i <= toc.LastTrack; ++i) {
+    // Entry 0 is the first track, whatever its number; the entry after the last is the lead-out.
+    const TTocEntry &start = toc.Entries[i - toc.FirstTrack];
+    const TTocEntry &next = toc.Entries[i - toc.FirstTrack + 1];
+    TTrackLength length =
+        TrackLengthBetween(start.Address[1], start.Address[2], next.Address[1], next.Address[2]);
+    std::string &title = DiscInfo.Titles[i];
+    if (title.empty())
+      title = "Track" + TwoDigits(i);
+    AddRow(i, title, LengthText(length), SizeText(length));
+  }
+  ListView1->setUpdatesEnabled(true);
+  UpdateActions();
+  SetStatus(DriveDescription);
+}
+
+void TMainForm::AddRow(int track, const std::string &title, const std::string &length,
+                       const std::string &size) {
+  auto *row = new QTreeWidgetItem(ListView1);
+  row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+  row->setText(0, QString::number(track));
+  row->setCheckState(0, Qt::Checked);
+  row->setText(1, Q(title));
+  row->setText(2, Q(length));
+  row->setText(3, Q(size));
+}
+
+void TMainForm::bRefreshClick() {
+  if (CDHandle == 0)
+    return;
+  if (IsAudioCDPresent()) {
+    LoadTracksFromTOC();
+    if (StatusText() == CheckCDRom())
+      SetStatus(DriveDescription);
+  } else {
+    ClearTrackList();
+    SetStatus(CheckCDRom());
+  }
+}
+
+void TMainForm::CheckMediaChange() {
+  if (CDHandle == 0 || GetCDMediaChanged(CDHandle) != 1)
+    return;
+  if (IsAudioCDPresent())
+    bRefreshClick();
+  else
+    ClearTrackList();
+}
+
+// ---- the list ----
+
+int TMainForm::RowCount() const { return ListView1->topLevelItemCount(); }
+
+std::string TMainForm::RowText(int row, int column) const {
+  return ListView1->topLevelItem(row)->text(column).toStdString();
+}
+
+void TMainForm::SetRowTitle(int row, const std::string &title) {
+  ListView1->topLevelItem(row)->setText(1, Q(title));
+}
+
+bool TMainForm::RowChecked(int row) const {
+  return ListView1->topLevelItem(row)->checkState(0) == Qt::Checked;
+}
+
+void TMainForm::SetRowChecked(int row, bool checked) {
+  ListView1->topLevelItem(row)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void TMainForm::ClearTrackList() {
+  ListView1->clear();
+  FListDiscID.clear();
+  UpdateActions();
+}
+
+int TMainForm::CheckedCount() const {
+  int count = 0;
+  for (int row = 0; row < RowCount(); ++row)
+    count += RowChecked(row);
+  return count;
+}
+
+std::string TMainForm::StatusText() const { return StatusPanel1->text().toStdString(); }
+
+void TMainForm::SetStatus(const std::string &text) { StatusPanel1->setText(Q(text)); }
+
+void TMainForm::UpdateActions() {
+  bool anyChecked = CheckedCount() > 0;
+  ActionExtract->setEnabled(anyChecked);
+  FExtractButton->setEnabled(anyChecked);
+}
+
+void TMainForm::ListView1Click(bool ctrlHeld) {
+  QTreeWidgetItem *row = ListView1->currentItem();
+  if (ctrlHeld && row)
+    row->setCheckState(0, row->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+void TMainForm::ActionSelectAllExecute() {
+  for (int row = 0; row < RowCount(); ++row)
+    SetRowChecked(row, true);
+}
+
+void TMainForm::ActionNoSelectExecute() {
+  for (int row = 0; row < RowCount(); ++row)
+    SetRowChecked(row, false);
+}
+
+// ---- commands ----
+
+void TMainForm::ActionExtractExecute() {
+  if (CheckedCount() == 0) {
+    Inform(GetLanString("RES_Select_Track", "Please select a track at least!"));
+    return;
+  }
+  const std::string folder = GlobalOptions.OutputFolder;
+  if (!FolderExists(folder)) {
+    std::string question = folder + "," + DirectoryNotExist() + "\n" +
+                           GetLanString("RES_Create_Directory", "creates a new directory?");
+    if (plat::MessageBox(question, product::Name, plat::TMsgButtons::YesNo,
+                         plat::TMsgIcon::Information) != plat::idYes)
+      return;
+    std::error_code ec;
+    if (!fs::create_directory(folder, ec)) {
+      ShowError("Cannot create " + folder);
+      return;
+    }
+  }
+  if (CDHandle == 0) {
+    // Without a drive handle there is no drive to rip from.
+    Inform(GetLanString("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
+    return;
+  }
+  if (GlobalOptions.EnableRipTime && GlobalOptions.RipTime == 0) {
+    Inform(GetLanString("RES_Select_0",
+                        "You select to extract 0 second, please change it on Options dialog."));
+    return;
+  }
+  std::vector<std::string> entries;
+  for (int row = 0; row < RowCount(); ++row)
+    if (RowChecked(row))
+      entries.push_back(JobEntry(row + 1, RowTitle(row)));
+  if (!CheckOutputFolder())
+    return;
+  RunJobs(entries);
+}
+
+void TMainForm::RunJobs(const std::vector<std::string> &entries) {
+  // The job window, which rips and encodes the entries, comes with the rip jobs; until then
+  // Extract ends here.
+}
+
+bool TMainForm::CheckOutputFolder() {
+  if (FolderExists(GlobalOptions.OutputFolder))
+    return true;
+  Inform(DirectoryNotExist() +
+         GetLanString("RES_Check_Output", "Please check the output directory setting."));
+  return false;
+}
+
+void TMainForm::Openoutputdirectory1Click() {
+  const std::string &folder = GlobalOptions.OutputFolder;
+  if (FolderExists(folder))
+    plat::ShellOpen(folder);
+  else
+    ShowError(folder + "," + DirectoryNotExist());
+}
+
+void TMainForm::mnuHelpClick() {
+  std::string help = plat::FindDataFile("help/index.html");
+  std::error_code ec;
+  if (fs::is_regular_file(help, ec))
+    plat::ShellOpen(help);
+  else
+    ShowError(help + " can not be found.");
+}
+
+void TMainForm::ActionExitExecute() { close(); }
+
+void TMainForm::HomePageClick() { plat::ShellOpen(product::HomePage); }
+
+void TMainForm::EjectCDClick() {}
+
+void TMainForm::CloseCDClick() {}
+
+void TMainForm::aID3EditExecute() { ShowID3Editor(this); }
+
+void TMainForm::CheckLanguageItem(const std::string &lan) {
+  for (QAction *item : FLanguageItems)
+    item->setChecked(plat::SameText(LanguageOfMenuItem(item->objectName().toStdString()), lan));
+}
+
+void TMainForm::miEnglishClick(QAction *item) {
+  IgnoringFailures([this, item] {
+    std::string message;
+    if (SelectLanguage(item->objectName().toStdString(), message)) {
+      for (QAction *other : FLanguageItems)
+        other->setChecked(other == item);
+      ApplyLanguage(this, GlobalOptions.Lan);
+    } else {
+      item->setChecked(false);
+      CheckLanguageItem(GlobalOptions.Lan);
+      plat::MessageBox(message, product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::None);
+    }
+  });
+}
+
+// ---- layout ----
+
+void TMainForm::paintEvent(QPaintEvent *event) {
+  QPainter painter(this);
+  painter.fillRect(rect(), FormColor);
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event) {
+  QMainWindow::resizeEvent(event);
+  ArrangeControls();
+}
+
+void TMainForm::ArrangeControls() {
+  // The client area below the tool bar, with the list above the status panel.
+  QWidget *client = centralWidget();
+  const int width = client->width(), height = client->height();
+  const int statusHeight = StatusPanel1->sizeHint().height() + 4;
+  ListView1->setGeometry(8, 0, width - 16, height - statusHeight - 12);
+  StatusPanel1->setGeometry(8, height - statusHeight - 8, width - 16, statusHeight);
+}
+
+// ---- closing ----
+
+void TMainForm::closeEvent(QCloseEvent *event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+bool TMainForm::FormCloseQuery() { return true; }
+
+void TMainForm::FormClose() {
+  if (FClosed)
+    return;
+  FClosed = true;
+  IgnoringFailures([this] {
+    DiscInfo.TitleCount = std::min(RowCount(), MaxDiscTitles);
+    for (int row = 0; row < DiscInfo.TitleCount; ++row)
+      DiscInfo.Titles[row + 1] = RowTitle(row);
+    SaveDiscInfo(FListDiscID);
+  });
+  IgnoringFailures([this] {
+    if (CDHandle != 0 && !CloseCDHandle(CDHandle))
+      ShowError(GetLanString("RES_Close_CD_Error", "Error while closing CD handle!"));
+    CDHandle = 0;
+  });
+  IgnoringFailures([] { LoadSaveOptions(false); });
+}

@@ -1,0 +1,123 @@
+#pragma once
+// The main window: the CD drive, the track list of its disc, the disc information cache and
+// the commands that start every other window and job. The logic lives in the public methods
+// below, which the command line and the tests drive directly; the widgets are their view.
+#include <QKeySequence>
+#include <QMainWindow>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+public:
+  // FormCreate: loads the settings and builds the window.
+  explicit TMainForm(QWidget *parent = nullptr);
+  ~TMainForm() override;
+
+  // Start-up and the track list.
+  void FormShow();
+  void FormActivate();
+  int32_t OpenCDDrive(int index);
+  bool IsAudioCDPresent();
+  void LoadTracksFromTOC();
+  void bRefreshClick();
+  // What a media change seen by the poll does: a new disc refreshes, a removed one clears.
+  void CheckMediaChange();
+
+  // Commands.
+  void ActionExtractExecute();
+  void ActionSelectAllExecute();
+  void ActionNoSelectExecute();
+  void ActionExitExecute();
+  void Openoutputdirectory1Click();
+  void mnuHelpClick();
+  void HomePageClick();
+  void EjectCDClick();
+  void CloseCDClick();
+  void aID3EditExecute();
+  void miEnglishClick(QAction *item);
+  void ListView1Click(bool ctrlHeld);
+  bool CheckOutputFolder();
+  // The enabled rules of the actions.
+  void UpdateActions();
+
+  // Closing: FormClose saves the disc information and the settings and closes the drive.
+  bool FormCloseQuery();
+  void FormClose();
+
+  // The track list, row by row from 0.
+  int RowCount() const;
+  std::string RowText(int row, int column) const; // 0 No., 1 Title, 2 Length, 3 Size
+  std::string RowTitle(int row) const { return RowText(row, 1); }
+  void SetRowTitle(int row, const std::string &title);
+  bool RowChecked(int row) const;
+  void SetRowChecked(int row, bool checked);
+  void ClearTrackList();
+
+  std::string StatusText() const;
+  void SetStatus(const std::string &text);
+
+  // The language menu's items, in menu order (the separator left out).
+  const std::vector<QAction *> &LanguageItems() const { return FLanguageItems; }
+
+  int32_t CDHandle = 0; // 0: no drive opened
+  std::string DriveDescription;
+  std::string SavedStatus;
+  bool NoAudioCD = false;
+  bool Playing = false;
+  bool Paused = false;
+
+  QTreeWidget *ListView1 = nullptr;
+  QLabel *StatusPanel1 = nullptr;
+  QToolBar *ToolBar1 = nullptr;
+  QMenu *PopupMenu1 = nullptr;
+  QAction *ActionExtract = nullptr;
+  QAction *ActionSelectAll = nullptr;
+  QAction *ActionNoSelect = nullptr;
+  QAction *ActionExit = nullptr;
+  QAction *aID3Edit = nullptr;
+
+protected:
+  // Extract's last step: runs the job entries (track position as two digits, then the file
+  // title) in the job window.
+  virtual void RunJobs(const std::vector<std::string> &entries);
+
+  void showEvent(QShowEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  void changeEvent(QEvent *event) override;
+  void paintEvent(QPaintEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+
+private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  QAction *AddItem(QMenu *menu, const char *name, const QString &caption,
+                   void (TMainForm::*handler)(), const QKeySequence &shortcut = {});
+  QToolButton *AddToolButton(const char *name, const QString &caption, int icon,
+                             void (TMainForm::*handler)());
+  void CheckLanguageItem(const std::string &lan);
+  void AddRow(int track, const std::string &title, const std::string &length,
+              const std::string &size);
+  void ArrangeControls();
+  int CheckedCount() const;
+
+  std::vector<QAction *> FLanguageItems;
+  QToolButton *FExtractButton = nullptr;
+  QTimer *FMediaPoll = nullptr;
+  // The identifier of the disc whose tracks the list shows; its titles are saved under it.
+  std::string FListDiscID;
+  bool FShown = false;
+  bool FClosed = false;
+};

@@ -1,0 +1,28 @@
+#pragma once
+// Texts of the track list rows and the job entries built from them.
+#include <string>
+
+// A track's length as the list shows it: whole minutes and seconds, frames dropped.
+struct TTrackLength {
+  int Minutes = 0;
+  int Seconds = 0;
+};
+
+// Length from the minute-second addresses of a track's start and of the next entry (the next
+// track or the lead-out). Frames are ignored; a borrow from the minutes keeps seconds in 0..59.
+TTrackLength TrackLengthBetween(int startMinutes, int startSeconds, int nextMinutes,
+                                int nextSeconds);
+
+// "MM:SS".
+std::string LengthText(const TTrackLength &length);
+
+// Megabytes of CD audio (44100 Hz, 2 channels, 16 bits) with two decimals, "MM.HH"; the
+// hundredths are rounded to the nearest, ties to even.
+std::string SizeText(const TTrackLength &length);
+
+// Drops the characters a file name cannot hold on the systems the files travel to
+// (* / : < > ? \ |) and keeps every other one.
+std::string CleanFileName(const std::string &text);
+
+// A job entry: the track's position on the disc as two digits, then the file title.
+std::string JobEntry(int position, const std::string &title);

@@ -1,0 +1,91 @@
+// Program start: the command line, then the main window or the printed track list.
+#include "CommandLine.h"
+#include "DemoDisc.h"
+#include "MainForm.h"
+#include "Messages.h"
+#include "akrip32.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+
+namespace {
+
+bool HasDisplay() {
+  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char *value = std::getenv(name);
+    if (value && *value)
+      return true;
+  }
+  return false;
+}
+
+// Fills the track list as the window does when it is shown and prints it; without tracks the
+// status the window would show goes to standard error.
+int ListTracks() {
+  TMainForm form;
+  form.FormShow();
+  form.FormActivate();
+  if (form.RowCount() == 0) {
+    std::cerr << form.StatusText() << "\n";
+    return 1;
+  }
+  for (int row = 0; row < form.RowCount(); ++row)
+    std::cout << form.RowText(row, 0) << '\t' << form.RowText(row, 1) << '\t'
+              << form.RowText(row, 2) << '\t' << form.RowText(row, 3) << '\n';
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  TCommandLine options;
+  std::string error;
+  if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    std::cerr << "plindar: " << error << "\nTry 'plindar --help'.\n";
+    return 2;
+  }
+  if (options.Help) {
+    std::cout << UsageText();
+    return 0;
+  }
+  if (!options.DemoDiscFolder.empty()) {
+    try {
+      std::string cue = MakeDemoDisc(options.DemoDiscFolder);
+      std::cout << cue << "\n";
+      if (!options.List)
+        return 0;
+      options.CDImages.push_back(cue); // listed right away with --list
+    } catch (const std::exception &e) {
+      std::cerr << "plindar: " << e.what() << "\n";
+      return 1;
+    }
+  }
+  for (const std::string &image : options.CDImages)
+    if (!AddDiscImage(image, &error)) {
+      std::cerr << "plindar: " << error << "\n";
+      return 1;
+    }
+
+  // The list needs no screen; the window does.
+  if (!std::getenv("QT_QPA_PLATFORM")) {
+    if (options.List) {
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else if (!HasDisplay()) {
+      std::cerr << "plindar: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                   "--list prints the track list without one\n";
+      return 1;
+    }
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Plindar");
+  QApplication::setApplicationDisplayName("Plindar");
+  plat::InstallQtMessagePump();
+  if (options.List)
+    return ListTracks();
+  TMainForm form;
+  form.show();
+  return app.exec();
+}
