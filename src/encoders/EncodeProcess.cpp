@@ -1,0 +1,338 @@
+#include "EncodeProcess.h"
+
+#include "Dialogs.h"
+#include "FileShare.h"
+#include "Folders.h"
+#include "Global.h"
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <sys/pidfd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+// What the watcher hands to the user-interface thread.
+constexpr unsigned WM_ENCODERNEWS = WM_USER + 400;
+constexpr int ChildHasEnded = -1;
+
+struct TNews {
+  std::uint64_t Run;
+  int Stream; // 0 standard output, 1 standard error, or ChildHasEnded
+  std::string Text;
+};
+
+// A file descriptor closed with its owner.
+class TFd {
+public:
+  TFd() = default;
+  explicit TFd(int fd) : FFd(fd) {}
+  TFd(TFd &&other) noexcept : FFd(other.FFd) { other.FFd = -1; }
+  TFd &operator=(TFd &&other) noexcept {
+    std::swap(FFd, other.FFd);
+    return *this;
+  }
+  ~TFd() {
+    if (FFd >= 0)
+      close(FFd);
+  }
+  int Get() const { return FFd; }
+
+private:
+  int FFd = -1;
+};
+
+struct TPipe {
+  TFd Read, Write;
+};
+
+// Both ends close on exec: the child gets its ends only through the dup2 of the spawn.
+TPipe MakePipe(const char *name) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0)
+    throw std::runtime_error(std::string("Error on ") + name +
+                             " pipe creation : " + std::to_string(errno));
+  return {TFd(fds[0]), TFd(fds[1])};
+}
+
+bool IsBlank(const std::string &line) {
+  for (char c : line)
+    if (static_cast<unsigned char>(c) > ' ')
+      return false;
+  return true;
+}
+
+std::runtime_error CreateProcessError(int error) {
+  return std::runtime_error(
+      GetLanString("RES_CreateProcess_Error", "Error while creating mp3 encoding process!") +
+      std::to_string(error));
+}
+
+} // namespace
+
+struct TEncodeProcess::TChild {
+  TFd StdInWrite, StdOutRead, StdErrRead;
+  TFd Wake;  // written to end the watcher
+  TFd PidFd; // readable once the child has ended
+  pid_t Pid = 0;
+};
+
+std::string TCommandLine::Text() const {
+  std::string text = Program;
+  for (const TArgument &a : Arguments)
+    text += a.Quoted ? " \"" + a.Text + "\"" : " " + a.Text;
+  return text;
+}
+
+std::string FindProgram(const std::string &name, const std::vector<std::string> &folders) {
+  auto executable = [](const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+  };
+  for (const std::string &folder : folders)
+    if (executable(plat::IncludeTrailingSlash(folder) + name))
+      return plat::IncludeTrailingSlash(folder) + name;
+  const char *path = std::getenv("PATH");
+  std::string list = path ? path : "";
+  for (size_t start = 0; start <= list.size();) {
+    size_t end = list.find(':', start);
+    if (end == std::string::npos)
+      end = list.size();
+    if (end > start &&
+        executable(plat::IncludeTrailingSlash(list.substr(start, end - start)) + name))
+      return plat::IncludeTrailingSlash(list.substr(start, end - start)) + name;
+    start = end + 1;
+  }
+  return "";
+}
+
+namespace {
+
+// The watcher: hands every piece of output to the user-interface thread as it arrives and,
+// once the child has ended and both pipes are drained, reports the end. It never waits for
+// the user-interface thread, so that thread may end a run at any time by waking and joining it.
+void Watch(int out, int err, int pidFd, int wake, TWindowHandle mailbox, std::uint64_t run) {
+  pollfd fds[4] = {{out, POLLIN, 0}, {err, POLLIN, 0}, {pidFd, POLLIN, 0}, {wake, POLLIN, 0}};
+  char buffer[4096];
+  // False at the end of the pipe (or when nothing is waiting in it).
+  auto readOnce = [&](int stream) {
+    ssize_t n = read(fds[stream].fd, buffer, sizeof buffer);
+    if (n > 0) {
+      plat::PostMessage(mailbox, WM_ENCODERNEWS, 0,
+                        std::make_unique<TNews>(TNews{run, stream, std::string(buffer, n)}));
+      return true;
+    }
+    if (n == 0 || (errno != EAGAIN && errno != EINTR))
+      fds[stream].fd = -1; // poll ignores it from now on
+    return false;
+  };
+  for (;;) {
+    if (poll(fds, 4, -1) < 0)
+      continue; // interrupted
+    if (fds[3].revents)
+      return;
+    for (int stream = 0; stream < 2; ++stream)
+      if (fds[stream].fd >= 0 && fds[stream].revents)
+        readOnce(stream);
+    if (fds[2].revents) {
+      for (int stream = 0; stream < 2; ++stream)
+        while (fds[stream].fd >= 0 && readOnce(stream)) {
+        }
+      plat::PostMessage(mailbox, WM_ENCODERNEWS, 0,
+                        std::make_unique<TNews>(TNews{run, ChildHasEnded, {}}));
+      return;
+    }
+  }
+}
+
+} // namespace
+
+TEncodeProcess::TEncodeProcess() = default;
+TEncodeProcess::~TEncodeProcess() { EndRun(); }
+
+void TEncodeProcess::Start() {
+  EndRun();
+  ++FRun;
+  FEndSent = false;
+  FUnfinished = {};
+
+  std::error_code ec;
+  if (std::filesystem::exists(OutputFile, ec) && !OverwriteWithoutAsking()) {
+    int answer =
+        plat::MessageBox(OutputFile + GetLanString("RES_File_Exist", " has existed,overite it?"),
+                         product::Name, plat::TMsgButtons::YesNo, plat::TMsgIcon::Information);
+    if (answer != plat::idYes) {
+      EndNotice(0);
+      return;
+    }
+    if (plat::FileInUse(OutputFile)) {
+      EndNotice(1);
+      return;
+    }
+  }
+  if (!PrepareStart())
+    return;
+
+  auto child = std::make_unique<TChild>();
+  TPipe in = MakePipe("STDIN"), out = MakePipe("STDOUT"), err = MakePipe("STDERR");
+  fcntl(out.Read.Get(), F_SETFL, O_NONBLOCK);
+  fcntl(err.Read.Get(), F_SETFL, O_NONBLOCK);
+  child->Wake = TFd(eventfd(0, EFD_CLOEXEC));
+  if (child->Wake.Get() < 0)
+    throw CreateProcessError(errno);
+
+  TCommandLine command = BuildCommandLine();
+  if (command.Program.empty())
+    throw CreateProcessError(EINVAL);
+  std::string path = command.Program.find('/') == std::string::npos
+                         ? FindProgram(command.Program, ProgramFolders)
+                         : command.Program;
+  if (path.empty())
+    throw CreateProcessError(ENOENT);
+  std::vector<std::string> texts{command.Program};
+  for (auto &a : command.Arguments)
+    texts.push_back(a.Text);
+  std::vector<char *> argv;
+  for (auto &t : texts)
+    argv.push_back(t.data());
+  argv.push_back(nullptr);
+
+  ProgressColumn = 0;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in.Read.Get(), 0);
+  posix_spawn_file_actions_adddup2(&actions, out.Write.Get(), 1);
+  posix_spawn_file_actions_adddup2(&actions, err.Write.Get(), 2);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3); // files the program opened elsewhere
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, pipeSignal;
+  sigemptyset(&none);
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE); // an ignored SIGPIPE would be inherited
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0)
+    throw CreateProcessError(error);
+  child->Pid = pid;
+  child->PidFd = TFd(pidfd_open(pid, 0));
+  if (child->PidFd.Get() < 0) {
+    error = errno;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    throw CreateProcessError(error);
+  }
+  child->StdInWrite = std::move(in.Write);
+  child->StdOutRead = std::move(out.Read);
+  child->StdErrRead = std::move(err.Read);
+  StartTime = std::chrono::steady_clock::now();
+  FWatcher = std::thread(Watch, child->StdOutRead.Get(), child->StdErrRead.Get(),
+                         child->PidFd.Get(), child->Wake.Get(), Handle(), FRun);
+  FChild = std::move(child);
+}
+
+void TEncodeProcess::Stop(int ExitCode) {
+  if (!Busy)
+    return;
+  Busy = false;
+  EndRun();
+}
+
+void TEncodeProcess::EndRun() {
+  if (!FChild)
+    return;
+  eventfd_write(FChild->Wake.Get(), 1);
+  if (FWatcher.joinable())
+    FWatcher.join();
+  if (FChild->Pid > 0) {
+    kill(FChild->Pid, SIGKILL);
+    waitpid(FChild->Pid, nullptr, 0);
+  }
+  FChild.reset();
+}
+
+void TEncodeProcess::WndProc(TMessage &message) {
+  if (message.Msg != WM_ENCODERNEWS)
+    return;
+  const TNews *news = message.PayloadAs<TNews>();
+  if (!news || news->Run != FRun || !FChild)
+    return;
+  if (news->Stream == ChildHasEnded)
+    ProcessEnded();
+  else
+    Parse(news->Stream, news->Text);
+}
+
+void TEncodeProcess::Parse(int stream, const std::string &chunk) {
+  // The encoders redraw their progress line with carriage returns; a line cut between two
+  // reads is kept until its end arrives, so it is never parsed as two wrong lines.
+  std::string text = FUnfinished[stream] + chunk;
+  size_t lastEnd = text.find_last_of("\r\n");
+  FUnfinished[stream] = lastEnd == std::string::npos ? text : text.substr(lastEnd + 1);
+  if (lastEnd == std::string::npos)
+    return;
+  const std::uint64_t run = FRun;
+  for (size_t start = 0; start <= lastEnd;) {
+    size_t end = text.find_first_of("\r\n", start);
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (IsBlank(line))
+      continue;
+    ParseLine(line);
+    if (FRun != run || FEndSent)
+      return; // the notice's receiver may have started the next run or stopped this one
+  }
+}
+
+void TEncodeProcess::ProcessEnded() {
+  FWatcher.join(); // it has posted its last news and returns
+  int status = 0;
+  waitpid(FChild->Pid, &status, 0);
+  FChild->Pid = 0;
+  EndRun();
+  const std::uint64_t run = FRun;
+  for (int stream = 0; stream < 2 && FRun == run && !FEndSent; ++stream)
+    if (!FUnfinished[stream].empty())
+      Parse(stream, "\n");
+  if (FRun == run)
+    ChildEnded(status);
+}
+
+void TEncodeProcess::EndNotice(int SubCode, const std::string &Text) {
+  if (FEndSent)
+    return;
+  FEndSent = true;
+  DeliverEndNotice(SubCode, Text);
+}
+
+void TEncodeProcess::PostProgress(int percent, const std::string &elapsed,
+                                  const std::string &estimated) {
+  plat::PostMessage(NotifyWindow, WM_JOBINFO, 0,
+                    std::make_unique<TProcessInfo>(TProcessInfo{percent, elapsed, estimated, 0}));
+}
+
+int TEncodeProcess::SecondsRunning() const {
+  std::chrono::duration<double> d = std::chrono::steady_clock::now() - StartTime;
+  return static_cast<int>(std::nearbyint(d.count()));
+}
+
+std::string MinutesSeconds(int seconds) {
+  return TwoDigits(seconds / 60) + ":" + TwoDigits(seconds % 60);
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The runner the MP3 and the WMA encoder processes share: one hidden child at a time with its
+// three pipes, a watcher thread that reads the child's console output, and the hand-over of
+// that output to the user-interface thread, where it is parsed into progress reports and an
+// end notice for the job window. The two encoders differ only in their command lines, their
+// parsers and how they deliver the end notice.
+#include "Messages.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+// An argument vector that never passes through a shell, and its text for display and tests.
+struct TCommandLine {
+  struct TArgument {
+    std::string Text;
+    bool Quoted = false; // shown in double quotes (file names and free text)
+  };
+  std::string Program; // a path, or a bare name looked up by FindProgram
+  std::vector<TArgument> Arguments;
+
+  void Add(const std::string &text) { Arguments.push_back({text, false}); }
+  void AddQuoted(const std::string &text) { Arguments.push_back({text, true}); }
+  // Program and arguments joined by blanks, quoted arguments in double quotes.
+  std::string Text() const;
+};
+
+// "MM:SS" of a number of seconds.
+std::string MinutesSeconds(int seconds);
+
+// The first executable file called name in folders, in order, then on PATH; "" when none.
+std::string FindProgram(const std::string &name, const std::vector<std::string> &folders);
+
+class TEncodeProcess : private TMessageWindow {
+public:
+  ~TEncodeProcess() override;
+
+  // Filled by the caller before Start.
+  bool Busy = false;
+  std::string InputFile;
+  std::string OutputFile;
+  TWindowHandle NotifyWindow = 0;
+  bool IsEncode = true;
+  int OverwriteMode = 0;
+  // Folders searched for the encoder program before PATH.
+  std::vector<std::string> ProgramFolders;
+
+  std::chrono::steady_clock::time_point StartTime;
+  int ProgressColumn = 0;
+
+  // Starts the encoder; the outcome comes as WM_JOBINFO reports to NotifyWindow. Throws
+  // std::runtime_error when the pipes or the child cannot be created. A child of an earlier
+  // run that still runs is ended first, without a notice.
+  void Start();
+  // When Busy: ends the run without an end notice. The child is killed; a Linux process
+  // cannot be handed an exit code, so ExitCode only keeps the callers' form.
+  void Stop(int ExitCode = 0);
+
+  // The command line of a run with the current fields and settings; no program = none.
+  virtual TCommandLine BuildCommandLine() = 0;
+
+protected:
+  TEncodeProcess();
+
+  // True when an existing output file is overwritten without asking.
+  virtual bool OverwriteWithoutAsking() const = 0;
+  // Runs after the overwrite check; false ends the start (having sent the end notice).
+  virtual bool PrepareStart() { return true; }
+  // One line of the child's output whose trimmed form is not empty.
+  virtual void ParseLine(const std::string &line) = 0;
+  // Delivers an end notice to NotifyWindow; Text goes into Elapsed.
+  virtual void DeliverEndNotice(int SubCode, const std::string &Text) = 0;
+  // The child has ended with this wait status and its output is parsed: send the end notice.
+  virtual void ChildEnded(int status) = 0;
+
+  // The run's one end notice; any later one of the same run is dropped, so a job never
+  // counts an item twice.
+  void EndNotice(int SubCode, const std::string &Text = "");
+  void PostProgress(int percent, const std::string &elapsed, const std::string &estimated);
+  // Whole seconds since StartTime, rounded.
+  int SecondsRunning() const;
+
+private:
+  struct TChild;
+
+  void WndProc(TMessage &message) override;
+  void Parse(int stream, const std::string &chunk);
+  void ProcessEnded();
+  void EndRun();
+
+  std::uint64_t FRun = 0; // counts runs: news of an earlier run is dropped
+  bool FEndSent = false;
+  std::array<std::string, 2> FUnfinished; // output after the last line end, per pipe
+  std::unique_ptr<TChild> FChild;
+  std::thread FWatcher;
+};
