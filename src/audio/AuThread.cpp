@@ -1,0 +1,86 @@
+// The output's worker thread.
+#include "AuClasses.h"
+#include "AuEventHandler.h"
+
+#include <exception>
+
+TAuThread::TAuThread(TAuOutput *parent) : FParent(parent), FThread([this] { Execute(); }) {}
+
+TAuThread::~TAuThread() {
+  FTerminated = true;
+  RunEvent.Set();
+  FThread.join();
+}
+
+void TAuThread::RequestRun() {
+  ++RunsRequested;
+  RunEvent.Set();
+}
+
+void TAuThread::Execute() {
+  while (WaitForRun())
+    RunOnce();
+}
+
+// A run is asked for by counting, so a Run that comes while the thread is still finishing the
+// previous run is never lost.
+bool TAuThread::WaitForRun() {
+  Sleeping = true;
+  while (!FTerminated && RunsEnded == RunsRequested)
+    RunEvent.WaitFor();
+  Sleeping = false;
+  return !FTerminated;
+}
+
+void TAuThread::RunOnce() {
+  TAuOutput &parent = *FParent;
+  auto report = [&](const std::string &message) {
+    parent.SetExceptionMessage(message);
+    if (parent.OnThreadException)
+      TEventHandler::PostThreadException(&parent, parent.OnThreadException);
+  };
+  try {
+    parent.Prepare();
+    parent.FCanOutput = true;
+    PauseRequest = false;
+    Paused = false;
+    PauseEvent.Reset();
+    bool more = true;
+    while (more && !StopFlag) {
+      int progress = parent.Progress();
+      if (progress != parent.FLastProgress) {
+        parent.FLastProgress = progress;
+        if (parent.OnProgress)
+          TEventHandler::PostProgress(&parent, parent.OnProgress);
+      }
+      if (PauseRequest) {
+        PauseRequest = false;
+        DoPause();
+      }
+      more = parent.DoOutput(StopFlag);
+    }
+  } catch (const std::exception &e) {
+    report(e.what());
+  } catch (...) {
+    report("Unknown error");
+  }
+  StopFlag = false;
+  // A sink that cannot be finished (a header that cannot be written) is a failed run too.
+  try {
+    parent.WhenDone();
+  } catch (const std::exception &e) {
+    report(e.what());
+  } catch (...) {
+    report("Unknown error");
+  }
+  TEventHandler::PostDone(&parent, this);
+  ++RunsEnded;
+}
+
+void TAuThread::DoPause() {
+  RunEvent.Reset();
+  Paused = true;
+  PauseEvent.Set();
+  RunEvent.WaitFor();
+  Paused = false;
+}
