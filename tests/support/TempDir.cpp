@@ -1,0 +1,17 @@
+#include "TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+TTempDir::TTempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "plindar-XXXXXX").string();
+  if (!mkdtemp(pattern.data()))
+    throw std::runtime_error("Cannot create a temporary folder");
+  FPath = pattern;
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(FPath, ignored);
+}

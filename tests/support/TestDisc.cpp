@@ -1,0 +1,96 @@
+#include "TestDisc.h"
+
+#include "DiscImage.h"
+#include "akrip32.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+uint8_t TestAudioByte(int track, uint32_t sector, uint32_t byte) {
+  uint32_t x =
+      static_cast<uint32_t>(track) * 0x9E3779B1u ^ sector * 0x85EBCA77u ^ (byte / 4) * 0xC2B2AE3Du;
+  x ^= x >> 15;
+  x *= 0x2C1B3C6Du;
+  x ^= x >> 12;
+  return static_cast<uint8_t>(x >> (8 * (byte % 4)));
+}
+
+std::vector<uint8_t> TestAudio(int track, uint32_t sectors) {
+  std::vector<uint8_t> audio(size_t{sectors} * CDSectorSize);
+  for (uint32_t s = 0; s < sectors; ++s)
+    for (uint32_t b = 0; b < CDSectorSize; ++b)
+      audio[size_t{s} * CDSectorSize + b] = TestAudioByte(track, s, b);
+  return audio;
+}
+
+std::string WriteTestDisc(const std::string &dir, const std::string &name,
+                          const std::vector<TTestTrack> &tracks) {
+  std::vector<TImageTrack> image;
+  uint32_t position = 0;
+  for (size_t i = 0; i < tracks.size(); ++i) {
+    const TTestTrack &t = tracks[i];
+    image.push_back({t.Data, t.Data ? Mode1Sectors(position, t.Sectors)
+                                    : TestAudio(static_cast<int>(i + 1), t.Sectors)});
+    position += t.Sectors;
+  }
+  return WriteBinCue(dir, name, image);
+}
+
+std::string WriteAudioDisc(const std::string &dir, const std::string &name,
+                           const std::vector<uint32_t> &sectors) {
+  std::vector<TTestTrack> tracks;
+  for (uint32_t n : sectors)
+    tracks.push_back({n});
+  return WriteTestDisc(dir, name, tracks);
+}
+
+std::string Write99TrackDisc(const std::string &dir, const std::string &name, uint32_t sectors) {
+  return WriteAudioDisc(dir, name, std::vector<uint32_t>(99, sectors));
+}
+
+std::string WriteTruncatedDisc(const std::string &dir, const std::string &name,
+                               const std::vector<TTestTrack> &tracks, uint64_t bytes) {
+  const std::string cue = WriteTestDisc(dir, name, tracks);
+  std::filesystem::resize_file(BinOf(cue), bytes);
+  return cue;
+}
+
+std::string WriteGarbageCueDisc(const std::string &dir, const std::string &name) {
+  const std::string cue = WriteAudioDisc(dir, name, {100, 100});
+  std::ofstream(cue, std::ios::app) << "  THIS IS NOT A CUE LINE\n\x01\x02 garbage 00:00:00\n";
+  return cue;
+}
+
+std::string WriteCueWithoutBin(const std::string &dir, const std::string &name) {
+  const std::string cue = WriteAudioDisc(dir, name, {100});
+  std::filesystem::remove(BinOf(cue));
+  return cue;
+}
+
+std::string BinOf(const std::string &cuePath) {
+  return std::filesystem::path(cuePath).replace_extension(".bin").string();
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    throw std::runtime_error("Cannot read " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TImageDrives::TImageDrives(const std::vector<std::string> &cuePaths) {
+  SetScanSystemDrives(false);
+  ClearDiscImages();
+  for (const std::string &cue : cuePaths) {
+    std::string error;
+    if (!AddDiscImage(cue, &error))
+      throw std::runtime_error(error);
+  }
+}
+
+TImageDrives::~TImageDrives() {
+  ClearDiscImages();
+  SetScanSystemDrives(true);
+}
