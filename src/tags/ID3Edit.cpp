@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -56,10 +55,9 @@ TfrmID3Edit::TfrmID3Edit(QWidget *parent) : QDialog(parent) {
   ID3year = NewEdit(this, "ID3year", 4);
   ID3comment = NewEdit(this, "ID3comment", 30);
   ID3track = NewEdit(this, "ID3track", 2);
-  // Pasted text bypasses the key filter; the validator keeps the box to digits all the same.
+  // Digits only, typed or pasted: every other key is swallowed.
   ID3track->setValidator(
       new QRegularExpressionValidator(QRegularExpression("[0-9]{0,2}"), ID3track));
-  ID3track->installEventFilter(this);
   ID3genre = new QComboBox(this);
   ID3genre->setObjectName("ID3genre");
   ID3genre->addItem(QString());
@@ -123,19 +121,6 @@ void TfrmID3Edit::showEvent(QShowEvent *event) {
     UpdateActions();
   }
   QDialog::showEvent(event);
-}
-
-bool TfrmID3Edit::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == ID3track && event->type() == QEvent::KeyPress)
-    return ID3trackKeyPress(static_cast<QKeyEvent *>(event)->text());
-  return QDialog::eventFilter(watched, event);
-}
-
-bool TfrmID3Edit::ID3trackKeyPress(const QString &key) {
-  // Keys without a printable character (backspace, arrows, shortcuts) keep their work.
-  if (key.isEmpty() || !key.at(0).isPrint())
-    return false;
-  return !(key.size() == 1 && key.at(0) >= '0' && key.at(0) <= '9');
 }
 
 std::string TfrmID3Edit::ChooseFile() {

@@ -15,8 +15,6 @@ class TfrmID3Edit : public QDialog {
 public:
   explicit TfrmID3Edit(QWidget *parent = nullptr);
 
-  // Track key filter: true when the key is swallowed (only digits and editing keys pass).
-  bool ID3trackKeyPress(const QString &key);
   void bLoadTagClick();
   void aSaveTagExecute();
   void bSaveASClick();
@@ -39,7 +37,6 @@ public:
 
 protected:
   void showEvent(QShowEvent *event) override;
-  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   Tid3tag FTag;

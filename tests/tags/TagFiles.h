@@ -1,31 +1,16 @@
 #pragma once
 // A fresh folder per test and the byte helpers the ID3v1 tests share.
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 class TagFiles : public ::testing::Test {
 protected:
-  void SetUp() override {
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root = fs::temp_directory_path() / ("plindar-tags-" + std::to_string(::getpid()) + "-" +
-                                        info->test_suite_name() + "-" + info->name());
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(root, ignored);
-  }
-
-  std::string Path(const std::string &name) const { return (root / name).string(); }
+  std::string Path(const std::string &name) const { return dir.File(name); }
 
   static void WriteBytes(const std::string &path, const std::string &bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -60,5 +45,5 @@ protected:
     return bytes.size() >= 128 ? bytes.substr(bytes.size() - 128) : std::string();
   }
 
-  fs::path root;
+  TTempDir dir;
 };

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <set>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -223,9 +224,9 @@ TEST_F(Id3File, MissingFilesFoldersAndPipesCannotBeOpened) {
   Tid3tag tag;
   EXPECT_EQ(tag.ReadTag(Path("missing.mp3")), id3OpenError);
   EXPECT_EQ(tag.WriteTag(Path("missing.mp3")), id3OpenError);
-  EXPECT_FALSE(fs::exists(Path("missing.mp3")));
-  EXPECT_EQ(tag.ReadTag(root.string()), id3OpenError);
-  EXPECT_EQ(tag.WriteTag(root.string()), id3OpenError);
+  EXPECT_FALSE(std::filesystem::exists(Path("missing.mp3")));
+  EXPECT_EQ(tag.ReadTag(dir.Path()), id3OpenError);
+  EXPECT_EQ(tag.WriteTag(dir.Path()), id3OpenError);
   // Opening a pipe with no writer would wait for ever.
   const std::string fifo = Path("pipe.mp3");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
