@@ -1,0 +1,503 @@
+#include "rip.h"
+
+#include "Dialogs.h"
+#include "DiscInfo.h"
+#include "FileShare.h"
+#include "Folders.h"
+#include "Genres.h"
+#include "Global.h"
+#include "Id3Tag.h"
+#include "Language.h"
+#include "Mp3EncodeThread.h"
+#include "Text.h"
+#include "WMAEncodeThread.h"
+#include "ripthread.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Size of the WAV input over the size of the WMA output, times 1000, for each WMA profile.
+constexpr std::array<int64_t, 33> WmaRatio = {
+    7315,  8770,  10949, 7316,   8772,   10954,  14581,  17471,  21790,  28963,  43174,
+    28963, 43134, 28999, 34720,  43214,  68873,  43134,  62208,  68264,  68264,  84458,
+    67963, 84150, 84150, 110460, 131113, 133765, 165296, 113717, 167692, 220395, 261485};
+
+// A file below this size encodes in about two seconds.
+constexpr int64_t SmallWmaInput = 2000000;
+
+enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3 };
+
+// What follows each rip. Ogg output arrives with the pipeline steps; until then, and for a
+// value outside the list, the job keeps the WAV files.
+TFormat RipOutput() {
+  switch (GlobalOptions.OutputFormat) {
+  case fmtMP3: return fmtMP3;
+  case fmtWMA: return fmtWMA;
+  default: return fmtWAV;
+  }
+}
+
+std::string OutputFolder() { return plat::IncludeTrailingSlash(GlobalOptions.OutputFolder); }
+
+int64_t FileSize(const std::string &name) {
+  std::error_code ec;
+  const auto size = fs::file_size(name, ec);
+  return ec ? -1 : static_cast<int64_t>(size);
+}
+
+std::string WithExtension(const std::string &name, const char *extension) {
+  return fs::path(name).replace_extension(extension).string();
+}
+
+// The track number of a job entry: its first two characters; 0 when they are not digits.
+int TrackOf(const std::string &entry) {
+  if (entry.size() < 2 || !isdigit(static_cast<unsigned char>(entry[0])) ||
+      !isdigit(static_cast<unsigned char>(entry[1])))
+    return 0;
+  return (entry[0] - '0') * 10 + (entry[1] - '0');
+}
+
+} // namespace
+
+std::optional<int64_t> WmaTotalSeconds(int64_t inputSize, int64_t outputSize, int64_t elapsed,
+                                       int bitRateIndex) {
+  if (inputSize < SmallWmaInput)
+    return 2;
+  int64_t expected = static_cast<int64_t>(
+      std::nearbyint(static_cast<double>(inputSize) * 1000.0 / WmaRatio[bitRateIndex]));
+  expected = std::max(expected, outputSize);
+  if (outputSize <= 0)
+    return std::nullopt;
+  return expected * elapsed / outputSize;
+}
+
+TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
+                   const std::vector<std::string> &items, TMp3EncodeProcess &mp3,
+                   TWMAEncodeProcess &wma)
+    : QDialog(owner), Mode(mode), CDHandle(cdHandle), FMp3(mp3), FWma(wma),
+      JobList(std::make_unique<std::vector<std::string>>(items)), FEncoded(items.size()),
+      FItemCount(static_cast<int>(items.size())) {
+  setObjectName("RipForm");
+  setModal(true);
+  GroupBox1 = new QGroupBox("Extracting", this);
+  GroupBox1->setObjectName("GroupBox1");
+  Label3 = new QLabel("Initializing...", GroupBox1);
+  Label3->setObjectName("Label3");
+  FlatGauge1 = new QProgressBar(GroupBox1);
+  FlatGauge1->setObjectName("FlatGauge1");
+  FlatGauge1->setRange(0, 100);
+  FlatGauge1->setValue(0);
+  auto *elapsedCaption = new QLabel("Elapsed time:", GroupBox1);
+  elapsedCaption->setObjectName("lElapsed");
+  auto *estimatedCaption = new QLabel("Estimated time:", GroupBox1);
+  estimatedCaption->setObjectName("lEstimated");
+  Label1 = new QLabel(GroupBox1);
+  Label1->setObjectName("Label1");
+  Label2 = new QLabel(GroupBox1);
+  Label2->setObjectName("Label2");
+  btStop = new QPushButton("Stop", this);
+  btStop->setObjectName("btStop");
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(1000);
+
+  auto *grid = new QGridLayout(GroupBox1);
+  grid->addWidget(Label3, 0, 0, 1, 2);
+  grid->addWidget(FlatGauge1, 1, 0, 1, 2);
+  grid->addWidget(elapsedCaption, 2, 0);
+  grid->addWidget(Label1, 2, 1);
+  grid->addWidget(estimatedCaption, 3, 0);
+  grid->addWidget(Label2, 3, 1);
+  auto *layout = new QVBoxLayout(this);
+  layout->addWidget(GroupBox1);
+  layout->addWidget(btStop, 0, Qt::AlignHCenter);
+  setMinimumWidth(420);
+
+  connect(btStop, &QPushButton::clicked, this, [this] { btStopClick(); });
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+  if (Count() > 0) {
+    if (Mode == jmCDRip) {
+      setWindowTitle(QString::fromStdString(Caption("Extracting", 1, Title(0))));
+      ShowInitializing();
+      StartRip(0);
+    } else {
+      const char *stage = Mode == jmMp3ToWav      ? "Decoding MP3 to WAV"
+                          : Mode == jmRecordToMp3 ? "Encoding WAV to MP3"
+                                                  : "Encoding WAV to WMA";
+      const char *key = Mode == jmMp3ToWav      ? "RES_MP3_TO_WAV"
+                        : Mode == jmRecordToMp3 ? "RES_WAV_TO_MP3"
+                                                : "RES_WAV_TO_WMA";
+      SetStage(GetLanString(key, stage));
+      StartConversion();
+    }
+  } else {
+    FinishJob();
+    CloseLater();
+  }
+  Label1->clear();
+  Label2->clear();
+  FlatGauge1->setTextVisible(false);
+}
+
+TRipForm::~TRipForm() { FinishJob(); }
+
+std::string TRipForm::Title(int k) const { return Item(k).size() > 2 ? Item(k).substr(2) : ""; }
+
+std::string TRipForm::WavOfEntry(int k) const { return OutputFolder() + Title(k) + ".wav"; }
+
+std::string TRipForm::Caption(const char *word, int n, const std::string &item) const {
+  return std::string(word) + "(" + TwoDigits(n) + "/" + TwoDigits(Count()) + "): " + item;
+}
+
+void TRipForm::SetStage(const std::string &stage) {
+  GroupBox1->setTitle(QString::fromStdString(stage));
+}
+
+void TRipForm::ShowInitializing() {
+  Label3->setText(QString::fromStdString(GetLanString("RES_Initing", "Initializing...")));
+  Label3->setVisible(true);
+}
+
+void TRipForm::ShowError(const std::string &text) {
+  plat::MessageBox(text, product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Error);
+}
+
+bool TRipForm::AllSucceeded() const { return static_cast<int>(FFinished.size()) == FItemCount; }
+
+void TRipForm::FileFinished(const std::string &file) {
+  FFinished.push_back(file);
+  if (OnFileFinished)
+    OnFileFinished(file);
+}
+
+// Steps --------------------------------------------------------------------------------------
+
+void TRipForm::StartRip(int k) {
+  RipThread.reset();
+  RipThread = std::make_unique<TCDRipThread>(TrackOf(Item(k)), Title(k));
+  RipThread->CDHandle = CDHandle;
+  RipThread->NotifyWindow = Handle();
+  RipThread->Resume();
+}
+
+void TRipForm::NextRip() {
+  setWindowTitle(QString::fromStdString(Caption("Extracting", RipCount + 1, Title(RipCount))));
+  ShowInitializing();
+  SetStage(GetLanString("RES_Extracting", "Extracting"));
+  StartRip(RipCount);
+}
+
+void TRipForm::StartMp3(const std::string &input, const std::string &output, bool encode) {
+  FMp3.Busy = true;
+  FMp3.InputFile = input;
+  FMp3.OutputFile = output;
+  FMp3.NotifyWindow = Handle();
+  FMp3.IsEncode = encode;
+  FMp3.OverwriteMode = Mode;
+  try {
+    FMp3.Start();
+  } catch (const std::exception &e) {
+    ShowError(e.what());
+    plat::PostMessage(
+        Handle(), WM_JOBINFO, 0,
+        std::make_unique<TProcessInfo>(TProcessInfo{JobMp3Ended, "", "", EncodeSkipped}));
+  }
+}
+
+void TRipForm::StartWma(const std::string &input, const std::string &output) {
+  // Set before Start, which may deliver the end notice (and start the next item) itself.
+  WmaStart = Clock::now();
+  FlatGauge1->setValue(0);
+  Timer1->start();
+  WmaInputSize = FileSize(input);
+  FWma.Busy = true;
+  FWma.InputFile = input;
+  FWma.OutputFile = output;
+  FWma.NotifyWindow = Handle();
+  FWma.IsEncode = true;
+  FWma.OverwriteMode = Mode;
+  try {
+    FWma.Start();
+  } catch (const std::exception &e) {
+    ShowError(e.what());
+    plat::PostMessage(
+        Handle(), WM_JOBINFO, 0,
+        std::make_unique<TProcessInfo>(TProcessInfo{JobWmaEnded, "", "", EncodeSkipped}));
+  }
+}
+
+// The step of modes 3, 4 and 6 for item EncodeCount.
+void TRipForm::StartConversion() {
+  const int k = EncodeCount;
+  const fs::path item(Item(k));
+  switch (Mode) {
+  case jmMp3ToWav:
+    setWindowTitle(QString::fromStdString(Caption("Decoding", k + 1, Item(k))));
+    StartMp3(Item(k), OutputFolder() + item.stem().string() + ".wav", false);
+    break;
+  case jmRecordToMp3:
+    setWindowTitle(QString::fromStdString(Caption("Encoding", k + 1, Item(k))));
+    StartMp3(Item(k), WithExtension(Item(k), ".mp3"), true);
+    break;
+  case jmWavToWma:
+    setWindowTitle(QString::fromStdString(Caption("Encoding", k + 1, Item(k))));
+    StartWma(Item(k), OutputFolder() + item.stem().string() + ".wma");
+    break;
+  default: break; // modes 2 and 5 run through the audio pipeline
+  }
+}
+
+// Messages -----------------------------------------------------------------------------------
+
+void TRipForm::WndProc(TMessage &message) {
+  if (message.Msg == WM_JOBINFO) {
+    if (const TProcessInfo *info = message.PayloadAs<TProcessInfo>())
+      JobInfo(*info);
+  } else if (message.Msg == WM_RIPERROR) {
+    RipError(message.LParam);
+  }
+}
+
+void TRipForm::JobInfo(const TProcessInfo &info) {
+  // News of a step that ran on while the job was ending changes nothing.
+  if (!JobList)
+    return;
+  switch (info.Code) {
+  case JobNormalizing:
+    setWindowTitle(QString::fromStdString(Caption("Normalizing", RipCount + 1, Title(RipCount))));
+    break;
+  case JobRipEnded: RipEnded(info); break;
+  case JobMp3Ended: Mp3Ended(info); break;
+  case JobWmaEnded: WmaEnded(info); break;
+  default: Progress(info); break;
+  }
+}
+
+void TRipForm::RipEnded(const TProcessInfo &info) {
+  const std::string wav = WavOfEntry(RipCount);
+  switch (info.SubCode) {
+  case ripReadFailed:
+    ShowError(GetLanString("RES_ReadCDAudioError", "Error while reading CD information!"));
+    break;
+  case ripCannotCreate:
+    ShowError(wav + GetLanString("RES_CreateWavFileError",
+                                 " is not a valid file name.Please rename the Title in the CD "
+                                 "tracks list."));
+    break;
+  case ripWriteFailed:
+    ShowError(wav + GetLanString("RES_WriteWavFileError",
+                                 " could not be written in full. Please check the free space "
+                                 "in the output directory."));
+    break;
+  default: break;
+  }
+  RipCount += 1;
+  const TFormat format = RipOutput();
+  if (format == fmtWAV) {
+    if (info.SubCode == ripDone)
+      FileFinished(wav);
+    if (RipCount == Count()) {
+      FinishJob();
+      CloseLater();
+    } else {
+      NextRip();
+    }
+    return;
+  }
+  if (info.SubCode != ripDone) {
+    if (format == fmtWMA)
+      RipThread.reset();
+    ProgressSeen = true;
+    const int32_t code = format == fmtMP3 ? JobMp3Ended : JobWmaEnded;
+    plat::PostMessage(Handle(), WM_JOBINFO, 0,
+                      std::make_unique<TProcessInfo>(TProcessInfo{code, "", "", EncodeSkipped}));
+    return;
+  }
+  setWindowTitle(QString::fromStdString(Caption("Encoding", RipCount, Title(RipCount - 1))));
+  SetStage(GetLanString("RES_Encoding", "Encoding"));
+  if (format == fmtMP3) {
+    StartMp3(wav, WithExtension(wav, ".mp3"), true);
+  } else {
+    RipThread.reset();
+    StartWma(wav, WithExtension(wav, ".wma"));
+  }
+}
+
+void TRipForm::Mp3Ended(const TProcessInfo &info) {
+  const int k = EncodeCount;
+  if (info.SubCode == 1 && !ProgressSeen)
+    ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  // Sub-code 3 is a lame that failed: its file is no MP3 even when progress was shown.
+  if ((info.SubCode == 2 && !ProgressSeen) || info.SubCode == 3)
+    ShowError(GetLanString("RES_Check_Mp3Options",
+                           "Create MP3 file error!\r\nPlease check the output and lame options "
+                           "or run application again."));
+  const bool made = info.SubCode == 2;
+  if (Mode == jmCDRip && made && ProgressSeen && GlobalOptions.UseID3)
+    WriteId3Tag(RipCount - 1);
+  ItemDone(k, made, FMp3.OutputFile);
+}
+
+void TRipForm::WmaEnded(const TProcessInfo &info) {
+  const int k = EncodeCount;
+  Timer1->stop();
+  if (info.SubCode == 1 && !ProgressSeen)
+    ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  if (info.SubCode == 8)
+    ShowError(info.Elapsed);
+  ItemDone(k, info.SubCode == 2, FWma.OutputFile);
+}
+
+void TRipForm::ItemDone(int k, bool succeeded, const std::string &output) {
+  FEncoded[k] = succeeded;
+  if (succeeded)
+    FileFinished(output);
+  ProgressSeen = false;
+  EncodeCount += 1;
+  if (EncodeCount == Count()) {
+    FinishJob();
+    CloseLater();
+  } else if (Mode == jmCDRip) {
+    NextRip();
+  } else {
+    SetStage(GetLanString(Mode == jmMp3ToWav ? "RES_Decoding" : "RES_Encoding",
+                          Mode == jmMp3ToWav ? "Decoding" : "Encoding"));
+    if (Mode == jmWavToWma)
+      Label2->clear();
+    StartConversion();
+  }
+}
+
+void TRipForm::Progress(const TProcessInfo &info) {
+  Timer1->stop();
+  ProgressSeen = true;
+  Label1->setText(QString::fromStdString(info.Elapsed));
+  Label2->setText(QString::fromStdString(info.Estimated));
+  if (info.Code > 0) {
+    Label3->setVisible(false);
+    FlatGauge1->setTextVisible(true);
+    FlatGauge1->setValue(std::min(info.Code, 100));
+  }
+}
+
+void TRipForm::RipError(std::intptr_t code) {
+  switch (code) {
+  case RipErrorMsf:
+    ShowError(GetLanString("RES_ModifyCDParmsError", "CD extract failed!Please try again."));
+    break;
+  case RipErrorToc:
+    ShowError(GetLanString("RES_ReadTocError", "Error while reading TOC information!"));
+    break;
+  case RipErrorFileInUse:
+    ShowError(GetLanString("RES_CreateFileError",
+                           "WAV file will be created maybe is been using,extract failed!"));
+    break;
+  default: break;
+  }
+}
+
+void TRipForm::WriteId3Tag(int k) {
+  Tid3tag tag;
+  tag.SetTitle(Title(k));
+  tag.SetArtist(DiscInfo.Artist);
+  tag.SetAlbum(DiscInfo.Album);
+  tag.SetYear(DiscInfo.Year);
+  tag.SetComment(DiscInfo.Comment);
+  tag.Genre = GenreToId3(DiscInfo.Genre + 1);
+  tag.SetTrack(static_cast<uint8_t>(TrackOf(Item(k))));
+  const uint16_t result = tag.WriteTag(WithExtension(WavOfEntry(k), ".mp3"));
+  if (result >= id3OpenError)
+    plat::MessageBox("Error #" + std::to_string(result) + "! Could not save Tag!", product::Name,
+                     plat::TMsgButtons::OK, plat::TMsgIcon::None);
+}
+
+// The WMA time estimate --------------------------------------------------------------------
+
+void TRipForm::Timer1Timer() { WmaEstimate(Clock::now()); }
+
+void TRipForm::WmaEstimate(Clock::time_point now) {
+  const auto elapsed =
+      static_cast<int64_t>(std::nearbyint(std::chrono::duration<double>(now - WmaStart).count()));
+  Label1->setText(QString::fromStdString(MinutesSeconds(static_cast<int>(elapsed))));
+  if (!FWma.Busy)
+    return;
+  Label3->setVisible(false);
+  int &index = GlobalOptions.WMABitRate;
+  if (index < 0 || index > 32)
+    index = 8;
+  std::optional<int64_t> total =
+      WmaTotalSeconds(WmaInputSize, FileSize(FWma.OutputFile), elapsed, index);
+  if (!total)
+    return;
+  if (elapsed >= *total)
+    *total = elapsed + 1;
+  Label2->setText(QString::fromStdString(MinutesSeconds(static_cast<int>(*total))));
+  FlatGauge1->setTextVisible(true);
+  const auto percent = static_cast<int>(std::nearbyint(elapsed * 100.0 / *total));
+  FlatGauge1->setValue(std::max(FlatGauge1->value(), percent));
+}
+
+// Ending -------------------------------------------------------------------------------------
+
+void TRipForm::FinishJob() {
+  if (!JobList)
+    return;
+  if (RipThread) {
+    RipThread->StopRequested = true;
+    RipThread.reset();
+  }
+  // Only the WAV files whose encoding made its file go: a failed or stopped encoding keeps
+  // the audio it came from.
+  if (Mode == jmCDRip && RipCount == Count() && RipOutput() != fmtWAV && !GlobalOptions.IsKeepWav)
+    for (int k = 0; k < Count(); ++k) {
+      const std::string wav = WavOfEntry(k);
+      std::error_code ec;
+      if (FEncoded[k] && fs::exists(wav, ec) && !plat::FileInUse(wav))
+        fs::remove(wav, ec);
+    }
+  JobList.reset();
+  Timer1->stop();
+  if (FMp3.Busy)
+    FMp3.Stop(0);
+  if (FWma.Busy)
+    FWma.Stop(0);
+}
+
+void TRipForm::btStopClick() {
+  FinishJob();
+  close();
+}
+
+void TRipForm::CloseLater() {
+  QMetaObject::invokeMethod(
+      this, [this] { close(); }, Qt::QueuedConnection);
+}
+
+void TRipForm::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  if (!plat::SameText(GlobalOptions.Lan, "English"))
+    ApplyLanguage(this, GlobalOptions.Lan);
+  // The job may have ended while the window was being created.
+  if (!JobList)
+    CloseLater();
+}
+
+void TRipForm::done(int result) {
+  FinishJob();
+  QDialog::done(result);
+}

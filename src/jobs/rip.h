@@ -1,0 +1,134 @@
+#pragma once
+// The job window: runs one job over a list of items, one step at a time. In CD-rip mode it
+// rips each track with a rip thread and hands the WAV file to the chosen encoder; in the
+// conversion modes it runs the encoder over each file. Every step reports back with
+// WM_JOBINFO, and the handler starts the next step, so the window never waits for a worker.
+// The state machine is in the public methods below, which tests drive directly; the widgets
+// are its view.
+#include "Messages.h"
+
+#include <QDialog>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TCDRipThread;
+class TMp3EncodeProcess;
+class TWMAEncodeProcess;
+struct TProcessInfo;
+
+enum TJobMode : int {
+  jmCDRip = 1,
+  jmWavToMp3 = 2,
+  jmMp3ToWav = 3,
+  jmRecordToMp3 = 4,
+  jmWavToOgg = 5,
+  jmWavToWma = 6,
+};
+
+// End notices of the encoder processes, and the sub-code this window gives an item whose
+// rip failed (or whose encoder could not be started).
+constexpr int32_t JobMp3Ended = 2000;
+constexpr int32_t JobWmaEnded = 5000;
+constexpr int32_t EncodeSkipped = 4;
+
+// The whole time of a WMA encoding projected from the output's growth, in seconds; nullopt
+// when nothing can be projected yet. bitRateIndex is the WMABitRate setting (0..32).
+std::optional<int64_t> WmaTotalSeconds(int64_t inputSize, int64_t outputSize, int64_t elapsed,
+                                       int bitRateIndex);
+
+class TRipForm : public QDialog, public TMessageWindow {
+  Q_OBJECT
+
+public:
+  // Starts the first step at once. cdHandle is the drive of mode 1 (0 otherwise); the encoder
+  // processes are the program's shared ones.
+  TRipForm(QWidget *owner, int mode, int32_t cdHandle, const std::vector<std::string> &items,
+           TMp3EncodeProcess &mp3, TWMAEncodeProcess &wma);
+  ~TRipForm() override;
+
+  // The state machine: WM_JOBINFO by code, and WM_RIPERROR.
+  void JobInfo(const TProcessInfo &info);
+  void RipError(std::intptr_t code);
+  // The WMA time estimate of the timer, as of now.
+  void Timer1Timer();
+  void WmaEstimate(std::chrono::steady_clock::time_point now);
+  void btStopClick();
+  // Ends the job: stops the rip thread and the encoders, removes the WAV files the settings
+  // do not keep. Runs once; nothing when the job is already finished.
+  void FinishJob();
+
+  bool JobFinished() const { return !JobList; }
+  // Every item gave its output file.
+  bool AllSucceeded() const;
+  // Output files made so far, in order.
+  const std::vector<std::string> &FinishedFiles() const { return FFinished; }
+  // Called with each output file as it is made.
+  std::function<void(const std::string &)> OnFileFinished;
+
+  const int Mode;
+  const int32_t CDHandle;
+  int RipCount = 0;
+  int EncodeCount = 0;
+  bool ProgressSeen = false;
+  std::chrono::steady_clock::time_point WmaStart;
+  int64_t WmaInputSize = 0;
+
+  QGroupBox *GroupBox1;
+  QLabel *Label1; // elapsed time
+  QLabel *Label2; // estimated time
+  QLabel *Label3; // "Initializing..."
+  QProgressBar *FlatGauge1;
+  QPushButton *btStop;
+  QTimer *Timer1;
+
+protected:
+  void WndProc(TMessage &message) override;
+  void showEvent(QShowEvent *event) override;
+  // Every way of closing the window ends the job.
+  void done(int result) override;
+
+private:
+  int Count() const { return static_cast<int>(JobList->size()); }
+  const std::string &Item(int k) const { return (*JobList)[k]; }
+  std::string Title(int k) const;
+  std::string WavOfEntry(int k) const;
+  // "Extracting(02/05): title" and the like.
+  std::string Caption(const char *word, int n, const std::string &item) const;
+  void SetStage(const std::string &stage);
+  void ShowInitializing();
+  void ShowError(const std::string &text);
+
+  void StartRip(int k);
+  void NextRip();
+  void StartMp3(const std::string &input, const std::string &output, bool encode);
+  void StartWma(const std::string &input, const std::string &output);
+  void StartConversion();
+  void RipEnded(const TProcessInfo &info);
+  void Mp3Ended(const TProcessInfo &info);
+  void WmaEnded(const TProcessInfo &info);
+  void Progress(const TProcessInfo &info);
+  // After an encoder's end notice: counts the item and goes on, or ends the job.
+  void ItemDone(int k, bool succeeded, const std::string &output);
+  void WriteId3Tag(int k);
+  void FileFinished(const std::string &file);
+  void CloseLater();
+
+  TMp3EncodeProcess &FMp3;
+  TWMAEncodeProcess &FWma;
+  std::unique_ptr<TCDRipThread> RipThread;
+  std::unique_ptr<std::vector<std::string>> JobList;
+  std::vector<bool> FEncoded; // per item: its encoding made the output file
+  std::vector<std::string> FFinished;
+  int FItemCount = 0;
+};

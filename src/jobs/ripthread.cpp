@@ -1,0 +1,227 @@
+#include "ripthread.h"
+
+#include "EncodeProcess.h"
+#include "Folders.h"
+#include "Global.h"
+#include "Streams.h"
+#include "akrip32.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void PostJobEvent(TWindowHandle window, int32_t code, int32_t subCode) {
+  auto info = std::make_unique<TProcessInfo>();
+  info->Code = code;
+  info->SubCode = subCode;
+  plat::PostMessage(window, WM_JOBINFO, 0, std::move(info));
+}
+
+int64_t PercentOf(int64_t done, int64_t total) { return total > 0 ? done * 100 / total : 100; }
+
+// Progress with the time used since start and the whole time it projects.
+void PostProgress(TWindowHandle window, int32_t percent, Clock::time_point start) {
+  auto info = std::make_unique<TProcessInfo>();
+  info->Code = percent;
+  if (percent > 0) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const auto elapsed = static_cast<int>(std::nearbyint(seconds));
+    info->Elapsed = MinutesSeconds(elapsed);
+    info->Estimated = MinutesSeconds(static_cast<int>(std::nearbyint(elapsed * 100.0 / percent)));
+  }
+  plat::PostMessage(window, WM_JOBINFO, 0, std::move(info));
+}
+
+// Absolute frame address of a table-of-contents entry in MSF form.
+int64_t Frames(const TTocEntry &entry) {
+  return entry.Address[1] * 4500 + entry.Address[2] * 75 + entry.Address[3];
+}
+
+void PutLE32(uint8_t *p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Scales the whole 16-bit little-endian samples of a block in place; results beyond 16 bits
+// are held at the limits instead of wrapping round into noise.
+void ScaleSamples(uint8_t *data, size_t bytes, float factor) {
+  for (size_t i = 0; i + 1 < bytes; i += 2) {
+    const auto sample = static_cast<int16_t>(data[i] | data[i + 1] << 8);
+    const float scaled = std::nearbyint(static_cast<float>(sample) * factor);
+    const auto value = static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+    data[i] = static_cast<uint8_t>(value);
+    data[i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(value) >> 8);
+  }
+}
+
+} // namespace
+
+std::array<uint8_t, WavHeaderSize> CDWavHeader(uint32_t dataSize) {
+  std::array<uint8_t, WavHeaderSize> h{};
+  std::copy_n("RIFF", 4, h.begin());
+  PutLE32(&h[4], dataSize + 36);
+  std::copy_n("WAVEfmt ", 8, h.begin() + 8);
+  PutLE32(&h[16], 16);
+  h[20] = 1; // PCM
+  h[22] = 2; // channels
+  PutLE32(&h[24], 44100);
+  PutLE32(&h[28], 44100 * 4);
+  h[32] = 4;  // block align
+  h[34] = 16; // bits a sample
+  std::copy_n("data", 4, h.begin() + 36);
+  PutLE32(&h[40], dataSize);
+  return h;
+}
+
+bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length) {
+  const int tracks = toc.LastTrack - toc.FirstTrack + 1;
+  if (trackNo < 1 || trackNo > tracks || tracks > MaxTocEntries - 1)
+    return false;
+  // The addresses count the two seconds before sector 0, so a first track with a pregap
+  // still starts where the table says.
+  const int64_t first = Frames(toc.Entries[trackNo - 1]) - 150;
+  const int64_t next = Frames(toc.Entries[trackNo]) - 150;
+  if (first < 0 || next < first)
+    return false;
+  start = static_cast<uint32_t>(first);
+  length = static_cast<uint32_t>(next - first);
+  return true;
+}
+
+TCDRipThread::TCDRipThread(int trackNo, const std::string &fileTitle)
+    : TrackNo(trackNo), FileTitle(fileTitle) {}
+
+TCDRipThread::~TCDRipThread() {
+  if (FThread.joinable())
+    FThread.join();
+}
+
+void TCDRipThread::Resume() {
+  if (!FThread.joinable())
+    FThread = std::thread([this] { Execute(); });
+}
+
+std::string TCDRipThread::WavFileName() const {
+  return plat::IncludeTrailingSlash(GlobalOptions.OutputFolder) + FileTitle + ".wav";
+}
+
+void TCDRipThread::Execute() {
+  if (ModifyCDParms(CDHandle, CDParmMsfAddresses, 1) == 0) {
+    plat::PostMessage(NotifyWindow, WM_RIPERROR, 0, RipErrorMsf);
+    return;
+  }
+  TToc toc{};
+  if (ReadTOC(CDHandle, &toc) != 1) {
+    plat::PostMessage(NotifyWindow, WM_RIPERROR, 0, RipErrorToc);
+    return;
+  }
+  uint32_t start = 0, length = 0;
+  if (!TrackSectors(toc, TrackNo, start, length)) {
+    PostJobEvent(NotifyWindow, JobRipEnded, ripReadFailed);
+    return;
+  }
+  if (GlobalOptions.EnableRipTime)
+    length = std::min<int64_t>(length, std::max(GlobalOptions.RipTime, 0) * int64_t{75});
+  const int32_t result = RipTrack(start, length);
+  if (result >= 0)
+    PostJobEvent(NotifyWindow, JobRipEnded, result);
+}
+
+int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
+  try {
+    OutStream = std::make_unique<TFileStream>(WavFileName(), fmCreate);
+  } catch (const std::exception &) {
+    return ripCannotCreate;
+  }
+  const auto startTime = Clock::now();
+  bool readFailed = false;
+  bool writeFailed = OutStream->Write(CDWavHeader(0).data(), WavHeaderSize) != WavHeaderSize;
+  int64_t written = 0;
+  if (length == 0)
+    PostProgress(NotifyWindow, 100, startTime);
+  for (uint32_t done = 0; done < length && !writeFailed && !StopRequested;) {
+    const uint32_t n = std::min(RipBlockSectors, length - done);
+    TReadBuffer buffer(start + done, n);
+    const TReadRequest &request = *buffer.Request();
+    // Anything short of the whole block is a failed read, never a silently short track.
+    readFailed = ReadCDAudioLBA(CDHandle, buffer.Request()) != 1 || request.Offset < 0 ||
+                 request.BytesReturned != n * CDSectorSize ||
+                 uint64_t(request.Offset) + request.BytesReturned > request.BufferSize;
+    if (readFailed)
+      break;
+    const int64_t bytes = request.BytesReturned;
+    writeFailed = OutStream->Write(buffer.Data() + request.Offset, bytes) != bytes;
+    written += bytes;
+    done += n;
+    PostProgress(NotifyWindow, static_cast<int32_t>(PercentOf(done, length)), startTime);
+  }
+  // The header tells the size of what was kept, whatever ended the rip.
+  if (!writeFailed) {
+    const auto header = CDWavHeader(static_cast<uint32_t>(written));
+    writeFailed = OutStream->Seek(0, TSeekOrigin::soBeginning) != 0 ||
+                  OutStream->Write(header.data(), WavHeaderSize) != WavHeaderSize;
+  }
+  OutStream.reset();
+  if (readFailed)
+    return ripReadFailed;
+  if (writeFailed)
+    return ripWriteFailed;
+  if (StopRequested)
+    return -1;
+  if (GlobalOptions.IsNormalize &&
+      !ScaleVolume(WavFileName(), GlobalOptions.NormalizePercent, NotifyWindow))
+    return ripReadFailed;
+  return ripDone;
+}
+
+bool TCDRipThread::ScaleVolume(const std::string &fileName, int percent, TWindowHandle window) {
+  PostJobEvent(window, JobNormalizing, 0);
+  const std::string temp = std::filesystem::path(fileName).replace_extension(".nor").string();
+  const float factor = static_cast<float>(percent) / 100.0f;
+  const auto startTime = Clock::now();
+  bool done = false;
+  try {
+    TFileStream in(fileName, fmOpenRead | fmShareDenyWrite);
+    TFileStream out(temp, fmCreate);
+    const int64_t size = in.Size();
+    std::vector<uint8_t> block(2048);
+    if (in.Read(block.data(), WavHeaderSize) == WavHeaderSize &&
+        out.Write(block.data(), WavHeaderSize) == WavHeaderSize) {
+      int64_t processed = WavHeaderSize;
+      int32_t shown = -1;
+      for (;;) {
+        // One report per percent: a message for every 2 KB would flood the window.
+        if (const auto percentDone = static_cast<int32_t>(PercentOf(processed, size));
+            percentDone != shown)
+          PostProgress(window, shown = percentDone, startTime);
+        const int64_t n = in.Read(block.data(), static_cast<int64_t>(block.size()));
+        if (n <= 0) {
+          done = processed == size;
+          break;
+        }
+        ScaleSamples(block.data(), static_cast<size_t>(n), factor);
+        if (out.Write(block.data(), n) != n)
+          break;
+        processed += n;
+      }
+    }
+  } catch (const std::exception &) {
+    done = false;
+  }
+  std::error_code ec;
+  if (done)
+    std::filesystem::rename(temp, fileName, ec);
+  if (!done || ec) {
+    std::filesystem::remove(temp, ec);
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The worker that reads one audio track from the CD drive library into a WAV file, and
+// reports its progress and end to a job window with WM_JOBINFO messages.
+#include "Messages.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+class TStream;
+struct TToc;
+
+// Sub-codes of the end-of-track message.
+enum TRipResult : int32_t {
+  ripDone = 0,
+  ripReadFailed = 3,   // a sector could not be read, or the volume step failed
+  ripCannotCreate = 5, // the WAV file cannot be created
+  ripWriteFailed = 6,  // the WAV file could not be written in full (a full disk)
+};
+
+// Event codes of WM_JOBINFO besides progress.
+constexpr int32_t JobNormalizing = 999; // the volume step begins
+constexpr int32_t JobRipEnded = 1000;   // SubCode: a TRipResult
+
+// Arguments of WM_RIPERROR.
+constexpr std::intptr_t RipErrorMsf = 1; // the drive cannot be switched to MSF addresses
+constexpr std::intptr_t RipErrorToc = 2; // the table of contents cannot be read
+// The WAV file is in use. Job windows understand it; this thread reports a file it cannot
+// create as the end of the track with sub-code 5 instead.
+constexpr std::intptr_t RipErrorFileInUse = 3;
+
+constexpr std::uint32_t RipBlockSectors = 10;
+constexpr std::uint32_t WavHeaderSize = 44;
+
+class TCDRipThread {
+public:
+  // Created suspended: set CDHandle and NotifyWindow, then Resume().
+  TCDRipThread(int trackNo, const std::string &fileTitle);
+  // Waits until the body has returned.
+  ~TCDRipThread();
+  TCDRipThread(const TCDRipThread &) = delete;
+  TCDRipThread &operator=(const TCDRipThread &) = delete;
+
+  void Resume();
+  // Output folder + title + ".wav".
+  std::string WavFileName() const;
+
+  const int TrackNo; // position on the disc, 1 = the first entry of the table of contents
+  const std::string FileTitle;
+  int32_t CDHandle = 0;
+  TWindowHandle NotifyWindow = 0;
+  std::atomic<bool> StopRequested{false}; // set by the job window, read after every block
+
+  // Scales every 16-bit sample after the header by percent / 100, reporting 999 and progress
+  // to window. The scaled copy replaces the file in one rename; on any failure the file stays
+  // as it was and the result is false.
+  static bool ScaleVolume(const std::string &fileName, int percent, TWindowHandle window);
+
+private:
+  void Execute();
+  // The end-of-track sub-code, or -1 when stopped (which sends no end message).
+  int32_t RipTrack(uint32_t start, uint32_t length);
+
+  std::unique_ptr<TStream> OutStream;
+  std::thread FThread;
+};
+
+// The first sector and the sector count of the track at position trackNo (from 1) of a table
+// of contents with MSF addresses; false when there is no such track.
+bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length);
+
+// The 44-byte header of a 44.1 kHz, 16-bit stereo PCM WAV file holding dataSize bytes.
+std::array<uint8_t, WavHeaderSize> CDWavHeader(uint32_t dataSize);
