@@ -1,6 +1,7 @@
 // Program start: the command line, then the main window or the printed track list.
 #include "CommandLine.h"
 #include "DemoDisc.h"
+#include "Global.h"
 #include "MainForm.h"
 #include "Messages.h"
 #include "akrip32.h"
@@ -22,10 +23,29 @@ bool HasDisplay() {
   return false;
 }
 
+// The printed list is read by scripts: Qt's own notes (a missing runtime folder and the
+// like) stay out of it; real errors still show.
+void QuietQtNotes(QtMsgType type, const QMessageLogContext &, const QString &message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::cerr << message.toStdString() << "\n";
+}
+
+// Images named on the command line are what the user wants to see: while no drive has been
+// chosen in the options, the first of them is opened rather than the machine's own drive,
+// which the list puts before them.
+void PreferFirstImage(std::size_t imageCount) {
+  TCDDriveList list{};
+  list.Capacity = MaxCDDrives;
+  GetCDList(&list);
+  if (imageCount > 0 && GlobalOptions.CDIndex < 0 && list.Count >= imageCount)
+    GlobalOptions.CDIndex = static_cast<int32_t>(list.Count - imageCount);
+}
+
 // Fills the track list as the window does when it is shown and prints it; without tracks the
 // status the window would show goes to standard error.
-int ListTracks() {
+int ListTracks(std::size_t imageCount) {
   TMainForm form;
+  PreferFirstImage(imageCount);
   form.FormShow();
   form.FormActivate();
   if (form.RowCount() == 0) {
@@ -70,22 +90,24 @@ int main(int argc, char **argv) {
     }
 
   // The list needs no screen; the window does.
-  if (!std::getenv("QT_QPA_PLATFORM")) {
-    if (options.List) {
+  const bool platformChosen = std::getenv("QT_QPA_PLATFORM") != nullptr;
+  if (options.List) {
+    qInstallMessageHandler(QuietQtNotes);
+    if (!platformChosen)
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    } else if (!HasDisplay()) {
-      std::cerr << "plindar: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-                   "--list prints the track list without one\n";
-      return 1;
-    }
+  } else if (!platformChosen && !HasDisplay()) {
+    std::cerr << "plindar: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                 "--list prints the track list without one\n";
+    return 1;
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Plindar");
   QApplication::setApplicationDisplayName("Plindar");
   plat::InstallQtMessagePump();
   if (options.List)
-    return ListTracks();
+    return ListTracks(options.CDImages.size());
   TMainForm form;
+  PreferFirstImage(options.CDImages.size());
   form.show();
   return app.exec();
 }

@@ -1,0 +1,520 @@
+// The main window on disc images: the track list, the disc cache, Extract's checks, the menu
+// commands and the language menu. Dialogs are answered by a script.
+#include "MainForm.h"
+#include "AudioDisc.h"
+#include "Dialogs.h"
+#include "DiscInfo.h"
+#include "Folders.h"
+#include "Global.h"
+#include "IniFile.h"
+#include "TempDir.h"
+#include "TestDisc.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Three audio tracks: 65 s and 30 frames, 20 s and 50 frames, 4 frames.
+const std::vector<uint32_t> ThreeTracks = {65 * 75 + 30, 20 * 75 + 50, 4};
+
+// Captures the job entries Extract hands on instead of opening the job window.
+class TTestMainForm : public TMainForm {
+public:
+  std::vector<std::vector<std::string>> Jobs;
+
+protected:
+  void RunJobs(const std::vector<std::string> &entries) override { Jobs.push_back(entries); }
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::error_code ec;
+    fs::remove_all(plat::ConfigHome() + "Varnex", ec);
+    GlobalOptions = TGlobalOptions{};
+    DiscInfo = TDiscInfo{};
+  }
+
+  // The window as start-up leaves it: created, shown (without a screen) and activated.
+  static std::unique_ptr<TTestMainForm> Started() {
+    auto form = std::make_unique<TTestMainForm>();
+    form->FormShow();
+    form->FormActivate();
+    return form;
+  }
+
+  std::string ThreeTrackDisc() { return WriteAudioDisc(Dir.Path(), "three", ThreeTracks); }
+
+  static void WriteOption(const char *section, const char *key, const std::string &value) {
+    TIniFile ini(GetSettingsFolder() + "options.ini");
+    ini.WriteString(section, key, value);
+  }
+
+  static std::vector<std::string> Messages(const plat::TDialogScript &script) {
+    std::vector<std::string> texts;
+    for (auto &shown : script.Shown)
+      if (shown.Kind == "message")
+        texts.push_back(shown.Text);
+    return texts;
+  }
+
+  TTempDir Dir;
+  plat::TDialogScript Script;
+};
+
+QAction *Named(TMainForm &form, const char *name) {
+  return form.findChild<QAction *>(name, Qt::FindChildrenRecursively);
+}
+
+} // namespace
+
+// ---- the track list ----
+
+TEST_F(MainFormTest, ListsTheTracksOfAnImage) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  ASSERT_NE(form->CDHandle, 0);
+  ASSERT_EQ(form->RowCount(), 3);
+  const char *expected[3][4] = {{"1", "Track01", "01:05", "10.93"},
+                                // 01:07:30 to 01:28:05: frames do not count, so 21 seconds
+                                {"2", "Track02", "00:21", "03.53"},
+                                {"3", "Track03", "00:00", "00.00"}};
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 4; ++column)
+      EXPECT_EQ(form->RowText(row, column), expected[row][column]) << row << "," << column;
+    EXPECT_TRUE(form->RowChecked(row));
+  }
+  EXPECT_EQ(form->DriveDescription, "IMAGE   three");
+  EXPECT_EQ(form->StatusText(), form->DriveDescription);
+  EXPECT_EQ(form->SavedStatus, form->DriveDescription);
+  EXPECT_FALSE(form->NoAudioCD);
+  EXPECT_TRUE(form->ActionExtract->isEnabled());
+  EXPECT_TRUE(Script.Shown.empty());
+}
+
+TEST_F(MainFormTest, ListsNinetyNineTracks) {
+  TImageDrives drives({Write99TrackDisc(Dir.Path(), "full", 150)});
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 99);
+  EXPECT_EQ(form->RowText(98, 0), "99");
+  EXPECT_EQ(form->RowTitle(98), "Track99");
+  EXPECT_EQ(form->RowText(98, 2), "00:02");
+}
+
+TEST_F(MainFormTest, StatusTellsWhyTheListIsEmpty) {
+  {
+    TImageDrives none;
+    auto form = Started();
+    EXPECT_EQ(form->CDHandle, 0);
+    EXPECT_EQ(form->RowCount(), 0);
+    EXPECT_EQ(form->StatusText(), "No CD devices found!");
+    EXPECT_FALSE(form->ActionExtract->isEnabled());
+  }
+  {
+    TImageDrives dataOnly({WriteTestDisc(Dir.Path(), "data", {{600, true}})});
+    auto form = Started();
+    EXPECT_NE(form->CDHandle, 0);
+    EXPECT_TRUE(form->NoAudioCD);
+    EXPECT_EQ(form->RowCount(), 0);
+    EXPECT_EQ(form->StatusText(), "Can not find audio CD in your CD device.");
+    // Refresh finds no audio disc either.
+    form->SetStatus("something else");
+    form->bRefreshClick();
+    EXPECT_EQ(form->StatusText(), "Can not find audio CD in your CD device.");
+  }
+  EXPECT_TRUE(Script.Shown.empty());
+}
+
+TEST_F(MainFormTest, OpensTheChosenDriveOrElseTheFirst) {
+  std::string first = ThreeTrackDisc();
+  std::string second = WriteAudioDisc(Dir.Path(), "second", {750, 750});
+  TImageDrives drives({first, second});
+  struct {
+    const char *Index;
+    int Rows;
+  } cases[] = {{"1", 2}, {"-1", 3}, {"2", 3}, {"99", 3}, {"0", 3}};
+  for (auto &c : cases) {
+    WriteOption("CDOptions", "Index", c.Index);
+    auto form = Started();
+    EXPECT_EQ(form->RowCount(), c.Rows) << "index " << c.Index;
+  }
+}
+
+TEST_F(MainFormTest, RefreshRebuildsTheList) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  form->SetRowTitle(0, "edited");
+  form->ActionNoSelectExecute();
+  form->SetStatus("Can not find audio CD in your CD device.");
+  form->bRefreshClick();
+  ASSERT_EQ(form->RowCount(), 3);
+  EXPECT_EQ(form->RowTitle(0), "Track01");
+  EXPECT_TRUE(form->RowChecked(0));
+  EXPECT_EQ(form->StatusText(), form->DriveDescription);
+}
+
+TEST_F(MainFormTest, ShowingTheWindowFillsItOnce) {
+  TImageDrives drives({ThreeTrackDisc()});
+  TTestMainForm form;
+  form.show();
+  QApplication::processEvents();
+  ASSERT_EQ(form.RowCount(), 3);
+  int32_t handle = form.CDHandle;
+  form.hide();
+  form.show();
+  QApplication::processEvents();
+  EXPECT_EQ(form.CDHandle, handle);
+  EXPECT_EQ(form.RowCount(), 3);
+  form.close();
+  EXPECT_EQ(form.CDHandle, 0);
+  EXPECT_TRUE(fs::exists(DiscInfoFileName()));
+}
+
+// ---- the disc cache ----
+
+TEST_F(MainFormTest, TitlesComeFromTheCacheAndGoBackOnClose) {
+  TImageDrives drives({ThreeTrackDisc()});
+  const std::string id = cd::GetDiscID();
+  ASSERT_FALSE(id.empty());
+  {
+    TIniFile cache(DiscInfoFileName());
+    cache.WriteString(id, "Artist", "The Band");
+    cache.WriteString(id, "Album", "Live");
+    cache.WriteInteger(id, "Genre", 7);
+    cache.WriteInteger(id, "TrackNumber", 2);
+    cache.WriteString(id, "1", "Intro");
+    cache.WriteString(id, "2", "");
+  }
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 3);
+  EXPECT_EQ(form->RowTitle(0), "Intro");
+  EXPECT_EQ(form->RowTitle(1), "Track02"); // empty in the cache
+  EXPECT_EQ(form->RowTitle(2), "Track03"); // past the cached count
+  EXPECT_EQ(DiscInfo.Artist, "The Band");
+  EXPECT_EQ(DiscInfo.Genre, 7);
+
+  form->SetRowTitle(0, "Overture");
+  form->FormClose();
+  TIniFile cache(DiscInfoFileName());
+  EXPECT_EQ(cache.ReadInteger(id, "TrackNumber", 0), 3);
+  EXPECT_EQ(cache.ReadString(id, "1", ""), "Overture");
+  EXPECT_EQ(cache.ReadString(id, "2", ""), "Track02");
+  EXPECT_EQ(cache.ReadString(id, "3", ""), "Track03");
+  EXPECT_EQ(cache.ReadString(id, "Artist", ""), "The Band");
+  EXPECT_EQ(cache.ReadString(id, "Album", ""), "Live");
+  EXPECT_EQ(cache.ReadInteger(id, "Genre", 0), 7);
+}
+
+TEST_F(MainFormTest, ANewDiscGetsDefaultTitlesAndItsSection) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  EXPECT_EQ(DiscInfo.Artist, "");
+  EXPECT_EQ(DiscInfo.Genre, -1);
+  form->FormClose();
+  TIniFile cache(DiscInfoFileName());
+  const std::string id = cd::GetDiscID();
+  EXPECT_EQ(cache.ReadInteger(id, "TrackNumber", 0), 3);
+  EXPECT_EQ(cache.ReadString(id, "3", ""), "Track03");
+  EXPECT_EQ(cache.ReadInteger(id, "Genre", 0), -1);
+}
+
+TEST_F(MainFormTest, AClearedListDoesNotWipeTheCachedTitles) {
+  // A removed disc clears the list; its cached titles must survive the close.
+  TImageDrives drives({ThreeTrackDisc()});
+  const std::string id = cd::GetDiscID();
+  {
+    TIniFile cache(DiscInfoFileName());
+    cache.WriteInteger(id, "TrackNumber", 3);
+    cache.WriteString(id, "1", "Kept");
+  }
+  auto form = Started();
+  form->ClearTrackList();
+  form->FormClose();
+  TIniFile cache(DiscInfoFileName());
+  EXPECT_EQ(cache.ReadInteger(id, "TrackNumber", 0), 3);
+  EXPECT_EQ(cache.ReadString(id, "1", ""), "Kept");
+}
+
+TEST_F(MainFormTest, DamagedCacheAndSettingsGiveDefaults) {
+  TImageDrives drives({ThreeTrackDisc()});
+  fs::create_directories(GetSettingsFolder());
+  const std::string id = cd::GetDiscID();
+  {
+    std::ofstream cache(DiscInfoFileName(), std::ios::binary);
+    cache << "\xEF\xBB\xBF[" << id << "\r\nTrackNumber=lots\r\n1\r\n=x\n\x01\x02\xFF[\n";
+    std::ofstream options(GetSettingsFolder() + "options.ini", std::ios::binary);
+    options << "[CDOptions\nIndex=yes\n\xFF\xFE garbage\n[Options]\nLan\n";
+  }
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 3);
+  EXPECT_EQ(form->RowTitle(0), "Track01");
+  EXPECT_EQ(GlobalOptions.Lan, "English");
+  EXPECT_EQ(GlobalOptions.CDIndex, -1);
+}
+
+// ---- Extract ----
+
+TEST_F(MainFormTest, ExtractNeedsACheckedTrack) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  GlobalOptions.OutputFolder = Dir.Path();
+  form->ActionNoSelectExecute();
+  EXPECT_FALSE(form->ActionExtract->isEnabled());
+  form->ActionExtractExecute();
+  ASSERT_EQ(Script.Shown.size(), 1u);
+  EXPECT_EQ(Script.Shown[0].Text, "Please select a track at least!");
+  EXPECT_EQ(Script.Shown[0].Caption, "Plindar");
+  EXPECT_EQ(Script.Shown[0].Icon, plat::TMsgIcon::Information);
+  EXPECT_TRUE(form->Jobs.empty());
+}
+
+TEST_F(MainFormTest, ExtractBuildsEntriesFromTheCheckedRows) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  GlobalOptions.OutputFolder = Dir.Path();
+  form->SetRowTitle(2, "AC/DC: Live?");
+  form->SetRowChecked(1, false);
+  form->ActionExtractExecute();
+  ASSERT_EQ(form->Jobs.size(), 1u);
+  EXPECT_EQ(form->Jobs[0], (std::vector<std::string>{"01Track01", "03ACDC Live"}));
+  EXPECT_TRUE(Script.Shown.empty());
+}
+
+TEST_F(MainFormTest, ExtractOffersToCreateAMissingOutputFolder) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  const std::string folder = Dir.File("out");
+  GlobalOptions.OutputFolder = folder;
+
+  Script.Answer(plat::idNo);
+  form->ActionExtractExecute();
+  ASSERT_EQ(Script.Shown.size(), 1u);
+  EXPECT_EQ(Script.Shown[0].Text,
+            folder + ",The output directory does not exist.\ncreates a new directory?");
+  EXPECT_EQ(Script.Shown[0].Buttons, plat::TMsgButtons::YesNo);
+  EXPECT_EQ(Script.Shown[0].Icon, plat::TMsgIcon::Information);
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_TRUE(form->Jobs.empty());
+
+  Script.Answer(plat::idYes);
+  form->ActionExtractExecute();
+  EXPECT_TRUE(fs::is_directory(folder));
+  ASSERT_EQ(form->Jobs.size(), 1u);
+  EXPECT_EQ(form->Jobs[0].size(), 3u);
+  EXPECT_EQ(Script.Shown.size(), 2u);
+}
+
+TEST_F(MainFormTest, ExtractReportsAFolderItCannotCreate) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  const std::string folder = Dir.File("missing/out"); // one level is created, not two
+  GlobalOptions.OutputFolder = folder;
+  Script.Answer(plat::idYes);
+  form->ActionExtractExecute();
+  ASSERT_EQ(Script.Shown.size(), 2u);
+  EXPECT_EQ(Script.Shown[1].Text, "Cannot create " + folder);
+  EXPECT_EQ(Script.Shown[1].Icon, plat::TMsgIcon::Error);
+  EXPECT_FALSE(fs::exists(Dir.File("missing")));
+  EXPECT_TRUE(form->Jobs.empty());
+}
+
+TEST_F(MainFormTest, ExtractRefusesARipTimeOfZeroSeconds) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  GlobalOptions.OutputFolder = Dir.Path();
+  GlobalOptions.EnableRipTime = true;
+  GlobalOptions.RipTime = 0;
+  form->ActionExtractExecute();
+  EXPECT_EQ(Messages(Script),
+            std::vector<std::string>{
+                "You select to extract 0 second, please change it on Options dialog."});
+  EXPECT_TRUE(form->Jobs.empty());
+
+  GlobalOptions.RipTime = 30;
+  form->ActionExtractExecute();
+  EXPECT_EQ(form->Jobs.size(), 1u);
+  // The limit alone does not matter when it is switched off.
+  GlobalOptions.EnableRipTime = false;
+  GlobalOptions.RipTime = 0;
+  form->ActionExtractExecute();
+  EXPECT_EQ(form->Jobs.size(), 2u);
+  EXPECT_EQ(Script.Shown.size(), 1u);
+}
+
+TEST_F(MainFormTest, CheckOutputFolderExplainsAMissingFolder) {
+  TImageDrives none;
+  auto form = Started();
+  GlobalOptions.OutputFolder = Dir.Path();
+  EXPECT_TRUE(form->CheckOutputFolder());
+  GlobalOptions.OutputFolder = Dir.File("gone");
+  EXPECT_FALSE(form->CheckOutputFolder());
+  EXPECT_EQ(Messages(Script), std::vector<std::string>{"The output directory does not exist."
+                                                       "Please check the output directory "
+                                                       "setting."});
+}
+
+// ---- selection and commands ----
+
+TEST_F(MainFormTest, SelectionCommandsCheckAndUncheckRows) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  form->ActionNoSelectExecute();
+  for (int row = 0; row < 3; ++row)
+    EXPECT_FALSE(form->RowChecked(row));
+  EXPECT_FALSE(form->ActionExtract->isEnabled());
+  EXPECT_FALSE(form->findChild<QToolButton *>("tbExtract")->isEnabled());
+
+  // A click with Ctrl held toggles the selected row; without Ctrl it does not.
+  form->ListView1->setCurrentItem(form->ListView1->topLevelItem(1));
+  form->ListView1Click(false);
+  EXPECT_FALSE(form->RowChecked(1));
+  form->ListView1Click(true);
+  EXPECT_TRUE(form->RowChecked(1));
+  EXPECT_TRUE(form->ActionExtract->isEnabled());
+  form->ListView1Click(true);
+  EXPECT_FALSE(form->RowChecked(1));
+
+  form->ActionSelectAllExecute();
+  for (int row = 0; row < 3; ++row)
+    EXPECT_TRUE(form->RowChecked(row));
+  EXPECT_TRUE(form->findChild<QToolButton *>("tbExtract")->isEnabled());
+}
+
+TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
+  TImageDrives none;
+  TTestMainForm form;
+  std::vector<std::string> menus;
+  for (QAction *top : form.menuBar()->actions())
+    menus.push_back(top->text().toStdString());
+  EXPECT_EQ(menus, (std::vector<std::string>{"&File", "&Actions", "&Edit", "Language", "&Help"}));
+  auto items = [&form](const char *menu) {
+    std::vector<std::string> names;
+    for (QAction *item : form.findChild<QMenu *>(menu)->actions())
+      names.push_back(item->isSeparator() ? "-" : item->objectName().toStdString());
+    return names;
+  };
+  EXPECT_EQ(items("File1"), (std::vector<std::string>{"Openoutputdirectory1", "-", "Refresh1", "-",
+                                                      "EjectCD1", "CloseCD1", "-", "ActionExit"}));
+  EXPECT_EQ(items("PopupMenu1"),
+            (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect"}));
+  std::vector<std::string> languages = items("miLanguage");
+  ASSERT_EQ(languages.size(), 23u);
+  EXPECT_EQ(languages.front(), "miArabic");
+  EXPECT_EQ(languages[20], "miTurkish");
+  EXPECT_EQ(languages[21], "-");
+  EXPECT_EQ(languages[22], "miOther");
+  EXPECT_EQ(form.ActionExtract->shortcut(), QKeySequence("Ctrl+X"));
+  EXPECT_EQ(Named(form, "mnuHelp")->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(form.windowTitle().toStdString(), "Plindar 4.5");
+}
+
+TEST_F(MainFormTest, FolderHelpAndHomePageOpenWithTheDesktop) {
+  TImageDrives none;
+  auto form = Started();
+  GlobalOptions.OutputFolder = Dir.Path();
+  form->Openoutputdirectory1Click();
+  GlobalOptions.OutputFolder = Dir.File("gone");
+  form->Openoutputdirectory1Click();
+  form->mnuHelpClick();
+  form->HomePageClick();
+  ASSERT_EQ(Script.Shown.size(), 4u);
+  EXPECT_EQ(Script.Shown[0].Kind, "shell");
+  EXPECT_EQ(Script.Shown[0].Text, Dir.Path());
+  EXPECT_EQ(Script.Shown[1].Kind, "message");
+  EXPECT_EQ(Script.Shown[1].Text, Dir.File("gone") + ",The output directory does not exist.");
+  EXPECT_EQ(Script.Shown[1].Icon, plat::TMsgIcon::Error);
+  EXPECT_EQ(Script.Shown[2].Kind, "shell");
+  EXPECT_TRUE(fs::is_regular_file(Script.Shown[2].Text)) << Script.Shown[2].Text;
+  EXPECT_EQ(fs::path(Script.Shown[2].Text).filename(), "index.html");
+  EXPECT_EQ(Script.Shown[3].Text, product::HomePage);
+}
+
+TEST_F(MainFormTest, ID3TagEditOpensTheEditorModally) {
+  TImageDrives none;
+  auto form = Started();
+  form->aID3EditExecute();
+  ASSERT_EQ(Script.Shown.size(), 1u);
+  EXPECT_EQ(Script.Shown[0].Kind, "modal");
+  EXPECT_EQ(Script.Shown[0].Text, "frmID3Edit");
+}
+
+// ---- languages ----
+
+TEST_F(MainFormTest, ChoosingGermanReCaptionsTheWindow) {
+  TImageDrives none;
+  auto form = Started();
+  QAction *german = Named(*form, "miGerman");
+  QAction *english = Named(*form, "miEnglish");
+  EXPECT_TRUE(english->isChecked());
+  EXPECT_FALSE(german->isChecked());
+
+  form->miEnglishClick(german);
+  EXPECT_EQ(GlobalOptions.Lan, "German");
+  EXPECT_TRUE(german->isChecked());
+  EXPECT_FALSE(english->isChecked());
+  EXPECT_EQ(form->findChild<QMenu *>("File1")->title().toStdString(), "&Datei");
+  EXPECT_EQ(form->ActionExtract->text().toStdString(), "A&uslesen");
+  EXPECT_EQ(form->ListView1->headerItem()->text(1).toStdString(), "Titel");
+  EXPECT_EQ(form->findChild<QToolButton *>("tbExit")->text().toStdString(), "Beenden");
+  EXPECT_EQ(german->text().toStdString(), "Deutsch");
+  EXPECT_EQ(GetLanString("RES_NotFound_CDRom", "No CD devices found!"),
+            "Keine CD-Laufwerke gefunden!");
+
+  // English comes back from its own file.
+  form->miEnglishClick(english);
+  EXPECT_EQ(GlobalOptions.Lan, "English");
+  EXPECT_EQ(form->findChild<QMenu *>("File1")->title().toStdString(), "&File");
+  EXPECT_EQ(form->ListView1->headerItem()->text(1).toStdString(), "Title");
+  EXPECT_TRUE(Script.Shown.empty());
+
+  // The choice is kept in the settings at close.
+  form->miEnglishClick(german);
+  form->FormClose();
+  EXPECT_EQ(TIniFile(GetSettingsFolder() + "options.ini").ReadString("Options", "Lan", ""),
+            "German");
+}
+
+TEST_F(MainFormTest, StartsInTheStoredLanguage) {
+  TImageDrives none;
+  WriteOption("Options", "Lan", "German");
+  auto form = Started();
+  EXPECT_TRUE(Named(*form, "miGerman")->isChecked());
+  EXPECT_FALSE(Named(*form, "miEnglish")->isChecked());
+  EXPECT_EQ(form->findChild<QMenu *>("Edit1")->title().toStdString(), "&Bearbeiten");
+  EXPECT_EQ(form->StatusText(), "Keine CD-Laufwerke gefunden!");
+}
+
+TEST_F(MainFormTest, AMissingLanguageFileIsReported) {
+  TImageDrives none;
+  auto form = Started();
+  QAction *other = Named(*form, "miOther");
+  form->miEnglishClick(other);
+  ASSERT_EQ(Script.Shown.size(), 1u);
+  const std::string &text = Script.Shown[0].Text;
+  const std::string first = "CLan_Other.ini can not be found.";
+  ASSERT_NE(text.find(first), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.find(first) + first.size()),
+            std::string("\n\nPlease visit ") + product::TranslationPage + ".");
+  EXPECT_EQ(Script.Shown[0].Caption, "Plindar");
+  EXPECT_EQ(Script.Shown[0].Buttons, plat::TMsgButtons::OK);
+  EXPECT_EQ(GlobalOptions.Lan, "English");
+  EXPECT_FALSE(other->isChecked());
+  EXPECT_TRUE(Named(*form, "miEnglish")->isChecked());
+
+  // Any other missing language gives only the first sentence.
+  form->miEnglishClick(Named(*form, "miKurdish"));
+  ASSERT_EQ(Script.Shown.size(), 2u);
+  EXPECT_EQ(fs::path(Script.Shown[1].Text).filename(), "CLan_Kurdish.ini can not be found.");
+}
