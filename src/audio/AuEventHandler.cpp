@@ -25,10 +25,24 @@ struct TEventRecord {
 class TEventThread {
 public:
   TEventThread() : FThread([this] { Execute(); }) {}
-  ~TEventThread() {
-    FTerminated = true;
+
+  // Ends the thread and frees it. When the last output goes away inside one of its own
+  // handlers, the thread is waiting for that handler: it then frees itself once it returns.
+  // Ends the thread and frees it. When the last output goes away inside one of its own
+  // handlers, the thread is waiting for that handler: it then frees itself once it returns.
+  void End() {
+    {
+      std::lock_guard<std::mutex> lock(FQueueLock);
+      FTerminated = true;
+      if (FDelivering != nullptr) {
+        FThread.detach();
+        FFreeItself = true;
+        return;
+      }
+    }
     FSignal.Set();
     FThread.join();
+    delete this;
   }
 
   void Post(TEventRecord record) {
@@ -90,6 +104,11 @@ private:
       }
       FSignal.WaitFor(100);
     }
+    std::unique_lock<std::mutex> lock(FQueueLock);
+    if (FFreeItself) {
+      lock.unlock();
+      delete this;
+    }
   }
 
   // Runs the handler on the user-interface thread; the sender is not touched afterwards,
@@ -128,6 +147,7 @@ private:
   TAuOutput *FDelivering = nullptr; // sender whose handler runs on the UI thread right now
   TAutoResetEvent FSignal;
   std::atomic<bool> FTerminated{false};
+  bool FFreeItself = false;
   std::thread FThread; // last: starts once the fields above exist
 };
 
@@ -153,7 +173,8 @@ void Unregister(TAuOutput *sender) {
     if (--gOutputCount == 0)
       ended = gInstance.exchange(nullptr);
   }
-  delete ended;
+  if (ended)
+    ended->End();
 }
 
 void PostProgress(TAuOutput *sender, const TOutputProgressEvent &handler) {
