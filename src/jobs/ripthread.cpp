@@ -62,6 +62,31 @@ void ScaleSamples(uint8_t *data, size_t bytes, float factor) {
   }
 }
 
+// Copies the header of in unchanged and the samples after it scaled into out; false when a
+// read or a write falls short.
+bool CopyScaled(TStream &in, TStream &out, float factor, TWindowHandle window) {
+  const int64_t size = in.Size();
+  const auto startTime = Clock::now();
+  std::vector<uint8_t> block(2048);
+  if (in.Read(block.data(), WavHeaderSize) != WavHeaderSize ||
+      out.Write(block.data(), WavHeaderSize) != WavHeaderSize)
+    return false;
+  int64_t processed = WavHeaderSize;
+  int32_t shown = -1;
+  for (;;) {
+    // One report per percent: a message for every 2 KB would flood the window.
+    if (const auto percent = static_cast<int32_t>(PercentOf(processed, size)); percent != shown)
+      PostProgress(window, shown = percent, startTime);
+    const int64_t n = in.Read(block.data(), static_cast<int64_t>(block.size()));
+    if (n <= 0)
+      return processed == size;
+    ScaleSamples(block.data(), static_cast<size_t>(n), factor);
+    if (out.Write(block.data(), n) != n)
+      return false;
+    processed += n;
+  }
+}
+
 } // namespace
 
 std::array<uint8_t, WavHeaderSize> CDWavHeader(uint32_t dataSize) {
@@ -99,7 +124,9 @@ bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &lengt
 TCDRipThread::TCDRipThread(int trackNo, const std::string &fileTitle)
     : TrackNo(trackNo), FileTitle(fileTitle) {}
 
-TCDRipThread::~TCDRipThread() {
+TCDRipThread::~TCDRipThread() { WaitFor(); }
+
+void TCDRipThread::WaitFor() {
   if (FThread.joinable())
     FThread.join();
 }
@@ -135,6 +162,19 @@ void TCDRipThread::Execute() {
     PostJobEvent(NotifyWindow, JobRipEnded, result);
 }
 
+TRipResult TCDRipThread::ReadSectors(uint32_t start, uint32_t count) {
+  TReadBuffer buffer(start, count);
+  const TReadRequest &request = *buffer.Request();
+  // Anything short of the whole block is a failed read, never a silently short track.
+  if (ReadCDAudioLBA(CDHandle, buffer.Request()) != 1 || request.Offset < 0 ||
+      request.BytesReturned != count * CDSectorSize ||
+      uint64_t(request.Offset) + request.BytesReturned > request.BufferSize)
+    return ripReadFailed;
+  const int64_t bytes = request.BytesReturned;
+  return OutStream->Write(buffer.Data() + request.Offset, bytes) == bytes ? ripDone
+                                                                          : ripWriteFailed;
+}
+
 int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
   try {
     OutStream = std::make_unique<TFileStream>(WavFileName(), fmCreate);
@@ -142,38 +182,29 @@ int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
     return ripCannotCreate;
   }
   const auto startTime = Clock::now();
-  bool readFailed = false;
-  bool writeFailed = OutStream->Write(CDWavHeader(0).data(), WavHeaderSize) != WavHeaderSize;
-  int64_t written = 0;
+  TRipResult result = OutStream->Write(CDWavHeader(0).data(), WavHeaderSize) == WavHeaderSize
+                          ? ripDone
+                          : ripWriteFailed;
   if (length == 0)
     PostProgress(NotifyWindow, 100, startTime);
-  for (uint32_t done = 0; done < length && !writeFailed && !StopRequested;) {
+  for (uint32_t done = 0; done < length && !StopRequested;) {
     const uint32_t n = std::min(RipBlockSectors, length - done);
-    TReadBuffer buffer(start + done, n);
-    const TReadRequest &request = *buffer.Request();
-    // Anything short of the whole block is a failed read, never a silently short track.
-    readFailed = ReadCDAudioLBA(CDHandle, buffer.Request()) != 1 || request.Offset < 0 ||
-                 request.BytesReturned != n * CDSectorSize ||
-                 uint64_t(request.Offset) + request.BytesReturned > request.BufferSize;
-    if (readFailed)
+    result = ReadSectors(start + done, n);
+    if (result != ripDone)
       break;
-    const int64_t bytes = request.BytesReturned;
-    writeFailed = OutStream->Write(buffer.Data() + request.Offset, bytes) != bytes;
-    written += bytes;
     done += n;
     PostProgress(NotifyWindow, static_cast<int32_t>(PercentOf(done, length)), startTime);
   }
   // The header tells the size of what was kept, whatever ended the rip.
-  if (!writeFailed) {
-    const auto header = CDWavHeader(static_cast<uint32_t>(written));
-    writeFailed = OutStream->Seek(0, TSeekOrigin::soBeginning) != 0 ||
-                  OutStream->Write(header.data(), WavHeaderSize) != WavHeaderSize;
+  if (result != ripWriteFailed) {
+    const auto header = CDWavHeader(static_cast<uint32_t>(OutStream->Size() - WavHeaderSize));
+    if (OutStream->Seek(0, TSeekOrigin::soBeginning) != 0 ||
+        OutStream->Write(header.data(), WavHeaderSize) != WavHeaderSize)
+      result = ripWriteFailed;
   }
   OutStream.reset();
-  if (readFailed)
-    return ripReadFailed;
-  if (writeFailed)
-    return ripWriteFailed;
+  if (result != ripDone)
+    return result;
   if (StopRequested)
     return -1;
   if (GlobalOptions.IsNormalize &&
@@ -185,41 +216,20 @@ int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
 bool TCDRipThread::ScaleVolume(const std::string &fileName, int percent, TWindowHandle window) {
   PostJobEvent(window, JobNormalizing, 0);
   const std::string temp = std::filesystem::path(fileName).replace_extension(".nor").string();
-  const float factor = static_cast<float>(percent) / 100.0f;
-  const auto startTime = Clock::now();
-  bool done = false;
+  std::unique_ptr<TFileStream> in, out;
   try {
-    TFileStream in(fileName, fmOpenRead | fmShareDenyWrite);
-    TFileStream out(temp, fmCreate);
-    const int64_t size = in.Size();
-    std::vector<uint8_t> block(2048);
-    if (in.Read(block.data(), WavHeaderSize) == WavHeaderSize &&
-        out.Write(block.data(), WavHeaderSize) == WavHeaderSize) {
-      int64_t processed = WavHeaderSize;
-      int32_t shown = -1;
-      for (;;) {
-        // One report per percent: a message for every 2 KB would flood the window.
-        if (const auto percentDone = static_cast<int32_t>(PercentOf(processed, size));
-            percentDone != shown)
-          PostProgress(window, shown = percentDone, startTime);
-        const int64_t n = in.Read(block.data(), static_cast<int64_t>(block.size()));
-        if (n <= 0) {
-          done = processed == size;
-          break;
-        }
-        ScaleSamples(block.data(), static_cast<size_t>(n), factor);
-        if (out.Write(block.data(), n) != n)
-          break;
-        processed += n;
-      }
-    }
+    in = std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyWrite);
+    out = std::make_unique<TFileStream>(temp, fmCreate);
   } catch (const std::exception &) {
-    done = false;
+    return false;
   }
+  const bool copied = CopyScaled(*in, *out, static_cast<float>(percent) / 100.0f, window);
+  in.reset();
+  out.reset();
   std::error_code ec;
-  if (done)
+  if (copied)
     std::filesystem::rename(temp, fileName, ec);
-  if (!done || ec) {
+  if (!copied || ec) {
     std::filesystem::remove(temp, ec);
     return false;
   }

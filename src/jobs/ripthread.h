@@ -40,11 +40,13 @@ public:
   // Created suspended: set CDHandle and NotifyWindow, then Resume().
   TCDRipThread(int trackNo, const std::string &fileTitle);
   // Waits until the body has returned.
-  ~TCDRipThread();
+  virtual ~TCDRipThread();
   TCDRipThread(const TCDRipThread &) = delete;
   TCDRipThread &operator=(const TCDRipThread &) = delete;
 
   void Resume();
+  // Returns once the body has returned (at once when it never started).
+  void WaitFor();
   // Output folder + title + ".wav".
   std::string WavFileName() const;
 
@@ -58,6 +60,11 @@ public:
   // to window. The scaled copy replaces the file in one rename; on any failure the file stays
   // as it was and the result is false.
   static bool ScaleVolume(const std::string &fileName, int percent, TWindowHandle window);
+
+protected:
+  // Reads count sectors from start and appends them to the file: ripDone, ripReadFailed or
+  // ripWriteFailed. A subclass that overrides it calls WaitFor in its destructor.
+  virtual TRipResult ReadSectors(uint32_t start, uint32_t count);
 
 private:
   void Execute();
