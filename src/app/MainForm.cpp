@@ -7,6 +7,7 @@
 #include "Global.h"
 #include "ID3Edit.h"
 #include "Language.h"
+#include "Mci.h"
 #include "Text.h"
 #include "TrackList.h"
 #include "akrip32.h"
@@ -535,9 +536,10 @@ void TMainForm::ActionExitExecute() { close(); }
 
 void TMainForm::HomePageClick() { plat::ShellOpen(product::HomePage); }
 
-void TMainForm::EjectCDClick() {}
+// The tray commands' results are ignored: a drive without a motorised tray answers an error.
+void TMainForm::EjectCDClick() { plat::mciSendString("Set cdaudio door open wait"); }
 
-void TMainForm::CloseCDClick() {}
+void TMainForm::CloseCDClick() { plat::mciSendString("Set cdaudio door closed wait"); }
 
 void TMainForm::aID3EditExecute() { ShowID3Editor(this); }
 
