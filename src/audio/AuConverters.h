@@ -1,0 +1,121 @@
+#pragma once
+// Converters between pipeline stages: sample width and channel count, sample rate, and the
+// stereo balance of a player.
+#include "AuClasses.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+enum TMSConverterMode : std::uint8_t { msmMonoToBoth, msmMonoToLeft, msmMonoToRight };
+
+// Changes the sample width (8, 16, 24, 32 bits) and turns mono into stereo or stereo into mono.
+class TAudioConverter : public TAuConverter {
+public:
+  explicit TAudioConverter(TComponent *owner = nullptr) : TAuConverter(owner) {}
+
+  // 0 keeps the input's value.
+  std::int32_t OutBitsPerSample() const { return FOutBitsPerSample; }
+  void SetOutBitsPerSample(std::int32_t value) { FOutBitsPerSample = value; }
+  // 1 or 2 on mono or stereo input; any other value keeps the input's channels.
+  std::int32_t OutChannels() const { return FOutChannels; }
+  void SetOutChannels(std::int32_t value) { FOutChannels = value; }
+  // Stored only: mono input is always copied to both channels.
+  TMSConverterMode Mode() const { return FMode; }
+  void SetMode(TMSConverterMode value) { FMode = value; }
+
+protected:
+  std::uint32_t GetBitsPerSample() override;
+  std::uint32_t GetChannels() override;
+  void InitInternal() override;
+  void FlushInternal() override;
+  void GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) override;
+
+private:
+  std::int32_t FOutBitsPerSample = 0;
+  std::int32_t FOutChannels = 0;
+  TMSConverterMode FMode = msmMonoToBoth;
+  std::vector<std::uint8_t> FOutput;
+  std::vector<float> FFloats;
+  std::uint32_t FCapacity = 0; // frames both buffers hold
+  std::uint32_t FInBytes = 0, FOutBytes = 0;
+  std::uint32_t FInChannels = 0, FOutChannelCount = 0;
+};
+
+// Changes the sample rate: a 4-pole Chebyshev low-pass run four times over nearest-sample
+// expansion (up) or before nearest-sample decimation (down), a fifth of a second at a time.
+class TFastResampler : public TAuConverter {
+public:
+  static constexpr std::uint32_t MaxChannels = 8;
+
+  explicit TFastResampler(TComponent *owner = nullptr) : TAuConverter(owner) {}
+
+  std::uint32_t OutSampleRate() const { return FOutSampleRate; }
+  void SetOutSampleRate(std::uint32_t value) { FOutSampleRate = value; }
+  // Position follows the input's progress, scaled to this converter's Size.
+  void GetData(std::uint8_t *&buffer, std::uint32_t &bytes) override;
+
+  // The filter's coefficients once Init has designed them: y[n] = Σ a[k] x[n-k] (k = 0 ... 4)
+  // + Σ b[k-1] y[n-k] (k = 1 ... 4).
+  const std::array<float, 5> &A() const { return FA; }
+  const std::array<float, 4> &B() const { return FB; }
+
+protected:
+  std::uint32_t GetBitsPerSample() override;
+  std::uint32_t GetChannels() override;
+  std::uint32_t GetSampleRate() override;
+  void InitInternal() override;
+  void FlushInternal() override;
+  void GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) override;
+
+private:
+  static constexpr int Passes = 4;
+  // The last 4 inputs and outputs of one filter pass over one channel, newest first.
+  struct THistory {
+    std::array<float, 4> X{};
+    std::array<float, 4> Y{};
+  };
+
+  void DesignFilter(float cutoff);
+  std::uint32_t Expand(std::uint32_t frames);
+  void Filter(std::uint32_t frames);
+  std::uint32_t Decimate(std::uint32_t frames);
+  TAuInput &CheckedInput() const;
+
+  std::uint32_t FOutSampleRate = 0;
+  bool FPassThrough = false;
+  std::array<float, 5> FA{};
+  std::array<float, 4> FB{};
+  std::array<std::array<THistory, Passes>, MaxChannels> FHistory{};
+  std::uint32_t FInRate5 = 0, FOutRate5 = 0;
+  std::uint32_t FInStep = 0, FOutStep = 0;
+  std::uint32_t FCapacity = 0; // frames of one block, before or after the rate change
+  std::vector<float> FFloats;
+  std::vector<float> FExpanded; // upsampling: the block repeated to the output rate
+  std::uint32_t FBytesPerSample = 0, FFrameBytes = 0, FChannelCount = 0;
+  std::vector<std::uint8_t> FBytes;
+  std::int64_t FDelivered = 0;
+};
+
+// Turns mono into stereo and attenuates one channel of a stereo signal.
+class TStereoBalance : public TAuConverter {
+public:
+  explicit TStereoBalance(TComponent *owner = nullptr) : TAuConverter(owner) {}
+
+  // 0 ... 1; above 0.5 the left channel is attenuated, else the right. Other values are ignored.
+  float Balance() const { return FBalance; }
+  void SetBalance(float value);
+
+protected:
+  std::uint32_t GetChannels() override;
+  void InitInternal() override;
+  void FlushInternal() override;
+  void GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) override;
+
+private:
+  void Scale(std::uint8_t *data, std::uint32_t bytes, std::uint32_t sampleBytes, int channel,
+             double factor) const;
+
+  std::atomic<float> FBalance{0.5f};
+  std::vector<std::uint8_t> FBuffer = std::vector<std::uint8_t>(32768);
+};
