@@ -38,30 +38,26 @@ public:
   int Fd;
 };
 
-bool ReadAt(int fd, void *buffer, size_t size, off_t at) {
-  auto *p = static_cast<char *>(buffer);
+// Moves size bytes through pread or pwrite, resuming after interruptions and short transfers.
+template <typename Byte, typename Io>
+bool Transfer(Io io, int fd, Byte *bytes, size_t size, off_t at) {
   while (size > 0) {
-    ssize_t n = ::pread(fd, p, size, at);
+    ssize_t n = io(fd, bytes, size, at);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
       return false;
-    p += n, at += n, size -= n;
+    bytes += n, at += n, size -= n;
   }
   return true;
 }
 
+bool ReadAt(int fd, void *buffer, size_t size, off_t at) {
+  return Transfer(::pread, fd, static_cast<char *>(buffer), size, at);
+}
+
 bool WriteAt(int fd, const void *buffer, size_t size, off_t at) {
-  auto *p = static_cast<const char *>(buffer);
-  while (size > 0) {
-    ssize_t n = ::pwrite(fd, p, size, at);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n, at += n, size -= n;
-  }
-  return true;
+  return Transfer(::pwrite, fd, static_cast<const char *>(buffer), size, at);
 }
 
 // Only plain files count as existing: opening a pipe or a device could block or harm it.
