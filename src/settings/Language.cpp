@@ -131,9 +131,19 @@ private:
 void ApplyLanguage(QWidget *form, const std::string &lan) {
   TTranslator t(form, lan);
   t.Form(form);
-  // findChildren walks depth first, each parent's children in creation order.
-  for (QObject *part : form->findChildren<QObject *>())
-    t.Part(part);
+  // findChildren walks depth first, each parent's children in creation order. Menus go first:
+  // a tool button showing a menu command takes the command's text whenever that changes, and
+  // the button's own caption must be the one that stays.
+  const QList<QObject *> parts = form->findChildren<QObject *>();
+  auto isMenu = [](QObject *part) {
+    return qobject_cast<QMenu *>(part) || qobject_cast<QMenuBar *>(part);
+  };
+  for (QObject *part : parts)
+    if (isMenu(part))
+      t.Part(part);
+  for (QObject *part : parts)
+    if (!isMenu(part))
+      t.Part(part);
 }
 
 std::string LanguageOfMenuItem(const std::string &itemName) {

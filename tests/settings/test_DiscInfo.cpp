@@ -74,13 +74,14 @@ TEST_F(DiscCache, SaveWritesTheCountAndTitlesAndKeepsOtherDiscs) {
 }
 
 TEST_F(DiscCache, MissingTitlesAndThoseOfAPreviousDisc) {
-  WriteFile(CacheFile(), "[5]\nTrackNumber=3\n1=One\n3=Three\n");
+  WriteFile(CacheFile(), "[5]\nTrackNumber=3\n1=One\n3=Three\n5=beyond the count\n");
   DiscInfo.Titles[4] = "previous disc";
   LoadDiscInfo("5");
   EXPECT_EQ(DiscInfo.Titles[1], "One");
   EXPECT_EQ(DiscInfo.Titles[2], "Track02");
   EXPECT_EQ(DiscInfo.Titles[3], "Three");
   EXPECT_EQ(DiscInfo.Titles[4], "") << "titles past the count belong to no disc";
+  EXPECT_EQ(DiscInfo.Titles[5], "");
 }
 
 TEST_F(DiscCache, DamagedCacheNeverReachesPastTheTitles) {

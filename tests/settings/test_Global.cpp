@@ -4,6 +4,8 @@
 #include "Language.h"
 #include "TempConfig.h"
 
+#include <vector>
+
 namespace {
 
 class Settings : public TempConfig {
@@ -187,7 +189,8 @@ protected:
 TEST_F(MessageLookup, KeysMissingEmptyQuotedAndBroken) {
   WriteLanguage("[ResourceString]\nRES_Select_Track=Bitte einen Titel wählen!\n"
                 "this line is broken\n[broken section\nRES_Empty=\nRES_Play=\"Spiele \"\n"
-                "RES_Clear_History=\" Einträge gelöscht!\"\nRES_Quote=\"\n");
+                "RES_Clear_History=\" Einträge gelöscht!\"\nRES_Quote=\"\n"
+                "RES_Inner=Er sagt \"hallo\"\n");
   GlobalOptions.Lan = lan;
   EXPECT_EQ(GetLanString("RES_Select_Track", "Please select a track at least!"),
             "Bitte einen Titel wählen!");
@@ -197,6 +200,7 @@ TEST_F(MessageLookup, KeysMissingEmptyQuotedAndBroken) {
   EXPECT_EQ(GetLanString("RES_Play", "Play "), "Spiele ");
   EXPECT_EQ(GetLanString("RES_Clear_History", ""), " Einträge gelöscht!");
   EXPECT_EQ(GetLanString("RES_Quote", ""), "\"") << "a lone quote is text";
+  EXPECT_EQ(GetLanString("RES_Inner", ""), "Er sagt \"hallo\"");
 }
 
 TEST_F(MessageLookup, FileIsReadAnewOnEveryCall) {
@@ -209,13 +213,20 @@ TEST_F(MessageLookup, FileIsReadAnewOnEveryCall) {
 }
 
 TEST_F(MessageLookup, EnglishInAnyCaseReadsNoFile) {
-  // The shipped English file holds RES_Play; English messages must come from the caller.
+  // Files for each spelling hold RES_Play; English messages must still come from the caller.
   TIniFile english(LanguageFilePath("English"));
   ASSERT_TRUE(english.ValueExists("ResourceString", "RES_Play"));
+  std::vector<std::string> written;
+  for (const char *name : {"english", "ENGLISH", "eNGLISH"}) {
+    written.push_back(plat::ProgramFolder() + "CLan_" + name + ".ini");
+    WriteFile(written.back(), "[ResourceString]\nRES_Play=read from a file\n");
+  }
   for (const char *name : {"English", "english", "ENGLISH", "eNGLISH"}) {
     GlobalOptions.Lan = name;
     EXPECT_EQ(GetLanString("RES_Play", "built in"), "built in") << name;
   }
+  for (const std::string &path : written)
+    fs::remove(path);
 }
 
 TEST_F(MessageLookup, ShippedGermanFileTranslatesEveryMessage) {

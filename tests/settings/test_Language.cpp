@@ -75,6 +75,7 @@ public:
     check = Make<QCheckBox>(central, "ckbKeepWav", "Keep WAV");
     radio = Make<QRadioButton>(central, "rbMono", "Mono");
     tool = Make<QToolButton>(central, "tbExtract", "Extract");
+    commandTool = Make<QToolButton>(central, "tbOpen"); // shows a menu command, made first
     unnamed = new QPushButton("Unnamed", central);
 
     list = Make<QComboBox>(central, "cbOutputFormat");
@@ -107,6 +108,7 @@ public:
     language->setObjectName("miLanguage");
     german = language->addAction("German");
     german->setObjectName("miGerman");
+    commandTool->setDefaultAction(open);
     popup = new QMenu(this);
     popup->setObjectName("PopupMenu1");
     popup->addAction(open);
@@ -118,7 +120,7 @@ public:
   QPushButton *button, *unnamed;
   QCheckBox *check;
   QRadioButton *radio;
-  QToolButton *tool;
+  QToolButton *tool, *commandTool;
   QComboBox *list, *edit;
   QTreeWidget *tree;
   QStatusBar *panels, *simple;
@@ -135,6 +137,7 @@ btOk=" OK "
 ckbKeepWav=WAV behalten
 rbMono=Einkanal
 tbExtract=Auslesen
+tbOpen=Knopf
 cbOutputFormat_Text=never for a drop-down list
 cbOutputFormat_Item0=MP3-Datei
 cbOutputFormat_Item2=OGG-Datei
@@ -196,6 +199,7 @@ TEST_F(Language, EveryKindOfPartIsRecaptioned) {
   EXPECT_EQ(f.check->text(), "WAV behalten");
   EXPECT_EQ(f.radio->text(), "Einkanal");
   EXPECT_EQ(f.tool->text(), "Auslesen");
+  EXPECT_EQ(f.commandTool->text(), "Knopf") << "the button's caption outlasts its command's";
   EXPECT_EQ(f.tabs->tabText(0), "Ausgabe");
   EXPECT_EQ(f.tabs->tabText(1), "MP3-Seite");
   EXPECT_EQ(f.tabs->tabText(2), "OGG-Seite");
