@@ -240,7 +240,7 @@ public:
 protected:
   // Repositions the source at a frame counted from the start of the file.
   virtual bool Seek(std::int64_t &sample) = 0;
-  // Frees the stream unless it was supplied from outside.
+  // Frees the stream unless it was supplied from outside (that one stays set).
   void FreeOwnStream();
 
   TStream *FStream = nullptr;

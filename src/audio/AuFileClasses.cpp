@@ -14,8 +14,9 @@ void TAuStreamedInput::SetStream(TStream *stream) {
 }
 
 void TAuStreamedInput::FreeOwnStream() {
-  if (!FStreamAssigned)
-    delete FStream;
+  if (FStreamAssigned)
+    return;
+  delete FStream;
   FStream = nullptr;
 }
 
@@ -236,8 +237,9 @@ void TAuStreamedOutput::SetStream(TStream *stream) {
 }
 
 void TAuStreamedOutput::FreeOwnStream() {
-  if (!FStreamAssigned)
-    delete FStream;
+  if (FStreamAssigned)
+    return;
+  delete FStream;
   FStream = nullptr;
 }
 
