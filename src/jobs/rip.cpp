@@ -396,6 +396,8 @@ void TRipForm::Progress(const TProcessInfo &info) {
 }
 
 void TRipForm::RipError(std::intptr_t code) {
+  if (!JobList)
+    return;
   switch (code) {
   case RipErrorMsf:
     ShowError(GetLanString("RES_ModifyCDParmsError", "CD extract failed!Please try again."));

@@ -1,0 +1,383 @@
+// The job window end to end on disc images, offscreen, with the real lame and WM8EUTIL and the
+// dialogs answered by a script; and its state machine driven message by message.
+#include "Dialogs.h"
+#include "DiscInfo.h"
+#include "EncoderTestSupport.h"
+#include "Global.h"
+#include "Id3Tag.h"
+#include "Mp3EncodeThread.h"
+#include "TempDir.h"
+#include "TestDisc.h"
+#include "WMAEncodeThread.h"
+#include "akrip32.h"
+#include "rip.h"
+#include "ripthread.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Records every caption the window shows.
+class TCaptions : public QObject {
+public:
+  explicit TCaptions(QWidget &window) : FWindow(window) {
+    Shown.push_back(window.windowTitle().toStdString());
+    window.installEventFilter(this);
+  }
+  std::vector<std::string> Shown;
+
+protected:
+  bool eventFilter(QObject *, QEvent *event) override {
+    if (event->type() == QEvent::WindowTitleChange)
+      Shown.push_back(FWindow.windowTitle().toStdString());
+    return false;
+  }
+
+private:
+  QWidget &FWindow;
+};
+
+// Runs the event loop until done() holds. The deadline only keeps a broken job from hanging
+// the suite; it measures nothing.
+bool RunUntil(const std::function<bool()> &done) {
+  QDeadlineTimer guard(180s);
+  QTimer heartbeat; // wakes the loop to look at done() again
+  heartbeat.start(100);
+  while (!done()) {
+    if (guard.hasExpired())
+      return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+std::vector<uint8_t> WavBytes(const std::string &path) {
+  auto bytes = ReadFileBytes(path);
+  return {bytes.begin() + std::min<size_t>(44, bytes.size()), bytes.end()};
+}
+
+bool IsMp3(const std::string &path) {
+  const auto bytes = ReadFileBytes(path);
+  return bytes.size() > 1000 && bytes[0] == 0xFF && (bytes[1] & 0xE0) == 0xE0;
+}
+
+class RipForm : public ::testing::Test {
+protected:
+  void SetUp() override {
+    GlobalOptions = TGlobalOptions{};
+    GlobalOptions.OutputFolder = Dir.File("out");
+    fs::create_directory(GlobalOptions.OutputFolder);
+    DiscInfo = TDiscInfo{};
+    Drives = std::make_unique<TImageDrives>(
+        std::vector<std::string>{WriteAudioDisc(Dir.Path(), "Disc", {150, 120, 90})});
+    TCDDriveList list{};
+    list.Capacity = MaxCDDrives;
+    GetCDList(&list);
+    const TCDDriveEntry &d = list.Drives[0];
+    TCDOpenRequest request{12, 1, d.HostAdapter, d.Target, d.Lun, {}};
+    Handle = GetCDHandle(&request);
+    ASSERT_NE(Handle, 0);
+  }
+  void TearDown() override {
+    Form.reset();
+    CloseCDHandle(Handle);
+    GlobalOptions = TGlobalOptions{};
+    DiscInfo = TDiscInfo{};
+  }
+
+  void Open(int mode, const std::vector<std::string> &items, int32_t handle = -1) {
+    Form = std::make_unique<TRipForm>(nullptr, mode, handle < 0 ? Handle : handle, items, Mp3, Wma);
+    Captions = std::make_unique<TCaptions>(*Form);
+    Form->show();
+  }
+  // Runs the job until its window has closed.
+  void RunJob(int mode, const std::vector<std::string> &items) {
+    Open(mode, items);
+    ASSERT_TRUE(RunUntil([&] { return Form->JobFinished() && !Form->isVisible(); }));
+  }
+
+  std::string Out(const std::string &name) const { return Dir.File("out/" + name); }
+  std::vector<std::string> Outs(std::initializer_list<const char *> names) const {
+    std::vector<std::string> paths;
+    for (const char *n : names)
+      paths.push_back(Out(n));
+    return paths;
+  }
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> texts;
+    for (const auto &shown : Script.Shown)
+      texts.push_back(shown.Text);
+    return texts;
+  }
+
+  TTempDir Dir;
+  std::unique_ptr<TImageDrives> Drives;
+  int32_t Handle = 0;
+  TMp3EncodeProcess Mp3;
+  TWMAEncodeProcess Wma;
+  plat::TDialogScript Script;
+  std::unique_ptr<TRipForm> Form;
+  std::unique_ptr<TCaptions> Captions;
+};
+
+TEST_F(RipForm, WavOutputRipsEveryTrackAndClosesAfterTheLast) {
+  GlobalOptions.OutputFormat = 1;
+  RunJob(jmCDRip, {"01First", "03Third"});
+  EXPECT_EQ(WavBytes(Out("First.wav")), TestAudio(1, 150));
+  EXPECT_EQ(WavBytes(Out("Third.wav")), TestAudio(3, 90));
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"First.wav", "Third.wav"}));
+  EXPECT_TRUE(Form->AllSucceeded());
+  EXPECT_TRUE(Script.Shown.empty());
+  EXPECT_EQ(Captions->Shown,
+            (std::vector<std::string>{"Extracting(01/02): First", "Extracting(02/02): Third"}));
+  EXPECT_EQ(Form->RipCount, 2);
+}
+
+TEST_F(RipForm, Mp3OutputEncodesEachRipTagsItAndDropsTheWavsAtTheEnd) {
+  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.UseID3 = true;
+  DiscInfo.Artist = "Muddy Waters";
+  DiscInfo.Album = "Folk Singer";
+  DiscInfo.Year = "1964";
+  DiscInfo.Comment = "Chess";
+  DiscInfo.Genre = 17; // "Blues", position 18 of the genre list
+  RunJob(jmCDRip, {"01My Home", "03Good Morning"});
+
+  EXPECT_EQ(Captions->Shown,
+            (std::vector<std::string>{"Extracting(01/02): My Home", "Encoding(01/02): My Home",
+                                      "Extracting(02/02): Good Morning",
+                                      "Encoding(02/02): Good Morning"}));
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.mp3", "Good Morning.mp3"}));
+  EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
+  EXPECT_FALSE(fs::exists(Out("My Home.wav")));
+  EXPECT_FALSE(fs::exists(Out("Good Morning.wav")));
+  const std::pair<const char *, int> made[] = {{"My Home", 1}, {"Good Morning", 3}};
+  for (const auto &[title, track] : made) {
+    const std::string mp3 = Out(std::string(title) + ".mp3");
+    EXPECT_TRUE(IsMp3(mp3)) << mp3;
+    Tid3tag tag;
+    ASSERT_LT(tag.ReadTag(mp3), id3OpenError) << mp3;
+    EXPECT_EQ(tag.Title(), title);
+    EXPECT_EQ(tag.Artist(), "Muddy Waters");
+    EXPECT_EQ(tag.Album(), "Folk Singer");
+    EXPECT_EQ(tag.Year(), "1964");
+    EXPECT_EQ(tag.Comment(), "Chess");
+    EXPECT_EQ(tag.Genre, 0);
+    EXPECT_EQ(tag.Track(), track);
+  }
+}
+
+TEST_F(RipForm, KeepWavKeepsTheRipsAndTagsStayOffWithoutUseID3) {
+  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.IsKeepWav = true;
+  RunJob(jmCDRip, {"02Kept"});
+  EXPECT_EQ(WavBytes(Out("Kept.wav")), TestAudio(2, 120));
+  Tid3tag tag;
+  EXPECT_EQ(tag.ReadTag(Out("Kept.mp3")), id3NoTag);
+}
+
+TEST_F(RipForm, StoppedBeforeTheLastRipKeepsEveryWav) {
+  GlobalOptions.OutputFormat = 0;
+  Open(jmCDRip, {"01One", "02Two"});
+  ASSERT_TRUE(RunUntil([&] { return Form->EncodeCount == 1; }));
+  Form->btStopClick();
+  ASSERT_TRUE(RunUntil([&] { return !Form->isVisible(); }));
+  EXPECT_TRUE(Form->JobFinished());
+  EXPECT_EQ(WavBytes(Out("One.wav")), TestAudio(1, 150));
+  EXPECT_TRUE(IsMp3(Out("One.mp3")));
+  EXPECT_TRUE(fs::exists(Out("Two.wav")));
+  EXPECT_FALSE(fs::exists(Out("Two.mp3")));
+  EXPECT_FALSE(Form->AllSucceeded());
+}
+
+TEST_F(RipForm, AnUnreadableTrackGivesOneBoxAndTheJobGoesOn) {
+  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.UseID3 = true;
+  RunJob(jmCDRip, {"01A", "07Not There", "02B"});
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Error while reading CD information!"});
+  EXPECT_EQ(Script.Shown[0].Caption, "Plindar");
+  EXPECT_EQ(Script.Shown[0].Icon, plat::TMsgIcon::Error);
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"A.mp3", "B.mp3"}));
+  EXPECT_FALSE(Form->AllSucceeded());
+  EXPECT_FALSE(fs::exists(Out("Not There.mp3")));
+  // The WAV of every encoded track goes; nothing is left of the failed one.
+  EXPECT_FALSE(fs::exists(Out("A.wav")));
+  EXPECT_FALSE(fs::exists(Out("B.wav")));
+  EXPECT_EQ(Form->EncodeCount, 3);
+}
+
+TEST_F(RipForm, AWavThatCannotBeCreatedIsNamedInTheBox) {
+  GlobalOptions.OutputFormat = 1;
+  const std::string title(300, 'x');
+  RunJob(jmCDRip, {"01" + title, "02Fine"});
+  EXPECT_EQ(Boxes(), std::vector<std::string>{Out(title + ".wav") +
+                                              " is not a valid file name.Please rename the "
+                                              "Title in the CD tracks list."});
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"Fine.wav"}));
+}
+
+TEST_F(RipForm, WmaOutputEncodesEachRip) {
+  GlobalOptions.OutputFormat = 3;
+  RunJob(jmCDRip, {"01Alpha", "02Beta"});
+  EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"Alpha.wma", "Beta.wma"}));
+  for (const char *name : {"Alpha.wma", "Beta.wma"}) {
+    auto probe = Probe(Out(name));
+    EXPECT_EQ(probe["codec_name"], "wmav2") << name;
+  }
+  EXPECT_FALSE(fs::exists(Out("Alpha.wav")));
+}
+
+TEST_F(RipForm, ARipErrorLeavesTheWindowWaitingForStop) {
+  Open(jmCDRip, {"01Any"}, /*no drive*/ 0);
+  ASSERT_TRUE(RunUntil([&] { return !Script.Shown.empty(); }));
+  Form->RipError(RipErrorToc);
+  Form->RipError(RipErrorFileInUse);
+  EXPECT_EQ(Boxes(),
+            (std::vector<std::string>{
+                "CD extract failed!Please try again.", "Error while reading TOC information!",
+                "WAV file will be created maybe is been using,extract failed!"}));
+  for (int i = 0; i < 5; ++i)
+    QCoreApplication::processEvents();
+  EXPECT_TRUE(Form->isVisible());
+  EXPECT_FALSE(Form->JobFinished());
+  Form->btStopClick();
+  EXPECT_TRUE(Form->JobFinished());
+  EXPECT_FALSE(Form->isVisible());
+}
+
+TEST_F(RipForm, Mp3ToWavDecodesEachChosenFile) {
+  const std::string wav = Dir.File("song.wav");
+  WriteWav(wav, MakeTestAudio(1.5));
+  ASSERT_EQ(RunProgram({"lame", "--quiet", wav, Dir.File("song.mp3")}).ExitStatus, 0);
+  ASSERT_EQ(RunProgram({"lame", "--quiet", wav, Dir.File("other.mp3")}).ExitStatus, 0);
+  RunJob(jmMp3ToWav, {Dir.File("song.mp3"), Dir.File("other.mp3")});
+  EXPECT_EQ(Form->GroupBox1->title(), "Decoding");
+  EXPECT_EQ(Captions->Shown.front(), "Decoding(01/02): " + Dir.File("song.mp3"));
+  EXPECT_EQ(Captions->Shown.back(), "Decoding(02/02): " + Dir.File("other.mp3"));
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"song.wav", "other.wav"}));
+  const TTestAudio decoded = ReadWav(Out("song.wav"));
+  EXPECT_EQ(decoded.Channels, 2);
+  EXPECT_GE(decoded.Samples.size(), MakeTestAudio(1.5).Samples.size());
+}
+
+TEST_F(RipForm, WavToWmaEncodesEachChosenFile) {
+  WriteWav(Dir.File("a.wav"), MakeTestAudio(1));
+  WriteWav(Dir.File("b.wav"), MakeTestAudio(1));
+  Open(jmWavToWma, {Dir.File("a.wav"), Dir.File("b.wav")});
+  EXPECT_EQ(Form->GroupBox1->title(), "Encoding WAV to WMA");
+  ASSERT_TRUE(RunUntil([&] { return Form->JobFinished() && !Form->isVisible(); }));
+  EXPECT_EQ(Captions->Shown, (std::vector<std::string>{"Encoding(01/02): " + Dir.File("a.wav"),
+                                                       "Encoding(02/02): " + Dir.File("b.wav")}));
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"a.wma", "b.wma"}));
+  EXPECT_EQ(Probe(Out("b.wma"))["codec_name"], "wmav2");
+}
+
+TEST_F(RipForm, WavToWmaWhoseOnlyOutputIsKeptClosesAtOnce) {
+  WriteWav(Dir.File("a.wav"), MakeTestAudio(1));
+  std::ofstream(Out("a.wma")) << "keep me";
+  Script.Answer(plat::idNo);
+  Open(jmWavToWma, {Dir.File("a.wav")});
+  EXPECT_TRUE(Form->JobFinished()) << "the declined overwrite ended the job while opening";
+  ASSERT_TRUE(RunUntil([&] { return !Form->isVisible(); }));
+  EXPECT_EQ(ReadFileBytes(Out("a.wma")).size(), 7u);
+  EXPECT_TRUE(Form->FinishedFiles().empty());
+}
+
+TEST_F(RipForm, RecordingToMp3ReplacesTheMp3BesideTheRecording) {
+  const std::string wav = Dir.File("take.wav");
+  WriteWav(wav, MakeTestAudio(1));
+  std::ofstream(Dir.File("take.mp3")) << "old";
+  RunJob(jmRecordToMp3, {wav});
+  EXPECT_TRUE(Script.Shown.empty()) << "mode 4 overwrites without asking";
+  EXPECT_TRUE(IsMp3(Dir.File("take.mp3")));
+  EXPECT_EQ(Captions->Shown.front(), "Encoding(01/01): " + wav);
+}
+
+TEST(RipFormEstimate, WmaTimeFromTheOutputsGrowth) {
+  EXPECT_EQ(WmaTotalSeconds(1999999, 0, 0, 8), 2);
+  EXPECT_EQ(WmaTotalSeconds(1999999, -1, 7, 8), 2);
+  // 10 MB at 64 kbit/s is expected to give 458926 bytes; a tenth of that after 5 seconds.
+  EXPECT_EQ(WmaTotalSeconds(10000000, 45892, 5, 8), 50);
+  EXPECT_EQ(WmaTotalSeconds(10000000, 0, 5, 8), std::nullopt);
+  EXPECT_EQ(WmaTotalSeconds(10000000, -1, 5, 8), std::nullopt);
+  // An output already bigger than expected: the whole time is the time so far.
+  EXPECT_EQ(WmaTotalSeconds(10000000, 600000, 9, 8), 9);
+  EXPECT_EQ(WmaTotalSeconds(10000000, 100000, 3, 0), 41); // 192 kbit/s: 1367054 bytes
+}
+
+TEST_F(RipForm, WmaEstimateOfASmallFileStartsAtTwoSecondsAndIsPushedWhenReached) {
+  WriteWav(Dir.File("small.wav"), MakeTestAudio(1));
+  GlobalOptions.WMABitRate = 40;
+  Open(jmWavToWma, {Dir.File("small.wav")});
+  ASSERT_TRUE(Wma.Busy);
+  Form->WmaEstimate(Form->WmaStart);
+  EXPECT_EQ(Form->Label1->text(), "00:00");
+  EXPECT_EQ(Form->Label2->text(), "00:02");
+  EXPECT_EQ(Form->FlatGauge1->value(), 0);
+  EXPECT_FALSE(Form->Label3->isVisible());
+  EXPECT_EQ(GlobalOptions.WMABitRate, 8) << "a profile outside the table becomes 8";
+  Form->WmaEstimate(Form->WmaStart + 2s);
+  EXPECT_EQ(Form->Label2->text(), "00:03");
+  EXPECT_EQ(Form->FlatGauge1->value(), 67);
+  Form->WmaEstimate(Form->WmaStart + 1s);
+  EXPECT_EQ(Form->FlatGauge1->value(), 67) << "the gauge never moves back";
+  ASSERT_TRUE(RunUntil([&] { return !Form->isVisible(); }));
+}
+
+TEST_F(RipForm, MessagesDriveTheViewAndNothingMovesAfterTheEnd) {
+  Open(jmCDRip, {"01One", "02Two"}, /*no drive*/ 0);
+  EXPECT_EQ(Form->Label3->text(), "Initializing...");
+  EXPECT_TRUE(Form->Label3->isVisible());
+  EXPECT_FALSE(Form->FlatGauge1->isTextVisible());
+
+  Form->JobInfo(TProcessInfo{0, "", "", 0});
+  EXPECT_TRUE(Form->Label3->isVisible()) << "no percent yet";
+  EXPECT_TRUE(Form->ProgressSeen);
+  Form->JobInfo(TProcessInfo{37, "00:04", "00:11", 0});
+  EXPECT_EQ(Form->Label1->text(), "00:04");
+  EXPECT_EQ(Form->Label2->text(), "00:11");
+  EXPECT_EQ(Form->FlatGauge1->value(), 37);
+  EXPECT_TRUE(Form->FlatGauge1->isTextVisible());
+  EXPECT_FALSE(Form->Label3->isVisible());
+  Form->JobInfo(TProcessInfo{JobNormalizing, "", "", 0});
+  EXPECT_EQ(Form->windowTitle(), "Normalizing(01/02): One");
+
+  Form->btStopClick();
+  const int count = Form->RipCount;
+  Form->JobInfo(TProcessInfo{JobRipEnded, "", "", ripReadFailed});
+  Form->JobInfo(TProcessInfo{JobMp3Ended, "", "", 2});
+  EXPECT_EQ(Form->RipCount, count);
+  EXPECT_EQ(Form->EncodeCount, 0);
+  // Not even the rip error the thread posted before Stop.
+  for (int i = 0; i < 5; ++i)
+    QCoreApplication::processEvents();
+  EXPECT_TRUE(Script.Shown.empty());
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (!std::getenv("QT_QPA_PLATFORM"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  TTempDir config;
+  setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+  QApplication app(argc, argv);
+  plat::InstallQtMessagePump();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
