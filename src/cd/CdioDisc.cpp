@@ -6,11 +6,11 @@
 #include <utility>
 
 namespace {
-thread_local std::string LastMessage;
+thread_local std::string FirstMessage;
 
 void KeepMessage(cdio_log_level_t level, const char message[]) {
-  if (level >= CDIO_LOG_WARN && message)
-    LastMessage = message;
+  if (level >= CDIO_LOG_WARN && message && FirstMessage.empty())
+    FirstMessage = message; // the first one names the cause; "init failed" follows it
 }
 
 uint8_t ControlOf(CdIo_t *cdio, track_t track) {
@@ -32,7 +32,7 @@ void QuietCdioLog() {
   std::call_once(once, [] { cdio_log_set_handler(KeepMessage); });
 }
 
-std::string TakeCdioMessage() { return std::exchange(LastMessage, {}); }
+std::string TakeCdioMessage() { return std::exchange(FirstMessage, {}); }
 
 bool ReadDiscLayout(CdIo_t *cdio, TDiscLayout &disc) {
   disc = {};

@@ -23,5 +23,5 @@ bool ReadDiscLayout(CdIo_t *cdio, TDiscLayout &disc);
 
 // Keeps libcdio's messages for TakeCdioMessage() instead of printing them (once per process).
 void QuietCdioLog();
-// The last warning or error libcdio gave on this thread since the last call.
+// The first warning or error libcdio gave on this thread since the last call.
 std::string TakeCdioMessage();

@@ -193,6 +193,9 @@ TEST_F(DriveLibrary, BrokenImagesAreRefusedWithTheFileNamed) {
     EXPECT_FALSE(AddDiscImage(c.cue, &error)) << c.what;
     EXPECT_NE(error.find(c.cue), std::string::npos) << c.what << ": " << error;
   }
+  std::string error;
+  AddDiscImage(cases[0].cue, &error);
+  EXPECT_NE(error.find(BinOf(cases[0].cue)), std::string::npos) << error; // the missing file
   TImageDrives none;
   EXPECT_EQ(DriveList().Count, 0);
 }
