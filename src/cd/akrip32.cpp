@@ -67,8 +67,14 @@ std::vector<TDriveRef> ListDrives() {
   if (ScanSystem) {
     std::lock_guard lock(CdioOpenLock);
     if (char **devices = cdio_get_devices(DRIVER_DEVICE)) {
-      for (char **d = devices; *d; ++d)
-        drives.push_back({false, *d, 0, static_cast<uint8_t>(drives.size())});
+      for (char **d = devices; *d; ++d) {
+        // /dev/cdrom and /dev/sr0 are often one drive: list it once.
+        std::error_code ec;
+        const std::string path = std::filesystem::weakly_canonical(*d, ec).string();
+        const auto same = [&](const TDriveRef &r) { return r.Path == path; };
+        if (!ec && std::none_of(drives.begin(), drives.end(), same))
+          drives.push_back({false, path, 0, static_cast<uint8_t>(drives.size())});
+      }
       cdio_free_device_list(devices);
     }
   }
