@@ -1,7 +1,9 @@
 #pragma once
 // A fresh per-user configuration for one test: HOME and XDG_CONFIG_HOME point into a new
 // temporary folder, and the process-wide settings start from their built-in values.
+#include "Folders.h"
 #include "Global.h"
+#include "Language.h"
 
 #include <gtest/gtest.h>
 
@@ -65,4 +67,23 @@ private:
       ::unsetenv(name);
   }
   std::optional<std::string> oldHome, oldConfig;
+};
+
+// A language file beside the test program, named per test so that suites running side by
+// side never share one.
+class TempLanguage : public TempConfig {
+protected:
+  void SetUp() override {
+    TempConfig::SetUp();
+    lan = std::string("Test") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+          std::to_string(::getpid());
+  }
+  void TearDown() override {
+    fs::remove(LanguageFilePath(lan));
+    TempConfig::TearDown();
+  }
+  void WriteLanguage(const std::string &text) {
+    WriteFile(plat::ProgramFolder() + "CLan_" + lan + ".ini", text);
+  }
+  std::string lan;
 };

@@ -167,24 +167,7 @@ TEST_F(Settings, FormatNamesAndTwoDigitNumbers) {
   EXPECT_EQ(TwoDigits(100), "100");
 }
 
-// Message lookup reads a language file beside the test program, named per test so that
-// suites running side by side never share one.
-class MessageLookup : public TempConfig {
-protected:
-  void SetUp() override {
-    TempConfig::SetUp();
-    lan = std::string("Test") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-          std::to_string(::getpid());
-  }
-  void TearDown() override {
-    fs::remove(LanguageFilePath(lan));
-    TempConfig::TearDown();
-  }
-  void WriteLanguage(const std::string &text) {
-    WriteFile(plat::ProgramFolder() + "CLan_" + lan + ".ini", text);
-  }
-  std::string lan;
-};
+using MessageLookup = TempLanguage;
 
 TEST_F(MessageLookup, KeysMissingEmptyQuotedAndBroken) {
   WriteLanguage("[ResourceString]\nRES_Select_Track=Bitte einen Titel wählen!\n"

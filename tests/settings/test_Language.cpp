@@ -170,22 +170,7 @@ miGerman=Deutsch
 RES_Play=Wiedergabe
 )";
 
-class Language : public TempConfig {
-protected:
-  void SetUp() override {
-    TempConfig::SetUp();
-    lan = std::string("Test") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-          std::to_string(::getpid());
-  }
-  void TearDown() override {
-    fs::remove(LanguageFilePath(lan));
-    TempConfig::TearDown();
-  }
-  void WriteLanguage(const std::string &text) {
-    WriteFile(plat::ProgramFolder() + "CLan_" + lan + ".ini", text);
-  }
-  std::string lan;
-};
+using Language = TempLanguage;
 
 TEST_F(Language, EveryKindOfPartIsRecaptioned) {
   WriteLanguage(FullTranslation);
