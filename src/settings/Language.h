@@ -13,6 +13,8 @@
 //   QTabWidget: name_Page<i> for tab i.
 //   Menus, in section "Menu_" + window name: a QMenu's title from key = the QMenu's name, each
 //     plain action of a menu or menu bar from key = the action's name; separators have no key.
+//     Menus are translated first, so a tool button that shows a menu command (its default
+//     action) keeps the caption its own key gives it.
 //
 // A value in double quotes keeps its leading and trailing blanks (" has existed,overite it?");
 // the quotes are not part of the text.
