@@ -9,11 +9,10 @@
 namespace {
 
 // The sample width an input delivers, without the source's marker bit.
-std::uint32_t InputBytesPerSample(TAuInput &input) { return (input.BitsPerSample() & ~128u) / 8; }
+std::uint32_t InputBits(TAuInput &input) { return input.BitsPerSample() & ~128u; }
 
-bool IsSupportedWidth(std::uint32_t bytesPerSample) {
-  return bytesPerSample >= 1 && bytesPerSample <= 4;
-}
+// The widths the conversion routines know: 8, 16, 24 and 32 bits.
+bool IsSupportedWidth(std::uint32_t bits) { return bits % 8 == 0 && bits >= 8 && bits <= 32; }
 
 } // namespace
 
@@ -43,13 +42,14 @@ void TAudioConverter::InitInternal() {
   FPosition = 0;
   FOutChannelCount = GetChannels();
   FInChannels = FInput->Channels();
-  FInBytes = InputBytesPerSample(*FInput);
+  const std::uint32_t inBits = InputBits(*FInput);
+  FInBytes = inBits / 8;
   FOutBytes = GetBitsPerSample() / 8;
   FOutput.clear();
   FFloats.clear();
   FCapacity = 0;
   const bool passThrough = FOutBitsPerSample == 0 && FOutChannels == 0;
-  if (!passThrough && (!IsSupportedWidth(FInBytes) || !IsSupportedWidth(FOutBytes) ||
+  if (!passThrough && (!IsSupportedWidth(inBits) || !IsSupportedWidth(GetBitsPerSample()) ||
                        FInChannels == 0 || FOutChannelCount == 0))
     throw EAuException("Unsupported audio format");
   const std::int64_t inSize = FInput->Size();
@@ -191,7 +191,8 @@ void TFastResampler::InitInternal() {
   TAuInput &input = CheckedInput();
   input.Init();
   FBusy = true;
-  FBytesPerSample = InputBytesPerSample(input);
+  const std::uint32_t bits = InputBits(input);
+  FBytesPerSample = bits / 8;
   FChannelCount = input.Channels();
   FFrameBytes = FChannelCount * FBytesPerSample;
   FPosition = 0;
@@ -208,7 +209,7 @@ void TFastResampler::InitInternal() {
     return;
   if (FChannelCount > MaxChannels)
     throw EAuException("Too many channels");
-  if (!IsSupportedWidth(FBytesPerSample) || FChannelCount == 0)
+  if (!IsSupportedWidth(bits) || FChannelCount == 0)
     throw EAuException("Unsupported audio format");
   if (FInRate5 == 0 || FOutRate5 == 0)
     throw EAuException("Unsupported sample rate");
@@ -467,7 +468,7 @@ void TStereoBalance::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes
     FInput->GetData(buffer, bytes);
     return;
   }
-  const std::uint32_t sampleBytes = std::max<std::uint32_t>(InputBytesPerSample(*FInput), 1);
+  const std::uint32_t sampleBytes = std::max<std::uint32_t>(InputBits(*FInput) / 8, 1);
   std::uint8_t *data = FBuffer.data();
   std::uint32_t count = std::min<std::uint32_t>(bytes, FBuffer.size());
   if (channels == 2) {

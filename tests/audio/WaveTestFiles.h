@@ -209,4 +209,25 @@ inline TDecoded ReadImage(const TBytes &image) {
   return ReadAll(in);
 }
 
+// floor(x × (2^31 − 1)) for -1 < x < 1, the extremes beyond, in integers: x = m × 2^e
+// exactly, and a shift of the product floors.
+__extension__ typedef __int128 TInt128;
+
+inline std::int32_t ReferenceFloatToInt32(double x) {
+  if (x >= 1)
+    return 2147483647;
+  if (x <= -1)
+    return -2147483647 - 1;
+  if (x == 0)
+    return 0;
+  int exponent;
+  double fraction = std::frexp(x, &exponent);
+  auto mantissa = static_cast<TInt128>(std::ldexp(fraction, 53));
+  TInt128 product = mantissa * 2147483647;
+  int shift = 53 - exponent;
+  if (shift > 120)
+    return product < 0 ? -1 : 0;
+  return static_cast<std::int32_t>(product >> shift);
+}
+
 } // namespace wavetest

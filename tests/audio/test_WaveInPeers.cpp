@@ -21,26 +21,6 @@ protected:
   std::string Mono = WriteRawSignal(Dir, Frames, 1);
 };
 
-__extension__ typedef __int128 TInt128;
-
-// floor(x × (2^31 − 1)) in integers: x = m × 2^e exactly, and a shift of the product floors.
-std::int32_t ReferenceFloatToInt32(double x) {
-  if (x >= 1)
-    return 2147483647;
-  if (x <= -1)
-    return -2147483647 - 1;
-  if (x == 0)
-    return 0;
-  int exponent;
-  double fraction = std::frexp(x, &exponent);
-  auto mantissa = static_cast<TInt128>(std::ldexp(fraction, 53));
-  TInt128 product = mantissa * 2147483647;
-  int shift = 53 - exponent;
-  if (shift > 120)
-    return product < 0 ? -1 : 0;
-  return static_cast<std::int32_t>(product >> shift);
-}
-
 template <typename F> TBytes MapFloats(const TBytes &raw) {
   std::vector<F> values(raw.size() / sizeof(F));
   std::memcpy(values.data(), raw.data(), values.size() * sizeof(F));
