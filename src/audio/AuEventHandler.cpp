@@ -130,8 +130,10 @@ private:
           }
         } endDelivery{this};
         if (record.Kind == ekDone) {
-          if (record.Sender->OnDone && record.Thread->DoNotify)
-            record.Sender->OnDone(record.Sender);
+          // A copy: the handler may free the output that holds it.
+          TOutputDoneEvent onDone = record.Sender->OnDone;
+          if (onDone && record.Thread->DoNotify)
+            onDone(record.Sender);
         } else if (record.Handler)
           record.Handler(record.Sender);
       });
