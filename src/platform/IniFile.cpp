@@ -13,7 +13,7 @@
 
 namespace {
 
-std::string Trim(const std::string& s) {
+std::string Trim(const std::string &s) {
   size_t b = s.find_first_not_of(" \t\r\n");
   if (b == std::string::npos)
     return {};
@@ -22,7 +22,7 @@ std::string Trim(const std::string& s) {
 }
 
 // Decimal, or hexadecimal after "0x"; false for anything else or a value out of range.
-bool ParseInteger(const std::string& text, int& value) {
+bool ParseInteger(const std::string &text, int &value) {
   std::string t = Trim(text);
   if (t.empty())
     return false;
@@ -36,7 +36,7 @@ bool ParseInteger(const std::string& text, int& value) {
   if (pos >= t.size())
     return false;
   errno = 0;
-  char* end = nullptr;
+  char *end = nullptr;
   long long v = std::strtoll(t.c_str() + pos, &end, base);
   if (*end != '\0' || errno == ERANGE || !std::isxdigit(static_cast<unsigned char>(t[pos])))
     return false;
@@ -55,8 +55,10 @@ bool ParseInteger(const std::string& text, int& value) {
 
 TIniFile::TIniFile(std::string fileName) : FFileName(std::move(fileName)) {
   std::ifstream in(FFileName, std::ios::binary);
-  if (!in)
+  if (!in) {
+    FUnreadable = access(FFileName.c_str(), F_OK) == 0;
     return;
+  }
   std::stringstream ss;
   ss << in.rdbuf();
   std::string text = ss.str();
@@ -64,7 +66,7 @@ TIniFile::TIniFile(std::string fileName) : FFileName(std::move(fileName)) {
     text.erase(0, 3);
   std::istringstream lines(text);
   std::string line;
-  TSection* current = nullptr;
+  TSection *current = nullptr;
   while (std::getline(lines, line)) {
     std::string t = Trim(line);
     if (t.empty() || t[0] == ';')
@@ -83,7 +85,7 @@ TIniFile::TIniFile(std::string fileName) : FFileName(std::move(fileName)) {
     if (key.empty())
       continue;
     bool known = false;
-    for (auto& e : current->Entries)
+    for (auto &e : current->Entries)
       if (plat::SameText(e.Key, key)) {
         known = true; // the first occurrence of a key wins
         break;
@@ -96,43 +98,43 @@ TIniFile::TIniFile(std::string fileName) : FFileName(std::move(fileName)) {
 
 TIniFile::~TIniFile() { UpdateFile(); }
 
-const TIniFile::TSection* TIniFile::Find(const std::string& section) const {
-  for (auto& s : FSections)
+const TIniFile::TSection *TIniFile::Find(const std::string &section) const {
+  for (auto &s : FSections)
     if (plat::SameText(s.Name, section))
       return &s;
   return nullptr;
 }
 
-TIniFile::TSection& TIniFile::FindOrAdd(const std::string& section) {
-  if (const TSection* s = Find(section))
-    return const_cast<TSection&>(*s);
+TIniFile::TSection &TIniFile::FindOrAdd(const std::string &section) {
+  if (const TSection *s = Find(section))
+    return const_cast<TSection &>(*s);
   FSections.push_back({section, {}});
   return FSections.back();
 }
 
-std::string TIniFile::ReadString(const std::string& section, const std::string& key,
-                                 const std::string& def) const {
-  if (const TSection* s = Find(section))
-    for (auto& e : s->Entries)
+std::string TIniFile::ReadString(const std::string &section, const std::string &key,
+                                 const std::string &def) const {
+  if (const TSection *s = Find(section))
+    for (auto &e : s->Entries)
       if (plat::SameText(e.Key, key))
         return e.Value;
   return def;
 }
 
-int TIniFile::ReadInteger(const std::string& section, const std::string& key, int def) const {
+int TIniFile::ReadInteger(const std::string &section, const std::string &key, int def) const {
   int value;
   return ParseInteger(ReadString(section, key, ""), value) ? value : def;
 }
 
-bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool def) const {
+bool TIniFile::ReadBool(const std::string &section, const std::string &key, bool def) const {
   return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-bool TIniFile::SectionExists(const std::string& section) const { return Find(section) != nullptr; }
+bool TIniFile::SectionExists(const std::string &section) const { return Find(section) != nullptr; }
 
-bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
-  if (const TSection* s = Find(section))
-    for (auto& e : s->Entries)
+bool TIniFile::ValueExists(const std::string &section, const std::string &key) const {
+  if (const TSection *s = Find(section))
+    for (auto &e : s->Entries)
       if (plat::SameText(e.Key, key))
         return true;
   return false;
@@ -140,29 +142,29 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& key) c
 
 std::vector<std::string> TIniFile::ReadSections() const {
   std::vector<std::string> names;
-  for (auto& s : FSections)
+  for (auto &s : FSections)
     names.push_back(s.Name);
   return names;
 }
 
-std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
+std::vector<std::string> TIniFile::ReadSection(const std::string &section) const {
   std::vector<std::string> keys;
-  if (const TSection* s = Find(section))
-    for (auto& e : s->Entries)
+  if (const TSection *s = Find(section))
+    for (auto &e : s->Entries)
       keys.push_back(e.Key);
   return keys;
 }
 
-void TIniFile::WriteString(const std::string& section, const std::string& key,
-                           const std::string& value) {
+void TIniFile::WriteString(const std::string &section, const std::string &key,
+                           const std::string &value) {
   // A line break inside a value would start a new line of the file.
   std::string v = value;
-  for (char& c : v)
+  for (char &c : v)
     if (c == '\r' || c == '\n')
       c = ' ';
-  TSection& s = FindOrAdd(section);
+  TSection &s = FindOrAdd(section);
   FDirty = true;
-  for (auto& e : s.Entries)
+  for (auto &e : s.Entries)
     if (plat::SameText(e.Key, key)) {
       e.Value = v;
       return;
@@ -170,39 +172,41 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
   s.Entries.push_back({key, v});
 }
 
-void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
+void TIniFile::WriteInteger(const std::string &section, const std::string &key, int value) {
   WriteString(section, key, std::to_string(value));
 }
 
-void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+void TIniFile::WriteBool(const std::string &section, const std::string &key, bool value) {
   WriteString(section, key, value ? "1" : "0");
 }
 
-void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
-  if (const TSection* found = Find(section)) {
-    auto& entries = const_cast<TSection*>(found)->Entries;
-    std::erase_if(entries, [&](const TEntry& e) { return plat::SameText(e.Key, key); });
+void TIniFile::DeleteKey(const std::string &section, const std::string &key) {
+  if (const TSection *found = Find(section)) {
+    auto &entries = const_cast<TSection *>(found)->Entries;
+    std::erase_if(entries, [&](const TEntry &e) { return plat::SameText(e.Key, key); });
     FDirty = true;
   }
 }
 
-void TIniFile::EraseSection(const std::string& section) {
-  std::erase_if(FSections, [&](const TSection& s) { return plat::SameText(s.Name, section); });
+void TIniFile::EraseSection(const std::string &section) {
+  std::erase_if(FSections, [&](const TSection &s) { return plat::SameText(s.Name, section); });
   FDirty = true;
 }
 
 bool TIniFile::UpdateFile() {
   if (!FDirty)
     return true;
+  if (FUnreadable || (access(FFileName.c_str(), F_OK) == 0 && access(FFileName.c_str(), W_OK) != 0))
+    return false;
   std::string text;
-  for (auto& s : FSections) {
+  for (auto &s : FSections) {
     text += "[" + s.Name + "]\n";
-    for (auto& e : s.Entries)
+    for (auto &e : s.Entries)
       text += e.Key + "=" + e.Value + "\n";
     text += "\n";
   }
   std::string temp = FFileName + ".tmp";
-  FILE* f = std::fopen(temp.c_str(), "wb");
+  FILE *f = std::fopen(temp.c_str(), "wb");
   if (!f)
     return false;
   bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();

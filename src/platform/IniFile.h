@@ -12,28 +12,30 @@ public:
   explicit TIniFile(std::string fileName);
   // Writes pending changes (UpdateFile), ignoring failure.
   ~TIniFile();
-  TIniFile(const TIniFile&) = delete;
-  TIniFile& operator=(const TIniFile&) = delete;
+  TIniFile(const TIniFile &) = delete;
+  TIniFile &operator=(const TIniFile &) = delete;
 
-  const std::string& FileName() const { return FFileName; }
+  const std::string &FileName() const { return FFileName; }
 
-  std::string ReadString(const std::string& section, const std::string& key,
-                         const std::string& def) const;
-  int ReadInteger(const std::string& section, const std::string& key, int def) const;
-  bool ReadBool(const std::string& section, const std::string& key, bool def) const;
-  bool SectionExists(const std::string& section) const;
-  bool ValueExists(const std::string& section, const std::string& key) const;
+  std::string ReadString(const std::string &section, const std::string &key,
+                         const std::string &def) const;
+  int ReadInteger(const std::string &section, const std::string &key, int def) const;
+  bool ReadBool(const std::string &section, const std::string &key, bool def) const;
+  bool SectionExists(const std::string &section) const;
+  bool ValueExists(const std::string &section, const std::string &key) const;
   std::vector<std::string> ReadSections() const;
-  std::vector<std::string> ReadSection(const std::string& section) const; // key names
+  std::vector<std::string> ReadSection(const std::string &section) const; // key names
 
-  void WriteString(const std::string& section, const std::string& key, const std::string& value);
-  void WriteInteger(const std::string& section, const std::string& key, int value);
-  void WriteBool(const std::string& section, const std::string& key, bool value);
-  void DeleteKey(const std::string& section, const std::string& key);
-  void EraseSection(const std::string& section);
+  void WriteString(const std::string &section, const std::string &key, const std::string &value);
+  void WriteInteger(const std::string &section, const std::string &key, int value);
+  void WriteBool(const std::string &section, const std::string &key, bool value);
+  void DeleteKey(const std::string &section, const std::string &key);
+  void EraseSection(const std::string &section);
 
   // Writes the file if anything changed, through a temporary file renamed over it so a
-  // failed write never leaves half a file. False when it could not be written.
+  // failed write never leaves half a file. False when it could not be written. An existing
+  // file that could not be read, or may not be written, is never replaced: the rename would
+  // bypass its permissions or drop what could not be read.
   bool UpdateFile();
 
 private:
@@ -44,10 +46,11 @@ private:
     std::string Name;
     std::vector<TEntry> Entries;
   };
-  const TSection* Find(const std::string& section) const;
-  TSection& FindOrAdd(const std::string& section);
+  const TSection *Find(const std::string &section) const;
+  TSection &FindOrAdd(const std::string &section);
 
   std::string FFileName;
   std::vector<TSection> FSections;
   bool FDirty = false;
+  bool FUnreadable = false; // exists but could not be read
 };

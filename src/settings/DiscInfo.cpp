@@ -30,7 +30,7 @@ void LoadDiscInfo(const std::string &id) {
 
 void SaveDiscInfo(const std::string &id) {
   std::string fileName = DiscInfoFileName();
-  if (id.empty() || !MayRewriteFile(fileName))
+  if (id.empty())
     return;
   TIniFile ini(fileName);
   const TDiscInfo &d = DiscInfo;

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -21,13 +20,6 @@ std::string GetSettingsFolder() {
   if (fs::is_directory(folder, ec) || fs::create_directories(folder, ec))
     return folder;
   return plat::ProgramFolder();
-}
-
-bool MayRewriteFile(const std::string &fileName) {
-  // The INI writer replaces the file by renaming a new one over it, which would also replace
-  // a read-only file, or one we could not read and so would write back without its contents.
-  std::error_code ec;
-  return !fs::exists(fileName, ec) || access(fileName.c_str(), R_OK | W_OK) == 0;
 }
 
 namespace {
@@ -73,8 +65,6 @@ std::string DefaultOutputFolder(const std::string &settingsFolder) {
 void LoadSaveOptions(bool Load) {
   std::string folder = GetSettingsFolder();
   std::string fileName = folder + "options.ini";
-  if (!Load && !MayRewriteFile(fileName))
-    return;
   TOptionsFile f(fileName, Load);
   TGlobalOptions &o = GlobalOptions;
   const TGlobalOptions d;

@@ -53,9 +53,6 @@ extern TGlobalOptions GlobalOptions;
 std::string GetAppDataFolder();
 // The settings folder (created when missing; the program's folder when it cannot be).
 std::string GetSettingsFolder();
-// False when an existing file cannot be both read and written: such a file is left alone
-// rather than replaced by one that lost what could not be read.
-bool MayRewriteFile(const std::string &fileName);
 // Load = true fills GlobalOptions from options.ini, false writes it.
 void LoadSaveOptions(bool Load);
 // "MP3", "WAV", "OGG" or "WMA" for OutputFormat 0..3, else "".
