@@ -8,9 +8,12 @@
 #include "ID3Edit.h"
 #include "Language.h"
 #include "Mci.h"
+#include "Mp3EncodeThread.h"
 #include "Text.h"
 #include "TrackList.h"
+#include "WMAEncodeThread.h"
 #include "akrip32.h"
+#include "rip.h"
 
 #include <QAction>
 #include <QApplication>
@@ -91,7 +94,9 @@ std::string FieldText(const char *field, std::size_t size) {
 
 } // namespace
 
-TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent) {
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent), Mp3Encoder(std::make_unique<TMp3EncodeProcess>()),
+      WmaEncoder(std::make_unique<TWMAEncodeProcess>()) {
   LoadSaveOptions(true);
   setObjectName("MainForm");
   setWindowTitle(Q(std::string(product::Name) + " " + product::Version));
@@ -188,6 +193,10 @@ void TMainForm::CreateMenus() {
   };
 
   QMenu *file = addMenu("File1", "&File");
+  AddItem(file, "mnuMp3ToWav", "&MP3 to WAV...", &TMainForm::mnuMp3ToWavClick)
+      ->setStatusTip("Convert  MP3 file to WAV file");
+  AddItem(file, "miWAVtoWMA", "WAV to WM&A...", &TMainForm::miWAVtoWMAClick);
+  file->addSeparator();
   AddItem(file, "Openoutputdirectory1", "&Open output directory...",
           &TMainForm::Openoutputdirectory1Click);
   file->addSeparator();
@@ -503,8 +512,32 @@ void TMainForm::ActionExtractExecute() {
 }
 
 void TMainForm::RunJobs(const std::vector<std::string> &entries) {
-  // The job window, which rips and encodes the entries, comes with the rip jobs; until then
-  // Extract ends here.
+  RunJobWindow(jmCDRip, CDHandle, entries);
+}
+
+void TMainForm::RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items) {
+  TRipForm form(this, mode, cdHandle, items, *Mp3Encoder, *WmaEncoder);
+  if (OnJobWindow)
+    OnJobWindow(form);
+  plat::ShowModal(form);
+}
+
+void TMainForm::ConvertFiles(int mode, const std::string &filter) {
+  plat::TFileDialogOptions options;
+  options.Filter = filter;
+  options.MultiSelect = true;
+  std::vector<std::string> files;
+  if (plat::OpenFileDialog(options, files) && CheckOutputFolder())
+    RunJobWindow(mode, 0, files);
+}
+
+void TMainForm::mnuMp3ToWavClick() {
+  ConvertFiles(jmMp3ToWav, "MP3 file(*.mp3)|*.mp3| Any file(*.*)|*.*");
+}
+
+void TMainForm::miWAVtoWMAClick() {
+  IgnoringFailures(
+      [this] { ConvertFiles(jmWavToWma, "Sound file(*.wav)|*.wav| Any file(*.*)|*.*"); });
 }
 
 bool TMainForm::CheckOutputFolder() {
@@ -595,7 +628,13 @@ void TMainForm::closeEvent(QCloseEvent *event) {
   event->accept();
 }
 
-bool TMainForm::FormCloseQuery() { return true; }
+bool TMainForm::FormCloseQuery() {
+  if (Mp3Encoder->Busy)
+    Mp3Encoder->Stop(0);
+  if (WmaEncoder->Busy)
+    WmaEncoder->Stop(0);
+  return true;
+}
 
 void TMainForm::FormClose() {
   if (FClosed)

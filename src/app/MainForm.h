@@ -6,6 +6,8 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,9 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class TMp3EncodeProcess;
+class TRipForm;
+class TWMAEncodeProcess;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -46,6 +51,9 @@ public:
   void EjectCDClick();
   void CloseCDClick();
   void aID3EditExecute();
+  // File conversions in the job window: MP3 files to WAV, WAV files to WMA.
+  void mnuMp3ToWavClick();
+  void miWAVtoWMAClick();
   void miEnglishClick(QAction *item);
   void ListView1Click(bool ctrlHeld);
   bool CheckOutputFolder();
@@ -77,6 +85,12 @@ public:
   bool NoAudioCD = false;
   bool Playing = false;
   bool Paused = false;
+  // The encoder processes every job of the run shares.
+  std::unique_ptr<TMp3EncodeProcess> Mp3Encoder;
+  std::unique_ptr<TWMAEncodeProcess> WmaEncoder;
+  // Called with each job window just before it is shown (the command line's batch run
+  // watches the job through it).
+  std::function<void(TRipForm &)> OnJobWindow;
 
   QTreeWidget *ListView1 = nullptr;
   QLabel *StatusPanel1 = nullptr;
@@ -112,6 +126,10 @@ private:
               const std::string &size);
   void ArrangeControls();
   int CheckedCount() const;
+  // Shows the job window over items, modally.
+  void RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items);
+  // Asks for files with the filter and converts them in the job window's mode.
+  void ConvertFiles(int mode, const std::string &filter);
 
   std::vector<QAction *> FLanguageItems;
   QToolButton *FExtractButton = nullptr;
