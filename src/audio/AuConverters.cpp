@@ -426,6 +426,17 @@ void TStereoBalance::FlushInternal() {
   FBusy = false;
 }
 
+namespace {
+
+template <typename T> void ScaleSample(std::uint8_t *p, double factor) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  v = static_cast<T>(au::Round(v * factor));
+  std::memcpy(p, &v, sizeof v);
+}
+
+} // namespace
+
 // Scales one channel of interleaved stereo samples, rounding to the nearest integer; 8-bit
 // samples about their midpoint 128.
 void TStereoBalance::Scale(std::uint8_t *data, std::uint32_t bytes, std::uint32_t sampleBytes,
@@ -435,20 +446,8 @@ void TStereoBalance::Scale(std::uint8_t *data, std::uint32_t bytes, std::uint32_
        p += frame) {
     switch (sampleBytes) {
     case 1: *p = static_cast<std::uint8_t>(128 + au::Round((*p - 128) * factor)); break;
-    case 2: {
-      std::int16_t v;
-      std::memcpy(&v, p, 2);
-      v = static_cast<std::int16_t>(au::Round(v * factor));
-      std::memcpy(p, &v, 2);
-      break;
-    }
-    case 4: {
-      std::int32_t v;
-      std::memcpy(&v, p, 4);
-      v = static_cast<std::int32_t>(au::Round(v * factor));
-      std::memcpy(p, &v, 4);
-      break;
-    }
+    case 2: ScaleSample<std::int16_t>(p, factor); break;
+    case 4: ScaleSample<std::int32_t>(p, factor); break;
     default: { // 24-bit
       std::int32_t v = static_cast<std::int32_t>((p[2] << 24) | (p[1] << 16) | (p[0] << 8)) >> 8;
       v = static_cast<std::int32_t>(au::Round(v * factor));

@@ -9,12 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -207,6 +209,62 @@ inline TDecoded ReadImage(const TBytes &image) {
   TWaveIn in;
   in.SetStream(stream.get());
   return ReadAll(in);
+}
+
+// A WAV input over an in-memory PCM image, kept alive with it.
+struct TPcmSource {
+  std::unique_ptr<TMemoryStream> Stream;
+  TWaveIn Input;
+  TPcmSource(std::uint16_t bits, std::uint16_t channels, std::uint32_t rate, const TBytes &data)
+      : Stream(MemoryOf(PcmWav(bits, channels, rate, data))) {
+    Input.SetStream(Stream.get());
+  }
+};
+
+// Runs fn and expects an EAuException with exactly this message.
+template <typename Fn> void ExpectMessage(Fn fn, const char *message) {
+  try {
+    fn();
+    ADD_FAILURE() << "no exception, expected: " << message;
+  } catch (const EAuException &e) {
+    EXPECT_STREQ(e.what(), message);
+  }
+}
+
+// Highest normalised correlation of channel 0 of a against b over lags up to maxLag frames:
+// the same sound, perhaps shifted by a decoder's delay.
+inline double BestCorrelation(const std::vector<std::int16_t> &a,
+                              const std::vector<std::int16_t> &b, int channels, int maxLag) {
+  double best = -1;
+  const long frames = long(std::min(a.size(), b.size()) / channels) - maxLag;
+  for (int lag = -maxLag; lag <= maxLag; ++lag) {
+    double ab = 0, aa = 0, bb = 0;
+    for (long i = maxLag; i < frames; ++i) {
+      double x = a[i * channels], y = b[(i + lag) * channels];
+      ab += x * y;
+      aa += x * x;
+      bb += y * y;
+    }
+    if (aa > 0 && bb > 0)
+      best = std::max(best, ab / std::sqrt(aa * bb));
+  }
+  return best;
+}
+
+// The "data" chunk of a WAV image: the offset of its body and its declared length.
+inline std::size_t DataOffset(const TBytes &image) {
+  auto data = std::search(image.begin(), image.end(), std::begin("data"), std::end("data") - 1);
+  return std::size_t(data - image.begin()) + 8;
+}
+
+inline TBytes DataChunk(const TBytes &image) {
+  std::size_t offset = DataOffset(image);
+  if (offset > image.size())
+    return {};
+  std::size_t length =
+      std::min<std::size_t>(wav::GetU32(image.data() + offset - 4), image.size() - offset);
+  return TBytes(image.begin() + std::ptrdiff_t(offset),
+                image.begin() + std::ptrdiff_t(offset + length));
 }
 
 // floor(x × (2^31 − 1)) for -1 < x < 1, the extremes beyond, in integers: x = m × 2^e

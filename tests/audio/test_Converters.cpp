@@ -39,17 +39,6 @@ std::vector<int> Unpack24(const TBytes &b) {
   return v;
 }
 
-// A WAV input over an in-memory PCM image, kept alive with it.
-struct TPcmSource {
-  std::unique_ptr<TMemoryStream> Stream;
-  TWaveIn Input;
-  TPcmSource(std::uint16_t bits, std::uint16_t channels, const TBytes &data,
-             std::uint32_t rate = 44100)
-      : Stream(MemoryOf(PcmWav(bits, channels, rate, data))) {
-    Input.SetStream(Stream.get());
-  }
-};
-
 TDecoded Convert(TPcmSource &source, int outBits, int outChannels) {
   TAudioConverter c;
   c.SetInput(&source.Input);
@@ -63,15 +52,6 @@ TDecoded Balance(TPcmSource &source, float balance) {
   b.SetInput(&source.Input);
   b.SetBalance(balance);
   return ReadAll(b);
-}
-
-template <typename Fn> void ExpectMessage(Fn fn, const char *message) {
-  try {
-    fn();
-    ADD_FAILURE() << "no exception, expected: " << message;
-  } catch (const EAuException &e) {
-    EXPECT_STREQ(e.what(), message);
-  }
 }
 
 } // namespace
@@ -185,13 +165,13 @@ TEST(AuProcs, TwentyFourBitRoundTripWithinOneStep) {
 
 TEST(AudioConverter, WidthsAndChannels) {
   // 16 → 8 bits: 0 is 128, full scale 255.
-  TPcmSource s16(16, 1, Pack<std::int16_t>({0, 32767, -32768, 16384}));
+  TPcmSource s16(16, 1, 44100, Pack<std::int16_t>({0, 32767, -32768, 16384}));
   TDecoded d = Convert(s16, 8, 0);
   EXPECT_EQ(d.Bits, 8u);
   EXPECT_EQ(d.Size, 4);
   EXPECT_EQ(d.Data, (TBytes{128, 255, 0, 192}));
   // Stereo to mono averages; mono to stereo copies.
-  TPcmSource stereo(16, 2, Pack<std::int16_t>({1000, 3000, -200, 200, 32767, 32767}));
+  TPcmSource stereo(16, 2, 44100, Pack<std::int16_t>({1000, 3000, -200, 200, 32767, 32767}));
   d = Convert(stereo, 0, 1);
   EXPECT_EQ(d.Channels, 1u);
   EXPECT_EQ(d.Size, 6);
@@ -200,7 +180,7 @@ TEST(AudioConverter, WidthsAndChannels) {
   EXPECT_NEAR(mono[0], 2000, 1);
   EXPECT_EQ(mono[1], 0);
   EXPECT_EQ(mono[2], 32766); // 32767 × 2^-15 × 32767 rounds to 32766
-  TPcmSource single(16, 1, Pack<std::int16_t>({-12000, 5}));
+  TPcmSource single(16, 1, 44100, Pack<std::int16_t>({-12000, 5}));
   d = Convert(single, 0, 2);
   EXPECT_EQ(d.Channels, 2u);
   EXPECT_EQ(d.Size, 8);
@@ -210,12 +190,12 @@ TEST(AudioConverter, WidthsAndChannels) {
   EXPECT_EQ(both[2], both[3]);
   EXPECT_NEAR(both[0], -12000, 1);
   // Six channels asked of stereo input: stereo stays.
-  TPcmSource wide(16, 2, Pack<std::int16_t>({1, 2, 3, 4}));
+  TPcmSource wide(16, 2, 44100, Pack<std::int16_t>({1, 2, 3, 4}));
   d = Convert(wide, 0, 6);
   EXPECT_EQ(d.Channels, 2u);
   EXPECT_EQ(d.Data.size(), 8u);
   // 24 bits through float and back stays within one step.
-  TPcmSource s24(24, 2, Pack24({8388607, -8388608, 12345, -12345}));
+  TPcmSource s24(24, 2, 44100, Pack24({8388607, -8388608, 12345, -12345}));
   d = Convert(s24, 24, 0);
   std::vector<int> back = Unpack24(d.Data);
   std::vector<int> expected = {8388607, -8388608, 12345, -12345};
@@ -223,7 +203,7 @@ TEST(AudioConverter, WidthsAndChannels) {
   for (int i = 0; i < 4; ++i)
     EXPECT_LE(std::abs(back[i] - expected[i]), 1);
   // 8-bit stereo to 32-bit mono: Size scales with width and channels.
-  TPcmSource s8(8, 2, TBytes(1000, 128));
+  TPcmSource s8(8, 2, 44100, TBytes(1000, 128));
   d = Convert(s8, 32, 1);
   EXPECT_EQ(d.Size, 2000);
   EXPECT_EQ(d.Data, TBytes(2000, 0));
@@ -231,7 +211,7 @@ TEST(AudioConverter, WidthsAndChannels) {
 
 TEST(AudioConverter, PassesThroughAndAnswersWithoutInput) {
   TBytes data = Pack<std::int16_t>({1, 2, 3, 32767});
-  TPcmSource source(16, 2, data);
+  TPcmSource source(16, 2, 44100, data);
   EXPECT_TRUE(Convert(source, 0, 0).Data == data);
   TAudioConverter c;
   c.SetOutBitsPerSample(8);
@@ -249,7 +229,8 @@ TEST(AudioConverter, PassesThroughAndAnswersWithoutInput) {
 
 TEST(StereoBalance, AttenuatesOneChannel) {
   TBytes data = Pack<std::int16_t>({1000, 3, -1001, -5});
-  TPcmSource s1(16, 2, data), s0(16, 2, data), sHalf(16, 2, data), sQuarter(16, 2, data);
+  TPcmSource s1(16, 2, 44100, data), s0(16, 2, 44100, data), sHalf(16, 2, 44100, data),
+      sQuarter(16, 2, 44100, data);
   EXPECT_EQ(Unpack<std::int16_t>(Balance(s1, 1).Data), (std::vector<std::int16_t>{0, 3, 0, -5}));
   EXPECT_EQ(Unpack<std::int16_t>(Balance(s0, 0).Data),
             (std::vector<std::int16_t>{1000, 0, -1001, 0}));
@@ -259,9 +240,9 @@ TEST(StereoBalance, AttenuatesOneChannel) {
   EXPECT_EQ(Unpack<std::int16_t>(Balance(sQuarter, 0.75f).Data),
             (std::vector<std::int16_t>{250, 3, -250, -5}));
   // 8-bit about 128, 24-bit keeping the sign.
-  TPcmSource s8(8, 2, {200, 20, 100, 255});
+  TPcmSource s8(8, 2, 44100, {200, 20, 100, 255});
   EXPECT_EQ(Balance(s8, 1).Data, (TBytes{128, 20, 128, 255}));
-  TPcmSource s24(24, 2, Pack24({-8000000, -8000000}));
+  TPcmSource s24(24, 2, 44100, Pack24({-8000000, -8000000}));
   EXPECT_EQ(Unpack24(Balance(s24, 0.25f).Data), (std::vector<int>{-8000000, -2000000}));
   // Values outside 0 ... 1 are ignored.
   TStereoBalance b;
@@ -273,7 +254,7 @@ TEST(StereoBalance, MonoBecomesStereo) {
   std::vector<std::int16_t> samples;
   for (int i = 0; i < 20000; ++i)
     samples.push_back(std::int16_t(i * 3));
-  TPcmSource mono(16, 1, Samples16(samples));
+  TPcmSource mono(16, 1, 44100, Samples16(samples));
   TStereoBalance b;
   b.SetInput(&mono.Input);
   b.SetBalance(0.6f);
@@ -290,7 +271,7 @@ TEST(StereoBalance, MonoBecomesStereo) {
 
 TEST(StereoBalance, ManyChannelsPassAndMisuseIsReported) {
   TBytes data = Pack<std::int16_t>({1, 2, 3, 4, 5, 6});
-  TPcmSource three(16, 3, data);
+  TPcmSource three(16, 3, 44100, data);
   EXPECT_TRUE(Balance(three, 1).Data == data);
   TStereoBalance b;
   ExpectMessage([&] { b.Channels(); }, "Input not assigned");

@@ -14,16 +14,6 @@ using namespace wavetest;
 
 namespace {
 
-// A WAV input over an in-memory PCM image, kept alive with it.
-struct TPcmSource {
-  std::unique_ptr<TMemoryStream> Stream;
-  TWaveIn Input;
-  TPcmSource(std::uint16_t bits, std::uint16_t channels, std::uint32_t rate, const TBytes &data)
-      : Stream(MemoryOf(PcmWav(bits, channels, rate, data))) {
-    Input.SetStream(Stream.get());
-  }
-};
-
 TBytes Tone(int frames, int channels, double frequency, double rate, double amplitude) {
   std::vector<std::int16_t> s;
   for (int i = 0; i < frames; ++i)
@@ -49,15 +39,6 @@ double Gain(const TFastResampler &r, double fraction) {
       den -= double(r.B()[k - 1]) * zk;
   }
   return std::abs(num / den);
-}
-
-template <typename Fn> void ExpectMessage(Fn fn, const char *message) {
-  try {
-    fn();
-    ADD_FAILURE() << "no exception, expected: " << message;
-  } catch (const EAuException &e) {
-    EXPECT_STREQ(e.what(), message);
-  }
 }
 
 } // namespace

@@ -22,9 +22,7 @@ TBytes Mp3FormatBody(std::uint16_t channels, std::uint32_t rate) {
 // MPEG audio frames of the known signal, as ffmpeg stores them in a WAV file.
 TBytes Mp3Frames(const TTempDir &dir) {
   std::string raw = WriteRawSignal(dir, 11025, 2);
-  TBytes image = ReadBytes(FfmpegWav(dir, raw, 2, "-c:a libmp3lame -f wav", "m.wav"));
-  auto data = std::search(image.begin(), image.end(), std::begin("data"), std::end("data") - 1);
-  return TBytes(data + 8, data + 8 + wav::GetU32(&*data + 4));
+  return DataChunk(ReadBytes(FfmpegWav(dir, raw, 2, "-c:a libmp3lame -f wav", "m.wav")));
 }
 
 void Load(TWaveConverter &c, const TBytes &image) {

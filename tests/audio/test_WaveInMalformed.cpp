@@ -30,11 +30,6 @@ std::vector<TSample> SampleFiles(const TTempDir &dir) {
   };
 }
 
-std::size_t DataOffset(const TBytes &image) {
-  auto data = std::search(image.begin(), image.end(), std::begin("data"), std::end("data") - 1);
-  return std::size_t(data - image.begin()) + 8;
-}
-
 bool IsPrefix(const TBytes &part, const TBytes &whole) {
   return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }

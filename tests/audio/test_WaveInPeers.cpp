@@ -32,25 +32,6 @@ template <typename F> TBytes MapFloats(const TBytes &raw) {
   return out;
 }
 
-// Highest normalised correlation of channel 0 of a against b, over lags up to maxLag frames.
-double BestCorrelation(const std::vector<std::int16_t> &a, const std::vector<std::int16_t> &b,
-                       int channels, int maxLag) {
-  double best = -1;
-  const long frames = long(std::min(a.size(), b.size()) / channels) - maxLag;
-  for (int lag = -maxLag; lag <= maxLag; ++lag) {
-    double ab = 0, aa = 0, bb = 0;
-    for (long i = maxLag; i < frames; ++i) {
-      double x = a[i * channels], y = b[(i + lag) * channels];
-      ab += x * y;
-      aa += x * x;
-      bb += y * y;
-    }
-    if (aa > 0 && bb > 0)
-      best = std::max(best, ab / std::sqrt(aa * bb));
-  }
-  return best;
-}
-
 TWavType TypeOf(const std::string &file) {
   TWaveIn in;
   in.SetFileName(file);
