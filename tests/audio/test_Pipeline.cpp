@@ -276,14 +276,14 @@ TEST(PipelineRun, AnInputThatKeepsRaisingEndsTheRun) {
 }
 
 TEST(PipelineRun, DestroyingARunningOutputIsSafe) {
-  TToneInput input(-1);
   int done = 0;
   for (int i = 0; i < 5; ++i) {
+    TToneInput input(-1);
     auto out = std::make_unique<TCollectOut>();
     out->OnDone = [&](TComponent *) { ++done; };
     out->SetInput(&input);
     out->Run();
-    ASSERT_TRUE(PumpUntil([&] { return out->Data.size() > 8192; }));
+    ASSERT_TRUE(PumpUntil([&] { return input.Produced > 8192; }));
     out.reset();
     EXPECT_FALSE(input.Busy());
   }
