@@ -29,7 +29,7 @@ bool IsOption(const std::string &arg, const std::string &option) {
 
 } // namespace
 
-bool ParseCommandLine(const std::vector<std::string> &args, TCommandLine &options,
+bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &options,
                       std::string &error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
@@ -42,6 +42,20 @@ bool ParseCommandLine(const std::vector<std::string> &args, TCommandLine &option
       if (!TakeValue(args, i, "--make-demo-disc", value, error))
         return false;
       options.DemoDiscFolder = value;
+    } else if (IsOption(arg, "--format")) {
+      if (!TakeValue(args, i, "--format", value, error))
+        return false;
+      options.OutputFormat = value == "mp3" ? 0 : value == "wav" ? 1 : value == "wma" ? 3 : -1;
+      if (options.OutputFormat < 0) {
+        error = "--format must be mp3, wav or wma, not " + value;
+        return false;
+      }
+    } else if (IsOption(arg, "--output")) {
+      if (!TakeValue(args, i, "--output", value, error))
+        return false;
+      options.OutputFolder = value;
+    } else if (arg == "--extract") {
+      options.Extract = true;
     } else if (arg == "--list") {
       options.List = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -51,11 +65,17 @@ bool ParseCommandLine(const std::vector<std::string> &args, TCommandLine &option
       return false;
     }
   }
+  if (!options.Extract && (options.OutputFormat >= 0 || !options.OutputFolder.empty())) {
+    error = "--format and --output go with --extract";
+    return false;
+  }
   return true;
 }
 
 std::string UsageText() {
   return "Usage: plindar [--cd-image FILE.cue]... [--list] [--make-demo-disc DIR] [--help]\n"
+         "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|wma] "
+         "[--output DIR]\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
          "\n"
@@ -63,5 +83,10 @@ std::string UsageText() {
          "  --list                 print the track list (No., Title, Length(min), Size(MB),\n"
          "                         tab-separated) instead of showing the window\n"
          "  --make-demo-disc DIR   write a demo disc image into DIR and print its .cue path\n"
+         "  --extract              rip every track of the disc with the saved settings, print\n"
+         "                         each file made, and exit (0 when every track was made);\n"
+         "                         files already there are replaced\n"
+         "  --format mp3|wav|wma   with --extract: the output format, for this run only\n"
+         "  --output DIR           with --extract: the output folder, for this run only\n"
          "  --help                 show this text\n";
 }

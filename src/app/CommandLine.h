@@ -1,18 +1,21 @@
 #pragma once
-// The program's command line.
+// The program's command line. (TCommandLine is the encoders' argument vector.)
 #include <string>
 #include <vector>
 
-struct TCommandLine {
+struct TProgramOptions {
   std::vector<std::string> CDImages; // --cd-image FILE.cue, in the order given
   bool List = false;                 // --list: print the track list instead of showing a window
   std::string DemoDiscFolder;        // --make-demo-disc DIR
   bool Help = false;                 // --help
+  bool Extract = false;              // --extract: rip every track and exit
+  int OutputFormat = -1;             // --format mp3|wav|wma as the OutputFormat setting; -1 none
+  std::string OutputFolder;          // --output DIR
 };
 
 // Fills options from the arguments after the program name. False with a message naming the
 // offending argument when they cannot be understood.
-bool ParseCommandLine(const std::vector<std::string> &args, TCommandLine &options,
+bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &options,
                       std::string &error);
 
 // The text --help prints.

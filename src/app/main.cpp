@@ -1,16 +1,25 @@
-// Program start: the command line, then the main window or the printed track list.
+// Program start: the command line, then the main window, the printed track list or the
+// batch rip.
 #include "CommandLine.h"
 #include "DemoDisc.h"
+#include "Dialogs.h"
+#include "Folders.h"
 #include "Global.h"
 #include "MainForm.h"
 #include "Messages.h"
+#include "Text.h"
 #include "akrip32.h"
+#include "rip.h"
 
 #include <QApplication>
+#include <QDialog>
 
+#include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
+#include <unistd.h>
 
 namespace {
 
@@ -58,10 +67,63 @@ int ListTracks(std::size_t imageCount) {
   return 0;
 }
 
+// "" when a file can be made in the existing folder, else why not.
+std::string CannotWriteInto(const std::string &folder) {
+  std::string probe = plat::IncludeTrailingSlash(folder) + ".plindar-XXXXXX";
+  const int fd = mkstemp(probe.data());
+  if (fd < 0)
+    return plat::SysErrorMessage(errno);
+  close(fd);
+  unlink(probe.c_str());
+  return "";
+}
+
+// Extract with every track checked, through the job window; each file made is printed as
+// it is made and every message the job shows goes to standard error. The settings given on
+// the command line hold for this run only: nothing is saved.
+int ExtractTracks(const TProgramOptions &options) {
+  TMainForm form;
+  PreferFirstImage(options.CDImages.size());
+  if (options.OutputFormat >= 0)
+    GlobalOptions.OutputFormat = options.OutputFormat;
+  if (!options.OutputFolder.empty())
+    GlobalOptions.OutputFolder = std::filesystem::absolute(options.OutputFolder).string();
+  std::error_code ec;
+  if (std::filesystem::is_directory(GlobalOptions.OutputFolder, ec))
+    if (std::string why = CannotWriteInto(GlobalOptions.OutputFolder); !why.empty()) {
+      std::cerr << "plindar: cannot write into the output folder " << GlobalOptions.OutputFolder
+                << ": " << why << "\n";
+      return 1;
+    }
+  form.FormShow();
+  form.FormActivate();
+  if (form.RowCount() == 0) {
+    std::cerr << form.StatusText() << "\n";
+    return 1;
+  }
+  // Questions take their default answer (create the folder, replace a file); the job window
+  // itself runs.
+  plat::TDialogScript script;
+  script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
+  int made = 0;
+  form.OnJobWindow = [&made](TRipForm &job) {
+    job.OnFileFinished = [&made](const std::string &file) {
+      std::cout << file << std::endl;
+      ++made;
+    };
+  };
+  form.ActionSelectAllExecute();
+  form.ActionExtractExecute();
+  for (const plat::TShownDialog &shown : script.Shown)
+    if (shown.Kind == "message" && shown.Buttons == plat::TMsgButtons::OK) // not the questions
+      std::cerr << "plindar: " << shown.Text << "\n";
+  return made == form.RowCount() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-  TCommandLine options;
+  TProgramOptions options;
   std::string error;
   if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
     std::cerr << "plindar: " << error << "\nTry 'plindar --help'.\n";
@@ -75,9 +137,9 @@ int main(int argc, char **argv) {
     try {
       std::string cue = MakeDemoDisc(options.DemoDiscFolder);
       std::cout << cue << "\n";
-      if (!options.List)
+      if (!options.List && !options.Extract)
         return 0;
-      options.CDImages.push_back(cue); // listed right away with --list
+      options.CDImages.push_back(cue); // used right away by --list or --extract
     } catch (const std::exception &e) {
       std::cerr << "plindar: " << e.what() << "\n";
       return 1;
@@ -89,9 +151,14 @@ int main(int argc, char **argv) {
       return 1;
     }
 
-  // The list needs no screen; the window does.
+  // The list needs no screen; the window does. The batch rip shows its job window when there
+  // is a screen.
   const bool platformChosen = std::getenv("QT_QPA_PLATFORM") != nullptr;
-  if (options.List) {
+  if (options.Extract) {
+    qInstallMessageHandler(QuietQtNotes);
+    if (!platformChosen && !HasDisplay())
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  } else if (options.List) {
     qInstallMessageHandler(QuietQtNotes);
     if (!platformChosen)
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -106,6 +173,8 @@ int main(int argc, char **argv) {
   plat::InstallQtMessagePump();
   if (options.List)
     return ListTracks(options.CDImages.size());
+  if (options.Extract)
+    return ExtractTracks(options);
   TMainForm form;
   PreferFirstImage(options.CDImages.size());
   form.show();

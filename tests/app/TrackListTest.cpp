@@ -50,7 +50,7 @@ TEST(JobEntries, StartWithTheTwoDigitPosition) {
 }
 
 TEST(CommandLine, ReadsEveryOption) {
-  TCommandLine options;
+  TProgramOptions options;
   std::string error;
   ASSERT_TRUE(ParseCommandLine(
       {"--cd-image", "a.cue", "--list", "--cd-image=b.cue", "--make-demo-disc", "demo"}, options,
@@ -61,7 +61,7 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(options.DemoDiscFolder, "demo");
   EXPECT_FALSE(options.Help);
 
-  TCommandLine none;
+  TProgramOptions none;
   ASSERT_TRUE(ParseCommandLine({}, none, error));
   EXPECT_TRUE(none.CDImages.empty());
   EXPECT_FALSE(none.List);
@@ -77,7 +77,7 @@ TEST(CommandLine, RejectsWhatItCannotUnderstand) {
                {{"--lists"}, "unknown argument: --lists"},
                {{"disc.cue"}, "unknown argument: disc.cue"}};
   for (auto &c : cases) {
-    TCommandLine options;
+    TProgramOptions options;
     std::string error;
     EXPECT_FALSE(ParseCommandLine(c.Args, options, error)) << c.Args[0];
     EXPECT_EQ(error, c.Error);

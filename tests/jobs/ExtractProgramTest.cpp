@@ -1,0 +1,139 @@
+// "plindar --extract" run as a script runs it: every track of a disc image into files of the
+// chosen format, one printed line per file, and the exit status telling whether all were made.
+#include "AudioDisc.h"
+#include "EncoderTestSupport.h"
+#include "TempDir.h"
+#include "TestDisc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> WavAudio(const std::string &path) {
+  auto bytes = ReadFileBytes(path);
+  return {bytes.begin() + std::min<size_t>(44, bytes.size()), bytes.end()};
+}
+
+class ExtractProgram : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // A settings folder of this test's own: the user's settings stay untouched.
+    setenv("XDG_CONFIG_HOME", Config.Path().c_str(), 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("QT_QPA_PLATFORM");
+    Cue = WriteAudioDisc(Dir.Path(), "Disc", {150, 110});
+  }
+
+  TRunResult Extract(std::vector<std::string> options) {
+    std::vector<std::string> argv{PLINDAR_PROGRAM, "--cd-image", Cue, "--extract"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return RunProgram(argv);
+  }
+  std::string Out(const std::string &name) const { return Dir.File("out/" + name); }
+  std::string Lines(std::initializer_list<const char *> names) const {
+    std::string lines;
+    for (const char *name : names)
+      lines += Out(name) + "\n";
+    return lines;
+  }
+  std::string OptionsFile() const { return Config.File("Varnex/Plindar/options.ini"); }
+
+  TTempDir Config;
+  TTempDir Dir;
+  std::string Cue;
+};
+
+TEST_F(ExtractProgram, WavFilesHoldTheTracks) {
+  TRunResult run = Extract({"--format", "wav", "--output", Dir.File("out")});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+  EXPECT_EQ(run.Output, Lines({"Track01.wav", "Track02.wav"}));
+  EXPECT_EQ(WavAudio(Out("Track01.wav")), TestAudio(1, 150));
+  EXPECT_EQ(WavAudio(Out("Track02.wav")), TestAudio(2, 110));
+  EXPECT_FALSE(fs::exists(OptionsFile())) << "nothing of the run is saved";
+}
+
+TEST_F(ExtractProgram, Mp3FilesDecodeAndTheWavsAreGone) {
+  TRunResult run = Extract({"--format", "mp3", "--output", Dir.File("out")});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+  EXPECT_EQ(run.Output, Lines({"Track01.mp3", "Track02.mp3"}));
+  ASSERT_EQ(RunProgram({"lame", "--quiet", "--decode", Out("Track02.mp3"), Dir.File("back.wav")})
+                .ExitStatus,
+            0);
+  // The decoder adds its delay and padding: at least the whole track comes back.
+  EXPECT_GE(ReadWav(Dir.File("back.wav")).Samples.size(), 110u * 588 * 2);
+  EXPECT_FALSE(fs::exists(Out("Track01.wav")));
+  EXPECT_FALSE(fs::exists(Out("Track02.wav")));
+}
+
+TEST_F(ExtractProgram, WmaFilesAreWmav2AndTheSavedSettingsStayAsTheyWere) {
+  fs::create_directories(Config.File("Varnex/Plindar"));
+  const std::string saved =
+      "[CommonOptions]\nOutputFolder=" + Dir.File("elsewhere") + "\nOutputFormat=1\n";
+  std::ofstream(OptionsFile()) << saved;
+  TRunResult run = Extract({"--format=wma", "--output=" + Dir.File("out")});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+  EXPECT_EQ(run.Output, Lines({"Track01.wma", "Track02.wma"}));
+  EXPECT_EQ(Probe(Out("Track01.wma"))["codec_name"], "wmav2");
+  std::stringstream now;
+  now << std::ifstream(OptionsFile()).rdbuf();
+  EXPECT_EQ(now.str(), saved);
+  EXPECT_FALSE(fs::exists(Dir.File("elsewhere")));
+}
+
+TEST_F(ExtractProgram, AMissingOutputFolderIsMadeAndAnUnwritableOneFailsClearly) {
+  TRunResult made = Extract({"--format", "wav", "--output", Dir.File("new")});
+  EXPECT_EQ(made.ExitStatus, 0) << made.Output;
+  EXPECT_TRUE(fs::exists(Dir.File("new/Track02.wav")));
+
+  // /proc takes no new files, whoever runs the test.
+  TRunResult refused = Extract({"--format", "wav", "--output", "/proc"});
+  EXPECT_NE(refused.ExitStatus, 0);
+  EXPECT_NE(refused.Output.find("plindar: cannot write into the output folder /proc: "),
+            std::string::npos)
+      << refused.Output;
+
+  TRunResult tooDeep = Extract({"--output", Dir.File("a/b/c")});
+  EXPECT_NE(tooDeep.ExitStatus, 0);
+  EXPECT_NE(tooDeep.Output.find("Cannot create " + Dir.File("a/b/c")), std::string::npos)
+      << tooDeep.Output;
+}
+
+TEST_F(ExtractProgram, ATrackThatCannotBeMadeFailsTheRunAndTheOthersAreStillMade) {
+  // The disc's cached title of track 1 is too long for a file name.
+  std::string id;
+  {
+    TImageDrives drives({Cue});
+    id = cd::GetDiscID();
+  }
+  ASSERT_FALSE(id.empty());
+  fs::create_directories(Config.File("Varnex/Plindar"));
+  const std::string title(300, 'x');
+  std::ofstream(Config.File("Varnex/Plindar/cdinfo.dat"))
+      << "[" << id << "]\nTrackNumber=2\n1=" << title << "\n2=Fine\n";
+  TRunResult run = Extract({"--format", "wav", "--output", Dir.File("out")});
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_NE(run.Output.find(Out("Fine.wav") + "\n"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("plindar: " + Out(title + ".wav") + " is not a valid file name."),
+            std::string::npos)
+      << run.Output;
+  EXPECT_EQ(WavAudio(Out("Fine.wav")), TestAudio(2, 110));
+}
+
+TEST_F(ExtractProgram, OptionsItCannotUseAreRefused) {
+  TRunResult ogg = Extract({"--format", "ogg"});
+  EXPECT_EQ(ogg.ExitStatus, 2);
+  EXPECT_NE(ogg.Output.find("--format must be mp3, wav or wma, not ogg"), std::string::npos);
+  TRunResult alone = RunProgram({PLINDAR_PROGRAM, "--output", Dir.File("out")});
+  EXPECT_EQ(alone.ExitStatus, 2);
+  EXPECT_NE(alone.Output.find("--format and --output go with --extract"), std::string::npos);
+}
+
+} // namespace
