@@ -15,8 +15,8 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
-#include <sys/pidfd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -232,7 +232,7 @@ void TEncodeProcess::Start() {
   if (error != 0)
     throw CreateProcessError(error);
   child->Pid = pid;
-  child->PidFd = TFd(pidfd_open(pid, 0));
+  child->PidFd = TFd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
   if (child->PidFd.Get() < 0) {
     error = errno;
     kill(pid, SIGKILL);

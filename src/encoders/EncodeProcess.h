@@ -60,6 +60,10 @@ public:
   // cannot be handed an exit code, so ExitCode only keeps the callers' form.
   void Stop(int ExitCode = 0);
 
+  // True while a child of the current run is watched (from Start until its end is handled
+  // or Stop).
+  bool Running() const { return FChild != nullptr; }
+
   // The command line of a run with the current fields and settings; no program = none.
   virtual TCommandLine BuildCommandLine() = 0;
 

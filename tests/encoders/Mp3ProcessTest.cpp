@@ -1,0 +1,209 @@
+// The MP3 encoder process with the real lame: encoding, decoding, the overwrite question,
+// failures and stopping.
+#include "Dialogs.h"
+#include "EncoderTestSupport.h"
+#include "Mp3EncodeThread.h"
+#include "TempDir.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+class Mp3Process : public ::testing::Test {
+protected:
+  void SetUp() override {
+    GlobalOptions = TGlobalOptions();
+    source = MakeTestAudio(6);
+    WriteWav(dir.File("in.wav"), source);
+  }
+  // Starts a run the way the job window does.
+  void Start(const std::string &input, const std::string &output, bool encode = true,
+             int overwriteMode = 1) {
+    mp3.Busy = true;
+    mp3.InputFile = input;
+    mp3.OutputFile = output;
+    mp3.NotifyWindow = window.Handle();
+    mp3.IsEncode = encode;
+    mp3.OverwriteMode = overwriteMode;
+    mp3.Start();
+  }
+
+  TTempDir dir;
+  TTestAudio source;
+  plat::TDialogScript dialogs;
+  TReportWindow window;
+  TMp3EncodeProcess mp3;
+};
+
+TEST_F(Mp3Process, EncodesAndDecodesBackToTheSameAudio) {
+  Start(dir.File("in.wav"), dir.File("out.mp3"));
+  ASSERT_TRUE(window.WaitForEnds());
+  std::vector<TProcessInfo> progress = window.Progress();
+  ASSERT_FALSE(progress.empty());
+  for (size_t i = 0; i < progress.size(); ++i) {
+    EXPECT_GE(progress[i].Code, 1);
+    EXPECT_LE(progress[i].Code, 100);
+    if (i > 0) {
+      EXPECT_GE(progress[i].Code, progress[i - 1].Code);
+    }
+  }
+  EXPECT_EQ(progress.back().Code, 100);
+  EXPECT_EQ(window.Reports.back().Code, 2000) << "the end comes after every progress report";
+  EXPECT_EQ(window.Reports.back().SubCode, 2);
+  ASSERT_EQ(window.Ends().size(), 1u);
+  EXPECT_TRUE(mp3.Busy) << "Busy stays set until Stop";
+  EXPECT_FALSE(mp3.Running());
+
+  window.Reports.clear();
+  Start(dir.File("out.mp3"), dir.File("back.wav"), false, 3);
+  ASSERT_TRUE(window.WaitForEnds());
+  EXPECT_EQ(window.Ends()[0].SubCode, 2);
+  EXPECT_FALSE(window.Progress().empty());
+  EXPECT_EQ(window.Progress().back().Code, 100);
+  EXPECT_EQ(window.Progress().back().Elapsed.size(), 5u) << "MM:SS";
+
+  TTestAudio decoded = ReadWav(dir.File("back.wav"));
+  EXPECT_EQ(decoded.Rate, 44100);
+  EXPECT_EQ(decoded.Channels, 2);
+  // lame removes its own delay when decoding, so the samples line up with the source.
+  size_t n = std::min(source.Samples.size(), decoded.Samples.size());
+  EXPECT_GT(n, source.Samples.size() * 99 / 100);
+  EXPECT_GT(Correlation(source.Samples, decoded.Samples, n), 0.99);
+}
+
+TEST_F(Mp3Process, AsksBeforeOverwriting) {
+  const std::string out = dir.File("out.mp3");
+  std::ofstream(out) << "old";
+
+  dialogs.Answer(plat::idNo);
+  Start(dir.File("in.wav"), out, true, 2);
+  ASSERT_EQ(dialogs.Shown.size(), 1u);
+  EXPECT_EQ(dialogs.Shown[0].Text, out + " has existed,overite it?");
+  EXPECT_EQ(dialogs.Shown[0].Caption, "Plindar");
+  EXPECT_EQ(dialogs.Shown[0].Buttons, plat::TMsgButtons::YesNo);
+  EXPECT_EQ(dialogs.Shown[0].Icon, plat::TMsgIcon::Information);
+  EXPECT_FALSE(mp3.Running());
+  ASSERT_TRUE(window.WaitForEnds());
+  EXPECT_EQ(window.Ends()[0].Code, 2000);
+  EXPECT_EQ(window.Ends()[0].SubCode, 0);
+  EXPECT_EQ(FileText(out), "old");
+
+  // Yes, but another program holds the file: SubCode 1, the file untouched.
+  int holder = open(out.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_SH), 0);
+  window.Reports.clear();
+  dialogs.Answer(plat::idYes);
+  Start(dir.File("in.wav"), out, true, 2);
+  EXPECT_FALSE(mp3.Running());
+  ASSERT_TRUE(window.WaitForEnds());
+  EXPECT_EQ(window.Ends()[0].SubCode, 1);
+  EXPECT_EQ(FileText(out), "old");
+  close(holder);
+
+  // A file that cannot be opened for writing counts as in use too.
+  std::filesystem::permissions(out, std::filesystem::perms::owner_read);
+  if (access(out.c_str(), W_OK) != 0) { // root may write anyway
+    window.Reports.clear();
+    dialogs.Answer(plat::idYes);
+    Start(dir.File("in.wav"), out, true, 2);
+    ASSERT_TRUE(window.WaitForEnds());
+    EXPECT_EQ(window.Ends()[0].SubCode, 1);
+  }
+  std::filesystem::permissions(out, std::filesystem::perms::owner_all);
+
+  window.Reports.clear();
+  dialogs.Answer(plat::idYes);
+  Start(dir.File("in.wav"), out, true, 2);
+  ASSERT_TRUE(window.WaitForEnds());
+  EXPECT_EQ(window.Ends()[0].SubCode, 2);
+  EXPECT_NE(FileText(out), "old");
+}
+
+TEST_F(Mp3Process, ModesOneAndFourOverwriteWithoutAsking) {
+  for (int mode : {1, 4}) {
+    std::ofstream(dir.File("out.mp3")) << "old";
+    window.Reports.clear();
+    Start(dir.File("in.wav"), dir.File("out.mp3"), true, mode);
+    ASSERT_TRUE(window.WaitForEnds());
+    EXPECT_EQ(window.Ends()[0].SubCode, 2);
+    EXPECT_NE(FileText(dir.File("out.mp3")), "old");
+  }
+  EXPECT_TRUE(dialogs.Shown.empty());
+}
+
+TEST_F(Mp3Process, MissingLameIsAnErrorOfStart) {
+  TTempDir empty;
+  mp3.ProgramFolders = {empty.Path()};
+  {
+    TScopedPath path(empty.Path());
+    try {
+      Start(dir.File("in.wav"), dir.File("out.mp3"));
+      FAIL() << "Start must fail without lame";
+    } catch (const std::runtime_error &e) {
+      EXPECT_EQ(std::string(e.what()), "Error while creating mp3 encoding process!2");
+    }
+    EXPECT_FALSE(mp3.Running());
+  }
+  plat::ProcessMessages();
+  EXPECT_TRUE(window.Reports.empty());
+  // The object stays usable.
+  Start(dir.File("in.wav"), dir.File("out.mp3"));
+  ASSERT_TRUE(window.WaitForEnds());
+  EXPECT_EQ(window.Ends()[0].SubCode, 2);
+}
+
+TEST_F(Mp3Process, AFailedEncodingIsNotReportedAsDone) {
+  // lame reads any file as raw audio; one that is missing makes it fail.
+  Start(dir.File("missing.wav"), dir.File("bad.mp3"));
+  ASSERT_TRUE(window.WaitForEnds());
+  EXPECT_TRUE(window.Progress().empty());
+  EXPECT_EQ(window.Ends()[0].SubCode, 3);
+}
+
+TEST_F(Mp3Process, StopEndsTheRunWithoutANotice) {
+  mp3.Stop(0); // not Busy: nothing happens
+  EXPECT_FALSE(mp3.Busy);
+  plat::ProcessMessages();
+  EXPECT_TRUE(window.Reports.empty());
+
+  WriteWav(dir.File("long.wav"), MakeTestAudio(120));
+  Start(dir.File("long.wav"), dir.File("long.mp3"));
+  ASSERT_TRUE(window.PumpUntil([&] { return !window.Progress().empty(); }));
+  mp3.Stop(0);
+  EXPECT_FALSE(mp3.Busy);
+  EXPECT_FALSE(mp3.Running());
+  // The child is gone: its output file no longer grows.
+  auto size = std::filesystem::file_size(dir.File("long.mp3"));
+  plat::WaitMessages(300);
+  plat::ProcessMessages();
+  EXPECT_EQ(std::filesystem::file_size(dir.File("long.mp3")), size);
+  EXPECT_TRUE(window.Ends().empty());
+}
+
+TEST_F(Mp3Process, DestroyingARunningProcessEndsIt) {
+  WriteWav(dir.File("long.wav"), MakeTestAudio(120));
+  {
+    TMp3EncodeProcess other;
+    other.Busy = true;
+    other.InputFile = dir.File("long.wav");
+    other.OutputFile = dir.File("long.mp3");
+    other.NotifyWindow = window.Handle();
+    other.OverwriteMode = 1;
+    other.Start();
+    ASSERT_TRUE(window.PumpUntil([&] { return !window.Progress().empty(); }));
+  }
+  auto size = std::filesystem::file_size(dir.File("long.mp3"));
+  plat::WaitMessages(300);
+  plat::ProcessMessages();
+  EXPECT_EQ(std::filesystem::file_size(dir.File("long.mp3")), size);
+  EXPECT_TRUE(window.Ends().empty());
+}
+
+} // namespace
