@@ -81,7 +81,7 @@ bool TAuStreamedInput::SeekSample(std::int64_t offset) {
 
 void TAuStreamedInput::Jump(int offset) {
   std::int64_t size = FSize;
-  if (!FSeekable || size == 0)
+  if (!FSeekable || size <= 0) // nowhere to go in a length that is not known
     return;
   double f = static_cast<double>(FPosition) / size + offset / 1000.0;
   f = std::clamp(f, 0.0, 1.0);

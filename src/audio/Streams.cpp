@@ -89,11 +89,11 @@ std::int64_t TStream::CopyFrom(TStream &source, std::int64_t count) {
   return count;
 }
 
-std::int64_t THandleStream::Read(void *buffer, std::int64_t count) {
-  auto *p = static_cast<std::uint8_t *>(buffer);
+// Repeats a read or write until count bytes have moved, the end is met or the call fails.
+template <class TCall> std::int64_t Transfer(std::int64_t count, TCall call) {
   std::int64_t done = 0;
   while (done < count) {
-    ssize_t n = ::read(FHandle, p + done, static_cast<std::size_t>(count - done));
+    ssize_t n = call(done, static_cast<std::size_t>(count - done));
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -103,18 +103,16 @@ std::int64_t THandleStream::Read(void *buffer, std::int64_t count) {
   return done;
 }
 
+std::int64_t THandleStream::Read(void *buffer, std::int64_t count) {
+  auto *p = static_cast<std::uint8_t *>(buffer);
+  return Transfer(
+      count, [&](std::int64_t done, std::size_t left) { return ::read(FHandle, p + done, left); });
+}
+
 std::int64_t THandleStream::Write(const void *buffer, std::int64_t count) {
   auto *p = static_cast<const std::uint8_t *>(buffer);
-  std::int64_t done = 0;
-  while (done < count) {
-    ssize_t n = ::write(FHandle, p + done, static_cast<std::size_t>(count - done));
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      break;
-    done += n;
-  }
-  return done;
+  return Transfer(
+      count, [&](std::int64_t done, std::size_t left) { return ::write(FHandle, p + done, left); });
 }
 
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {

@@ -39,6 +39,16 @@ inline void PumpFor(int ms) {
     plat::WaitMessages(5);
 }
 
+// The message of the EAuException an action raises; empty when it raises none.
+inline std::string MessageOf(const std::function<void()> &action) {
+  try {
+    action();
+  } catch (const EAuException &e) {
+    return e.what();
+  }
+  return "";
+}
+
 // A synthetic source: bytes from Pattern(position), delivered in blocks of BlockBytes, Total
 // bytes in all (-1 = endless), announcing Announced as its Size. It advances Position itself,
 // as inputs that keep the base GetData do.

@@ -40,15 +40,6 @@ protected:
   std::string Name;
 };
 
-std::string MessageOf(const std::function<void()> &action) {
-  try {
-    action();
-  } catch (const EAuException &e) {
-    return e.what();
-  }
-  return "";
-}
-
 // An output that keeps nothing; only the file-mode rule of the base class matters here.
 class TNullFileOut : public TAuFileOut {
 public:

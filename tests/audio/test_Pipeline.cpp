@@ -64,15 +64,6 @@ struct TEvents {
   }
 };
 
-std::string MessageOf(const std::function<void()> &action) {
-  try {
-    action();
-  } catch (const EAuException &e) {
-    return e.what();
-  }
-  return "";
-}
-
 } // namespace
 
 // ---- Run and Stop ----
