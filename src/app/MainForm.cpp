@@ -641,9 +641,14 @@ void TMainForm::FormClose() {
     return;
   FClosed = true;
   IgnoringFailures([this] {
-    DiscInfo.TitleCount = std::min(RowCount(), MaxDiscTitles);
-    for (int row = 0; row < DiscInfo.TitleCount; ++row)
-      DiscInfo.Titles[row + 1] = RowTitle(row);
+    // Titles are kept by track number, as the list was filled, also on a disc whose first
+    // track is not 1.
+    DiscInfo.TitleCount = 0;
+    for (int row = 0; row < RowCount(); ++row) {
+      int track = std::stoi(RowText(row, 0));
+      DiscInfo.Titles[track] = RowTitle(row);
+      DiscInfo.TitleCount = std::max(DiscInfo.TitleCount, track);
+    }
     SaveDiscInfo(FListDiscID);
   });
   IgnoringFailures([this] {

@@ -152,6 +152,33 @@ TEST_F(MainFormTest, OpensTheChosenDriveOrElseTheFirst) {
   }
 }
 
+TEST_F(MainFormTest, ADiscWhoseFirstTrackIsNotOne) {
+  // Tracks 2 and 3 of 10 and 5 seconds: each row is measured from its own entry and keeps its
+  // title under its own number.
+  const std::string cue = WriteAudioDisc(Dir.Path(), "late", {750, 375});
+  {
+    std::ofstream sheet(cue, std::ios::trunc);
+    sheet << "FILE \"late.bin\" BINARY\n"
+             "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n"
+             "  TRACK 03 AUDIO\n    INDEX 01 00:10:00\n";
+  }
+  TImageDrives drives({cue});
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 2);
+  EXPECT_EQ(form->RowText(0, 0), "2");
+  EXPECT_EQ(form->RowTitle(0), "Track02");
+  EXPECT_EQ(form->RowText(0, 2), "00:10");
+  EXPECT_EQ(form->RowText(1, 0), "3");
+  EXPECT_EQ(form->RowText(1, 2), "00:05");
+  EXPECT_EQ(form->RowText(1, 3), "00.84");
+
+  form->SetRowTitle(0, "Second");
+  form->FormClose();
+  auto again = Started();
+  EXPECT_EQ(again->RowTitle(0), "Second");
+  EXPECT_EQ(again->RowTitle(1), "Track03");
+}
+
 TEST_F(MainFormTest, RefreshRebuildsTheList) {
   TImageDrives drives({ThreeTrackDisc()});
   auto form = Started();
@@ -262,6 +289,18 @@ TEST_F(MainFormTest, DamagedCacheAndSettingsGiveDefaults) {
   EXPECT_EQ(form->RowTitle(0), "Track01");
   EXPECT_EQ(GlobalOptions.Lan, "English");
   EXPECT_EQ(GlobalOptions.CDIndex, -1);
+}
+
+TEST_F(MainFormTest, ACacheThatCannotBeReadOrWrittenIsNoFailure) {
+  TImageDrives drives({ThreeTrackDisc()});
+  fs::create_directories(DiscInfoFileName()); // a folder where the file belongs
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 3);
+  EXPECT_EQ(form->RowTitle(2), "Track03");
+  form->FormClose();
+  EXPECT_TRUE(fs::is_directory(DiscInfoFileName()));
+  EXPECT_TRUE(fs::exists(GetSettingsFolder() + "options.ini"));
+  EXPECT_TRUE(Script.Shown.empty());
 }
 
 // ---- Extract ----
