@@ -70,15 +70,14 @@ protected:
 
 private:
   static constexpr int Passes = 4;
-  // The last 4 inputs and outputs of one filter pass over one channel, newest first.
-  struct THistory {
-    std::array<float, 4> X{};
-    std::array<float, 4> Y{};
-  };
+  // The filter state of one channel: the last 4 values, newest first, of the input and of the
+  // output of every pass (the output of a pass is the input of the next).
+  using THistory = std::array<std::array<float, 4>, Passes + 1>;
 
   void DesignFilter(float cutoff);
   std::uint32_t Expand(std::uint32_t frames);
   void Filter(std::uint32_t frames);
+  template <bool Pair> void FilterChannels(float *data, std::uint32_t frames, std::uint32_t first);
   std::uint32_t Decimate(std::uint32_t frames);
   TAuInput &CheckedInput() const;
 
@@ -86,7 +85,7 @@ private:
   bool FPassThrough = false;
   std::array<float, 5> FA{};
   std::array<float, 4> FB{};
-  std::array<std::array<THistory, Passes>, MaxChannels> FHistory{};
+  std::array<THistory, MaxChannels> FHistory{};
   std::uint32_t FInRate5 = 0, FOutRate5 = 0;
   std::uint32_t FInStep = 0, FOutStep = 0;
   std::uint32_t FCapacity = 0; // frames of one block, before or after the rate change
