@@ -18,18 +18,20 @@ sox -R -n -r 44100 -c 2 -b 16 "$work/44k.wav" synth 60 sine 200-8000 sine 440 br
 sox "$work/44k.wav" -r 22050 "$work/22k.wav" rate
 sox "$work/44k.wav" -e ima-adpcm "$work/ima.wav"
 
-# Best wall time of five runs of a command, in milliseconds.
+# Best processor time (user + system) of five runs of a command, in milliseconds: steadier
+# than wall time on a busy machine.
 best_ms() {
-  local best=
-  for _ in 1 2 3 4 5; do
-    local start end
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    local ms=$(((end - start) / 1000000))
-    if [[ -z $best || $ms -lt $best ]]; then best=$ms; fi
-  done
-  echo "$best"
+  python3 - "$@" <<'PY'
+import resource, subprocess, sys
+best = None
+for _ in range(5):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    ms = (after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime) * 1000
+    best = ms if best is None else min(best, ms)
+print(f"{best:.1f}")
+PY
 }
 
 row() { # name, ours (ms), peer name, peer (ms)

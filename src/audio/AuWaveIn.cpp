@@ -100,7 +100,8 @@ bool IsCompressed(TWavType type) {
 }
 
 // Standard IMA ADPCM: each 4-bit code adds a multiple of the current step to the sample.
-int DecodeImaNibble(int code, int &sample, int &index) {
+// Inlined: it runs for every sample.
+[[gnu::always_inline]] inline int DecodeImaNibble(int code, int &sample, int &index) {
   const int step = wav::ImaStepTable[index];
   int delta = step >> 3;
   if (code & 4)
