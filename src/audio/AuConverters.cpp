@@ -76,6 +76,8 @@ void TAudioConverter::FlushInternal() {
 }
 
 void TAudioConverter::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
+  if (!FBusy)
+    throw EAuException("The Stream is not opened");
   if (FOutBitsPerSample == 0 && FOutChannels == 0) {
     FInput->GetData(buffer, bytes);
     return;
@@ -211,7 +213,8 @@ void TFastResampler::InitInternal() {
     throw EAuException("Too many channels");
   if (!IsSupportedWidth(bits) || FChannelCount == 0)
     throw EAuException("Unsupported audio format");
-  if (FInRate5 == 0 || FOutRate5 == 0)
+  // Rates up to a megahertz keep a block's byte counts well inside 32 bits.
+  if (FInRate5 == 0 || FOutRate5 == 0 || FInRate5 > 200000 || FOutRate5 > 200000)
     throw EAuException("Unsupported sample rate");
   if (inSize > 0) {
     const std::int64_t size =
@@ -221,9 +224,8 @@ void TFastResampler::InitInternal() {
   // A block holds a fifth of a second of input, and when upsampling its expansion.
   std::uint32_t expandedFrames = 0;
   if (FInRate5 < FOutRate5) {
-    std::uint32_t L = 2;
-    while (FInRate5 * L < FOutRate5)
-      ++L;
+    // The smallest whole factor from 2 up that reaches the output rate.
+    const std::uint32_t L = std::max(2u, (FOutRate5 + FInRate5 - 1) / FInRate5);
     expandedFrames = L * FInRate5;
   }
   FCapacity = std::max(FInRate5, expandedFrames);

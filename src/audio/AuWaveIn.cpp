@@ -429,7 +429,7 @@ std::uint32_t TWaveIn::DecodeMsBlock(std::uint32_t bytes) {
   return frames * 2 * channels;
 }
 
-void TWaveIn::FillBuffer() {
+void TWaveIn::Refill() {
   FBufStart = 1;
   FBufEnd = 0;
   std::uint8_t *buffer = FBuffer.data();
@@ -470,7 +470,7 @@ void TWaveIn::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   if (!FBusy)
     throw EAuException("The Stream is not opened");
   if (FBufStart > FBufEnd && FValid && FStream)
-    FillBuffer();
+    Refill();
   // Whole frames only; a partial frame at the very end is never handed out.
   const std::uint32_t available = FBufEnd >= FBufStart ? FBufEnd - FBufStart + 1 : 0;
   const std::uint32_t frame = std::max<std::uint32_t>(FFrameSize, 1);

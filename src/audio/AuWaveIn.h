@@ -41,7 +41,7 @@ private:
   std::uint32_t DecodeImaBlock(std::uint32_t bytes);
   std::uint32_t DecodeMsBlock(std::uint32_t bytes);
   std::int16_t DecodeMsSample(TMsChannel &c, int code) const;
-  void FillBuffer();
+  void Refill(); // the next block of the file into the decode buffer
 
   // Decode buffer: 16384 bytes, or one decoded ADPCM block when that is longer.
   std::vector<std::uint8_t> FBuffer;

@@ -213,6 +213,12 @@ TEST(AudioConverter, PassesThroughAndAnswersWithoutInput) {
   TBytes data = Pack<std::int16_t>({1, 2, 3, 32767});
   TPcmSource source(16, 2, 44100, data);
   EXPECT_TRUE(Convert(source, 0, 0).Data == data);
+  TAudioConverter idle;
+  idle.SetInput(&source.Input);
+  idle.SetOutBitsPerSample(8);
+  std::uint8_t *buffer;
+  std::uint32_t bytes = 100;
+  ExpectMessage([&] { idle.GetData(buffer, bytes); }, "The Stream is not opened");
   TAudioConverter c;
   c.SetOutBitsPerSample(8);
   EXPECT_EQ(c.BitsPerSample(), 0u);

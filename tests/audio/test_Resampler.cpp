@@ -179,6 +179,13 @@ TEST(Resampler, PositionFollowsTheInputAndMisuseIsReported) {
   wide.SetInput(&nine.Input);
   wide.SetOutSampleRate(22050);
   ExpectMessage([&] { wide.Init(); }, "Too many channels");
+  for (std::uint32_t rate : {0u, 4000000000u}) {
+    TPcmSource mono(16, 1, 44100, TBytes(200, 0));
+    TFastResampler odd;
+    odd.SetInput(&mono.Input);
+    odd.SetOutSampleRate(rate);
+    ExpectMessage([&] { odd.Init(); }, "Unsupported sample rate");
+  }
   TFastResampler idle;
   idle.SetInput(&nine.Input);
   idle.SetOutSampleRate(22050);
