@@ -1,5 +1,7 @@
 #include "Folders.h"
 
+#include "Text.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -54,15 +56,29 @@ std::string ProgramFolder() {
 
 std::string DataFolder() { return PLINDAR_DATA_DIR; }
 
-std::string FindDataFile(const std::string& name) {
+namespace {
+
+// The file of that name in folder, its letter case ignored as the settings that name it were
+// written for case-blind file systems ("german" finds CLan_German.ini); "" when none.
+std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
   std::error_code ec;
-  std::string local = ProgramFolder() + name;
-  if (fs::exists(local, ec))
-    return local;
-  std::string shared = DataFolder() + name;
-  if (fs::exists(shared, ec))
-    return shared;
-  return local;
+  if (fs::exists(folder + name, ec))
+    return folder + name;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (SameText(it->path().filename().string(), name))
+      return it->path().string();
+  return {};
+}
+
+} // namespace
+
+std::string FindDataFile(const std::string& name) {
+  for (const std::string& folder : {ProgramFolder(), DataFolder()}) {
+    std::string found = FindIgnoringCase(folder, name);
+    if (!found.empty())
+      return found;
+  }
+  return ProgramFolder() + name;
 }
 
 std::string UserMusicFolder() {

@@ -10,8 +10,8 @@ std::string ConfigHome();
 std::string ProgramFolder();
 // <prefix>/share/plindar/ of the installation.
 std::string DataFolder();
-// A read-only data file: the program's folder first, then the data folder; the path in the
-// program's folder when neither has it.
+// A read-only data file, its letter case ignored: the program's folder first, then the data
+// folder; the path in the program's folder when neither has it.
 std::string FindDataFile(const std::string& name);
 // The user's music folder (xdg-user-dir MUSIC, else ~/Music) when it exists, else "".
 std::string UserMusicFolder();

@@ -1,6 +1,7 @@
 #include "Folders.h"
 #include "Global.h"
 #include "Language.h"
+#include "Text.h"
 #include "TempConfig.h"
 
 #include <QApplication>
@@ -280,6 +281,8 @@ TEST_F(Language, MenuChoiceOfALanguage) {
   EXPECT_EQ(GlobalOptions.Lan, lan);
   EXPECT_EQ(message, "");
   EXPECT_EQ(LanguageFilePath(lan), plat::ProgramFolder() + "CLan_" + lan + ".ini");
+  // A language stored in another letter case still finds its file.
+  EXPECT_EQ(LanguageFilePath(plat::UpperCase(lan)), LanguageFilePath(lan));
 }
 
 } // namespace
