@@ -367,6 +367,8 @@ void TRipForm::ItemDone(int k, bool succeeded, const std::string &output) {
   FEncoded[k] = succeeded;
   if (succeeded)
     FileFinished(output);
+  if (!JobList)
+    return; // whoever was told of the file stopped the job
   ProgressSeen = false;
   EncodeCount += 1;
   if (EncodeCount == Count()) {

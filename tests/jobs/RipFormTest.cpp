@@ -193,14 +193,14 @@ TEST_F(RipForm, KeepWavKeepsTheRipsAndTagsStayOffWithoutUseID3) {
 TEST_F(RipForm, StoppedBeforeTheLastRipKeepsEveryWav) {
   GlobalOptions.OutputFormat = 0;
   Open(jmCDRip, {"01One", "02Two"});
-  ASSERT_TRUE(RunUntil([&] { return Form->EncodeCount == 1; }));
-  Form->btStopClick();
+  // Stop as soon as the first MP3 is made, before the second track is read.
+  Form->OnFileFinished = [this](const std::string &) { Form->btStopClick(); };
   ASSERT_TRUE(RunUntil([&] { return !Form->isVisible(); }));
   EXPECT_TRUE(Form->JobFinished());
+  EXPECT_EQ(Form->RipCount, 1);
   EXPECT_EQ(WavBytes(Out("One.wav")), TestAudio(1, 150));
   EXPECT_TRUE(IsMp3(Out("One.mp3")));
-  EXPECT_TRUE(fs::exists(Out("Two.wav")));
-  EXPECT_FALSE(fs::exists(Out("Two.mp3")));
+  EXPECT_FALSE(fs::exists(Out("Two.wav")));
   EXPECT_FALSE(Form->AllSucceeded());
 }
 
@@ -370,6 +370,16 @@ TEST_F(RipForm, MessagesDriveTheViewAndNothingMovesAfterTheEnd) {
 }
 
 } // namespace
+
+// Qt is not built with ThreadSanitizer and its mutexes are futexes the tool cannot see: of
+// the work of Qt's own threads (its painting pool) only the allocations and copies made
+// through the C library show, and an event posted from a worker thread seems to be freed on
+// the user-interface thread without any hand-over. Both would be reported as races.
+extern "C" const char *__tsan_default_suppressions() {
+  return "called_from_lib:libQt6Core.so.6\n"
+         "called_from_lib:libQt6Gui.so.6\n"
+         "race:QMetaCallEvent::~QMetaCallEvent\n";
+}
 
 int main(int argc, char **argv) {
   if (!std::getenv("QT_QPA_PLATFORM"))
