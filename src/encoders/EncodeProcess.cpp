@@ -5,6 +5,7 @@
 #include "Folders.h"
 #include "Global.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -97,23 +98,19 @@ std::string TCommandLine::Text() const {
 }
 
 std::string FindProgram(const std::string &name, const std::vector<std::string> &folders) {
-  auto executable = [](const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
-  };
-  for (const std::string &folder : folders)
-    if (executable(plat::IncludeTrailingSlash(folder) + name))
-      return plat::IncludeTrailingSlash(folder) + name;
+  std::vector<std::string> candidates = folders;
   const char *path = std::getenv("PATH");
   std::string list = path ? path : "";
-  for (size_t start = 0; start <= list.size();) {
-    size_t end = list.find(':', start);
-    if (end == std::string::npos)
-      end = list.size();
-    if (end > start &&
-        executable(plat::IncludeTrailingSlash(list.substr(start, end - start)) + name))
-      return plat::IncludeTrailingSlash(list.substr(start, end - start)) + name;
-    start = end + 1;
+  for (size_t start = 0, end; start < list.size(); start = end + 1) {
+    end = std::min(list.find(':', start), list.size());
+    if (end > start)
+      candidates.push_back(list.substr(start, end - start));
+  }
+  for (const std::string &folder : candidates) {
+    std::string file = plat::IncludeTrailingSlash(folder) + name;
+    struct stat st;
+    if (stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(file.c_str(), X_OK) == 0)
+      return file;
   }
   return "";
 }
