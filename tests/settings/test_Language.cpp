@@ -22,22 +22,6 @@
 
 namespace {
 
-// One QApplication for the whole run, created before the first test.
-class QtEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "settings_Language";
-    static char *argv[] = {name, nullptr};
-    app = new QApplication(argc, argv);
-  }
-  void TearDown() override { delete app; }
-  QApplication *app = nullptr;
-};
-const auto *const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 template <class T> T *Make(QWidget *parent, const char *name, const char *text = nullptr) {
   auto *w = new T(parent);
   w->setObjectName(name);

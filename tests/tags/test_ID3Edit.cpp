@@ -247,12 +247,3 @@ TEST(ID3EditorWindow, OpensModally) {
 
 } // namespace
 
-int main(int argc, char **argv) {
-  // Also when the build lists the tests, which it does without the tests' environment.
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  plat::InstallQtMessagePump();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
