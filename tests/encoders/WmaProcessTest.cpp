@@ -66,25 +66,6 @@ TEST_F(WmaProcess, WritesAWmaFileWithTheProfileAndTags) {
   EXPECT_EQ(probe["TAG:comment"], "Live at Pompeii");
 }
 
-TEST_F(WmaProcess, OtherProfiles) {
-  struct {
-    int Position;
-    const char *Rate, *Channels, *BitRate;
-  } cases[] = {
-      {0, "48000", "2", "192000"}, {12, "44100", "1", "32000"}, {17, "22050", "2", "32000"}};
-  for (auto &c : cases) {
-    GlobalOptions.WMABitRate = c.Position;
-    window.Reports.clear();
-    Start(dir.File("in.wav"), dir.File("out.wma"), 1);
-    ASSERT_TRUE(window.WaitForEnds());
-    EXPECT_EQ(window.Ends()[0].SubCode, 2);
-    auto probe = Probe(dir.File("out.wma"));
-    EXPECT_EQ(probe["sample_rate"], c.Rate) << c.Position;
-    EXPECT_EQ(probe["channels"], c.Channels) << c.Position;
-    EXPECT_EQ(probe["bit_rate"], c.BitRate) << c.Position;
-  }
-}
-
 TEST_F(WmaProcess, AnEncoderErrorEndsTheItemOnce) {
   GlobalOptions.WMABitRate = 16; // 20 kbit/s: below what wmav2 can make
   Start(dir.File("in.wav"), dir.File("out.wma"));
@@ -140,17 +121,6 @@ TEST_F(WmaProcess, MissingEncoder) {
   EXPECT_EQ(dialogs.Shown[0].Caption, "Plindar");
   EXPECT_EQ(dialogs.Shown[0].Icon, plat::TMsgIcon::Information);
   EXPECT_FALSE(wma.Running());
-}
-
-TEST_F(WmaProcess, FoundOnPathLast) {
-  TTempDir empty;
-  UseScriptEncoder("echo 'Encoding: 100%'\n");
-  wma.ProgramFolders = {empty.Path()};
-  TScopedPath path(empty.Path() + ":" + scripts.Path());
-  Start(dir.File("in.wav"), dir.File("out.wma"));
-  ASSERT_TRUE(window.WaitForEnds());
-  EXPECT_EQ(wma.EncoderPath, scripts.File("WM8EUTIL"));
-  EXPECT_EQ(window.Ends()[0].SubCode, 2);
 }
 
 TEST_F(WmaProcess, OverwriteQuestion) {
