@@ -173,5 +173,12 @@ TEST_F(WaveInPeers, Mp3InWavFollowsFfmpegDecodeClosely) {
     // The decoder delay is not trimmed: the same sound, shifted by up to a few frames of audio.
     EXPECT_GT(ours.size(), reference.size() * 9 / 10);
     EXPECT_GT(BestCorrelation(ours, reference, c.channels, 3000), 0.99);
+    // From a stream given to the input: the same, and the stream is the input's again after.
+    auto stream = MemoryOf(ReadBytes(file));
+    TWaveIn in;
+    in.SetStream(stream.get());
+    EXPECT_TRUE(ReadAll(in).Data == d.Data);
+    EXPECT_EQ(in.Stream(), stream.get());
+    EXPECT_EQ(in.WavType(), wtACM);
   }
 }
