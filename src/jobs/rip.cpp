@@ -202,21 +202,29 @@ void TRipForm::NextRip() {
   StartRip(RipCount);
 }
 
-void TRipForm::StartMp3(const std::string &input, const std::string &output, bool encode) {
-  FMp3.Busy = true;
-  FMp3.InputFile = input;
-  FMp3.OutputFile = output;
-  FMp3.NotifyWindow = Handle();
-  FMp3.IsEncode = encode;
-  FMp3.OverwriteMode = Mode;
+void TRipForm::StartEncoder(TEncodeProcess &encoder, int32_t endCode, const std::string &input,
+                            const std::string &output, bool encode) {
+  encoder.Busy = true;
+  encoder.InputFile = input;
+  encoder.OutputFile = output;
+  encoder.NotifyWindow = Handle();
+  encoder.IsEncode = encode;
+  encoder.OverwriteMode = Mode;
   try {
-    FMp3.Start();
+    encoder.Start();
   } catch (const std::exception &e) {
     ShowError(e.what());
-    plat::PostMessage(
-        Handle(), WM_JOBINFO, 0,
-        std::make_unique<TProcessInfo>(TProcessInfo{JobMp3Ended, "", "", EncodeSkipped}));
+    PostSkipped(endCode);
   }
+}
+
+void TRipForm::PostSkipped(int32_t endCode) {
+  plat::PostMessage(Handle(), WM_JOBINFO, 0,
+                    std::make_unique<TProcessInfo>(TProcessInfo{endCode, "", "", EncodeSkipped}));
+}
+
+void TRipForm::StartMp3(const std::string &input, const std::string &output, bool encode) {
+  StartEncoder(FMp3, JobMp3Ended, input, output, encode);
 }
 
 void TRipForm::StartWma(const std::string &input, const std::string &output) {
@@ -225,20 +233,7 @@ void TRipForm::StartWma(const std::string &input, const std::string &output) {
   FlatGauge1->setValue(0);
   Timer1->start();
   WmaInputSize = FileSize(input);
-  FWma.Busy = true;
-  FWma.InputFile = input;
-  FWma.OutputFile = output;
-  FWma.NotifyWindow = Handle();
-  FWma.IsEncode = true;
-  FWma.OverwriteMode = Mode;
-  try {
-    FWma.Start();
-  } catch (const std::exception &e) {
-    ShowError(e.what());
-    plat::PostMessage(
-        Handle(), WM_JOBINFO, 0,
-        std::make_unique<TProcessInfo>(TProcessInfo{JobWmaEnded, "", "", EncodeSkipped}));
-  }
+  StartEncoder(FWma, JobWmaEnded, input, output, true);
 }
 
 // The step of modes 3, 4 and 6 for item EncodeCount.
@@ -323,9 +318,7 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
     if (format == fmtWMA)
       RipThread.reset();
     ProgressSeen = true;
-    const int32_t code = format == fmtMP3 ? JobMp3Ended : JobWmaEnded;
-    plat::PostMessage(Handle(), WM_JOBINFO, 0,
-                      std::make_unique<TProcessInfo>(TProcessInfo{code, "", "", EncodeSkipped}));
+    PostSkipped(format == fmtMP3 ? JobMp3Ended : JobWmaEnded);
     return;
   }
   setWindowTitle(QString::fromStdString(Caption("Encoding", RipCount, Title(RipCount - 1))));

@@ -23,6 +23,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TCDRipThread;
+class TEncodeProcess;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 struct TProcessInfo;
@@ -111,6 +112,11 @@ private:
 
   void StartRip(int k);
   void NextRip();
+  // Starts a run of the encoder; one that cannot be started is shown and skipped.
+  void StartEncoder(TEncodeProcess &encoder, int32_t endCode, const std::string &input,
+                    const std::string &output, bool encode);
+  // Posts the end notice endCode of an item left out.
+  void PostSkipped(int32_t endCode);
   void StartMp3(const std::string &input, const std::string &output, bool encode);
   void StartWma(const std::string &input, const std::string &output);
   void StartConversion();

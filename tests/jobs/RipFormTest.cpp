@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EncoderTestSupport.h"
+#include "FirstDrive.h"
 #include "Global.h"
 #include "Id3Tag.h"
 #include "Mp3EncodeThread.h"
@@ -13,7 +14,7 @@
 #include "rip.h"
 #include "ripthread.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEvent>
 #include <QGroupBox>
@@ -84,12 +85,7 @@ protected:
     DiscInfo = TDiscInfo{};
     Drives = std::make_unique<TImageDrives>(
         std::vector<std::string>{WriteAudioDisc(Dir.Path(), "Disc", {150, 120, 90})});
-    TCDDriveList list{};
-    list.Capacity = MaxCDDrives;
-    GetCDList(&list);
-    const TCDDriveEntry &d = list.Drives[0];
-    TCDOpenRequest request{12, 1, d.HostAdapter, d.Target, d.Lun, {}};
-    Handle = GetCDHandle(&request);
+    Handle = OpenFirstDrive();
     ASSERT_NE(Handle, 0);
   }
   void TearDown() override {
@@ -379,15 +375,4 @@ extern "C" const char *__tsan_default_suppressions() {
   return "called_from_lib:libQt6Core.so.6\n"
          "called_from_lib:libQt6Gui.so.6\n"
          "race:QMetaCallEvent::~QMetaCallEvent\n";
-}
-
-int main(int argc, char **argv) {
-  if (!std::getenv("QT_QPA_PLATFORM"))
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  TTempDir config;
-  setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
-  QApplication app(argc, argv);
-  plat::InstallQtMessagePump();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
 }

@@ -1,6 +1,7 @@
 // The rip thread on disc images: the WAV it writes, its blocks and reports, the volume step
 // and every way a rip can end early.
 #include "ripthread.h"
+#include "FirstDrive.h"
 #include "Global.h"
 #include "TempDir.h"
 #include "TestDisc.h"
@@ -88,13 +89,7 @@ protected:
     OpenFirst();
   }
   void OpenFirst() {
-    TCDDriveList list{};
-    list.Capacity = MaxCDDrives;
-    ASSERT_EQ(GetCDList(&list), 1);
-    ASSERT_GE(list.Count, 1);
-    const TCDDriveEntry &d = list.Drives[0];
-    TCDOpenRequest request{12, 1, d.HostAdapter, d.Target, d.Lun, {}};
-    Handle = GetCDHandle(&request);
+    Handle = OpenFirstDrive();
     ASSERT_NE(Handle, 0);
   }
 
