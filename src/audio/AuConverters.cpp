@@ -248,44 +248,6 @@ void TFastResampler::FlushInternal() {
   FBusy = false;
 }
 
-// Nearest-sample repetition to the output rate; the accumulator restarts with every block.
-std::uint32_t TFastResampler::Expand(std::uint32_t frames) {
-  const float *in = FFloats.data();
-  float *out = FExpanded.data();
-  const std::uint32_t channels = FChannelCount;
-  std::int64_t s = 0;
-  std::uint32_t i = 0, q = 0;
-  while (i < frames) {
-    std::memcpy(out + std::size_t(q) * channels, in + std::size_t(i) * channels,
-                channels * sizeof(float));
-    ++q;
-    s -= FInStep;
-    if (s < 0) {
-      s += FOutStep;
-      ++i;
-    }
-  }
-  return q;
-}
-
-// Keeps every frame at which the accumulator runs below zero; it restarts with every block.
-std::uint32_t TFastResampler::Decimate(std::uint32_t frames) {
-  float *data = FFloats.data();
-  const std::uint32_t channels = FChannelCount;
-  std::int64_t s = 0;
-  std::uint32_t q = 0;
-  for (std::uint32_t j = 0; j < frames; ++j) {
-    s -= FOutStep;
-    if (s < 0) {
-      std::memmove(data + std::size_t(q) * channels, data + std::size_t(j) * channels,
-                   channels * sizeof(float));
-      ++q;
-      s += FInStep;
-    }
-  }
-  return q;
-}
-
 namespace {
 
 // Two channels side by side: every lane goes through exactly the scalar IEEE operations, so the
@@ -300,13 +262,17 @@ TLanes ToFloat(TLanes v) {
 
 } // namespace
 
-// The four passes of the filter over an interleaved block, in place, two channels at a time
-// (a lone last channel shares its pair with an unused lane). Pass p's input history is pass
-// p - 1's output history, so five signals of four past values each hold the whole state, which
-// runs on across blocks. The sums are formed in double precision from float values, the term of
-// the new input last: it is the one the pass before has just made.
-template <bool Pair>
-void TFastResampler::FilterChannels(float *data, std::uint32_t frames, std::uint32_t first) {
+// The four passes of the filter, two channels at a time (a lone last channel shares its pair
+// with an unused lane), joined with the rate change so that a block is read and written once.
+// Upsampling repeats input frames by nearest sample and filters every repetition; downsampling
+// filters every input frame and keeps those its accumulator picks, in place. Either accumulator
+// restarts with every block. Pass p's input history is pass p - 1's output history, so five
+// signals of four past values each hold the whole state, which runs on across blocks. The sums
+// are formed in double precision from float values, the term of the new input last: it is the
+// one the pass before has just made. Returns the frames written.
+template <bool Pair, bool Up>
+std::uint32_t TFastResampler::FilterChannels(const float *in, float *out, std::uint32_t frames,
+                                             std::uint32_t first) {
   const std::uint32_t channels = FChannelCount;
   auto lanes = [](float v) { return TLanes{v, v}; };
   const TLanes a0 = lanes(FA[0]), a1 = lanes(FA[1]), a2 = lanes(FA[2]), a3 = lanes(FA[3]),
@@ -318,43 +284,57 @@ void TFastResampler::FilterChannels(float *data, std::uint32_t frames, std::uint
   for (int q = 0; q <= Passes; ++q)
     for (int k = 0; k < 4; ++k)
       h[q][k] = TLanes{left[q][k], right[q][k]};
-  auto push = [](TLanes(&history)[4], TLanes v) {
-    history[3] = history[2];
-    history[2] = history[1];
-    history[1] = history[0];
-    history[0] = v;
-  };
-  float *sample = data + first;
-  for (std::uint32_t j = 0; j < frames; ++j, sample += channels) {
+  // Up: the input frame advances when the accumulator runs below zero. Down: the output frame.
+  const std::int64_t take = Up ? FInStep : FOutStep, give = Up ? FOutStep : FInStep;
+  std::int64_t s = 0;
+  std::uint32_t i = 0, q = 0;
+  while (i < frames) {
+    const float *sample = in + std::size_t(i) * channels + first;
     TLanes v = {sample[0], Pair ? sample[1] : 0.0f};
+#pragma GCC unroll 4
     for (int p = 0; p < Passes; ++p) {
-      const TLanes(&x)[4] = h[p];
+      TLanes(&x)[4] = h[p];
       const TLanes(&y)[4] = h[p + 1];
       const TLanes acc = a4 * x[3] + a3 * x[2] + a2 * x[1] + a1 * x[0] + b4 * y[3] + b3 * y[2] +
                          b2 * y[1] + b1 * y[0] + a0 * v;
-      push(h[p], v);
+      x[3] = x[2], x[2] = x[1], x[1] = x[0], x[0] = v;
       v = ToFloat(acc);
     }
-    push(h[Passes], v);
-    sample[0] = static_cast<float>(v[0]);
+    TLanes(&y)[4] = h[Passes];
+    y[3] = y[2], y[2] = y[1], y[1] = y[0], y[0] = v;
+    float *target = out + std::size_t(q) * channels + first;
+    target[0] = static_cast<float>(v[0]);
     if (Pair)
-      sample[1] = static_cast<float>(v[1]);
-  }
-  for (int q = 0; q <= Passes; ++q)
-    for (int k = 0; k < 4; ++k) {
-      left[q][k] = static_cast<float>(h[q][k][0]);
-      if (Pair)
-        right[q][k] = static_cast<float>(h[q][k][1]);
+      target[1] = static_cast<float>(v[1]);
+    s -= take;
+    const bool step = s < 0;
+    s += step ? give : 0;
+    if (Up) {
+      i += step;
+      ++q;
+    } else {
+      ++i;
+      q += step;
     }
+  }
+  for (int r = 0; r <= Passes; ++r)
+    for (int k = 0; k < 4; ++k) {
+      left[r][k] = static_cast<float>(h[r][k][0]);
+      if (Pair)
+        right[r][k] = static_cast<float>(h[r][k][1]);
+    }
+  return q;
 }
 
-void TFastResampler::Filter(std::uint32_t frames) {
-  float *data = FInRate5 < FOutRate5 ? FExpanded.data() : FFloats.data();
-  std::uint32_t c = 0;
+template <bool Up> std::uint32_t TFastResampler::Filter(std::uint32_t frames) {
+  const float *in = FFloats.data();
+  float *out = Up ? FExpanded.data() : FFloats.data();
+  std::uint32_t c = 0, q = 0;
   for (; c + 1 < FChannelCount; c += 2)
-    FilterChannels<true>(data, frames, c);
+    q = FilterChannels<true, Up>(in, out, frames, c);
   if (c < FChannelCount)
-    FilterChannels<false>(data, frames, c);
+    q = FilterChannels<false, Up>(in, out, frames, c);
+  return q;
 }
 
 void TFastResampler::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
@@ -377,17 +357,9 @@ void TFastResampler::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes
     }
     ConvertToFloat(static_cast<int>(FBytesPerSample), FBytes.data(), FFloats.data(),
                    std::size_t(frames) * FChannelCount);
-    std::uint32_t q;
-    const float *out;
-    if (FInRate5 < FOutRate5) {
-      q = Expand(frames);
-      Filter(q);
-      out = FExpanded.data();
-    } else {
-      Filter(frames);
-      q = Decimate(frames);
-      out = FFloats.data();
-    }
+    const bool up = FInRate5 < FOutRate5;
+    const std::uint32_t q = up ? Filter<true>(frames) : Filter<false>(frames);
+    const float *out = up ? FExpanded.data() : FFloats.data();
     ConvertFromFloat(static_cast<int>(FBytesPerSample), out, FBytes.data(),
                      std::size_t(q) * FChannelCount);
     FBufEnd = static_cast<std::int32_t>(q * FFrameBytes);

@@ -75,10 +75,11 @@ private:
   using THistory = std::array<std::array<float, 4>, Passes + 1>;
 
   void DesignFilter(float cutoff);
-  std::uint32_t Expand(std::uint32_t frames);
-  void Filter(std::uint32_t frames);
-  template <bool Pair> void FilterChannels(float *data, std::uint32_t frames, std::uint32_t first);
-  std::uint32_t Decimate(std::uint32_t frames);
+  // Filters a block of FFloats and changes its rate; returns the frames made.
+  template <bool Up> std::uint32_t Filter(std::uint32_t frames);
+  template <bool Pair, bool Up>
+  std::uint32_t FilterChannels(const float *in, float *out, std::uint32_t frames,
+                               std::uint32_t first);
   TAuInput &CheckedInput() const;
 
   std::uint32_t FOutSampleRate = 0;

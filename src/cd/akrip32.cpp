@@ -39,6 +39,14 @@ struct TOpenDrive {
 };
 
 std::atomic<int32_t> LastError{CDErrNone};
+
+// Whole sectors in an image's BIN file now; libcdio opens the BIN of the .cue's base name.
+uint64_t ImageSectors(const TDriveRef &ref) {
+  std::error_code ec;
+  const auto size =
+      std::filesystem::file_size(std::filesystem::path(ref.Path).replace_extension(".bin"), ec);
+  return ec ? 0 : size / CDSectorSize;
+}
 std::atomic<bool> ScanSystem{true};
 
 // libcdio's driver set-up and device scans share global state: one at a time.
@@ -256,8 +264,10 @@ int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request) {
   std::lock_guard lock(drive->Lock);
   if (!drive->DiscValid && !LoadDisc(*drive))
     return Fail(CDErrNoDisc);
-  // libcdio may report success for sectors past the lead-out without filling them.
-  if (uint64_t{request->StartSector} + request->SectorCount > uint64_t(drive->Disc.LeadOut))
+  // libcdio may report success for sectors past the lead-out without filling them, and for
+  // sectors past the end of an image's BIN file that was cut short after it was opened.
+  const uint64_t end = uint64_t{request->StartSector} + request->SectorCount;
+  if (end > uint64_t(drive->Disc.LeadOut) || (drive->Ref.Image && end > ImageSectors(drive->Ref)))
     return Fail(CDErrReadFailed);
   uint8_t *data = reinterpret_cast<uint8_t *>(request + 1);
   constexpr uint32_t Chunk = 25; // small enough for any drive's transfer limit

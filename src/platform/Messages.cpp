@@ -31,6 +31,9 @@ struct TQueue {
   std::deque<TPosted> Posted;
   std::unordered_map<TWindowHandle, TMessageWindow*> Windows; // touched on the UI thread
   std::function<void()> WakeUp;
+  // A wake-up is on its way to the user-interface thread: one is enough however many messages
+  // follow it, so a worker reporting thousands of blocks does not flood the event loop.
+  bool WakePending = false;
   TWindowHandle NextHandle = 1;
 };
 
@@ -43,7 +46,10 @@ void WakeUp(TQueue& q) {
   std::function<void()> wake;
   {
     std::lock_guard<std::mutex> lock(q.Mutex);
-    wake = q.WakeUp;
+    if (!q.WakePending && q.WakeUp) {
+      q.WakePending = true;
+      wake = q.WakeUp;
+    }
   }
   q.Changed.notify_all();
   if (wake)
@@ -160,6 +166,12 @@ void ProcessMessages() {
   if (!IsMainThread())
     return;
   TQueue& q = Queue();
+  {
+    // From here on whatever is queued is drained by this call, or needs a new wake-up when
+    // it is queued while a handler below runs a nested event loop.
+    std::lock_guard<std::mutex> lock(q.Mutex);
+    q.WakePending = false;
+  }
   CheckSynchronize();
   for (;;) {
     TPosted posted;

@@ -213,6 +213,19 @@ TEST_F(DriveLibrary, ABinCutInsideTheLastTrackGivesAShorterLastTrack) {
   CloseCDHandle(handle);
 }
 
+TEST_F(DriveLibrary, ABinCutShortAfterOpeningFailsReadsPastItsNewEnd) {
+  TImageDrives drives({Mixed});
+  const int32_t handle = Open(0);
+  ASSERT_NE(handle, 0);
+  const std::vector<uint8_t> bin = ReadFileBytes(BinOf(Mixed));
+  ASSERT_EQ(Toc(handle, true).LastTrack, 3);
+  std::filesystem::resize_file(BinOf(Mixed), 25 * CDSectorSize + 100);
+  EXPECT_EQ(Read(handle, 15, 10), Slice(bin, 15, 10));
+  EXPECT_TRUE(Read(handle, 20, 10).empty()); // libcdio alone claims these bytes
+  EXPECT_EQ(GetAspiLibError(), CDErrReadFailed);
+  CloseCDHandle(handle);
+}
+
 TEST_F(DriveLibrary, AnImageWhoseFilesVanishIsADriveWithoutAReadableDisc) {
   TImageDrives drives({Mixed});
   std::filesystem::remove(BinOf(Mixed));

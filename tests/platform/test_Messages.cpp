@@ -110,4 +110,27 @@ TEST(Messages, ManyWorkersSynchronizingAtOnce) {
   EXPECT_EQ(counter, 400);
 }
 
+TEST(Messages, OneWakeUpPerBurstAndAgainForPostsDuringAHandler) {
+  std::atomic<int> wakes{0};
+  plat::SetMessageWakeUp([&] { ++wakes; });
+  struct TNested : TMessageWindow {
+    int Handled = 0;
+    void WndProc(TMessage& m) override {
+      if (Handled++ == 0) // a handler that is still running, as a modal box would be
+        plat::PostMessage(Handle(), WM_USER + 1, 0, 0);
+    }
+  } w;
+  std::thread worker([&] {
+    for (int i = 0; i < 1000; ++i)
+      plat::PostMessage(w.Handle(), WM_USER, 0, 0);
+  });
+  worker.join();
+  EXPECT_EQ(wakes, 1);
+  plat::ProcessMessages();
+  EXPECT_EQ(w.Handled, 1001);
+  // The post from inside the first handler woke the loop again instead of waiting for it.
+  EXPECT_EQ(wakes, 2);
+  plat::SetMessageWakeUp(nullptr);
+}
+
 } // namespace
