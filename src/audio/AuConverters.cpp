@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <immintrin.h>
+#include <type_traits>
 
 namespace {
 
@@ -248,94 +250,219 @@ void TFastResampler::FlushInternal() {
   FBusy = false;
 }
 
+// The filter kernel is built twice, for the x86-64 baseline and for processors with AVX2, which
+// holds a whole step of the kernel in two registers. The higher optimisation level lets the
+// compiler keep the filter state in registers across the loop; neither build contracts or
+// reorders floating-point operations, so both give the same bits.
+#pragma GCC push_options
+#pragma GCC optimize("O3")
+// Vectors of four doubles pass only between functions inlined into one another, so the calling
+// convention for them (which the compiler warns of, late) does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
 namespace {
 
-// Two channels side by side: every lane goes through exactly the scalar IEEE operations, so the
-// pair gives the same values as one channel at a time, in half the instructions.
-using TLanes = double __attribute__((vector_size(16)));
-using TFloatLanes = float __attribute__((vector_size(8)));
+// Four lanes: the two channels of a pair in two neighbouring passes. Every lane goes through
+// exactly the scalar IEEE operations, so the lanes give the same values as one channel and one
+// pass at a time.
+using TLanes = double __attribute__((vector_size(32)));
+using TMask = long long __attribute__((vector_size(32)));
 
-// Rounds each lane to single precision, as a stored float sample would be.
-TLanes ToFloat(TLanes v) {
-  return __builtin_convertvector(__builtin_convertvector(v, TFloatLanes), TLanes);
+// Rounding each lane to single precision, as a stored float sample would be, on the baseline.
+struct TBaseRound {
+  static TLanes Apply(const TLanes &v) {
+    const __m128d low = _mm_cvtps_pd(_mm_cvtpd_ps(__m128d{v[0], v[1]}));
+    const __m128d high = _mm_cvtps_pd(_mm_cvtpd_ps(__m128d{v[2], v[3]}));
+    return TLanes{low[0], low[1], high[0], high[1]};
+  }
+};
+
+// Shifts v into a history of four values, newest first, in the lanes where keep is set.
+template <bool Masked> void Push(TLanes (&h)[4], const TLanes &v, const TMask &keep) {
+  if (Masked) {
+    h[3] = keep ? h[2] : h[3];
+    h[2] = keep ? h[1] : h[2];
+    h[1] = keep ? h[0] : h[1];
+    h[0] = keep ? v : h[0];
+  } else {
+    h[3] = h[2], h[2] = h[1], h[1] = h[0], h[0] = v;
+  }
+}
+
+// The four passes over a pair of channels, a block at a time, joined with the rate change so
+// that a block is read and written once. Signal 0 is the input and signal s the output of pass
+// s. A pass's rounding to float ends a long chain of dependent operations, so the passes run one
+// frame apart: pass s works on the frame pass s - 1 finished in the step before, and the four
+// passes of a step, independent of each other, share instructions and overlap in the processor.
+// U holds passes 1 and 2, W passes 3 and 4.
+template <typename Round, bool Pair, bool Up> struct TCascade {
+  TLanes A[5], B[4];
+  TLanes XU[4], YU[4], XW[4], YW[4]; // the passes' inputs and outputs, newest first
+  TLanes VU = {}, VW = {};           // the passes' new inputs, made in the step before
+  const float *In;
+  float *Out;
+  std::uint32_t Channels;
+  // Up: the input frame advances when the accumulator runs below zero. Down: the output frame.
+  std::int64_t Take, Give, S = 0;
+  std::uint32_t I = 0, Q = 0;
+
+  // The sum is formed in double precision from float values, the term of the new input last.
+  TLanes Pass(const TLanes (&x)[4], const TLanes (&y)[4], const TLanes &v) const {
+    return Round::Apply(A[4] * x[3] + A[3] * x[2] + A[2] * x[1] + A[1] * x[0] + B[3] * y[3] +
+                        B[2] * y[2] + B[1] * y[1] + B[0] * y[0] + A[0] * v);
+  }
+  std::uint32_t Next() {
+    S -= Take;
+    const bool step = S < 0;
+    S += step ? Give : 0;
+    return step;
+  }
+  // One step; pass 1 takes the next input frame if there is one. Masked, only the passes set in
+  // onU and onW take a step. Pass 4's new value is written out when it has one.
+  template <bool Masked> void Step(bool input, const TMask &onU, const TMask &onW) {
+    if (input) {
+      const float *sample = In + std::size_t(I) * Channels;
+      I += Up ? Next() : 1;
+      VU = TLanes{sample[0], Pair ? sample[1] : 0.0f, VU[2], VU[3]};
+    }
+    const TLanes u = Pass(XU, YU, VU), w = Pass(XW, YW, VW);
+    Push<Masked>(XU, VU, onU);
+    Push<Masked>(YU, u, onU);
+    Push<Masked>(XW, VW, onW);
+    Push<Masked>(YW, w, onW);
+    VU = TLanes{0, 0, u[0], u[1]};
+    VW = TLanes{u[2], u[3], w[0], w[1]};
+    if (!Masked || onW[2]) {
+      float *target = Out + std::size_t(Q) * Channels;
+      target[0] = static_cast<float>(w[2]);
+      if (Pair)
+        target[1] = static_cast<float>(w[3]);
+      Q += Up ? 1 : Next();
+    }
+  }
+  // A step at the start or the end of a block, in which some passes have no frame: in step t,
+  // pass p works on frame t + 1 - p of the n frames.
+  void Partial(std::uint32_t t, std::uint32_t n, bool input) {
+    auto on = [&](std::uint32_t p) -> long long { return t + 1 >= p && t + 1 - p < n ? -1 : 0; };
+    Step<true>(input, TMask{on(1), on(1), on(2), on(2)}, TMask{on(3), on(3), on(4), on(4)});
+  }
+  // Filters a block of the given input frames; returns the frames written.
+  std::uint32_t Run(std::uint32_t frames) {
+    std::uint32_t t = 0;
+    for (; t < 3 && I < frames; ++t)
+      Partial(t, ~0u, true);
+    for (; I < frames; ++t)
+      Step<false>(true, TMask{}, TMask{});
+    const std::uint32_t n = t;
+    for (int k = 0; k < 3; ++k, ++t)
+      Partial(t, n, false);
+    return Q;
+  }
+};
+
+// Everything the kernel calls is inlined here, so that it is built for this target.
+template <bool Pair, bool Up>
+[[gnu::flatten]] std::uint32_t RunBase(TCascade<TBaseRound, Pair, Up> &c, std::uint32_t frames) {
+  auto local = c; // a local copy can live in registers
+  const std::uint32_t q = local.Run(frames);
+  c = local;
+  return q;
 }
 
 } // namespace
 
-// The four passes of the filter, two channels at a time (a lone last channel shares its pair
-// with an unused lane), joined with the rate change so that a block is read and written once.
-// Upsampling repeats input frames by nearest sample and filters every repetition; downsampling
-// filters every input frame and keeps those its accumulator picks, in place. Either accumulator
-// restarts with every block. Pass p's input history is pass p - 1's output history, so five
-// signals of four past values each hold the whole state, which runs on across blocks. The sums
-// are formed in double precision from float values, the term of the new input last: it is the
-// one the pass before has just made. Returns the frames written.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace {
+
+struct TWideRound {
+  static TLanes Apply(const TLanes &v) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(v)); }
+};
+
 template <bool Pair, bool Up>
-std::uint32_t TFastResampler::FilterChannels(const float *in, float *out, std::uint32_t frames,
-                                             std::uint32_t first) {
-  const std::uint32_t channels = FChannelCount;
-  auto lanes = [](float v) { return TLanes{v, v}; };
-  const TLanes a0 = lanes(FA[0]), a1 = lanes(FA[1]), a2 = lanes(FA[2]), a3 = lanes(FA[3]),
-               a4 = lanes(FA[4]);
-  const TLanes b1 = lanes(FB[0]), b2 = lanes(FB[1]), b3 = lanes(FB[2]), b4 = lanes(FB[3]);
-  THistory &left = FHistory[first];
-  THistory &right = FHistory[Pair ? first + 1 : first];
-  TLanes h[Passes + 1][4]; // h[q][k]: signal q, k + 1 frames ago; signal 0 is the input
-  for (int q = 0; q <= Passes; ++q)
-    for (int k = 0; k < 4; ++k)
-      h[q][k] = TLanes{left[q][k], right[q][k]};
-  // Up: the input frame advances when the accumulator runs below zero. Down: the output frame.
-  const std::int64_t take = Up ? FInStep : FOutStep, give = Up ? FOutStep : FInStep;
-  std::int64_t s = 0;
-  std::uint32_t i = 0, q = 0;
-  while (i < frames) {
-    const float *sample = in + std::size_t(i) * channels + first;
-    TLanes v = {sample[0], Pair ? sample[1] : 0.0f};
-#pragma GCC unroll 4
-    for (int p = 0; p < Passes; ++p) {
-      TLanes(&x)[4] = h[p];
-      const TLanes(&y)[4] = h[p + 1];
-      const TLanes acc = a4 * x[3] + a3 * x[2] + a2 * x[1] + a1 * x[0] + b4 * y[3] + b3 * y[2] +
-                         b2 * y[1] + b1 * y[0] + a0 * v;
-      x[3] = x[2], x[2] = x[1], x[1] = x[0], x[0] = v;
-      v = ToFloat(acc);
-    }
-    TLanes(&y)[4] = h[Passes];
-    y[3] = y[2], y[2] = y[1], y[1] = y[0], y[0] = v;
-    float *target = out + std::size_t(q) * channels + first;
-    target[0] = static_cast<float>(v[0]);
-    if (Pair)
-      target[1] = static_cast<float>(v[1]);
-    s -= take;
-    const bool step = s < 0;
-    s += step ? give : 0;
-    if (Up) {
-      i += step;
-      ++q;
-    } else {
-      ++i;
-      q += step;
-    }
-  }
-  for (int r = 0; r <= Passes; ++r)
-    for (int k = 0; k < 4; ++k) {
-      left[r][k] = static_cast<float>(h[r][k][0]);
-      if (Pair)
-        right[r][k] = static_cast<float>(h[r][k][1]);
-    }
+[[gnu::flatten]] std::uint32_t RunWide(TCascade<TWideRound, Pair, Up> &c, std::uint32_t frames) {
+  auto local = c;
+  const std::uint32_t q = local.Run(frames);
+  c = local;
   return q;
 }
 
-template <bool Up> std::uint32_t TFastResampler::Filter(std::uint32_t frames) {
+} // namespace
+#pragma GCC pop_options
+
+namespace {
+
+bool HasAvx2() {
+  __builtin_cpu_init(); // needed before main
+  return __builtin_cpu_supports("avx2");
+}
+
+std::atomic<bool> WideKernel{HasAvx2()};
+
+} // namespace
+
+void TFastResampler::UseWideKernel(bool use) { WideKernel = use && HasAvx2(); }
+
+// A pair of channels (a lone last channel shares its pair with an unused lane). Upsampling
+// repeats input frames by nearest sample and filters every repetition; downsampling filters every
+// input frame and keeps, in place, those its accumulator picks. Either accumulator restarts with
+// every block; the filter state runs on.
+template <typename Round, bool Pair, bool Up>
+std::uint32_t TFastResampler::FilterChannels(const float *in, float *out, std::uint32_t frames,
+                                             std::uint32_t first) {
+  THistory &left = FHistory[first];
+  THistory &right = FHistory[Pair ? first + 1 : first];
+  TCascade<Round, Pair, Up> c;
+  for (int k = 0; k < 5; ++k)
+    c.A[k] = TLanes{FA[k], FA[k], FA[k], FA[k]};
+  for (int k = 0; k < 4; ++k)
+    c.B[k] = TLanes{FB[k], FB[k], FB[k], FB[k]};
+  auto signals = [&](int s, int k) {
+    return TLanes{left[s][k], right[s][k], left[s + 1][k], right[s + 1][k]};
+  };
+  for (int k = 0; k < 4; ++k) {
+    c.XU[k] = signals(0, k);
+    c.YU[k] = signals(1, k);
+    c.XW[k] = signals(2, k);
+    c.YW[k] = signals(3, k);
+  }
+  c.In = in + first;
+  c.Out = out + first;
+  c.Channels = FChannelCount;
+  c.Take = Up ? FInStep : FOutStep;
+  c.Give = Up ? FOutStep : FInStep;
+  std::uint32_t q;
+  if constexpr (std::is_same_v<Round, TWideRound>)
+    q = RunWide(c, frames);
+  else
+    q = RunBase(c, frames);
+  // The pipeline has drained: every signal's history is complete.
+  for (int k = 0; k < 4; ++k) {
+    const TLanes s0 = c.XU[k], s12 = c.YU[k], s34 = c.YW[k];
+    const float values[Passes + 1][2] = {{float(s0[0]), float(s0[1])},
+                                         {float(s12[0]), float(s12[1])},
+                                         {float(s12[2]), float(s12[3])},
+                                         {float(s34[0]), float(s34[1])},
+                                         {float(s34[2]), float(s34[3])}};
+    for (int r = 0; r <= Passes; ++r) {
+      left[r][k] = values[r][0];
+      if (Pair)
+        right[r][k] = values[r][1];
+    }
+  }
+  return q;
+}
+
+template <typename Round, bool Up> std::uint32_t TFastResampler::Filter(std::uint32_t frames) {
   const float *in = FFloats.data();
   float *out = Up ? FExpanded.data() : FFloats.data();
   std::uint32_t c = 0, q = 0;
   for (; c + 1 < FChannelCount; c += 2)
-    q = FilterChannels<true, Up>(in, out, frames, c);
+    q = FilterChannels<Round, true, Up>(in, out, frames, c);
   if (c < FChannelCount)
-    q = FilterChannels<false, Up>(in, out, frames, c);
+    q = FilterChannels<Round, false, Up>(in, out, frames, c);
   return q;
 }
+#pragma GCC pop_options
 
 void TFastResampler::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   if (FPassThrough) {
@@ -358,7 +485,10 @@ void TFastResampler::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes
     ConvertToFloat(static_cast<int>(FBytesPerSample), FBytes.data(), FFloats.data(),
                    std::size_t(frames) * FChannelCount);
     const bool up = FInRate5 < FOutRate5;
-    const std::uint32_t q = up ? Filter<true>(frames) : Filter<false>(frames);
+    const bool wide = WideKernel;
+    const std::uint32_t q =
+        wide ? (up ? Filter<TWideRound, true>(frames) : Filter<TWideRound, false>(frames))
+             : (up ? Filter<TBaseRound, true>(frames) : Filter<TBaseRound, false>(frames));
     const float *out = up ? FExpanded.data() : FFloats.data();
     ConvertFromFloat(static_cast<int>(FBytesPerSample), out, FBytes.data(),
                      std::size_t(q) * FChannelCount);

@@ -60,6 +60,10 @@ public:
   const std::array<float, 5> &A() const { return FA; }
   const std::array<float, 4> &B() const { return FB; }
 
+  // The filter runs on AVX2 where the processor has it, else on the x86-64 baseline; both give
+  // the same bits. false keeps every resampler on the baseline (to check that it does).
+  static void UseWideKernel(bool use);
+
 protected:
   std::uint32_t GetBitsPerSample() override;
   std::uint32_t GetChannels() override;
@@ -76,8 +80,8 @@ private:
 
   void DesignFilter(float cutoff);
   // Filters a block of FFloats and changes its rate; returns the frames made.
-  template <bool Up> std::uint32_t Filter(std::uint32_t frames);
-  template <bool Pair, bool Up>
+  template <typename Round, bool Up> std::uint32_t Filter(std::uint32_t frames);
+  template <typename Round, bool Pair, bool Up>
   std::uint32_t FilterChannels(const float *in, float *out, std::uint32_t frames,
                                std::uint32_t first);
   TAuInput &CheckedInput() const;

@@ -71,17 +71,23 @@ TEST(ResamplerExact, OutputBytesArePinned) {
       {24, 5, 96000, 22050, 14926, 0x11b40227f415a68bu},
       {8, 1, 11025, 8000, 5415, 0xeb52c889888e3980u},
   };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.channels) + " channels, " +
-                 std::to_string(c.from) + " -> " + std::to_string(c.to));
-    // Three blocks and a part of one, so that the filter state runs on across blocks.
-    const int frames = int(c.from / 5 * 3 + c.from / 13);
-    TPcmSource source(c.bits, c.channels, c.from, Signal(frames, c.channels, c.bits, c.from));
-    TFastResampler r;
-    r.SetInput(&source.Input);
-    r.SetOutSampleRate(c.to);
-    const TDecoded d = ReadAll(r, 5000);
-    EXPECT_EQ(d.Data.size() / (c.bits / 8 * c.channels), c.frames);
-    EXPECT_EQ(Digest(d.Data), c.digest);
-  }
+  // The filter has a build for the x86-64 baseline and one for wider vector units, chosen by the
+  // processor: both must give these bytes.
+  for (bool wide : {true, false})
+    for (const Case &c : cases) {
+      SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.channels) + " channels, " +
+                   std::to_string(c.from) + " -> " + std::to_string(c.to) +
+                   (wide ? "" : ", baseline"));
+      TFastResampler::UseWideKernel(wide);
+      // Three blocks and a part of one, so that the filter state runs on across blocks.
+      const int frames = int(c.from / 5 * 3 + c.from / 13);
+      TPcmSource source(c.bits, c.channels, c.from, Signal(frames, c.channels, c.bits, c.from));
+      TFastResampler r;
+      r.SetInput(&source.Input);
+      r.SetOutSampleRate(c.to);
+      const TDecoded d = ReadAll(r, 5000);
+      EXPECT_EQ(d.Data.size() / (c.bits / 8 * c.channels), c.frames);
+      EXPECT_EQ(Digest(d.Data), c.digest);
+    }
+  TFastResampler::UseWideKernel(true);
 }
