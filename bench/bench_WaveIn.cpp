@@ -5,20 +5,15 @@
 // The script beside it runs the peer tools on the same files.
 #include "AuConverters.h"
 #include "AuWaveIn.h"
+#include "BenchSupport.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-using TClock = std::chrono::steady_clock;
-
-double Seconds(TClock::time_point start) {
-  return std::chrono::duration<double>(TClock::now() - start).count();
-}
 
 // Touches every cache line so that no read can be skipped.
 unsigned Sink(const std::uint8_t *data, std::size_t bytes, unsigned sum) {
@@ -47,7 +42,7 @@ double ReadWaveIn(const char *name, unsigned &sum) {
   TWaveIn in;
   in.SetFileName(name);
   sum += PullAll(in);
-  return Seconds(start);
+  return SecondsSince(start);
 }
 
 double ReadFread(const char *name, unsigned &sum) {
@@ -59,7 +54,7 @@ double ReadFread(const char *name, unsigned &sum) {
   while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f))
     sum = Sink(buffer.data(), n, sum);
   std::fclose(f);
-  return Seconds(start);
+  return SecondsSince(start);
 }
 
 } // namespace
@@ -92,7 +87,7 @@ int main(int argc, char **argv) {
     resampler.SetInput(&in);
     resampler.SetOutSampleRate(static_cast<std::uint32_t>(std::atoi(argv[3])));
     sum = PullAll(resampler);
-    std::printf("TFastResampler %.1f ms (checksum %u)\n", Seconds(start) * 1e3, sum);
+    std::printf("TFastResampler %.1f ms (checksum %u)\n", SecondsSince(start) * 1e3, sum);
   }
   return 0;
 }

@@ -6,10 +6,10 @@
 //   bench_WaveOut ima IN.raw OUT.wav   encodes 16-bit stereo 44100 Hz raw PCM to IMA ADPCM
 //                                      (timed from outside, next to sox, by bench_WaveOut.sh).
 #include "AuWaveOut.h"
+#include "BenchSupport.h"
 #include "Messages.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -73,12 +73,6 @@ long RunWriter(TWaveOut &out, TMemoryInput &input, const std::string &name) {
   if (!out.ExceptionMessage().empty())
     std::fprintf(stderr, "%s\n", out.ExceptionMessage().c_str());
   return peak;
-}
-
-double Seconds(const std::function<void()> &work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 int BenchPcm(double seconds, const std::string &folder) {

@@ -1,6 +1,7 @@
 // Times `plindar --list` on a 99-track image next to libcdio's cd-info reading the same image,
 // and the start-up of the main window up to its shown, filled track list on a 20-track image.
 //   bench_list [runs]
+#include "BenchSupport.h"
 #include "Folders.h"
 #include "MainForm.h"
 #include "Messages.h"
@@ -11,51 +12,15 @@
 #include <QApplication>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// Runs the program with its output thrown away; the wall time in milliseconds, or -1 when it
-// could not be run or failed.
-double TimedRun(const std::vector<std::string> &args) {
-  std::vector<char *> argv;
-  for (const std::string &a : args)
-    argv.push_back(const_cast<char *>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  auto start = Clock::now();
-  pid_t pid;
-  int status = 0;
-  bool ran = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
-             waitpid(pid, &status, 0) == pid;
-  auto time = Clock::now() - start;
-  posix_spawn_file_actions_destroy(&actions);
-  return ran && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Milliseconds(time) : -1;
-}
-
-struct TStats {
-  double Min, Median, Max;
-};
-
+// The spread in milliseconds of `runs` runs of a program; ends this program when one fails.
 TStats Measure(int runs, const std::vector<std::string> &args) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
@@ -64,10 +29,9 @@ TStats Measure(int runs, const std::vector<std::string> &args) {
       std::fprintf(stderr, "bench_list: %s failed\n", args[0].c_str());
       std::exit(1);
     }
-    times.push_back(t);
+    times.push_back(t * 1e3);
   }
-  std::sort(times.begin(), times.end());
-  return {times.front(), times[times.size() / 2], times.back()};
+  return Spread(times);
 }
 
 void Report(const char *what, const TStats &s) {
@@ -76,7 +40,7 @@ void Report(const char *what, const TStats &s) {
 
 // One cold start in this process: the application, the window, shown with its list filled.
 // Prints the milliseconds from the start of main.
-int StartOnce(int argc, char **argv, Clock::time_point begin, const char *cue, int tracks) {
+int StartOnce(int argc, char **argv, TClock::time_point begin, const char *cue, int tracks) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   std::string error;
   if (!AddDiscImage(cue, &error)) {
@@ -90,7 +54,7 @@ int StartOnce(int argc, char **argv, Clock::time_point begin, const char *cue, i
   form.show();
   while (!form.isVisible() || form.RowCount() < tracks)
     QApplication::processEvents();
-  std::printf("%.3f\n", Milliseconds(Clock::now() - begin));
+  std::printf("%.3f\n", SecondsSince(begin) * 1e3);
   return 0;
 }
 
@@ -106,14 +70,13 @@ TStats MeasureStartUp(int runs, const std::string &self, const std::string &cue)
     }
     times.push_back(ms);
   }
-  std::sort(times.begin(), times.end());
-  return {times.front(), times[times.size() / 2], times.back()};
+  return Spread(times);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  auto begin = Clock::now();
+  auto begin = TClock::now();
   if (argc == 4 && std::strcmp(argv[1], "--start-once") == 0)
     return StartOnce(argc, argv, begin, argv[2], std::atoi(argv[3]));
 

@@ -5,25 +5,19 @@
 //                                    process runs) and the overhead of the encoder process.
 // The direct run sends lame's console output nowhere; the process run reads and parses it
 // and reports progress to a window, as a job does.
+#include "BenchSupport.h"
 #include "Global.h"
 #include "Messages.h"
 #include "Mp3EncodeThread.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
+#include <cstdlib>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
-extern char **environ;
-
 namespace {
-
-using TClock = std::chrono::steady_clock;
 
 class TJobWindow : public TMessageWindow {
 public:
@@ -40,10 +34,6 @@ public:
     }
   }
 };
-
-double Seconds(TClock::time_point since) {
-  return std::chrono::duration<double>(TClock::now() - since).count();
-}
 
 // Processor seconds used so far by this program and by its ended children.
 double ProcessorSeconds() {
@@ -68,25 +58,11 @@ template <class F> void Measure(TTimes &times, F run) {
 }
 
 double RunDirect(const TCommandLine &command) {
-  std::vector<std::string> texts{command.Program};
+  std::vector<std::string> argv{command.Program};
   for (auto &a : command.Arguments)
-    texts.push_back(a.Text);
-  std::vector<char *> argv;
-  for (auto &t : texts)
-    argv.push_back(t.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  auto start = TClock::now();
-  pid_t pid = 0;
-  int status = 0;
-  bool ok = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
-            waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  double seconds = Seconds(start);
-  posix_spawn_file_actions_destroy(&actions);
-  if (!ok) {
+    argv.push_back(a.Text);
+  const double seconds = TimedRun(argv);
+  if (seconds < 0) {
     std::fprintf(stderr, "lame failed\n");
     std::exit(1);
   }
@@ -102,7 +78,7 @@ double RunProcess(TMp3EncodeProcess &mp3, int &reports) {
   mp3.Start();
   while (!window.Ended)
     plat::WaitMessages(1000);
-  double seconds = Seconds(start);
+  double seconds = SecondsSince(start);
   mp3.Stop(0);
   if (window.SubCode != 2) {
     std::fprintf(stderr, "the encoder process failed (SubCode %d)\n", window.SubCode);
@@ -110,11 +86,6 @@ double RunProcess(TMp3EncodeProcess &mp3, int &reports) {
   }
   reports = window.Reports;
   return seconds;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 } // namespace
@@ -147,10 +118,11 @@ int main(int argc, char **argv) {
     std::printf("%-16s lame %.3f s   encoder process %.3f s   overhead %+.2f %%\n", what, a, b,
                 (b / a - 1) * 100);
   };
-  auto best = [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); };
-  line("wall, best:", best(lame.Wall), best(ours.Wall));
-  line("wall, median:", Median(lame.Wall), Median(ours.Wall));
-  line("processor, best:", best(lame.Processor), best(ours.Processor));
-  line("processor, med.:", Median(lame.Processor), Median(ours.Processor));
+  const TStats lameWall = Spread(lame.Wall), oursWall = Spread(ours.Wall);
+  const TStats lameProcessor = Spread(lame.Processor), oursProcessor = Spread(ours.Processor);
+  line("wall, best:", lameWall.Min, oursWall.Min);
+  line("wall, median:", lameWall.Median, oursWall.Median);
+  line("processor, best:", lameProcessor.Min, oursProcessor.Min);
+  line("processor, med.:", lameProcessor.Median, oursProcessor.Median);
   return 0;
 }

@@ -26,13 +26,6 @@ std::string Quoted(const std::string &text) {
   return quoted + "'";
 }
 
-std::string ReadText(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class ProgramTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -50,8 +43,8 @@ protected:
     TRun run;
     if (status != -1 && WIFEXITED(status))
       run.ExitCode = WEXITSTATUS(status);
-    run.Out = ReadText(Dir.File("out"));
-    run.Err = ReadText(Dir.File("err"));
+    run.Out = FileText(Dir.File("out"));
+    run.Err = FileText(Dir.File("err"));
     return run;
   }
 

@@ -2,6 +2,8 @@
 // Sources and helpers for the pipeline suites: a synthetic input, a pass-through converter, a
 // headerless PCM file input, a temporary folder and message pumping for a test without Qt.
 #include "AuClasses.h"
+#include "FileContents.h"
+#include "MessagePump.h"
 #include "Messages.h"
 
 #include <gtest/gtest.h>
@@ -19,25 +21,6 @@
 #include <vector>
 
 namespace pipetest {
-
-// Runs the user-interface thread's work until the condition holds. The limit only keeps a
-// broken build from hanging the suite.
-inline bool PumpUntil(const std::function<bool()> &condition) {
-  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > limit)
-      return false;
-    plat::WaitMessages(5);
-  }
-  return true;
-}
-
-// Runs whatever is queued for a moment, so that an event that should not come has its chance.
-inline void PumpFor(int ms) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end)
-    plat::WaitMessages(5);
-}
 
 // The message of the EAuException an action raises; empty when it raises none.
 inline std::string MessageOf(const std::function<void()> &action) {
@@ -203,11 +186,6 @@ inline std::vector<int> FrameNumbers(const std::uint8_t *data, std::size_t bytes
     frames.push_back(static_cast<std::uint16_t>(v));
   }
   return frames;
-}
-
-inline std::vector<std::uint8_t> ReadFileBytes(const std::string &name) {
-  std::ifstream in(name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline std::uint32_t U32At(const std::vector<std::uint8_t> &bytes, std::size_t offset) {

@@ -4,6 +4,7 @@
 // cases, and a reader that pulls a whole file through TWaveIn.
 #include "AuWave.h"
 #include "AuWaveIn.h"
+#include "FileContents.h"
 #include "Streams.h"
 #include "TempDir.h"
 
@@ -23,11 +24,6 @@
 namespace wavetest {
 
 using TBytes = std::vector<std::uint8_t>;
-
-inline TBytes ReadBytes(const std::string &name) {
-  std::ifstream in(name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 inline void WriteBytes(const std::string &name, const TBytes &data) {
   std::ofstream out(name, std::ios::binary);
@@ -95,7 +91,7 @@ inline std::string FfmpegWav(const TTempDir &dir, const std::string &raw, int ch
 inline TBytes SoxDecode(const TTempDir &dir, const std::string &file, const std::string &type) {
   std::string out = dir.File("sox-decoded.raw");
   Run("sox " + file + " -t raw " + type + " " + out);
-  return ReadBytes(out);
+  return ReadFileBytes(out);
 }
 
 // What ffmpeg decodes a file to, in a raw format such as s16le or f64le.
@@ -103,7 +99,7 @@ inline TBytes FfmpegDecode(const TTempDir &dir, const std::string &file,
                            const std::string &format) {
   std::string out = dir.File("ffmpeg-decoded.raw");
   Run("ffmpeg -v error -y -i " + file + " -f " + format + " " + out);
-  return ReadBytes(out);
+  return ReadFileBytes(out);
 }
 
 // A WAV image built chunk by chunk.

@@ -42,7 +42,7 @@ TMp3 MakeMp3(const TTempDir &dir, int channels, const std::string &options) {
   std::string raw = WriteRawSignal(dir, 22050, channels);
   std::string file = FfmpegWav(dir, raw, channels, "-c:a libmp3lame -f wav " + options, "m.wav");
   TMp3 m;
-  m.Frames = DataChunk(ReadBytes(file));
+  m.Frames = DataChunk(ReadFileBytes(file));
   m.Decoded = As16(FfmpegDecode(dir, file, "s16le"));
   return m;
 }

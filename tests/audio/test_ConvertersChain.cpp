@@ -49,7 +49,7 @@ TEST(ConvertersChain, ResampledAndWidenedFileReadsBackWithSox) {
   std::atomic<bool> done{false};
   out.OnDone = [&](TComponent *) { done = true; };
   out.Run();
-  ASSERT_TRUE(pipetest::PumpUntil([&] { return done.load(); }));
+  ASSERT_TRUE(PumpUntil([&] { return done.load(); }));
   EXPECT_EQ(out.ExceptionMessage(), "");
   EXPECT_EQ(Soxi("-r", target), "44100");
   EXPECT_EQ(Soxi("-c", target), "2");

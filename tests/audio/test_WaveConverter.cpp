@@ -22,7 +22,7 @@ TBytes Mp3FormatBody(std::uint16_t channels, std::uint32_t rate) {
 // MPEG audio frames of the known signal, as ffmpeg stores them in a WAV file.
 TBytes Mp3Frames(const TTempDir &dir) {
   std::string raw = WriteRawSignal(dir, 11025, 2);
-  return DataChunk(ReadBytes(FfmpegWav(dir, raw, 2, "-c:a libmp3lame -f wav", "m.wav")));
+  return DataChunk(ReadFileBytes(FfmpegWav(dir, raw, 2, "-c:a libmp3lame -f wav", "m.wav")));
 }
 
 void Load(TWaveConverter &c, const TBytes &image) {

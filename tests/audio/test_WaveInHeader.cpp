@@ -138,7 +138,7 @@ TEST(WaveInHeader, UnsupportedFormatsAreNotValid) {
   TTempDir dir;
   std::string raw = WriteRawSignal(dir, 4000, 2);
   // An IMA ADPCM file whose "fact" chunk is renamed: the walk never finds it before the end.
-  TBytes ima = ReadBytes(SoxWav(dir, raw, 2, "-e ima-adpcm", "ima.wav"));
+  TBytes ima = ReadFileBytes(SoxWav(dir, raw, 2, "-e ima-adpcm", "ima.wav"));
   ASSERT_EQ(Open(ima).Type, wtDVIADPCM);
   auto fact = std::search(ima.begin(), ima.end(), std::begin("fact"), std::end("fact") - 1);
   ASSERT_NE(fact, ima.end());
@@ -146,7 +146,7 @@ TEST(WaveInHeader, UnsupportedFormatsAreNotValid) {
   EXPECT_EQ(Open(ima).Type, wtUnsupported);
   EXPECT_FALSE(Open(ima).Valid);
   // An extensible file of another sub-format.
-  TBytes ext = ReadBytes(SoxWav(dir, raw, 2, "-b 24", "ext.wav"));
+  TBytes ext = ReadFileBytes(SoxWav(dir, raw, 2, "-b 24", "ext.wav"));
   ASSERT_EQ(Open(ext).Type, wtExtPCM);
   ext[44] = 2; // first byte of the sub-format GUID: 00000002-... (Microsoft ADPCM)
   EXPECT_EQ(Open(ext).Type, wtUnsupported);
@@ -229,7 +229,7 @@ TEST(WaveInHeader, ImaAdpcmBlockArithmetic) {
   TTempDir dir;
   std::string raw = WriteRawSignal(dir, 10000, 1);
   std::string file = FfmpegWav(dir, raw, 1, "-c:a adpcm_ima_wav -block_size 512", "ima.wav");
-  TBytes image = ReadBytes(file);
+  TBytes image = ReadFileBytes(file);
   ASSERT_EQ(wav::GetU16(image.data() + 32), 512);  // block align
   ASSERT_EQ(wav::GetU16(image.data() + 38), 1017); // samples per block
   auto fact = std::search(image.begin(), image.end(), std::begin("fact"), std::end("fact") - 1);
@@ -316,7 +316,7 @@ TEST(WaveInHeader, ReadsFromAStreamThatCannotSeek) {
   for (const char *options : {"-b 16", "-e ima-adpcm"}) {
     SCOPED_TRACE(options);
     std::string file = SoxWav(dir, raw, 2, options, "pipe.wav");
-    TBytes image = ReadBytes(file);
+    TBytes image = ReadFileBytes(file);
     TBytes expected = ReadFile(file).Data;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);

@@ -18,15 +18,15 @@ std::vector<TSample> SampleFiles(const TTempDir &dir) {
   std::string mono = WriteRawSignal(dir, 6000, 1);
   std::string stereo = WriteRawSignal(dir, 6000, 2);
   return {
-      {"pcm16", ReadBytes(SoxWav(dir, stereo, 2, "-b 16", "a.wav")), true},
-      {"extensible24", ReadBytes(SoxWav(dir, stereo, 2, "-b 24", "b.wav")), true},
-      {"float64", ReadBytes(SoxWav(dir, mono, 1, "-e floating-point -b 64", "c.wav")), true},
-      {"ima mono", ReadBytes(SoxWav(dir, mono, 1, "-e ima-adpcm", "d.wav")), true},
-      {"ima stereo", ReadBytes(SoxWav(dir, stereo, 2, "-e ima-adpcm", "e.wav")), true},
-      {"ms stereo", ReadBytes(FfmpegWav(dir, stereo, 2, "-c:a adpcm_ms -block_size 256", "f.wav")),
+      {"pcm16", ReadFileBytes(SoxWav(dir, stereo, 2, "-b 16", "a.wav")), true},
+      {"extensible24", ReadFileBytes(SoxWav(dir, stereo, 2, "-b 24", "b.wav")), true},
+      {"float64", ReadFileBytes(SoxWav(dir, mono, 1, "-e floating-point -b 64", "c.wav")), true},
+      {"ima mono", ReadFileBytes(SoxWav(dir, mono, 1, "-e ima-adpcm", "d.wav")), true},
+      {"ima stereo", ReadFileBytes(SoxWav(dir, stereo, 2, "-e ima-adpcm", "e.wav")), true},
+      {"ms stereo", ReadFileBytes(FfmpegWav(dir, stereo, 2, "-c:a adpcm_ms -block_size 256", "f.wav")),
        true},
-      {"ms mono", ReadBytes(SoxWav(dir, mono, 1, "-e ms-adpcm", "g.wav")), true},
-      {"mp3", ReadBytes(FfmpegWav(dir, mono, 1, "-c:a libmp3lame -f wav", "h.wav")), false},
+      {"ms mono", ReadFileBytes(SoxWav(dir, mono, 1, "-e ms-adpcm", "g.wav")), true},
+      {"mp3", ReadFileBytes(FfmpegWav(dir, mono, 1, "-c:a libmp3lame -f wav", "h.wav")), false},
   };
 }
 

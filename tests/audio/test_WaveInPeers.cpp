@@ -62,13 +62,13 @@ TEST_F(WaveInPeers, IntegerPcmOfEveryWidthMatchesSoxDecodeExactly) {
     EXPECT_TRUE(d.Data == reference);
   }
   // 16-bit is the signal itself.
-  EXPECT_TRUE(ReadFile(SoxWav(Dir, Stereo, 2, "-b 16", "s16.wav")).Data == ReadBytes(Stereo));
+  EXPECT_TRUE(ReadFile(SoxWav(Dir, Stereo, 2, "-b 16", "s16.wav")).Data == ReadFileBytes(Stereo));
 }
 
 TEST_F(WaveInPeers, FfmpegPcmWithInfoListAndPlainHeader24BitMatch) {
   // ffmpeg puts a LIST chunk between the format and the data.
   std::string file = FfmpegWav(Dir, Stereo, 2, "-c:a pcm_s16le", "ff16.wav");
-  EXPECT_TRUE(ReadFile(file).Data == ReadBytes(Stereo));
+  EXPECT_TRUE(ReadFile(file).Data == ReadFileBytes(Stereo));
   // 24-bit samples under a classic 16-byte format chunk with tag 1.
   std::string ext = FfmpegWav(Dir, Mono, 1, "-c:a pcm_s24le", "ff24.wav");
   TBytes samples = FfmpegDecode(Dir, ext, "s24le");
@@ -174,7 +174,7 @@ TEST_F(WaveInPeers, Mp3InWavFollowsFfmpegDecodeClosely) {
     EXPECT_GT(ours.size(), reference.size() * 9 / 10);
     EXPECT_GT(BestCorrelation(ours, reference, c.channels, 3000), 0.99);
     // From a stream given to the input: the same, and the stream is the input's again after.
-    auto stream = MemoryOf(ReadBytes(file));
+    auto stream = MemoryOf(ReadFileBytes(file));
     TWaveIn in;
     in.SetStream(stream.get());
     EXPECT_TRUE(ReadAll(in).Data == d.Data);

@@ -1,5 +1,6 @@
 // A rip thread reading a drive while the user-interface thread uses the same library.
 #include "AudioDisc.h"
+#include "FirstDrive.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "akrip32.h"
@@ -10,15 +11,6 @@
 #include <thread>
 
 namespace {
-
-int32_t OpenFirstDrive() {
-  TCDDriveList list{};
-  list.Capacity = MaxCDDrives;
-  GetCDList(&list);
-  const TCDDriveEntry &d = list.Drives[0];
-  TCDOpenRequest request{12, 1, d.HostAdapter, d.Target, d.Lun, {}};
-  return GetCDHandle(&request);
-}
 
 TEST(DriveThreads, ReadsStayExactWhileOtherOperationsRunOnTheSameDrive) {
   TTempDir dir;

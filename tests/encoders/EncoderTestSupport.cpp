@@ -1,18 +1,11 @@
 #include "EncoderTestSupport.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 TTestAudio MakeTestAudio(double seconds, int rate, int channels) {
   TTestAudio audio{rate, channels, {}};
@@ -106,39 +99,6 @@ double Correlation(const std::vector<int16_t> &a, const std::vector<int16_t> &b,
   return sab / std::sqrt(saa * sbb);
 }
 
-TRunResult RunProgram(const std::vector<std::string> &argv) {
-  int fds[2];
-  if (pipe(fds) != 0)
-    throw std::runtime_error("pipe");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  std::vector<char *> args;
-  for (const std::string &a : argv)
-    args.push_back(const_cast<char *>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  TRunResult result;
-  if (error != 0) {
-    close(fds[0]);
-    result.Output = std::strerror(error);
-    return result;
-  }
-  char buffer[4096];
-  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-    result.Output.append(buffer, n);
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
 std::map<std::string, std::string> Probe(const std::string &path) {
   TRunResult r =
       RunProgram({"ffprobe", "-v", "error", "-show_entries",
@@ -161,11 +121,6 @@ std::map<std::string, std::string> Probe(const std::string &path) {
   return fields;
 }
 
-std::string FileText(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TScopedPath::TScopedPath(const std::string &path) {
   const char *old = std::getenv("PATH");
   FOld = old ? old : "";
@@ -183,14 +138,15 @@ void TReportWindow::WndProc(TMessage &message) {
     OnEnd(last);
 }
 
-bool TReportWindow::PumpUntil(const std::function<bool()> &done) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    plat::WaitMessages(50);
-  }
-  return true;
+void TReportWindow::Start(TEncodeProcess &process, const std::string &input,
+                          const std::string &output, bool encode, int overwriteMode) {
+  process.Busy = true;
+  process.InputFile = input;
+  process.OutputFile = output;
+  process.NotifyWindow = Handle();
+  process.IsEncode = encode;
+  process.OverwriteMode = overwriteMode;
+  process.Start();
 }
 
 bool TReportWindow::WaitForEnds(size_t count) {

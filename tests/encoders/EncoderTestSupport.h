@@ -1,8 +1,12 @@
 #pragma once
 // What the encoder suites share: test audio in WAV files, running programs and ffprobe, and a
 // window that collects the job messages of an encoder run.
+#include "EncodeProcess.h"
+#include "FileContents.h"
 #include "Global.h"
+#include "MessagePump.h"
 #include "Messages.h"
+#include "RunProgram.h"
 
 #include <cstdint>
 #include <functional>
@@ -26,17 +30,9 @@ TTestAudio ReadWav(const std::string &path);
 // Pearson correlation of the first n samples of both.
 double Correlation(const std::vector<int16_t> &a, const std::vector<int16_t> &b, size_t n);
 
-struct TRunResult {
-  std::string Output; // standard output and standard error
-  int ExitStatus = -1;
-};
-// Runs a program without a shell and waits for it.
-TRunResult RunProgram(const std::vector<std::string> &argv);
 // ffprobe's stream and format fields of a file: "codec_name", "sample_rate", "channels",
 // "duration", "TAG:artist", ...; empty when ffprobe cannot read it.
 std::map<std::string, std::string> Probe(const std::string &path);
-// The whole file as text.
-std::string FileText(const std::string &path);
 
 // Sets PATH for the scope.
 class TScopedPath {
@@ -56,11 +52,11 @@ public:
   std::function<void(const TProcessInfo &)> OnEnd;
 
   void WndProc(TMessage &message) override;
-  // Pumps messages until `count` end notices have arrived; false when none came for two
-  // minutes (a hang guard only).
+  // Starts a run of the process that reports to this window, set up as the job window does.
+  void Start(TEncodeProcess &process, const std::string &input, const std::string &output,
+             bool encode, int overwriteMode);
+  // Pumps messages until `count` end notices have arrived; false on PumpUntil's hang guard.
   bool WaitForEnds(size_t count = 1);
-  // Pumps messages until done() holds; false on the same guard.
-  bool PumpUntil(const std::function<bool()> &done);
   std::vector<TProcessInfo> Ends() const;
   std::vector<TProcessInfo> Progress() const;
 };

@@ -25,13 +25,7 @@ protected:
   // Starts a run the way the job window does.
   void Start(const std::string &input, const std::string &output, bool encode = true,
              int overwriteMode = 1) {
-    mp3.Busy = true;
-    mp3.InputFile = input;
-    mp3.OutputFile = output;
-    mp3.NotifyWindow = window.Handle();
-    mp3.IsEncode = encode;
-    mp3.OverwriteMode = overwriteMode;
-    mp3.Start();
+    window.Start(mp3, input, output, encode, overwriteMode);
   }
 
   TTempDir dir;
@@ -175,7 +169,7 @@ TEST_F(Mp3Process, StopEndsTheRunWithoutANotice) {
 
   WriteWav(dir.File("long.wav"), MakeTestAudio(120));
   Start(dir.File("long.wav"), dir.File("long.mp3"));
-  ASSERT_TRUE(window.PumpUntil([&] { return !window.Progress().empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !window.Progress().empty(); }));
   mp3.Stop(0);
   EXPECT_FALSE(mp3.Busy);
   EXPECT_FALSE(mp3.Running());
@@ -197,7 +191,7 @@ TEST_F(Mp3Process, DestroyingARunningProcessEndsIt) {
     other.NotifyWindow = window.Handle();
     other.OverwriteMode = 1;
     other.Start();
-    ASSERT_TRUE(window.PumpUntil([&] { return !window.Progress().empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !window.Progress().empty(); }));
   }
   auto size = std::filesystem::file_size(dir.File("long.mp3"));
   plat::WaitMessages(300);

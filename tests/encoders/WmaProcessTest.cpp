@@ -20,13 +20,7 @@ protected:
     WriteWav(dir.File("in.wav"), MakeTestAudio(3));
   }
   void Start(const std::string &input, const std::string &output, int overwriteMode = 6) {
-    wma.Busy = true;
-    wma.InputFile = input;
-    wma.OutputFile = output;
-    wma.NotifyWindow = window.Handle();
-    wma.IsEncode = true;
-    wma.OverwriteMode = overwriteMode;
-    wma.Start();
+    window.Start(wma, input, output, true, overwriteMode);
   }
   // Writes an executable stand-in for the encoder into a folder searched first.
   void UseScriptEncoder(const std::string &script) {
@@ -70,7 +64,7 @@ TEST_F(WmaProcess, AnEncoderErrorEndsTheItemOnce) {
   GlobalOptions.WMABitRate = 16; // 20 kbit/s: below what wmav2 can make
   Start(dir.File("in.wav"), dir.File("out.wma"));
   ASSERT_TRUE(window.WaitForEnds());
-  ASSERT_TRUE(window.PumpUntil([&] { return !wma.Running(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !wma.Running(); }));
   plat::ProcessMessages();
   ASSERT_EQ(window.Ends().size(), 1u) << "the child's end after its error line sends nothing";
   EXPECT_EQ(window.Ends()[0].SubCode, 8);
@@ -92,7 +86,7 @@ TEST_F(WmaProcess, AnErrorLineCutBetweenTwoReadsIsStillSeen) {
   UseScriptEncoder("printf 'ERR'; sleep 0.3; printf 'OR: disk full\\n'; exit 1\n");
   Start(dir.File("in.wav"), dir.File("out.wma"));
   ASSERT_TRUE(window.WaitForEnds());
-  ASSERT_TRUE(window.PumpUntil([&] { return !wma.Running(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !wma.Running(); }));
   ASSERT_EQ(window.Ends().size(), 1u);
   EXPECT_EQ(window.Ends()[0].SubCode, 8);
   EXPECT_EQ(window.Ends()[0].Elapsed, "ERROR: disk full");
@@ -167,7 +161,7 @@ TEST_F(WmaProcess, TheReceiverMayStartTheNextFileFromTheEndNotice) {
   };
   Start(dir.File("in.wav"), dir.File("out.wma"));
   ASSERT_TRUE(window.WaitForEnds(2));
-  ASSERT_TRUE(window.PumpUntil([&] { return !wma.Running(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !wma.Running(); }));
   plat::ProcessMessages();
   ASSERT_EQ(window.Ends().size(), 2u);
   EXPECT_EQ(window.Ends()[0].SubCode, 2);

@@ -1,10 +1,10 @@
+#include "FileContents.h"
 #include "IniFile.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -18,13 +18,7 @@ protected:
     path = (dir / "options.ini").string();
   }
   void TearDown() override { fs::remove_all(dir); }
-  void Write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-  std::string Read() {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  void Write(const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
   fs::path dir;
   std::string path;
 };
@@ -39,8 +33,9 @@ TEST_F(IniFileTest, NamesAreCaseInsensitiveAndValuesRaw) {
 }
 
 TEST_F(IniFileTest, IntegersReadDecimalOrHexAndAnythingElseAsDefault) {
-  Write("[S]\nDec=-42\nHex=0x1F\nAllOnes=0xFFFFFFFF\nWord=yes\nTail=12abc\nEmpty=\nHuge=99999999999\n"
-        "Two=2\nZero=0\n");
+  Write(
+      "[S]\nDec=-42\nHex=0x1F\nAllOnes=0xFFFFFFFF\nWord=yes\nTail=12abc\nEmpty=\nHuge=99999999999\n"
+      "Two=2\nZero=0\n");
   TIniFile ini(path);
   EXPECT_EQ(ini.ReadInteger("S", "Dec", 7), -42);
   EXPECT_EQ(ini.ReadInteger("S", "Hex", 7), 31);
@@ -77,7 +72,7 @@ TEST_F(IniFileTest, WritingKeepsUnknownSectionsAndKeys) {
   EXPECT_EQ(again.ReadString("Alien", "X", ""), "y");
   EXPECT_EQ(again.ReadString("New", "Flag", ""), "1");
   // The key keeps the spelling the file gave it.
-  EXPECT_NE(Read().find("Known=5"), std::string::npos);
+  EXPECT_NE(FileText(path).find("Known=5"), std::string::npos);
 }
 
 TEST_F(IniFileTest, BrokenLinesAreSkippedNotFatal) {

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 uint8_t TestAudioByte(int track, uint32_t sector, uint32_t byte) {
@@ -71,13 +70,6 @@ std::string WriteCueWithoutBin(const std::string &dir, const std::string &name) 
 
 std::string BinOf(const std::string &cuePath) {
   return std::filesystem::path(cuePath).replace_extension(".bin").string();
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw std::runtime_error("Cannot read " + path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TImageDrives::TImageDrives(const std::vector<std::string> &cuePaths) {

@@ -1,6 +1,8 @@
 #pragma once
 // Disc images for tests: BIN/CUE pairs with known audio, written by the program's own image
 // writer, and the broken images a user may hand the program.
+#include "FileContents.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,7 +39,6 @@ std::string WriteCueWithoutBin(const std::string &dir, const std::string &name);
 
 // The BIN beside a .cue (same base name).
 std::string BinOf(const std::string &cuePath);
-std::vector<uint8_t> ReadFileBytes(const std::string &path);
 
 // While alive, the drive list of the CD drive library is exactly these images, in order
 // (the system's drives are left out, so tests behave the same on a machine with a CD drive).

@@ -1,5 +1,6 @@
 #pragma once
 // A fresh folder per test and the byte helpers the ID3v1 tests share.
+#include "FileContents.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +15,6 @@ protected:
 
   static void WriteBytes(const std::string &path, const std::string &bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  }
-  static std::string ReadBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   // Stands for audio: bytes that never spell "TAG".
   static std::string Audio(size_t size) {
@@ -41,7 +38,7 @@ protected:
     return tag;
   }
   static std::string LastTag(const std::string &path) {
-    std::string bytes = ReadBytes(path);
+    std::string bytes = FileText(path);
     return bytes.size() >= 128 ? bytes.substr(bytes.size() - 128) : std::string();
   }
 

@@ -109,7 +109,7 @@ TEST_F(ID3Editor, SaveWritesTheFieldsIntoTheLoadedFile) {
   EXPECT_EQ(script.Shown.size(), 1u); // the file dialog only: no error box
 
   std::string raw = LastTag(tagged);
-  EXPECT_EQ(ReadBytes(tagged).size(), 528u);
+  EXPECT_EQ(FileText(tagged).size(), 528u);
   EXPECT_EQ(raw, RawTag("Ace of Spades", "Mot\xF6rhead", "Album", "1999",
                         std::string(28, 'k') + std::string("\0\3", 2), 39));
 
@@ -124,7 +124,7 @@ TEST_F(ID3Editor, SaveWritesTheFieldsIntoTheLoadedFile) {
 
 TEST_F(ID3Editor, AFailedSaveIsReported) {
   ClickWithFile(form.bLoadTag, tagged);
-  const std::string before = ReadBytes(tagged);
+  const std::string before = FileText(tagged);
   ::chmod(tagged.c_str(), 0444);
   form.ID3title->setText("Changed");
   form.bSaveTag->click();
@@ -133,17 +133,17 @@ TEST_F(ID3Editor, AFailedSaveIsReported) {
   EXPECT_EQ(script.Shown[1].Text, "Could not save Tag!");
   EXPECT_EQ(script.Shown[1].Caption, "Plindar");
   EXPECT_EQ(script.Shown[1].Icon, plat::TMsgIcon::Information);
-  EXPECT_EQ(ReadBytes(tagged), before);
+  EXPECT_EQ(FileText(tagged), before);
 }
 
 TEST_F(ID3Editor, SaveAfterALoadThatFailedNeverWritesTheEarlierFile) {
   ClickWithFile(form.bLoadTag, tagged);
-  const std::string before = ReadBytes(tagged);
+  const std::string before = FileText(tagged);
   ClickWithFile(form.bLoadTag, Path("vanished.mp3"));
   EXPECT_EQ(form.windowTitle().toStdString(), "ID3 Tag Edit: " + Path("vanished.mp3"));
   form.ID3title->setText("Wrong place");
   form.bSaveTag->click();
-  EXPECT_EQ(ReadBytes(tagged), before);
+  EXPECT_EQ(FileText(tagged), before);
   ASSERT_EQ(script.Shown.size(), 3u);
   EXPECT_EQ(script.Shown[2].Text, "Could not save Tag!");
 }
@@ -166,7 +166,7 @@ TEST_F(ID3Editor, SaveAsWritesAnotherFileAndNamesIt) {
   ::chmod(locked.c_str(), 0444);
   ClickWithFile(form.bSaveAS, locked);
   EXPECT_EQ(script.Shown.back().Text, "Could not save Tag!");
-  EXPECT_EQ(ReadBytes(locked), Audio(256));
+  EXPECT_EQ(FileText(locked), Audio(256));
   EXPECT_EQ(form.windowTitle().toStdString(), "ID3 Tag Edit: " + other);
 }
 
@@ -181,12 +181,12 @@ TEST_F(ID3Editor, RemoveAsksFirstThenCutsTheTagAndClearsTheFields) {
   EXPECT_EQ(ask.Buttons, plat::TMsgButtons::YesNo);
   EXPECT_EQ(ask.DefaultButton, 2);
   EXPECT_EQ(ask.Icon, plat::TMsgIcon::Information);
-  EXPECT_EQ(ReadBytes(tagged).size(), 528u);
+  EXPECT_EQ(FileText(tagged).size(), 528u);
   EXPECT_EQ(form.ID3title->text(), "Title");
 
   script.Answer(plat::idYes);
   form.bRemoveTag->click();
-  EXPECT_EQ(ReadBytes(tagged), Audio(400));
+  EXPECT_EQ(FileText(tagged), Audio(400));
   EXPECT_EQ(form.ID3title->text(), "");
   EXPECT_EQ(form.ID3track->text(), "0");
   EXPECT_EQ(form.ID3genre->currentIndex(), -1);

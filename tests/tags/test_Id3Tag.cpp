@@ -49,7 +49,7 @@ TEST_F(Id3File, AShortFileHasNoTagAndGetsOneAppended) {
   EXPECT_EQ(tag.ReadTag(file), id3NoTag);
   tag.SetTitle("Intro");
   EXPECT_EQ(tag.WriteTag(file), id3Done);
-  std::string bytes = ReadBytes(file);
+  std::string bytes = FileText(file);
   ASSERT_EQ(bytes.size(), 228u);
   EXPECT_EQ(bytes.substr(0, 100), Audio(100));
   EXPECT_EQ(bytes.substr(100, 8), std::string("TAGIntro"));
@@ -64,7 +64,7 @@ TEST_F(Id3File, WritingAgainReplacesTheTagInPlace) {
   ASSERT_EQ(tag.WriteTag(file), id3Done);
   tag.SetTitle("Second");
   ASSERT_EQ(tag.WriteTag("="), id3Done);
-  std::string bytes = ReadBytes(file);
+  std::string bytes = FileText(file);
   ASSERT_EQ(bytes.size(), 1128u);
   EXPECT_EQ(bytes.substr(0, 1000), Audio(1000));
   EXPECT_EQ(LastTag(file), RawTag("Second", "", "", "", "", 255));
@@ -76,7 +76,7 @@ TEST_F(Id3File, TAGElsewhereThanTheLast128BytesIsNoTag) {
   Tid3tag tag;
   EXPECT_EQ(tag.ReadTag(file), id3NoTag);
   EXPECT_EQ(tag.WriteTag(file), id3Done);
-  EXPECT_EQ(ReadBytes(file).size(), 328u);
+  EXPECT_EQ(FileText(file).size(), 328u);
 }
 
 TEST_F(Id3File, TrackNumberFormReadsAndWritesBackTheSameBytes) {
@@ -96,7 +96,7 @@ TEST_F(Id3File, TrackNumberFormReadsAndWritesBackTheSameBytes) {
   EXPECT_EQ(tag.Genre, 17);
   ASSERT_EQ(tag.WriteTag("="), id3Done);
   EXPECT_EQ(LastTag(file), raw);
-  EXPECT_EQ(ReadBytes(file).size(), 628u);
+  EXPECT_EQ(FileText(file).size(), 628u);
 }
 
 TEST_F(Id3File, AByteAtOffset125MeansA30CharacterComment) {
@@ -124,7 +124,7 @@ TEST_F(Id3File, TrailingBlanksAnd255AreCutAndComeBackAsZeroBytes) {
   EXPECT_EQ(tag.Year(), "");
   EXPECT_EQ(tag.Comment(), "note");
   ASSERT_EQ(tag.WriteTag("="), id3Done);
-  EXPECT_EQ(ReadBytes(file), RawTag("Song", "Band", "A", "", "note", 0));
+  EXPECT_EQ(FileText(file), RawTag("Song", "Band", "A", "", "note", 0));
 }
 
 TEST_F(Id3File, ACommentWrittenWithATrackKeepsItsFirst28Characters) {
@@ -217,7 +217,7 @@ TEST_F(Id3File, ReadOnlyFilesAreLeftUntouched) {
   tag.SetTitle("New");
   EXPECT_EQ(tag.WriteTag(file), id3ReadOnlyFile);
   tag.RemoveTag();
-  EXPECT_EQ(ReadBytes(file), bytes);
+  EXPECT_EQ(FileText(file), bytes);
 }
 
 TEST_F(Id3File, MissingFilesFoldersAndPipesCannotBeOpened) {
@@ -243,7 +243,7 @@ TEST_F(Id3File, AFileAnotherWriterHoldsIsNotWritten) {
   Tid3tag tag;
   EXPECT_EQ(tag.WriteTag(file), id3OpenError);
   ::close(other);
-  EXPECT_EQ(ReadBytes(file), Audio(300));
+  EXPECT_EQ(FileText(file), Audio(300));
   EXPECT_EQ(tag.WriteTag(file), id3Done);
 }
 
@@ -263,7 +263,7 @@ TEST_F(Id3File, AFailedAppendLeavesNoPieceOfATag) {
   ::setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(result, id3WriteError);
-  EXPECT_EQ(ReadBytes(file), Audio(4000));
+  EXPECT_EQ(FileText(file), Audio(4000));
   EXPECT_EQ(tag.FileName(), ""); // a failed write is not remembered
 }
 
@@ -273,10 +273,10 @@ TEST_F(Id3File, RemoveCutsTheTagOnly) {
   Tid3tag tag;
   ASSERT_EQ(tag.ReadTag(file), id3Done);
   tag.RemoveTag();
-  EXPECT_EQ(ReadBytes(file), Audio(700));
+  EXPECT_EQ(FileText(file), Audio(700));
   // A second removal finds no tag and must not cut audio.
   tag.RemoveTag();
-  EXPECT_EQ(ReadBytes(file), Audio(700));
+  EXPECT_EQ(FileText(file), Audio(700));
 }
 
 TEST_F(Id3File, AFailedReadStillNamesTheFileForTheNextWrite) {

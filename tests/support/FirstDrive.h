@@ -1,6 +1,6 @@
 #pragma once
-// The handle of the first drive of the CD drive library's list (in these suites, the first
-// disc image registered); 0 when it cannot be opened.
+// The handle of the first drive of the CD drive library's list (in tests and benchmarks, the
+// first disc image registered); 0 when it cannot be opened.
 #include "akrip32.h"
 
 inline int32_t OpenFirstDrive() {

@@ -1,0 +1,24 @@
+#pragma once
+// What the benchmarks share: a clock, timed program runs and the spread of a set of timings.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+using TClock = std::chrono::steady_clock;
+
+// Seconds from `start` to now.
+double SecondsSince(TClock::time_point start);
+// Seconds that work() takes.
+double Seconds(const std::function<void()> &work);
+
+// Runs a program as RunQuietly does; its wall time in seconds, or -1 when it could not be run
+// or failed.
+double TimedRun(const std::vector<std::string> &argv, const std::string &folder = "",
+                const std::string &stdoutFile = "/dev/null");
+
+struct TStats {
+  double Min, Median, Max;
+};
+// The least, the middle and the greatest of a set of timings (at least one).
+TStats Spread(std::vector<double> times);

@@ -1,0 +1,10 @@
+#pragma once
+// A whole file read at once, for comparing what a test wrote or a program made.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The file's bytes; throws std::runtime_error when it cannot be read.
+std::vector<uint8_t> ReadFileBytes(const std::string &path);
+// The file's bytes as a string; empty when it cannot be read (a file that should be gone).
+std::string FileText(const std::string &path);
