@@ -159,6 +159,17 @@ void Watch(int out, int err, int pidFd, int wake, TWindowHandle mailbox, std::ui
 TEncodeProcess::TEncodeProcess() = default;
 TEncodeProcess::~TEncodeProcess() { EndRun(); }
 
+void TEncodeProcess::StartFor(TWindowHandle window, const std::string &input,
+                              const std::string &output, bool encode, int overwriteMode) {
+  Busy = true;
+  InputFile = input;
+  OutputFile = output;
+  NotifyWindow = window;
+  IsEncode = encode;
+  OverwriteMode = overwriteMode;
+  Start();
+}
+
 void TEncodeProcess::Start() {
   EndRun();
   ++FRun;

@@ -56,6 +56,9 @@ public:
   // std::runtime_error when the pipes or the child cannot be created. A child of an earlier
   // run that still runs is ended first, without a notice.
   void Start();
+  // Sets up a run of one file for the window and starts it, as a job does.
+  void StartFor(TWindowHandle window, const std::string &input, const std::string &output,
+                bool encode, int overwriteMode);
   // When Busy: ends the run without an end notice. The child is killed; a Linux process
   // cannot be handed an exit code, so ExitCode only keeps the callers' form.
   void Stop(int ExitCode = 0);

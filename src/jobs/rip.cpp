@@ -204,14 +204,8 @@ void TRipForm::NextRip() {
 
 void TRipForm::StartEncoder(TEncodeProcess &encoder, int32_t endCode, const std::string &input,
                             const std::string &output, bool encode) {
-  encoder.Busy = true;
-  encoder.InputFile = input;
-  encoder.OutputFile = output;
-  encoder.NotifyWindow = Handle();
-  encoder.IsEncode = encode;
-  encoder.OverwriteMode = Mode;
   try {
-    encoder.Start();
+    encoder.StartFor(Handle(), input, output, encode, Mode);
   } catch (const std::exception &e) {
     ShowError(e.what());
     PostSkipped(endCode);

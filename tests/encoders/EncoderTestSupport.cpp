@@ -140,13 +140,7 @@ void TReportWindow::WndProc(TMessage &message) {
 
 void TReportWindow::Start(TEncodeProcess &process, const std::string &input,
                           const std::string &output, bool encode, int overwriteMode) {
-  process.Busy = true;
-  process.InputFile = input;
-  process.OutputFile = output;
-  process.NotifyWindow = Handle();
-  process.IsEncode = encode;
-  process.OverwriteMode = overwriteMode;
-  process.Start();
+  process.StartFor(Handle(), input, output, encode, overwriteMode);
 }
 
 bool TReportWindow::WaitForEnds(size_t count) {
