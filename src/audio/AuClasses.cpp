@@ -192,7 +192,7 @@ void TAuConverter::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
     return;
   }
   GetDataInternal(buffer, bytes);
-  Advance(bytes);
+  Delivered(bytes);
 }
 
 void TAuConverter::Pause() {

@@ -121,6 +121,8 @@ protected:
   std::uint32_t GetChannels() override;
   std::uint32_t GetSampleRate() override;
   void Notification(TComponent *component, TOperation operation) override;
+  // Counts a block GetDataInternal produced against Position and Size.
+  virtual void Delivered(std::uint32_t &bytes) { Advance(bytes); }
 
   TAuInput *FInput = nullptr;
 };

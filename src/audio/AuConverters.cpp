@@ -503,16 +503,7 @@ void TFastResampler::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes
                           static_cast<double>(FInput->Position()));
 }
 
-void TFastResampler::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
-  std::lock_guard<std::recursive_mutex> lock(FLock);
-  if (TakePrefetched(buffer, bytes))
-    return;
-  if (FEndOfStream) {
-    buffer = nullptr;
-    bytes = 0;
-    return;
-  }
-  GetDataInternal(buffer, bytes);
+void TFastResampler::Delivered(std::uint32_t &bytes) {
   if (FPassThrough) {
     Advance(bytes);
     return;

@@ -52,8 +52,6 @@ public:
 
   std::uint32_t OutSampleRate() const { return FOutSampleRate; }
   void SetOutSampleRate(std::uint32_t value) { FOutSampleRate = value; }
-  // Position follows the input's progress, scaled to this converter's Size.
-  void GetData(std::uint8_t *&buffer, std::uint32_t &bytes) override;
 
   // The filter's coefficients once Init has designed them: y[n] = Σ a[k] x[n-k] (k = 0 ... 4)
   // + Σ b[k-1] y[n-k] (k = 1 ... 4).
@@ -65,6 +63,8 @@ public:
   static void UseWideKernel(bool use);
 
 protected:
+  // Position follows the input's progress, scaled to this converter's Size.
+  void Delivered(std::uint32_t &bytes) override;
   std::uint32_t GetBitsPerSample() override;
   std::uint32_t GetChannels() override;
   std::uint32_t GetSampleRate() override;

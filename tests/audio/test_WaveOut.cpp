@@ -572,8 +572,9 @@ TEST_F(WaveOut, ManyWritersRunAtOnce) {
   for (int i = 0; i < count; ++i) {
     TBytes file = ReadFileBytes(Path("many" + std::to_string(i) + ".wav"));
     ExpectConsistent(file, i % 2 ? 56 : 40);
-    if (i % 2 == 0)
+    if (i % 2 == 0) {
       EXPECT_EQ(file.size(), 44u + 200000u + 4 * i);
+    }
   }
 }
 
