@@ -5,8 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <immintrin.h>
 #include <type_traits>
+
+// x86 processors get vector conversions and an AVX2 build of the filter kernel; elsewhere the
+// plain build serves, with the same results.
+#if defined(__x86_64__) || defined(__i386__)
+#define PLINDAR_X86_KERNELS 1
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -270,9 +276,14 @@ using TMask = long long __attribute__((vector_size(32)));
 // Rounding each lane to single precision, as a stored float sample would be, on the baseline.
 struct TBaseRound {
   static TLanes Apply(const TLanes &v) {
+#ifdef PLINDAR_X86_KERNELS
     const __m128d low = _mm_cvtps_pd(_mm_cvtpd_ps(__m128d{v[0], v[1]}));
     const __m128d high = _mm_cvtps_pd(_mm_cvtpd_ps(__m128d{v[2], v[3]}));
     return TLanes{low[0], low[1], high[0], high[1]};
+#else
+    return TLanes{double(float(v[0])), double(float(v[1])), double(float(v[2])),
+                  double(float(v[3]))};
+#endif
   }
 };
 
@@ -370,6 +381,7 @@ template <bool Pair, bool Up>
 
 } // namespace
 
+#ifdef PLINDAR_X86_KERNELS
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace {
@@ -395,6 +407,19 @@ bool HasAvx2() {
   __builtin_cpu_init(); // needed before main
   return __builtin_cpu_supports("avx2");
 }
+#else
+namespace {
+
+// One build only: the wide kernel is never chosen.
+using TWideRound = TBaseRound;
+
+template <bool Pair, bool Up>
+std::uint32_t RunWide(TCascade<TWideRound, Pair, Up> &c, std::uint32_t frames) {
+  return RunBase(c, frames);
+}
+
+bool HasAvx2() { return false; }
+#endif
 
 std::atomic<bool> WideKernel{HasAvx2()};
 
