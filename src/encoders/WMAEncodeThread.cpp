@@ -29,7 +29,8 @@ const std::array<TWmaProfile, 33> WmaProfiles = {{
 }};
 
 TWMAEncodeProcess::TWMAEncodeProcess() {
-  ProgramFolders = {plat::ProgramFolder(), PLINDAR_LIBEXEC_DIR};
+  ProgramFolders = {plat::ProgramFolder(), plat::ProgramFolder() + "../lib/plindar/",
+                    PLINDAR_LIBEXEC_DIR};
 }
 
 TCommandLine TWMAEncodeProcess::BuildCommandLine() {

@@ -54,7 +54,14 @@ std::string ProgramFolder() {
   return IncludeTrailingSlash(exe.parent_path().string());
 }
 
-std::string DataFolder() { return PLINDAR_DATA_DIR; }
+std::string DataFolder() {
+  // An installed program finds its data relative to itself, whatever prefix it went to.
+  std::error_code ec;
+  fs::path installed = fs::path(ProgramFolder()) / "../share/plindar";
+  if (fs::is_directory(installed, ec))
+    return IncludeTrailingSlash(fs::weakly_canonical(installed, ec).string());
+  return PLINDAR_DATA_DIR;
+}
 
 namespace {
 

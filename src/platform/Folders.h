@@ -8,7 +8,8 @@ namespace plat {
 std::string ConfigHome();
 // The folder of the running executable.
 std::string ProgramFolder();
-// <prefix>/share/plindar/ of the installation.
+// <prefix>/share/plindar/ of the installation: beside the program's bin folder, else where it
+// was configured to go.
 std::string DataFolder();
 // A read-only data file, its letter case ignored: the program's folder first, then the data
 // folder; the path in the program's folder when neither has it.
