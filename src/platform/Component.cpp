@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-TComponent::TComponent(TComponent* owner) : FOwner(nullptr) {
+TComponent::TComponent(TComponent *owner) : FOwner(nullptr) {
   if (owner)
     owner->InsertComponent(this);
 }
@@ -10,12 +10,12 @@ TComponent::TComponent(TComponent* owner) : FOwner(nullptr) {
 TComponent::~TComponent() {
   // Tell the watchers first, while the owner still holds us, as the removal notice promises.
   auto watchers = std::move(FFreeNotifies);
-  for (TComponent* w : watchers) {
+  for (TComponent *w : watchers) {
     w->Notification(this, TOperation::opRemove);
     std::erase(w->FFreeNotifies, this);
   }
   while (!FComponents.empty()) {
-    TComponent* c = FComponents.back();
+    TComponent *c = FComponents.back();
     RemoveComponent(c);
     delete c;
   }
@@ -23,7 +23,7 @@ TComponent::~TComponent() {
     FOwner->RemoveComponent(this);
 }
 
-void TComponent::FreeNotification(TComponent* component) {
+void TComponent::FreeNotification(TComponent *component) {
   if (!component || component == this)
     return;
   if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), component) == FFreeNotifies.end())
@@ -33,19 +33,19 @@ void TComponent::FreeNotification(TComponent* component) {
     component->FFreeNotifies.push_back(this);
 }
 
-void TComponent::RemoveFreeNotification(TComponent* component) {
+void TComponent::RemoveFreeNotification(TComponent *component) {
   if (!component)
     return;
   std::erase(FFreeNotifies, component);
   std::erase(component->FFreeNotifies, this);
 }
 
-void TComponent::InsertComponent(TComponent* component) {
+void TComponent::InsertComponent(TComponent *component) {
   FComponents.push_back(component);
   component->FOwner = this;
 }
 
-void TComponent::RemoveComponent(TComponent* component) {
+void TComponent::RemoveComponent(TComponent *component) {
   std::erase(FComponents, component);
   component->FOwner = nullptr;
 }

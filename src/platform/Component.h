@@ -9,29 +9,29 @@ enum class TOperation { opInsert, opRemove };
 
 class TComponent {
 public:
-  explicit TComponent(TComponent* owner = nullptr);
+  explicit TComponent(TComponent *owner = nullptr);
   virtual ~TComponent();
-  TComponent(const TComponent&) = delete;
-  TComponent& operator=(const TComponent&) = delete;
+  TComponent(const TComponent &) = delete;
+  TComponent &operator=(const TComponent &) = delete;
 
-  TComponent* Owner() const { return FOwner; }
-  const std::string& Name() const { return FName; }
-  void SetName(const std::string& name) { FName = name; }
-  const std::vector<TComponent*>& Components() const { return FComponents; }
+  TComponent *Owner() const { return FOwner; }
+  const std::string &Name() const { return FName; }
+  void SetName(const std::string &name) { FName = name; }
+  const std::vector<TComponent *> &Components() const { return FComponents; }
 
   // Ask for Notification(component, opRemove) when component is destroyed; both directions.
-  void FreeNotification(TComponent* component);
-  void RemoveFreeNotification(TComponent* component);
+  void FreeNotification(TComponent *component);
+  void RemoveFreeNotification(TComponent *component);
 
 protected:
-  virtual void Notification(TComponent* component, TOperation operation) {}
+  virtual void Notification(TComponent *component, TOperation operation) {}
 
 private:
-  void InsertComponent(TComponent* component);
-  void RemoveComponent(TComponent* component);
+  void InsertComponent(TComponent *component);
+  void RemoveComponent(TComponent *component);
 
-  TComponent* FOwner;
+  TComponent *FOwner;
   std::string FName;
-  std::vector<TComponent*> FComponents;
-  std::vector<TComponent*> FFreeNotifies;
+  std::vector<TComponent *> FComponents;
+  std::vector<TComponent *> FFreeNotifies;
 };

@@ -13,10 +13,10 @@ namespace plat {
 
 namespace {
 
-TDialogScript* script = nullptr; // used on the user-interface thread only
+TDialogScript *script = nullptr; // used on the user-interface thread only
 
 // Records a dialog with the script and hands back its queued answer, if any.
-bool Scripted(TShownDialog shown, TDialogAnswer& answer) {
+bool Scripted(TShownDialog shown, TDialogAnswer &answer) {
   if (!script)
     return false;
   script->Shown.push_back(std::move(shown));
@@ -48,14 +48,14 @@ TButtonSet ButtonsOf(TMsgButtons buttons) {
 }
 
 // The answer of a box closed without a button: Cancel where there is one, else the last.
-int EscapeResult(const TButtonSet& set) {
-  for (auto& b : set.Buttons)
+int EscapeResult(const TButtonSet &set) {
+  for (auto &b : set.Buttons)
     if (b.second == idCancel)
       return idCancel;
   return set.Buttons.back().second;
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 } // namespace
 
@@ -65,7 +65,7 @@ TDialogScript::~TDialogScript() {
     script = nullptr;
 }
 
-int MessageBox(const std::string& text, const std::string& caption, TMsgButtons buttons,
+int MessageBox(const std::string &text, const std::string &caption, TMsgButtons buttons,
                TMsgIcon icon, int defaultButton) {
   TButtonSet set = ButtonsOf(buttons);
   size_t defaultIndex = defaultButton >= 1 && size_t(defaultButton) <= set.Buttons.size()
@@ -85,18 +85,18 @@ int MessageBox(const std::string& text, const std::string& caption, TMsgButtons 
   case TMsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
   case TMsgIcon::Question: box.setIcon(QMessageBox::Question); break;
   }
-  for (auto& b : set.Buttons)
+  for (auto &b : set.Buttons)
     box.addButton(b.first);
   box.setDefaultButton(set.Buttons[defaultIndex].first);
   box.exec();
-  QAbstractButton* clicked = box.clickedButton();
-  for (auto& b : set.Buttons)
+  QAbstractButton *clicked = box.clickedButton();
+  for (auto &b : set.Buttons)
     if (clicked && clicked == box.button(b.first))
       return b.second;
   return EscapeResult(set);
 }
 
-std::string QtFilter(const std::string& windowsFilter) {
+std::string QtFilter(const std::string &windowsFilter) {
   QStringList parts = Q(windowsFilter).split('|');
   QStringList filters;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
@@ -107,7 +107,7 @@ std::string QtFilter(const std::string& windowsFilter) {
   return filters.join(";;").toStdString();
 }
 
-bool OpenFileDialog(const TFileDialogOptions& options, std::vector<std::string>& files) {
+bool OpenFileDialog(const TFileDialogOptions &options, std::vector<std::string> &files) {
   TDialogAnswer answer;
   if (Scripted({"open", options.Title, options.Filter}, answer)) {
     if (answer.Result != idOK || answer.Files.empty())
@@ -131,12 +131,12 @@ bool OpenFileDialog(const TFileDialogOptions& options, std::vector<std::string>&
   if (chosen.isEmpty())
     return false;
   files.clear();
-  for (auto& f : chosen)
+  for (auto &f : chosen)
     files.push_back(f.toStdString());
   return true;
 }
 
-bool SaveFileDialog(const TFileDialogOptions& options, std::string& file) {
+bool SaveFileDialog(const TFileDialogOptions &options, std::string &file) {
   TDialogAnswer answer;
   if (Scripted({"save", options.Title, options.Filter}, answer)) {
     if (answer.Result != idOK || answer.Files.empty())
@@ -157,7 +157,7 @@ bool SaveFileDialog(const TFileDialogOptions& options, std::string& file) {
   return true;
 }
 
-bool BrowseForFolder(const std::string& title, std::string& folder) {
+bool BrowseForFolder(const std::string &title, std::string &folder) {
   TDialogAnswer answer;
   if (Scripted({"folder", title, folder}, answer)) {
     if (answer.Result != idOK || answer.Files.empty())
@@ -173,10 +173,10 @@ bool BrowseForFolder(const std::string& title, std::string& folder) {
   return true;
 }
 
-int ShowModal(QDialog& dialog) {
+int ShowModal(QDialog &dialog) {
   if (script) {
-    script->Shown.push_back({"modal", dialog.windowTitle().toStdString(),
-                             dialog.objectName().toStdString()});
+    script->Shown.push_back(
+        {"modal", dialog.windowTitle().toStdString(), dialog.objectName().toStdString()});
     if (script->ModalHandler)
       return script->ModalHandler(dialog);
     if (!script->Answers.empty()) {
@@ -189,12 +189,12 @@ int ShowModal(QDialog& dialog) {
   return dialog.exec();
 }
 
-bool ShellOpen(const std::string& target) {
+bool ShellOpen(const std::string &target) {
   TDialogAnswer answer;
   if (Scripted({"shell", "", target}, answer))
     return true;
-  QUrl url = target.find("://") != std::string::npos ? QUrl(Q(target))
-                                                       : QUrl::fromLocalFile(Q(target));
+  QUrl url =
+      target.find("://") != std::string::npos ? QUrl(Q(target)) : QUrl::fromLocalFile(Q(target));
   return QDesktopServices::openUrl(url);
 }
 

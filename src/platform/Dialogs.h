@@ -12,12 +12,19 @@ namespace plat {
 
 enum class TMsgIcon { None, Information, Warning, Error, Question };
 enum class TMsgButtons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
-enum TMsgResult : int { idOK = 1, idCancel = 2, idAbort = 3, idRetry = 4, idIgnore = 5,
-                        idYes = 6, idNo = 7 };
+enum TMsgResult : int {
+  idOK = 1,
+  idCancel = 2,
+  idAbort = 3,
+  idRetry = 4,
+  idIgnore = 5,
+  idYes = 6,
+  idNo = 7
+};
 
 // Shows a modal message box; defaultButton counts the buttons from 1. Returns the id of the
 // button chosen (closing the box answers Cancel, or the only button / No).
-int MessageBox(const std::string& text, const std::string& caption, TMsgButtons buttons,
+int MessageBox(const std::string &text, const std::string &caption, TMsgButtons buttons,
                TMsgIcon icon, int defaultButton = 1);
 
 struct TFileDialogOptions {
@@ -30,18 +37,18 @@ struct TFileDialogOptions {
 };
 
 // True and the chosen files when the user accepted the dialog.
-bool OpenFileDialog(const TFileDialogOptions& options, std::vector<std::string>& files);
-bool SaveFileDialog(const TFileDialogOptions& options, std::string& file);
-bool BrowseForFolder(const std::string& title, std::string& folder);
+bool OpenFileDialog(const TFileDialogOptions &options, std::vector<std::string> &files);
+bool SaveFileDialog(const TFileDialogOptions &options, std::string &file);
+bool BrowseForFolder(const std::string &title, std::string &folder);
 
 // Runs a window modally and returns its result (QDialog::exec unless a script answers).
-int ShowModal(QDialog& dialog);
+int ShowModal(QDialog &dialog);
 
 // Opens a folder, a file or a web address with the desktop's handler.
-bool ShellOpen(const std::string& target);
+bool ShellOpen(const std::string &target);
 
 // Converts "Name(*.a)|*.a|Other|*.b;*.c" to Qt's "Name(*.a) (*.a);;Other (*.b *.c)".
-std::string QtFilter(const std::string& windowsFilter);
+std::string QtFilter(const std::string &windowsFilter);
 
 struct TShownDialog {
   std::string Kind; // "message", "open", "save", "folder", "modal", "shell"
@@ -53,8 +60,8 @@ struct TShownDialog {
 };
 
 struct TDialogAnswer {
-  int Result = idOK;               // message boxes and modal windows; idCancel cancels dialogs
-  std::vector<std::string> Files;  // open, save and folder dialogs
+  int Result = idOK;              // message boxes and modal windows; idCancel cancels dialogs
+  std::vector<std::string> Files; // open, save and folder dialogs
 };
 
 // While one exists, no dialog is shown: each records itself in Shown and takes the next
@@ -64,15 +71,15 @@ class TDialogScript {
 public:
   TDialogScript();
   ~TDialogScript();
-  TDialogScript(const TDialogScript&) = delete;
-  TDialogScript& operator=(const TDialogScript&) = delete;
+  TDialogScript(const TDialogScript &) = delete;
+  TDialogScript &operator=(const TDialogScript &) = delete;
 
   void Answer(int result) { Answers.push_back({result, {}}); }
   void AnswerFiles(std::vector<std::string> files) { Answers.push_back({idOK, std::move(files)}); }
 
   std::deque<TDialogAnswer> Answers;
   std::vector<TShownDialog> Shown;
-  std::function<int(QDialog&)> ModalHandler;
+  std::function<int(QDialog &)> ModalHandler;
 };
 
 } // namespace plat

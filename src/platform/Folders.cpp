@@ -14,13 +14,13 @@ namespace plat {
 namespace {
 
 std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
+  const char *home = std::getenv("HOME");
   return home && *home ? IncludeTrailingSlash(home) : "/";
 }
 
 // Runs a command without a shell-visible argument from the user and returns its first line.
-std::string FirstLineOf(const char* command) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command, "r"), pclose);
+std::string FirstLineOf(const char *command) {
+  std::unique_ptr<FILE, int (*)(FILE *)> pipe(popen(command, "r"), pclose);
   if (!pipe)
     return {};
   char line[4096];
@@ -34,12 +34,12 @@ std::string FirstLineOf(const char* command) {
 
 } // namespace
 
-std::string IncludeTrailingSlash(const std::string& folder) {
+std::string IncludeTrailingSlash(const std::string &folder) {
   return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
 }
 
 std::string ConfigHome() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char *xdg = std::getenv("XDG_CONFIG_HOME");
   // The XDG rules ignore a relative path here.
   if (xdg && xdg[0] == '/')
     return IncludeTrailingSlash(xdg);
@@ -67,7 +67,7 @@ namespace {
 
 // The file of that name in folder, its letter case ignored as the settings that name it were
 // written for case-blind file systems ("german" finds CLan_German.ini); "" when none.
-std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
+std::string FindIgnoringCase(const std::string &folder, const std::string &name) {
   std::error_code ec;
   if (fs::exists(folder + name, ec))
     return folder + name;
@@ -79,8 +79,8 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
 
 } // namespace
 
-std::string FindDataFile(const std::string& name) {
-  for (const std::string& folder : {ProgramFolder(), DataFolder()}) {
+std::string FindDataFile(const std::string &name) {
+  for (const std::string &folder : {ProgramFolder(), DataFolder()}) {
     std::string found = FindIgnoringCase(folder, name);
     if (!found.empty())
       return found;

@@ -13,10 +13,10 @@ std::string ProgramFolder();
 std::string DataFolder();
 // A read-only data file, its letter case ignored: the program's folder first, then the data
 // folder; the path in the program's folder when neither has it.
-std::string FindDataFile(const std::string& name);
+std::string FindDataFile(const std::string &name);
 // The user's music folder (xdg-user-dir MUSIC, else ~/Music) when it exists, else "".
 std::string UserMusicFolder();
 // Appends '/' unless the text already ends in one.
-std::string IncludeTrailingSlash(const std::string& folder);
+std::string IncludeTrailingSlash(const std::string &folder);
 
 } // namespace plat

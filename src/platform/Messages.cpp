@@ -29,7 +29,7 @@ struct TQueue {
   std::condition_variable Changed;
   std::deque<std::shared_ptr<TSyncCall>> Calls;
   std::deque<TPosted> Posted;
-  std::unordered_map<TWindowHandle, TMessageWindow*> Windows; // touched on the UI thread
+  std::unordered_map<TWindowHandle, TMessageWindow *> Windows; // touched on the UI thread
   std::function<void()> WakeUp;
   // A wake-up is on its way to the user-interface thread: one is enough however many messages
   // follow it, so a worker reporting thousands of blocks does not flood the event loop.
@@ -37,12 +37,12 @@ struct TQueue {
   TWindowHandle NextHandle = 1;
 };
 
-TQueue& Queue() {
+TQueue &Queue() {
   static TQueue q;
   return q;
 }
 
-void WakeUp(TQueue& q) {
+void WakeUp(TQueue &q) {
   std::function<void()> wake;
   {
     std::lock_guard<std::mutex> lock(q.Mutex);
@@ -56,14 +56,14 @@ void WakeUp(TQueue& q) {
     wake();
 }
 
-TMessageWindow* FindWindow(TWindowHandle window) {
-  TQueue& q = Queue();
+TMessageWindow *FindWindow(TWindowHandle window) {
+  TQueue &q = Queue();
   std::lock_guard<std::mutex> lock(q.Mutex);
   auto it = q.Windows.find(window);
   return it == q.Windows.end() ? nullptr : it->second;
 }
 
-bool RunOneCall(TQueue& q) {
+bool RunOneCall(TQueue &q) {
   std::shared_ptr<TSyncCall> call;
   {
     std::lock_guard<std::mutex> lock(q.Mutex);
@@ -88,14 +88,14 @@ bool RunOneCall(TQueue& q) {
 } // namespace
 
 TMessageWindow::TMessageWindow() {
-  TQueue& q = Queue();
+  TQueue &q = Queue();
   std::lock_guard<std::mutex> lock(q.Mutex);
   FHandle = q.NextHandle++;
   q.Windows[FHandle] = this;
 }
 
 TMessageWindow::~TMessageWindow() {
-  TQueue& q = Queue();
+  TQueue &q = Queue();
   std::lock_guard<std::mutex> lock(q.Mutex);
   q.Windows.erase(FHandle);
 }
@@ -106,7 +106,7 @@ bool IsMainThread() { return std::this_thread::get_id() == mainThread; }
 
 bool PostMessage(TWindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
                  std::shared_ptr<void> payload) {
-  TQueue& q = Queue();
+  TQueue &q = Queue();
   {
     std::lock_guard<std::mutex> lock(q.Mutex);
     if (!q.Windows.count(window))
@@ -121,7 +121,7 @@ std::intptr_t SendMessage(TWindowHandle window, unsigned msg, std::uintptr_t wPa
                           std::intptr_t lParam, std::shared_ptr<void> payload) {
   TMessage message{msg, wParam, lParam, std::move(payload), 0};
   auto deliver = [&] {
-    if (TMessageWindow* w = FindWindow(window))
+    if (TMessageWindow *w = FindWindow(window))
       w->WndProc(message);
   };
   if (IsMainThread())
@@ -131,12 +131,12 @@ std::intptr_t SendMessage(TWindowHandle window, unsigned msg, std::uintptr_t wPa
   return message.Result;
 }
 
-void Synchronize(const std::function<void()>& fn) {
+void Synchronize(const std::function<void()> &fn) {
   if (IsMainThread()) {
     fn();
     return;
   }
-  TQueue& q = Queue();
+  TQueue &q = Queue();
   auto call = std::make_shared<TSyncCall>();
   call->Fn = fn;
   {
@@ -144,18 +144,22 @@ void Synchronize(const std::function<void()>& fn) {
     q.Calls.push_back(call);
   }
   WakeUp(q);
+  std::exception_ptr error;
   {
     std::unique_lock<std::mutex> lock(q.Mutex);
     q.Changed.wait(lock, [&] { return call->Done; });
+    // Take the exception out under the lock so that the caller holds its last reference and
+    // frees it; the UI thread drops the finished call without touching the exception again.
+    error = std::move(call->Error);
   }
-  if (call->Error)
-    std::rethrow_exception(call->Error);
+  if (error)
+    std::rethrow_exception(error);
 }
 
 bool CheckSynchronize() {
   if (!IsMainThread())
     return false;
-  TQueue& q = Queue();
+  TQueue &q = Queue();
   bool ran = false;
   while (RunOneCall(q))
     ran = true;
@@ -165,7 +169,7 @@ bool CheckSynchronize() {
 void ProcessMessages() {
   if (!IsMainThread())
     return;
-  TQueue& q = Queue();
+  TQueue &q = Queue();
   {
     // From here on whatever is queued is drained by this call, or needs a new wake-up when
     // it is queued while a handler below runs a nested event loop.
@@ -182,14 +186,14 @@ void ProcessMessages() {
       posted = std::move(q.Posted.front());
       q.Posted.pop_front();
     }
-    if (TMessageWindow* w = FindWindow(posted.Window))
+    if (TMessageWindow *w = FindWindow(posted.Window))
       w->WndProc(posted.Message);
     CheckSynchronize();
   }
 }
 
 void WaitMessages(unsigned timeoutMs) {
-  TQueue& q = Queue();
+  TQueue &q = Queue();
   {
     std::unique_lock<std::mutex> lock(q.Mutex);
     q.Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
@@ -199,7 +203,7 @@ void WaitMessages(unsigned timeoutMs) {
 }
 
 void SetMessageWakeUp(std::function<void()> wakeUp) {
-  TQueue& q = Queue();
+  TQueue &q = Queue();
   std::lock_guard<std::mutex> lock(q.Mutex);
   q.WakeUp = std::move(wakeUp);
 }

@@ -22,20 +22,20 @@ struct TMessage {
   std::shared_ptr<void> Payload; // owned data passed with the message, freed after handling
   std::intptr_t Result = 0;
 
-  template <class T> T* PayloadAs() const { return static_cast<T*>(Payload.get()); }
+  template <class T> T *PayloadAs() const { return static_cast<T *>(Payload.get()); }
 };
 
 class TMessageWindow {
 public:
   TMessageWindow();
   virtual ~TMessageWindow();
-  TMessageWindow(const TMessageWindow&) = delete;
-  TMessageWindow& operator=(const TMessageWindow&) = delete;
+  TMessageWindow(const TMessageWindow &) = delete;
+  TMessageWindow &operator=(const TMessageWindow &) = delete;
 
   TWindowHandle Handle() const { return FHandle; }
 
   // Runs on the user-interface thread for every message delivered to this window.
-  virtual void WndProc(TMessage& message) = 0;
+  virtual void WndProc(TMessage &message) = 0;
 
 private:
   TWindowHandle FHandle;
@@ -63,7 +63,7 @@ std::intptr_t SendMessage(TWindowHandle window, unsigned msg, std::uintptr_t wPa
 
 // Runs fn on the user-interface thread and waits for it; an exception fn throws is rethrown
 // in the caller.
-void Synchronize(const std::function<void()>& fn);
+void Synchronize(const std::function<void()> &fn);
 
 // On the user-interface thread: runs the synchronized calls that are waiting (not posted
 // messages). True when it ran at least one.

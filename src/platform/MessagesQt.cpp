@@ -7,8 +7,9 @@ namespace plat {
 
 void InstallQtMessagePump() {
   SetMessageWakeUp([] {
-    if (QCoreApplication* app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, [] { ProcessMessages(); }, Qt::QueuedConnection);
+    if (QCoreApplication *app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(
+          app, [] { ProcessMessages(); }, Qt::QueuedConnection);
   });
   // Work queued before the pump existed.
   ProcessMessages();

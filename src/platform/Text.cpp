@@ -7,7 +7,7 @@ namespace plat {
 namespace {
 
 // Decodes one UTF-8 sequence at text[i]; malformed bytes decode as U+FFFD, one byte each.
-char32_t DecodeUtf8(const std::string& text, size_t& i) {
+char32_t DecodeUtf8(const std::string &text, size_t &i) {
   auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   unsigned char c = byte(i);
   int extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
@@ -27,7 +27,7 @@ char32_t DecodeUtf8(const std::string& text, size_t& i) {
   return cp;
 }
 
-void EncodeUtf8(char32_t cp, std::string& out) {
+void EncodeUtf8(char32_t cp, std::string &out) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp < 0x800) {
@@ -47,7 +47,7 @@ void EncodeUtf8(char32_t cp, std::string& out) {
 
 } // namespace
 
-std::u16string Utf8ToUtf16(const std::string& text) {
+std::u16string Utf8ToUtf16(const std::string &text) {
   std::u16string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -63,7 +63,7 @@ std::u16string Utf8ToUtf16(const std::string& text) {
   return out;
 }
 
-std::string Utf16ToUtf8(const std::u16string& text) {
+std::string Utf16ToUtf8(const std::u16string &text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -80,7 +80,7 @@ std::string Utf16ToUtf8(const std::u16string& text) {
   return out;
 }
 
-std::string Utf8ToLatin1(const std::string& text) {
+std::string Utf8ToLatin1(const std::string &text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -90,7 +90,7 @@ std::string Utf8ToLatin1(const std::string& text) {
   return out;
 }
 
-std::string Latin1ToUtf8(const std::string& text) {
+std::string Latin1ToUtf8(const std::string &text) {
   std::string out;
   out.reserve(text.size());
   for (unsigned char c : text)
@@ -98,23 +98,23 @@ std::string Latin1ToUtf8(const std::string& text) {
   return out;
 }
 
-std::string UpperCase(const std::string& text) {
+std::string UpperCase(const std::string &text) {
   std::string out = text;
-  for (char& c : out)
+  for (char &c : out)
     if (c >= 'a' && c <= 'z')
       c = static_cast<char>(c - 'a' + 'A');
   return out;
 }
 
-std::string LowerCase(const std::string& text) {
+std::string LowerCase(const std::string &text) {
   std::string out = text;
-  for (char& c : out)
+  for (char &c : out)
     if (c >= 'A' && c <= 'Z')
       c = static_cast<char>(c - 'A' + 'a');
   return out;
 }
 
-bool SameText(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
+bool SameText(const std::string &a, const std::string &b) { return UpperCase(a) == UpperCase(b); }
 
 std::string SysErrorMessage(int error) {
   char buffer[256];

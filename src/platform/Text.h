@@ -4,15 +4,15 @@
 
 namespace plat {
 
-std::u16string Utf8ToUtf16(const std::string& text);
-std::string Utf16ToUtf8(const std::u16string& text);
+std::u16string Utf8ToUtf16(const std::string &text);
+std::string Utf16ToUtf8(const std::u16string &text);
 // Characters outside ISO-8859-1 become '?'.
-std::string Utf8ToLatin1(const std::string& text);
-std::string Latin1ToUtf8(const std::string& text);
+std::string Utf8ToLatin1(const std::string &text);
+std::string Latin1ToUtf8(const std::string &text);
 // Case-insensitive comparison of ASCII letters (names, keys, languages).
-bool SameText(const std::string& a, const std::string& b);
-std::string UpperCase(const std::string& text);
-std::string LowerCase(const std::string& text);
+bool SameText(const std::string &a, const std::string &b);
+std::string UpperCase(const std::string &text);
+std::string LowerCase(const std::string &text);
 // The system's text for an errno value.
 std::string SysErrorMessage(int error);
 

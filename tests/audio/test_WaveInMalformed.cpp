@@ -23,8 +23,8 @@ std::vector<TSample> SampleFiles(const TTempDir &dir) {
       {"float64", ReadFileBytes(SoxWav(dir, mono, 1, "-e floating-point -b 64", "c.wav")), true},
       {"ima mono", ReadFileBytes(SoxWav(dir, mono, 1, "-e ima-adpcm", "d.wav")), true},
       {"ima stereo", ReadFileBytes(SoxWav(dir, stereo, 2, "-e ima-adpcm", "e.wav")), true},
-      {"ms stereo", ReadFileBytes(FfmpegWav(dir, stereo, 2, "-c:a adpcm_ms -block_size 256", "f.wav")),
-       true},
+      {"ms stereo",
+       ReadFileBytes(FfmpegWav(dir, stereo, 2, "-c:a adpcm_ms -block_size 256", "f.wav")), true},
       {"ms mono", ReadFileBytes(SoxWav(dir, mono, 1, "-e ms-adpcm", "g.wav")), true},
       {"mp3", ReadFileBytes(FfmpegWav(dir, mono, 1, "-c:a libmp3lame -f wav", "h.wav")), false},
   };

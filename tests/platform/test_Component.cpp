@@ -6,17 +6,17 @@ namespace {
 
 struct TProbe : TComponent {
   using TComponent::TComponent;
-  TComponent* Linked = nullptr;
-  int* Destroyed = nullptr;
+  TComponent *Linked = nullptr;
+  int *Destroyed = nullptr;
   ~TProbe() override {
     if (Destroyed)
       ++*Destroyed;
   }
-  void Link(TComponent* c) {
+  void Link(TComponent *c) {
     Linked = c;
     FreeNotification(c);
   }
-  void Notification(TComponent* c, TOperation op) override {
+  void Notification(TComponent *c, TOperation op) override {
     if (op == TOperation::opRemove && c == Linked)
       Linked = nullptr;
   }
@@ -24,9 +24,9 @@ struct TProbe : TComponent {
 
 TEST(Component, OwnerFreesWhatItOwns) {
   int destroyed = 0;
-  auto* owner = new TProbe(nullptr);
-  auto* a = new TProbe(owner);
-  auto* b = new TProbe(owner);
+  auto *owner = new TProbe(nullptr);
+  auto *a = new TProbe(owner);
+  auto *b = new TProbe(owner);
   a->Destroyed = b->Destroyed = &destroyed;
   EXPECT_EQ(owner->Components().size(), 2u);
   delete b; // freed early: the owner forgets it

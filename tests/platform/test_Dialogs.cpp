@@ -18,9 +18,9 @@ TEST(Dialogs, ScriptRecordsEachBoxAndAnswersInTurn) {
                              plat::TMsgIcon::Information),
             plat::idNo);
   // With no answer queued a box takes its default button.
-  EXPECT_EQ(plat::MessageBox("Again?", "Plindar", plat::TMsgButtons::YesNo,
-                             plat::TMsgIcon::Question, 2),
-            plat::idNo);
+  EXPECT_EQ(
+      plat::MessageBox("Again?", "Plindar", plat::TMsgButtons::YesNo, plat::TMsgIcon::Question, 2),
+      plat::idNo);
   EXPECT_EQ(plat::MessageBox("Done", "Plindar", plat::TMsgButtons::OK, plat::TMsgIcon::Error),
             plat::idOK);
   ASSERT_EQ(script.Shown.size(), 3u);

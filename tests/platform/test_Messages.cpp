@@ -12,7 +12,7 @@ namespace {
 struct TRecorder : TMessageWindow {
   std::vector<unsigned> Received;
   std::vector<std::thread::id> Threads;
-  void WndProc(TMessage& m) override {
+  void WndProc(TMessage &m) override {
     Received.push_back(m.Msg);
     Threads.push_back(std::this_thread::get_id());
     m.Result = static_cast<std::intptr_t>(m.WParam) * 2;
@@ -79,7 +79,7 @@ TEST(Messages, SynchronizeRethrowsInTheCallerAndCheckSynchronizeLeavesPostedMess
   std::thread worker([&] {
     try {
       plat::Synchronize([] { throw std::runtime_error("from the UI thread"); });
-    } catch (const std::runtime_error& e) {
+    } catch (const std::runtime_error &e) {
       caught = std::string(e.what()) == "from the UI thread";
     }
     done = true;
@@ -105,7 +105,7 @@ TEST(Messages, ManyWorkersSynchronizingAtOnce) {
     });
   while (finished < 8)
     plat::WaitMessages(5);
-  for (auto& t : workers)
+  for (auto &t : workers)
     t.join();
   EXPECT_EQ(counter, 400);
 }
@@ -115,7 +115,7 @@ TEST(Messages, OneWakeUpPerBurstAndAgainForPostsDuringAHandler) {
   plat::SetMessageWakeUp([&] { ++wakes; });
   struct TNested : TMessageWindow {
     int Handled = 0;
-    void WndProc(TMessage& m) override {
+    void WndProc(TMessage &m) override {
       if (Handled++ == 0) // a handler that is still running, as a modal box would be
         plat::PostMessage(Handle(), WM_USER + 1, 0, 0);
     }

@@ -1,8 +1,8 @@
 #include "Folders.h"
 #include "Global.h"
 #include "Language.h"
-#include "Text.h"
 #include "TempConfig.h"
+#include "Text.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -246,4 +246,3 @@ TEST(ID3EditorWindow, OpensModally) {
 }
 
 } // namespace
-
