@@ -28,8 +28,6 @@ public:
 
   // Ends the thread and frees it. When the last output goes away inside one of its own
   // handlers, the thread is waiting for that handler: it then frees itself once it returns.
-  // Ends the thread and frees it. When the last output goes away inside one of its own
-  // handlers, the thread is waiting for that handler: it then frees itself once it returns.
   void End() {
     {
       std::lock_guard<std::mutex> lock(FQueueLock);

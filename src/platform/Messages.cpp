@@ -37,9 +37,11 @@ struct TQueue {
   TWindowHandle NextHandle = 1;
 };
 
+// Never destroyed: a worker that is still ending while the program exits (an event thread
+// freed from inside its own handler) may still wake the queue after static destruction.
 TQueue &Queue() {
-  static TQueue q;
-  return q;
+  static TQueue *q = new TQueue;
+  return *q;
 }
 
 void WakeUp(TQueue &q) {
