@@ -11,6 +11,10 @@
 #include <mutex>
 #include <new>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // A drive of the list: a system device (host adapter 0) or a registered image (1), each
@@ -31,21 +35,28 @@ struct TOpenDrive {
   TDiscLayout Disc;
   bool DiscValid = false;
   bool Msf = false;
+  int BinFile = -1; // an image's BIN, opened on the first read to learn its size
 
   ~TOpenDrive() {
     if (Cdio)
       cdio_destroy(Cdio);
+    if (BinFile >= 0)
+      ::close(BinFile);
   }
 };
 
 std::atomic<int32_t> LastError{CDErrNone};
 
 // Whole sectors in an image's BIN file now; libcdio opens the BIN of the .cue's base name.
-uint64_t ImageSectors(const TDriveRef &ref) {
-  std::error_code ec;
-  const auto size =
-      std::filesystem::file_size(std::filesystem::path(ref.Path).replace_extension(".bin"), ec);
-  return ec ? 0 : size / CDSectorSize;
+// Asked before every read, so through a descriptor kept open rather than by name.
+uint64_t ImageSectors(TOpenDrive &drive) {
+  if (drive.BinFile < 0)
+    drive.BinFile = ::open(std::filesystem::path(drive.Ref.Path).replace_extension(".bin").c_str(),
+                           O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  return drive.BinFile >= 0 && ::fstat(drive.BinFile, &info) == 0
+             ? static_cast<uint64_t>(info.st_size) / CDSectorSize
+             : 0;
 }
 std::atomic<bool> ScanSystem{true};
 
@@ -249,9 +260,6 @@ int32_t ReadTOC(int32_t handle, TToc *toc) {
 }
 
 int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request) {
-  auto drive = Find(handle);
-  if (!drive)
-    return Fail(CDErrBadHandle);
   if (!request)
     return Fail(CDErrBadArgument);
   request->BytesReturned = 0;
@@ -260,26 +268,35 @@ int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request) {
   const uint64_t bytes = uint64_t{request->SectorCount} * CDSectorSize;
   if (request->BufferSize < bytes)
     return Fail(CDErrBadArgument);
+  if (ReadCDAudioSectors(handle, request->StartSector, request->SectorCount,
+                         reinterpret_cast<uint8_t *>(request + 1)) != 1)
+    return 0;
+  request->BytesReturned = static_cast<uint32_t>(bytes);
+  request->Status = ReadStatusDone;
+  return 1;
+}
 
+int32_t ReadCDAudioSectors(int32_t handle, uint32_t start, uint32_t count, uint8_t *data) {
+  auto drive = Find(handle);
+  if (!drive)
+    return Fail(CDErrBadHandle);
+  if (!data)
+    return Fail(CDErrBadArgument);
   std::lock_guard lock(drive->Lock);
   if (!drive->DiscValid && !LoadDisc(*drive))
     return Fail(CDErrNoDisc);
   // libcdio may report success for sectors past the lead-out without filling them, and for
   // sectors past the end of an image's BIN file that was cut short after it was opened.
-  const uint64_t end = uint64_t{request->StartSector} + request->SectorCount;
-  if (end > uint64_t(drive->Disc.LeadOut) || (drive->Ref.Image && end > ImageSectors(drive->Ref)))
+  const uint64_t end = uint64_t{start} + count;
+  if (end > uint64_t(drive->Disc.LeadOut) || (drive->Ref.Image && end > ImageSectors(*drive)))
     return Fail(CDErrReadFailed);
-  uint8_t *data = reinterpret_cast<uint8_t *>(request + 1);
   constexpr uint32_t Chunk = 25; // small enough for any drive's transfer limit
-  for (uint32_t done = 0; done < request->SectorCount; done += Chunk) {
-    const uint32_t n = std::min(Chunk, request->SectorCount - done);
+  for (uint32_t done = 0; done < count; done += Chunk) {
+    const uint32_t n = std::min(Chunk, count - done);
     if (cdio_read_audio_sectors(drive->Cdio, data + size_t{done} * CDSectorSize,
-                                static_cast<lsn_t>(request->StartSector + done),
-                                n) != DRIVER_OP_SUCCESS)
+                                static_cast<lsn_t>(start + done), n) != DRIVER_OP_SUCCESS)
       return Fail(CDErrReadFailed);
   }
-  request->BytesReturned = static_cast<uint32_t>(bytes);
-  request->Status = ReadStatusDone;
   return 1;
 }
 

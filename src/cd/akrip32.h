@@ -108,6 +108,9 @@ int32_t ModifyCDParms(int32_t handle, int32_t parm, int32_t value);
 int32_t ReadTOC(int32_t handle, TToc *toc);
 // Reads raw 2352-byte sectors into the data area that follows the request; 1 on success.
 int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request);
+// Reads count raw sectors from start straight into data (count * CDSectorSize bytes), so a
+// caller gathering many blocks needs no copy; 1 on success.
+int32_t ReadCDAudioSectors(int32_t handle, uint32_t start, uint32_t count, uint8_t *data);
 // The code of the last failure (CDErr...).
 int32_t GetAspiLibError();
 // Whether the disc in the drive changed since the last query: 1 changed, 0 not, -1 unknown.

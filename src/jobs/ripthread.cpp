@@ -163,16 +163,18 @@ void TCDRipThread::Execute() {
 }
 
 TRipResult TCDRipThread::ReadSectors(uint32_t start, uint32_t count) {
-  TReadBuffer buffer(start, count);
-  const TReadRequest &request = *buffer.Request();
   // Anything short of the whole block is a failed read, never a silently short track.
-  if (ReadCDAudioLBA(CDHandle, buffer.Request()) != 1 || request.Offset < 0 ||
-      request.BytesReturned != count * CDSectorSize ||
-      uint64_t(request.Offset) + request.BytesReturned > request.BufferSize)
+  if (count > RipBlockSectors ||
+      ReadCDAudioSectors(CDHandle, start, count, FPending.get() + FPendingBytes) != 1)
     return ripReadFailed;
-  const int64_t bytes = request.BytesReturned;
-  return OutStream->Write(buffer.Data() + request.Offset, bytes) == bytes ? ripDone
-                                                                          : ripWriteFailed;
+  FPendingBytes += size_t{count} * CDSectorSize;
+  return FPendingBytes >= RipWriteBytes ? WritePending() : ripDone;
+}
+
+TRipResult TCDRipThread::WritePending() {
+  const auto bytes = static_cast<int64_t>(FPendingBytes);
+  FPendingBytes = 0;
+  return OutStream->Write(FPending.get(), bytes) == bytes ? ripDone : ripWriteFailed;
 }
 
 int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
@@ -187,7 +189,7 @@ int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
                           : ripWriteFailed;
   if (length == 0)
     PostProgress(NotifyWindow, 100, startTime);
-  for (uint32_t done = 0; done < length && !StopRequested;) {
+  for (uint32_t done = 0; done < length && result == ripDone && !StopRequested;) {
     const uint32_t n = std::min(RipBlockSectors, length - done);
     result = ReadSectors(start + done, n);
     if (result != ripDone)
@@ -195,13 +197,17 @@ int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
     done += n;
     PostProgress(NotifyWindow, static_cast<int32_t>(PercentOf(done, length)), startTime);
   }
-  // The header tells the size of what was kept, whatever ended the rip.
-  if (result != ripWriteFailed) {
-    const auto header = CDWavHeader(static_cast<uint32_t>(OutStream->Size() - WavHeaderSize));
-    if (OutStream->Seek(0, TSeekOrigin::soBeginning) != 0 ||
-        OutStream->Write(header.data(), WavHeaderSize) != WavHeaderSize)
-      result = ripWriteFailed;
-  }
+  // Whatever ended the rip, the audio read so far is kept.
+  if (result != ripWriteFailed && WritePending() != ripDone)
+    result = ripWriteFailed;
+  // The header tells the size of the whole frames the file holds, whatever ended the rip: a
+  // full disk leaves a playable file of the audio that fitted.
+  const int64_t size = OutStream->Size();
+  const auto header =
+      CDWavHeader(static_cast<uint32_t>(std::max<int64_t>(size - WavHeaderSize, 0) & ~3));
+  if (size < WavHeaderSize || OutStream->Seek(0, TSeekOrigin::soBeginning) != 0 ||
+      OutStream->Write(header.data(), WavHeaderSize) != WavHeaderSize)
+    result = ripWriteFailed;
   OutStream.reset();
   if (result != ripDone)
     return result;

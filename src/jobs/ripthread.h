@@ -2,6 +2,7 @@
 // The worker that reads one audio track from the CD drive library into a WAV file, and
 // reports its progress and end to a job window with WM_JOBINFO messages.
 #include "Messages.h"
+#include "akrip32.h"
 
 #include <array>
 #include <atomic>
@@ -33,6 +34,9 @@ constexpr std::intptr_t RipErrorToc = 2; // the table of contents cannot be read
 constexpr std::intptr_t RipErrorFileInUse = 3;
 
 constexpr std::uint32_t RipBlockSectors = 10;
+// Blocks are gathered into writes of about this size: a write a block costs the page cache
+// more than the copy itself.
+constexpr std::size_t RipWriteBytes = 1 << 19;
 constexpr std::uint32_t WavHeaderSize = 44;
 
 class TCDRipThread {
@@ -68,10 +72,16 @@ protected:
 
 private:
   void Execute();
+  // Appends the gathered blocks to the file: ripDone or ripWriteFailed.
+  TRipResult WritePending();
   // The end-of-track sub-code, or -1 when stopped (which sends no end message).
   int32_t RipTrack(uint32_t start, uint32_t length);
 
   std::unique_ptr<TStream> OutStream;
+  // Blocks read but not yet written: room for a whole write and one block more.
+  std::unique_ptr<std::uint8_t[]> FPending{
+      new std::uint8_t[RipWriteBytes + RipBlockSectors * CDSectorSize]};
+  std::size_t FPendingBytes = 0;
   std::thread FThread;
 };
 

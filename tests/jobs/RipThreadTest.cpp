@@ -14,6 +14,9 @@
 #include <fstream>
 #include <regex>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -294,6 +297,30 @@ TEST_F(RipThread, AnOutputThatCannotBeCreatedGivesSubCode5) {
   Rip(1, "Fine");
   EXPECT_EQ(Last().SubCode, ripCannotCreate);
   EXPECT_FALSE(fs::exists(Dir.File("no such folder")));
+}
+
+TEST_F(RipThread, AFullDiskEndsTheTrackWithSubCode6AndAHeaderForTheAudioThatFitted) {
+  Insert({WriteAudioDisc(Dir.Path(), "Long", {600})});
+  // A file size limit stands in for a full disk: writes past it fall short.
+  constexpr rlim_t limit = 1000003;
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = limit;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  Rip(1, "Long");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(Last().Code, JobRipEnded);
+  EXPECT_EQ(Last().SubCode, ripWriteFailed);
+  const auto wav = ReadFileBytes(Wav("Long"));
+  ASSERT_EQ(wav.size(), limit);
+  const uint32_t kept = (limit - 44) / 4 * 4;
+  EXPECT_EQ(LE32(wav, 40), kept);
+  EXPECT_EQ(LE32(wav, 4), kept + 36);
+  EXPECT_EQ(Bytes(wav, 44), Bytes(TestAudio(1, 600), 0, limit - 44));
 }
 
 TEST_F(RipThread, DriveFailuresBeforeTheRipGoOutAsRipErrors) {
