@@ -66,8 +66,9 @@ public:
   static bool ScaleVolume(const std::string &fileName, int percent, TWindowHandle window);
 
 protected:
-  // Reads count sectors from start and appends them to the file: ripDone, ripReadFailed or
-  // ripWriteFailed. A subclass that overrides it calls WaitFor in its destructor.
+  // Reads count sectors (a block: at most RipBlockSectors) from start and adds them to the
+  // file's gathered writes: ripDone, ripReadFailed or ripWriteFailed. A subclass that
+  // overrides it calls WaitFor in its destructor.
   virtual TRipResult ReadSectors(uint32_t start, uint32_t count);
 
 private:
