@@ -386,11 +386,24 @@ TEST(PipelineProgress, ProgressFollowsTheInputsSize) {
 
 // ---- Inputs and converters ----
 
+// A tone of total bytes in blocks of blockBytes through a pass converter that ends at
+// sizeLimit (0: the tone's size), started.
+struct TStartedPass {
+  TStartedPass(std::int64_t total, std::uint32_t blockBytes, std::int64_t sizeLimit = 0)
+      : Source(total) {
+    Source.BlockBytes = blockBytes;
+    Pass.SizeLimit = sizeLimit;
+    Pass.SetInput(&Source);
+    Pass.Init();
+  }
+  TToneInput Source;
+  TPassConverter Pass;
+};
+
 TEST(PipelineInput, AConverterAtItsEndKeepsReturningNothing) {
-  TToneInput source(3000);
-  TPassConverter pass;
-  pass.SetInput(&source);
-  pass.Init();
+  TStartedPass chain(3000, 4096);
+  TToneInput &source = chain.Source;
+  TPassConverter &pass = chain.Pass;
   std::uint8_t buffer[5000];
   EXPECT_EQ(pass.CopyData(buffer, 5000), 3000u);
   for (int i = 0; i < 3; ++i)
@@ -401,12 +414,9 @@ TEST(PipelineInput, AConverterAtItsEndKeepsReturningNothing) {
 }
 
 TEST(PipelineInput, DataBeyondTheConvertersSizeIsCut) {
-  TToneInput source(10000);
-  source.BlockBytes = 1000;
-  TPassConverter pass;
-  pass.SizeLimit = 2500;
-  pass.SetInput(&source);
-  pass.Init();
+  TStartedPass chain(10000, 1000, 2500);
+  TToneInput &source = chain.Source;
+  TPassConverter &pass = chain.Pass;
   std::vector<std::uint8_t> all(10000);
   bool end = false;
   EXPECT_EQ(pass.FillBuffer(all.data(), 10000, end), 2500u);
@@ -488,12 +498,9 @@ TEST(PipelineInput, PrefetchedBytesCountOnlyWhenHandedOut) {
 }
 
 TEST(PipelineInput, PrefetchTopsUpAndNeverReadsBeyondTheSize) {
-  TToneInput source(10000);
-  source.BlockBytes = 300;
-  TPassConverter pass;
-  pass.SizeLimit = 2500;
-  pass.SetInput(&source);
-  pass.Init();
+  TStartedPass chain(10000, 300, 2500);
+  TToneInput &source = chain.Source;
+  TPassConverter &pass = chain.Pass;
   std::vector<std::uint8_t> got(5000);
   bool end = false;
   pass.Prefetch(1000);
