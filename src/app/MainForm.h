@@ -34,6 +34,7 @@ public:
   void FormShow();
   void FormActivate();
   int32_t OpenCDDrive(int index);
+  // Whether the drive the window opened holds a disc with an audio track.
   bool IsAudioCDPresent();
   void LoadTracksFromTOC();
   void bRefreshClick();
@@ -126,6 +127,8 @@ private:
               const std::string &size);
   void ArrangeControls();
   int CheckedCount() const;
+  // Gives the open drive back; false when the library refuses the handle.
+  bool CloseDrive();
   // Shows the job window over items, modally.
   void RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items);
   // Asks for files with the filter and converts them in the job window's mode.

@@ -1,7 +1,7 @@
 // "plindar --extract" run as a script runs it: every track of a disc image into files of the
 // chosen format, one printed line per file, and the exit status telling whether all were made.
-#include "AudioDisc.h"
 #include "EncoderTestSupport.h"
+#include "FirstDrive.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
@@ -111,7 +111,7 @@ TEST_F(ExtractProgram, ATrackThatCannotBeMadeFailsTheRunAndTheOthersAreStillMade
   std::string id;
   {
     TImageDrives drives({Cue});
-    id = cd::GetDiscID();
+    id = DriveDiscID();
   }
   ASSERT_FALSE(id.empty());
   fs::create_directories(Config.File("Varnex/Plindar"));
