@@ -386,6 +386,7 @@ void TMainForm::LoadTracksFromTOC() {
   }
   ListView1->setUpdatesEnabled(true);
   UpdateActions();
+  NoAudioCD = false; // the next activation must not report the disc listed now as missing
   SetStatus(DriveDescription);
 }
 

@@ -240,6 +240,18 @@ TEST_F(MainFormTest, RefreshRebuildsTheList) {
   EXPECT_EQ(form->StatusText(), form->DriveDescription);
 }
 
+TEST_F(MainFormTest, AFilledListEndsTheNoAudioCDStatus) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  // As when start-up found the drive empty and the media poll later refreshed the list with
+  // the disc put in (an image never changes, so the refresh is run here).
+  form->NoAudioCD = true;
+  form->bRefreshClick();
+  form->FormActivate();
+  EXPECT_FALSE(form->NoAudioCD);
+  EXPECT_EQ(form->StatusText(), form->DriveDescription);
+}
+
 TEST_F(MainFormTest, ShowingTheWindowFillsItOnce) {
   TImageDrives drives({ThreeTrackDisc()});
   TTestMainForm form;
