@@ -280,12 +280,20 @@ void TMainForm::showEvent(QShowEvent *event) {
   }
 }
 
+void TMainForm::PreferImages(std::size_t imageCount) {
+  TCDDriveList list{};
+  list.Capacity = MaxCDDrives;
+  GetCDList(&list);
+  if (imageCount > 0 && GlobalOptions.CDIndex < 0 && list.Count >= imageCount)
+    FRunCDIndex = static_cast<int>(list.Count - imageCount);
+}
+
 void TMainForm::FormShow() {
   IgnoringFailures([this] {
     CheckLanguageItem(GlobalOptions.Lan);
     if (!plat::SameText(GlobalOptions.Lan, "English"))
       ApplyLanguage(this, GlobalOptions.Lan);
-    CDHandle = OpenCDDrive(GlobalOptions.CDIndex);
+    CDHandle = OpenCDDrive(FRunCDIndex >= 0 ? FRunCDIndex : GlobalOptions.CDIndex);
     if (CDHandle != 0) {
       if (IsAudioCDPresent())
         LoadTracksFromTOC();

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QMainWindow>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +32,10 @@ public:
   ~TMainForm() override;
 
   // Start-up and the track list.
+  // The last imageCount drives of the list are the disc images named on the command line:
+  // while no drive has been chosen in the options, the first of them is the one FormShow opens,
+  // for this run only: the saved choice stays as it was.
+  void PreferImages(std::size_t imageCount);
   void FormShow();
   void FormActivate();
   int32_t OpenCDDrive(int index);
@@ -139,6 +144,8 @@ private:
   QTimer *FMediaPoll = nullptr;
   // The identifier of the disc whose tracks the list shows; its titles are saved under it.
   std::string FListDiscID;
+  // The drive PreferImages chose for this run; -1: the one chosen in the options.
+  int FRunCDIndex = -1;
   bool FShown = false;
   bool FClosed = false;
 };

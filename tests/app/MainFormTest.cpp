@@ -197,6 +197,23 @@ TEST_F(MainFormTest, OnlyTheOpenDriveSaysWhetherAnAudioDiscIsThere) {
   }
 }
 
+TEST_F(MainFormTest, AnImageNamedForTheRunIsOpenedButTheDriveChoiceIsNotSaved) {
+  // The first image stands in for the machine's own drive, the second was named for the run.
+  TImageDrives drives({ThreeTrackDisc(), WriteAudioDisc(Dir.Path(), "named", {750, 750})});
+  for (const char *saved : {"", "0"}) {
+    if (*saved)
+      WriteOption("CDOptions", "Index", saved);
+    TTestMainForm form;
+    form.PreferImages(1);
+    form.FormShow();
+    // Only while no drive is chosen does the named image come first.
+    EXPECT_EQ(form.RowCount(), *saved ? 3 : 2) << saved;
+    form.FormClose();
+    EXPECT_EQ(TIniFile(GetSettingsFolder() + "options.ini").ReadString("CDOptions", "Index", ""),
+              *saved ? saved : "-1");
+  }
+}
+
 TEST_F(MainFormTest, ADiscWhoseFirstTrackIsNotOne) {
   // Tracks 2 and 3 of 10 and 5 seconds: each row is measured from its own entry and keeps its
   // title under its own number.
