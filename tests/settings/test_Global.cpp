@@ -224,6 +224,7 @@ TEST_F(MessageLookup, ShippedGermanFileTranslatesEveryMessage) {
                         "RES_WAV_TO_WMA",
                         "RES_ReadCDAudioError",
                         "RES_CreateWavFileError",
+                        "RES_WriteWavFileError",
                         "RES_Encoding",
                         "RES_Operate_Fail",
                         "RES_Check_Mp3Options",
