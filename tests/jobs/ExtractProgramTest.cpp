@@ -24,8 +24,10 @@ std::vector<uint8_t> WavAudio(const std::string &path) {
 class ExtractProgram : public ::testing::Test {
 protected:
   void SetUp() override {
-    // A settings folder of this test's own: the user's settings stay untouched.
+    // A settings and home folder of this test's own: the user's settings and folders stay
+    // untouched.
     setenv("XDG_CONFIG_HOME", Config.Path().c_str(), 1);
+    setenv("HOME", Config.Path().c_str(), 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("QT_QPA_PLATFORM");
