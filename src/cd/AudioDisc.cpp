@@ -72,9 +72,4 @@ std::string DiscID(const TToc &toc) {
   return HasAudioTrack(toc) ? std::to_string(AudioVolumeSerial(toc)) : "";
 }
 
-std::string GetDiscID(int32_t handle) {
-  TToc toc;
-  return ReadHandleToc(handle, toc) ? DiscID(toc) : "";
-}
-
 } // namespace cd

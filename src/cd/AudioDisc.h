@@ -31,7 +31,4 @@ std::string DiscID(const TToc &toc);
 // Whether the open drive holds a disc with an audio track.
 bool IsAudioCDPresent(int32_t handle);
 
-// The identifier of the disc in the open drive; "" when it holds no audio disc.
-std::string GetDiscID(int32_t handle);
-
 } // namespace cd

@@ -55,15 +55,15 @@ TEST_F(AudioDisc, PresenceAndIdentifierAreThoseOfTheOpenDrive) {
   const int32_t handle = GetCDHandle(&second);
   ASSERT_NE(handle, 0);
   EXPECT_TRUE(cd::IsAudioCDPresent(handle));
-  EXPECT_EQ(cd::GetDiscID(handle), std::to_string(0x000200 + 0x000F19 + 1600));
+  ASSERT_TRUE(cd::ReadHandleToc(handle, toc));
+  EXPECT_EQ(cd::DiscID(toc), std::to_string(0x000200 + 0x000F19 + 1600));
   const int32_t first = OpenFirstDrive();
   EXPECT_FALSE(cd::IsAudioCDPresent(first));
-  EXPECT_EQ(cd::GetDiscID(first), "");
   CloseCDHandle(first);
   CloseCDHandle(handle);
   // A handle that is not open holds no disc.
   EXPECT_FALSE(cd::IsAudioCDPresent(handle));
-  EXPECT_EQ(cd::GetDiscID(handle), "");
+  EXPECT_FALSE(cd::ReadHandleToc(handle, toc));
   TImageDrives none;
   EXPECT_FALSE(cd::ReadDriveToc(0, toc));
 }
