@@ -152,7 +152,7 @@ TMainForm::TMainForm(QWidget *parent)
 TMainForm::~TMainForm() {
   // A window freed without being closed (the command line's list) still gives its drive back.
   if (CDHandle != 0)
-    CloseCDHandle(CDHandle);
+    CloseDrive();
 }
 
 void TMainForm::CreateActions() {
@@ -280,12 +280,20 @@ void TMainForm::showEvent(QShowEvent *event) {
   }
 }
 
+void TMainForm::PreferImages(std::size_t imageCount) {
+  TCDDriveList list{};
+  list.Capacity = MaxCDDrives;
+  GetCDList(&list);
+  if (imageCount > 0 && GlobalOptions.CDIndex < 0 && list.Count >= imageCount)
+    FRunCDIndex = static_cast<int>(list.Count - imageCount);
+}
+
 void TMainForm::FormShow() {
   IgnoringFailures([this] {
     CheckLanguageItem(GlobalOptions.Lan);
     if (!plat::SameText(GlobalOptions.Lan, "English"))
       ApplyLanguage(this, GlobalOptions.Lan);
-    CDHandle = OpenCDDrive(GlobalOptions.CDIndex);
+    CDHandle = OpenCDDrive(FRunCDIndex >= 0 ? FRunCDIndex : GlobalOptions.CDIndex);
     if (CDHandle != 0) {
       if (IsAudioCDPresent())
         LoadTracksFromTOC();
@@ -345,23 +353,32 @@ int32_t TMainForm::OpenCDDrive(int index) {
   }
   if (handle == 0)
     SetStatus(NotFoundCDRom());
+  else
+    plat::SetCDAudioDevice(GetCDDevicePath(handle)); // the tray commands move this drive's tray
   return handle;
 }
 
-bool TMainForm::IsAudioCDPresent() { return cd::IsAudioCDPresent(); }
+bool TMainForm::CloseDrive() {
+  const bool closed = CloseCDHandle(CDHandle) != 0;
+  CDHandle = 0;
+  plat::SetCDAudioDevice("");
+  return closed;
+}
+
+bool TMainForm::IsAudioCDPresent() { return cd::IsAudioCDPresent(CDHandle); }
 
 void TMainForm::LoadTracksFromTOC() {
-  std::string id = cd::GetDiscID();
-  LoadDiscInfo(id);
-  ModifyCDParms(CDHandle, CDParmMsfAddresses, 1);
   ClearTrackList();
   TToc toc{};
   // A table of contents whose track numbers do not fit its entries is as unreadable as none.
-  if (ReadTOC(CDHandle, &toc) != 1 || toc.FirstTrack < 1 || toc.LastTrack < toc.FirstTrack ||
+  if (!cd::ReadHandleToc(CDHandle, toc) || toc.FirstTrack < 1 || toc.LastTrack < toc.FirstTrack ||
       toc.LastTrack - toc.FirstTrack + 1 >= MaxTocEntries || toc.LastTrack > MaxDiscTitles) {
     SetStatus(GetLanString("RES_NotRead_Cd", "Not get CD device information!"));
     return;
   }
+  // The titles are those of the disc whose table was just read, whatever other drives hold.
+  const std::string id = cd::DiscID(toc);
+  LoadDiscInfo(id);
   FListDiscID = id;
   ListView1->setUpdatesEnabled(false);
   for (int i = toc.FirstTrack; i <= toc.LastTrack; ++i) {
@@ -377,6 +394,7 @@ void TMainForm::LoadTracksFromTOC() {
   }
   ListView1->setUpdatesEnabled(true);
   UpdateActions();
+  NoAudioCD = false; // the next activation must not report the disc listed now as missing
   SetStatus(DriveDescription);
 }
 
@@ -652,9 +670,8 @@ void TMainForm::FormClose() {
     SaveDiscInfo(FListDiscID);
   });
   IgnoringFailures([this] {
-    if (CDHandle != 0 && !CloseCDHandle(CDHandle))
+    if (CDHandle != 0 && !CloseDrive())
       ShowError(GetLanString("RES_Close_CD_Error", "Error while closing CD handle!"));
-    CDHandle = 0;
   });
   IgnoringFailures([] { LoadSaveOptions(false); });
 }

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QMainWindow>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,9 +32,14 @@ public:
   ~TMainForm() override;
 
   // Start-up and the track list.
+  // The last imageCount drives of the list are the disc images named on the command line:
+  // while no drive has been chosen in the options, the first of them is the one FormShow opens,
+  // for this run only: the saved choice stays as it was.
+  void PreferImages(std::size_t imageCount);
   void FormShow();
   void FormActivate();
   int32_t OpenCDDrive(int index);
+  // Whether the drive the window opened holds a disc with an audio track.
   bool IsAudioCDPresent();
   void LoadTracksFromTOC();
   void bRefreshClick();
@@ -126,6 +132,8 @@ private:
               const std::string &size);
   void ArrangeControls();
   int CheckedCount() const;
+  // Gives the open drive back; false when the library refuses the handle.
+  bool CloseDrive();
   // Shows the job window over items, modally.
   void RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items);
   // Asks for files with the filter and converts them in the job window's mode.
@@ -136,6 +144,8 @@ private:
   QTimer *FMediaPoll = nullptr;
   // The identifier of the disc whose tracks the list shows; its titles are saved under it.
   std::string FListDiscID;
+  // The drive PreferImages chose for this run; -1: the one chosen in the options.
+  int FRunCDIndex = -1;
   bool FShown = false;
   bool FClosed = false;
 };

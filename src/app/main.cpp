@@ -39,22 +39,11 @@ void QuietQtNotes(QtMsgType type, const QMessageLogContext &, const QString &mes
     std::cerr << message.toStdString() << "\n";
 }
 
-// Images named on the command line are what the user wants to see: while no drive has been
-// chosen in the options, the first of them is opened rather than the machine's own drive,
-// which the list puts before them.
-void PreferFirstImage(std::size_t imageCount) {
-  TCDDriveList list{};
-  list.Capacity = MaxCDDrives;
-  GetCDList(&list);
-  if (imageCount > 0 && GlobalOptions.CDIndex < 0 && list.Count >= imageCount)
-    GlobalOptions.CDIndex = static_cast<int32_t>(list.Count - imageCount);
-}
-
 // Fills the track list as the window does when it is shown and prints it; without tracks the
 // status the window would show goes to standard error.
 int ListTracks(std::size_t imageCount) {
   TMainForm form;
-  PreferFirstImage(imageCount);
+  form.PreferImages(imageCount);
   form.FormShow();
   form.FormActivate();
   if (form.RowCount() == 0) {
@@ -83,7 +72,7 @@ std::string CannotWriteInto(const std::string &folder) {
 // the command line hold for this run only: nothing is saved.
 int ExtractTracks(const TProgramOptions &options) {
   TMainForm form;
-  PreferFirstImage(options.CDImages.size());
+  form.PreferImages(options.CDImages.size());
   if (options.OutputFormat >= 0)
     GlobalOptions.OutputFormat = options.OutputFormat;
   if (!options.OutputFolder.empty())
@@ -176,7 +165,7 @@ int main(int argc, char **argv) {
   if (options.Extract)
     return ExtractTracks(options);
   TMainForm form;
-  PreferFirstImage(options.CDImages.size());
+  form.PreferImages(options.CDImages.size());
   form.show();
   return app.exec();
 }

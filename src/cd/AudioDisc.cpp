@@ -28,7 +28,7 @@ bool ReadTocOf(const TCDDriveEntry &drive, TToc &toc) {
   const int32_t handle = GetCDHandle(&request);
   if (!handle)
     return false;
-  const bool read = ModifyCDParms(handle, CDParmMsfAddresses, 1) && ReadTOC(handle, &toc) == 1;
+  const bool read = ReadHandleToc(handle, toc);
   CloseCDHandle(handle);
   return read;
 }
@@ -46,9 +46,13 @@ bool ReadDriveToc(int index, TToc &toc) {
   return index >= 0 && index < list.Count && ReadTocOf(list.Drives[index], toc);
 }
 
-bool IsAudioCDPresent() {
+bool ReadHandleToc(int32_t handle, TToc &toc) {
+  return ModifyCDParms(handle, CDParmMsfAddresses, 1) && ReadTOC(handle, &toc) == 1;
+}
+
+bool IsAudioCDPresent(int32_t handle) {
   TToc toc;
-  return ReadDriveToc(0, toc) && HasAudioTrack(toc);
+  return ReadHandleToc(handle, toc) && HasAudioTrack(toc);
 }
 
 int32_t AudioVolumeSerial(const TToc &toc) {
@@ -64,14 +68,8 @@ int32_t AudioVolumeSerial(const TToc &toc) {
   return static_cast<int32_t>(sum);
 }
 
-std::string GetDiscID() {
-  const TCDDriveList list = Drives();
-  for (int i = 0; i < list.Count; ++i) {
-    TToc toc;
-    if (ReadTocOf(list.Drives[i], toc) && HasAudioTrack(toc))
-      return std::to_string(AudioVolumeSerial(toc));
-  }
-  return "";
+std::string DiscID(const TToc &toc) {
+  return HasAudioTrack(toc) ? std::to_string(AudioVolumeSerial(toc)) : "";
 }
 
 } // namespace cd

@@ -1,5 +1,8 @@
 #pragma once
-// Questions the main window asks about the discs in the drives of the CD drive library.
+// Questions the main window asks about the disc in a drive of the CD drive library. Each
+// answer comes from one table of contents, so the disc that is listed and the disc whose
+// titles are cached are the same; a caller that reads the table its own way asks
+// HasAudioTrack and DiscID.
 #include "akrip32.h"
 
 #include <string>
@@ -13,16 +16,19 @@ bool HasAudioTrack(const TToc &toc);
 // addresses; false when there is no such drive or no readable disc in it.
 bool ReadDriveToc(int index, TToc &toc);
 
-// Whether the first drive of the list holds a disc with an audio track; only that drive is
-// looked at.
-bool IsAudioCDPresent();
+// Reads the table of contents of the open drive, switching the handle to MSF addresses; false
+// when the handle is not open or holds no readable disc.
+bool ReadHandleToc(int32_t handle, TToc &toc);
 
 // The audio-CD volume serial number of the disc whose table of contents (MSF addresses) is
 // given, as a signed 32-bit number.
 int32_t AudioVolumeSerial(const TToc &toc);
 
-// The disc identifier: the volume serial number of the disc in the first drive of the list
-// that holds an audio track, in decimal; "" when no drive holds one.
-std::string GetDiscID();
+// The disc identifier: the volume serial number in decimal when the disc has an audio track,
+// else "".
+std::string DiscID(const TToc &toc);
+
+// Whether the open drive holds a disc with an audio track.
+bool IsAudioCDPresent(int32_t handle);
 
 } // namespace cd

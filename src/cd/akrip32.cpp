@@ -315,6 +315,15 @@ int32_t GetCDMediaChanged(int32_t handle) {
   return changed < 0 ? -1 : changed > 0 ? 1 : 0;
 }
 
+std::string GetCDDevicePath(int32_t handle) {
+  auto drive = Find(handle);
+  if (!drive) {
+    Fail(CDErrBadHandle);
+    return "";
+  }
+  return drive->Ref.Path;
+}
+
 bool AddDiscImage(const std::string &cuePath, std::string *error) {
   const auto report = [&](const std::string &why) {
     if (error)

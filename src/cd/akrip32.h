@@ -116,6 +116,9 @@ int32_t GetAspiLibError();
 // Whether the disc in the drive changed since the last query: 1 changed, 0 not, -1 unknown.
 // An image never changes.
 int32_t GetCDMediaChanged(int32_t handle);
+// The device of an open drive (for an image, its .cue), for the tray commands; "" for a
+// handle that is not open.
+std::string GetCDDevicePath(int32_t handle);
 
 // Registers a BIN/CUE disc image as a drive after the system's drives; the image is listed
 // with vendor "IMAGE" (blank-padded to 8 characters, as inquiry data is) and the file's base

@@ -102,7 +102,11 @@ std::string QtFilter(const std::string &windowsFilter) {
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QString patterns = parts[i + 1].trimmed();
     patterns.replace(';', ' ');
-    filters << parts[i].trimmed() + " (" + patterns + ")";
+    QString name = parts[i].trimmed();
+    // A name that already ends in its patterns, as "Sound file(*.wav)", shows them once.
+    if (!name.endsWith("(" + patterns + ")"))
+      name += " (" + patterns + ")";
+    filters << name;
   }
   return filters.join(";;").toStdString();
 }

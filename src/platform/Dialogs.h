@@ -47,7 +47,7 @@ int ShowModal(QDialog &dialog);
 // Opens a folder, a file or a web address with the desktop's handler.
 bool ShellOpen(const std::string &target);
 
-// Converts "Name(*.a)|*.a|Other|*.b;*.c" to Qt's "Name(*.a) (*.a);;Other (*.b *.c)".
+// Converts "Name(*.a)|*.a|Other|*.b;*.c" to Qt's "Name(*.a);;Other (*.b *.c)".
 std::string QtFilter(const std::string &windowsFilter);
 
 struct TShownDialog {

@@ -2,10 +2,9 @@
 
 #include "Text.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -18,18 +17,50 @@ std::string HomeFolder() {
   return home && *home ? IncludeTrailingSlash(home) : "/";
 }
 
-// Runs a command without a shell-visible argument from the user and returns its first line.
-std::string FirstLineOf(const char *command) {
-  std::unique_ptr<FILE, int (*)(FILE *)> pipe(popen(command, "r"), pclose);
-  if (!pipe)
+// The value of XDG_<name>_DIR in a user-dirs.dirs line, as the user directories file writes
+// it: "$HOME/..." or an absolute path in double quotes, a backslash taking the next character
+// as it is; "" when the line sets no such folder.
+std::string UserDirOfLine(const std::string &line, const std::string &name) {
+  const std::string key = "XDG_" + name + "_DIR";
+  std::size_t at = line.find_first_not_of(" \t");
+  if (at == std::string::npos || line.compare(at, key.size(), key) != 0)
     return {};
-  char line[4096];
-  if (!std::fgets(line, sizeof line, pipe.get()))
+  at = line.find_first_not_of(" \t", at + key.size());
+  if (at == std::string::npos || line[at] != '=')
     return {};
-  std::string text = line;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-    text.pop_back();
-  return text;
+  at = line.find_first_not_of(" \t", at + 1);
+  if (at == std::string::npos || line[at] != '"')
+    return {};
+  std::string folder;
+  ++at;
+  if (line.compare(at, 5, "$HOME") == 0) {
+    at += 5;
+    if (at < line.size() && line[at] != '/' && line[at] != '"')
+      return {}; // "$HOMEWORK/..." names no folder below the home folder
+    folder = HomeFolder();
+    folder.pop_back(); // the value brings its own '/'
+  } else if (line.compare(at, 1, "/") != 0) {
+    return {};
+  }
+  for (; at < line.size(); ++at) {
+    if (line[at] == '"')
+      return folder;
+    if (line[at] == '\\' && at + 1 < line.size())
+      ++at;
+    folder += line[at];
+  }
+  return {}; // no closing quote
+}
+
+// The user's folder of that kind (MUSIC, DOWNLOAD, ...) from the user directories file; ""
+// when it names none. Read directly: no shell or helper program is started.
+std::string UserDir(const std::string &name) {
+  std::ifstream file(ConfigHome() + "user-dirs.dirs");
+  std::string folder;
+  for (std::string line; std::getline(file, line);)
+    if (std::string found = UserDirOfLine(line, name); !found.empty())
+      folder = found; // the last setting holds
+  return folder;
 }
 
 } // namespace
@@ -89,12 +120,11 @@ std::string FindDataFile(const std::string &name) {
 }
 
 std::string UserMusicFolder() {
-  std::error_code ec;
-  std::string music = FirstLineOf("xdg-user-dir MUSIC 2>/dev/null");
-  // xdg-user-dir answers the home folder itself when no music folder is configured.
+  std::string music = UserDir("MUSIC");
+  // A user directory set to the home folder itself is switched off.
   if (music.empty() || IncludeTrailingSlash(music) == HomeFolder())
     music = HomeFolder() + "Music";
-  return fs::is_directory(music, ec) ? IncludeTrailingSlash(music) : std::string();
+  return IncludeTrailingSlash(music);
 }
 
 } // namespace plat

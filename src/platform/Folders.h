@@ -14,7 +14,8 @@ std::string DataFolder();
 // A read-only data file, its letter case ignored: the program's folder first, then the data
 // folder; the path in the program's folder when neither has it.
 std::string FindDataFile(const std::string &name);
-// The user's music folder (xdg-user-dir MUSIC, else ~/Music) when it exists, else "".
+// The user's music folder, whether it exists or not: XDG_MUSIC_DIR of the user directories
+// file ($XDG_CONFIG_HOME/user-dirs.dirs), else ~/Music.
 std::string UserMusicFolder();
 // Appends '/' unless the text already ends in one.
 std::string IncludeTrailingSlash(const std::string &folder);

@@ -24,6 +24,7 @@ std::vector<std::string> LowerWords(const std::string &command) {
     words.push_back(word);
   return words;
 }
+} // namespace
 
 std::string CDAudioDevice() {
   std::lock_guard lock(DeviceLock);
@@ -38,6 +39,7 @@ std::string CDAudioDevice() {
   return first;
 }
 
+namespace {
 int MoveTray(bool open) {
   const std::string device = CDAudioDevice();
   if (device.empty())

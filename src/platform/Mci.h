@@ -16,5 +16,7 @@ int mciSendString(const std::string &command);
 
 // The CD audio device: a device path, or "" (the default) for the system's first CD drive.
 void SetCDAudioDevice(const std::string &device);
+// The device the cdaudio commands act on now; "" when there is none.
+std::string CDAudioDevice();
 
 } // namespace plat

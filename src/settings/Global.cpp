@@ -55,9 +55,12 @@ private:
 };
 
 std::string DefaultOutputFolder(const std::string &settingsFolder) {
-  // A rip into a hidden configuration folder would be lost to the user.
-  std::string music = plat::UserMusicFolder();
-  return music.empty() ? settingsFolder : music;
+  // A rip into a hidden configuration folder would be lost to the user: a missing music
+  // folder is made, and only one that cannot be made leaves the settings folder.
+  const std::string music = plat::UserMusicFolder();
+  std::error_code ec;
+  fs::create_directories(music, ec);
+  return fs::is_directory(music, ec) ? music : settingsFolder;
 }
 
 } // namespace
@@ -68,8 +71,10 @@ void LoadSaveOptions(bool Load) {
   TOptionsFile f(fileName, Load);
   TGlobalOptions &o = GlobalOptions;
   const TGlobalOptions d;
+  // The default is found only when it is needed, as finding it may make the music folder.
+  const bool needDefault = Load && !f.Ini().ValueExists("CommonOptions", "OutputFolder");
   f.Field("CommonOptions", "OutputFolder", o.OutputFolder,
-          Load ? DefaultOutputFolder(folder) : std::string());
+          needDefault ? DefaultOutputFolder(folder) : std::string());
   f.Field("CommonOptions", "OutputFormat", o.OutputFormat, d.OutputFormat);
   f.Field("CommonOptions", "IsKeepWav", o.IsKeepWav, d.IsKeepWav);
   f.Field("CommonOptions", "IsNormalize", o.IsNormalize, d.IsNormalize);

@@ -1,12 +1,13 @@
 // The main window on disc images: the track list, the disc cache, Extract's checks, the menu
 // commands and the language menu. Dialogs are answered by a script.
 #include "MainForm.h"
-#include "AudioDisc.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
+#include "FirstDrive.h"
 #include "Folders.h"
 #include "Global.h"
 #include "IniFile.h"
+#include "Mci.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
@@ -152,6 +153,67 @@ TEST_F(MainFormTest, OpensTheChosenDriveOrElseTheFirst) {
   }
 }
 
+TEST_F(MainFormTest, ListCacheAndTrayFollowTheOpenDrive) {
+  // Two discs with titles cached for both; the second drive is the chosen one.
+  const std::string first = ThreeTrackDisc();
+  const std::string second = WriteAudioDisc(Dir.Path(), "second", {750, 750});
+  TImageDrives drives({first, second});
+  const std::string firstID = DriveDiscID(0), secondID = DriveDiscID(1);
+  {
+    TIniFile cache(DiscInfoFileName());
+    for (const std::string &id : {firstID, secondID}) {
+      cache.WriteInteger(id, "TrackNumber", 3);
+      cache.WriteString(id, "1", "Opening of " + id);
+    }
+  }
+  WriteOption("CDOptions", "Index", "1");
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 2);
+  EXPECT_EQ(form->RowTitle(0), "Opening of " + secondID);
+  EXPECT_EQ(plat::CDAudioDevice(), second);
+
+  form->SetRowTitle(0, "Renamed");
+  form->FormClose();
+  TIniFile cache(DiscInfoFileName());
+  EXPECT_EQ(cache.ReadInteger(firstID, "TrackNumber", 0), 3);
+  EXPECT_EQ(cache.ReadString(firstID, "1", ""), "Opening of " + firstID);
+  EXPECT_EQ(cache.ReadInteger(secondID, "TrackNumber", 0), 2);
+  EXPECT_EQ(cache.ReadString(secondID, "1", ""), "Renamed");
+}
+
+TEST_F(MainFormTest, OnlyTheOpenDriveSaysWhetherAnAudioDiscIsThere) {
+  const std::string audio = ThreeTrackDisc();
+  const std::string data = WriteTestDisc(Dir.Path(), "data", {{600, true}});
+  struct {
+    std::vector<std::string> Drives;
+    int Rows;
+  } cases[] = {{{data, audio}, 3}, {{audio, data}, 0}};
+  WriteOption("CDOptions", "Index", "1");
+  for (auto &c : cases) {
+    TImageDrives drives(c.Drives);
+    auto form = Started();
+    EXPECT_EQ(form->RowCount(), c.Rows) << c.Drives[1];
+    EXPECT_EQ(form->NoAudioCD, c.Rows == 0) << c.Drives[1];
+  }
+}
+
+TEST_F(MainFormTest, AnImageNamedForTheRunIsOpenedButTheDriveChoiceIsNotSaved) {
+  // The first image stands in for the machine's own drive, the second was named for the run.
+  TImageDrives drives({ThreeTrackDisc(), WriteAudioDisc(Dir.Path(), "named", {750, 750})});
+  for (const char *saved : {"", "0"}) {
+    if (*saved)
+      WriteOption("CDOptions", "Index", saved);
+    TTestMainForm form;
+    form.PreferImages(1);
+    form.FormShow();
+    // Only while no drive is chosen does the named image come first.
+    EXPECT_EQ(form.RowCount(), *saved ? 3 : 2) << saved;
+    form.FormClose();
+    EXPECT_EQ(TIniFile(GetSettingsFolder() + "options.ini").ReadString("CDOptions", "Index", ""),
+              *saved ? saved : "-1");
+  }
+}
+
 TEST_F(MainFormTest, ADiscWhoseFirstTrackIsNotOne) {
   // Tracks 2 and 3 of 10 and 5 seconds: each row is measured from its own entry and keeps its
   // title under its own number.
@@ -195,6 +257,18 @@ TEST_F(MainFormTest, RefreshRebuildsTheList) {
   EXPECT_EQ(form->StatusText(), form->DriveDescription);
 }
 
+TEST_F(MainFormTest, AFilledListEndsTheNoAudioCDStatus) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  // As when start-up found the drive empty and the media poll later refreshed the list with
+  // the disc put in (an image never changes, so the refresh is run here).
+  form->NoAudioCD = true;
+  form->bRefreshClick();
+  form->FormActivate();
+  EXPECT_FALSE(form->NoAudioCD);
+  EXPECT_EQ(form->StatusText(), form->DriveDescription);
+}
+
 TEST_F(MainFormTest, ShowingTheWindowFillsItOnce) {
   TImageDrives drives({ThreeTrackDisc()});
   TTestMainForm form;
@@ -216,7 +290,7 @@ TEST_F(MainFormTest, ShowingTheWindowFillsItOnce) {
 
 TEST_F(MainFormTest, TitlesComeFromTheCacheAndGoBackOnClose) {
   TImageDrives drives({ThreeTrackDisc()});
-  const std::string id = cd::GetDiscID();
+  const std::string id = DriveDiscID();
   ASSERT_FALSE(id.empty());
   {
     TIniFile cache(DiscInfoFileName());
@@ -254,7 +328,7 @@ TEST_F(MainFormTest, ANewDiscGetsDefaultTitlesAndItsSection) {
   EXPECT_EQ(DiscInfo.Genre, -1);
   form->FormClose();
   TIniFile cache(DiscInfoFileName());
-  const std::string id = cd::GetDiscID();
+  const std::string id = DriveDiscID();
   EXPECT_EQ(cache.ReadInteger(id, "TrackNumber", 0), 3);
   EXPECT_EQ(cache.ReadString(id, "3", ""), "Track03");
   EXPECT_EQ(cache.ReadInteger(id, "Genre", 0), -1);
@@ -263,7 +337,7 @@ TEST_F(MainFormTest, ANewDiscGetsDefaultTitlesAndItsSection) {
 TEST_F(MainFormTest, AClearedListDoesNotWipeTheCachedTitles) {
   // A removed disc clears the list; its cached titles must survive the close.
   TImageDrives drives({ThreeTrackDisc()});
-  const std::string id = cd::GetDiscID();
+  const std::string id = DriveDiscID();
   {
     TIniFile cache(DiscInfoFileName());
     cache.WriteInteger(id, "TrackNumber", 3);
@@ -280,7 +354,7 @@ TEST_F(MainFormTest, AClearedListDoesNotWipeTheCachedTitles) {
 TEST_F(MainFormTest, DamagedCacheAndSettingsGiveDefaults) {
   TImageDrives drives({ThreeTrackDisc()});
   fs::create_directories(GetSettingsFolder());
-  const std::string id = cd::GetDiscID();
+  const std::string id = DriveDiscID();
   {
     std::ofstream cache(DiscInfoFileName(), std::ios::binary);
     cache << "\xEF\xBB\xBF[" << id << "\r\nTrackNumber=lots\r\n1\r\n=x\n\x01\x02\xFF[\n";

@@ -1,5 +1,6 @@
 // The main window's questions about discs: audio present, disc identifier.
 #include "AudioDisc.h"
+#include "FirstDrive.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
@@ -37,32 +38,34 @@ TEST_F(AudioDisc, VolumeSerialAddsStartAddressesAndTheLengthOfShortDiscs) {
     TToc toc;
     ASSERT_TRUE(cd::ReadDriveToc(0, toc));
     EXPECT_EQ(cd::AudioVolumeSerial(toc), c.serial) << c.tracks.size() << " tracks";
-    EXPECT_EQ(cd::GetDiscID(), std::to_string(c.serial));
+    EXPECT_EQ(cd::DiscID(toc), std::to_string(c.serial));
   }
 }
 
-TEST_F(AudioDisc, TheIdentifierComesFromTheFirstDriveHoldingAnAudioDisc) {
-  {
-    TImageDrives drives({DataOnly, TwoTracks});
-    EXPECT_EQ(cd::GetDiscID(), std::to_string(0x000200 + 0x000F19 + 1600));
-    EXPECT_FALSE(cd::IsAudioCDPresent()); // only the first drive is looked at
-  }
-  {
-    TImageDrives drives({TwoTracks, DataOnly});
-    EXPECT_TRUE(cd::IsAudioCDPresent());
-  }
-  {
-    TImageDrives drives({DataOnly});
-    EXPECT_EQ(cd::GetDiscID(), "");
-    EXPECT_FALSE(cd::IsAudioCDPresent());
-  }
-  {
-    TImageDrives none;
-    EXPECT_EQ(cd::GetDiscID(), "");
-    EXPECT_FALSE(cd::IsAudioCDPresent());
-    TToc toc;
-    EXPECT_FALSE(cd::ReadDriveToc(0, toc));
-  }
+TEST_F(AudioDisc, PresenceAndIdentifierAreThoseOfTheOpenDrive) {
+  TImageDrives drives({DataOnly, TwoTracks});
+  TToc toc;
+  ASSERT_TRUE(cd::ReadDriveToc(0, toc));
+  EXPECT_EQ(cd::DiscID(toc), "") << "a data disc has no identifier";
+  // The second drive is opened: its own disc answers, not the first one's.
+  TCDDriveList list{};
+  list.Capacity = MaxCDDrives;
+  ASSERT_EQ(GetCDList(&list), 1);
+  TCDOpenRequest second{12, 1, list.Drives[1].HostAdapter, list.Drives[1].Target, 0, {}};
+  const int32_t handle = GetCDHandle(&second);
+  ASSERT_NE(handle, 0);
+  EXPECT_TRUE(cd::IsAudioCDPresent(handle));
+  ASSERT_TRUE(cd::ReadHandleToc(handle, toc));
+  EXPECT_EQ(cd::DiscID(toc), std::to_string(0x000200 + 0x000F19 + 1600));
+  const int32_t first = OpenFirstDrive();
+  EXPECT_FALSE(cd::IsAudioCDPresent(first));
+  CloseCDHandle(first);
+  CloseCDHandle(handle);
+  // A handle that is not open holds no disc.
+  EXPECT_FALSE(cd::IsAudioCDPresent(handle));
+  EXPECT_FALSE(cd::ReadHandleToc(handle, toc));
+  TImageDrives none;
+  EXPECT_FALSE(cd::ReadDriveToc(0, toc));
 }
 
 TEST_F(AudioDisc, AMixedDiscHasAudioAndADataOnlyDiscHasNone) {

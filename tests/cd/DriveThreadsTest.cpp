@@ -1,5 +1,4 @@
 // A rip thread reading a drive while the user-interface thread uses the same library.
-#include "AudioDisc.h"
 #include "FirstDrive.h"
 #include "TempDir.h"
 #include "TestDisc.h"
@@ -40,7 +39,7 @@ TEST(DriveThreads, ReadsStayExactWhileOtherOperationsRunOnTheSameDrive) {
     TToc toc;
     ModifyCDParms(handle, CDParmMsfAddresses, i % 2);
     tocsRead += ReadTOC(handle, &toc);
-    EXPECT_FALSE(cd::GetDiscID().empty());
+    EXPECT_FALSE(DriveDiscID().empty());
   }
   rip.join();
   EXPECT_EQ(tocsRead, 50);

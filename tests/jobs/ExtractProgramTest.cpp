@@ -1,7 +1,7 @@
 // "plindar --extract" run as a script runs it: every track of a disc image into files of the
 // chosen format, one printed line per file, and the exit status telling whether all were made.
-#include "AudioDisc.h"
 #include "EncoderTestSupport.h"
+#include "FirstDrive.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
@@ -24,8 +24,10 @@ std::vector<uint8_t> WavAudio(const std::string &path) {
 class ExtractProgram : public ::testing::Test {
 protected:
   void SetUp() override {
-    // A settings folder of this test's own: the user's settings stay untouched.
+    // A settings and home folder of this test's own: the user's settings and folders stay
+    // untouched.
     setenv("XDG_CONFIG_HOME", Config.Path().c_str(), 1);
+    setenv("HOME", Config.Path().c_str(), 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("QT_QPA_PLATFORM");
@@ -111,7 +113,7 @@ TEST_F(ExtractProgram, ATrackThatCannotBeMadeFailsTheRunAndTheOthersAreStillMade
   std::string id;
   {
     TImageDrives drives({Cue});
-    id = cd::GetDiscID();
+    id = DriveDiscID();
   }
   ASSERT_FALSE(id.empty());
   fs::create_directories(Config.File("Varnex/Plindar"));

@@ -5,10 +5,16 @@
 namespace {
 
 TEST(Dialogs, WindowsFiltersBecomeQtFilters) {
-  EXPECT_EQ(plat::QtFilter("Sound file(*.wav)|*.wav| Any file(*.*)|*.*"),
-            "Sound file(*.wav) (*.wav);;Any file(*.*) (*.*)");
-  EXPECT_EQ(plat::QtFilter("Audio|*.wav;*.mp3"), "Audio (*.wav *.mp3)");
-  EXPECT_EQ(plat::QtFilter(""), "");
+  const char *cases[][2] = {
+      // A name that already shows its patterns is not given them twice.
+      {"Sound file(*.wav)|*.wav| Any file(*.*)|*.*", "Sound file(*.wav);;Any file(*.*)"},
+      {"Audio|*.wav;*.mp3", "Audio (*.wav *.mp3)"},
+      // A name showing other patterns than it filters by is given the real ones.
+      {"Sound file(*.wav)|*.wav;*.mp3", "Sound file(*.wav) (*.wav *.mp3)"},
+      {"", ""},
+  };
+  for (auto &c : cases)
+    EXPECT_EQ(plat::QtFilter(c[0]), c[1]) << c[0];
 }
 
 TEST(Dialogs, ScriptRecordsEachBoxAndAnswersInTurn) {

@@ -19,8 +19,9 @@ TEST_F(Settings, FirstStartGivesTheDefaultsAndCreatesTheFolder) {
   const TGlobalOptions &o = GlobalOptions;
   EXPECT_TRUE(fs::is_directory(SettingsFolder()));
   EXPECT_EQ(GetSettingsFolder(), SettingsFolder());
-  // No music folder in this home, so the output goes to the settings folder.
-  EXPECT_EQ(o.OutputFolder, SettingsFolder());
+  // No music folder in this home: it is made, rather than ripping into the settings folder.
+  EXPECT_EQ(o.OutputFolder, (root / "home" / "Music").string() + "/");
+  EXPECT_TRUE(fs::is_directory(o.OutputFolder));
   EXPECT_EQ(o.OutputFormat, 0);
   EXPECT_EQ(GetFormatName(), "MP3");
   EXPECT_EQ(o.BitRate, 128);
@@ -44,6 +45,42 @@ TEST_F(Settings, OutputFolderDefaultsToAnExistingMusicFolder) {
   fs::create_directories(root / "home" / "Music");
   LoadSaveOptions(true);
   EXPECT_EQ(GlobalOptions.OutputFolder, (root / "home" / "Music").string() + "/");
+}
+
+TEST_F(Settings, OutputFolderDefaultsToTheMusicFolderOfTheUserDirectories) {
+  const std::string home = (root / "home").string();
+  WriteFile(home + "/blocker", "a file where a folder should be");
+  const struct {
+    std::string Line, Folder;
+  } cases[] = {
+      {"XDG_MUSIC_DIR=\"$HOME/Songs\"", home + "/Songs/"},
+      {"  XDG_MUSIC_DIR = \"$HOME/My \\\"Best\\\" Songs\"  ", home + "/My \"Best\" Songs/"},
+      {"XDG_MUSIC_DIR=\"" + root.string() + "/elsewhere/Music\"",
+       root.string() + "/elsewhere/Music/"},
+      // Switched off, not a folder of these forms, or not about music: ~/Music.
+      {"XDG_MUSIC_DIR=\"$HOME/\"", home + "/Music/"},
+      {"XDG_MUSIC_DIR=\"Songs\"", home + "/Music/"},
+      {"XDG_MUSIC_DIR=$HOME/Songs", home + "/Music/"},
+      {"XDG_MUSIC_DIR=\"$HOMESongs\"", home + "/Music/"},
+      {"XDG_MUSIC_DIR=\"$HOME/Songs", home + "/Music/"},
+      {"# XDG_MUSIC_DIR=\"$HOME/Songs\"", home + "/Music/"},
+      {"XDG_MUSICAL_DIR=\"$HOME/Songs\"", home + "/Music/"},
+      // A music folder that cannot be made leaves the settings folder.
+      {"XDG_MUSIC_DIR=\"$HOME/blocker/Music\"", SettingsFolder()},
+  };
+  for (const auto &c : cases) {
+    WriteFile((root / "config" / "user-dirs.dirs").string(),
+              "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n" + c.Line + "\n");
+    LoadSaveOptions(true);
+    EXPECT_EQ(GlobalOptions.OutputFolder, c.Folder) << c.Line;
+    EXPECT_TRUE(fs::is_directory(GlobalOptions.OutputFolder)) << c.Line;
+  }
+  // A stored output folder needs no default: no music folder is made for it.
+  fs::remove_all(home + "/Music");
+  WriteFile(OptionsFile(), "[CommonOptions]\nOutputFolder=/srv/rips/\n");
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.OutputFolder, "/srv/rips/");
+  EXPECT_FALSE(fs::exists(home + "/Music"));
 }
 
 TEST_F(Settings, FolderThatCannotBeCreatedFallsBackToTheProgramFolder) {
@@ -224,6 +261,7 @@ TEST_F(MessageLookup, ShippedGermanFileTranslatesEveryMessage) {
                         "RES_WAV_TO_WMA",
                         "RES_ReadCDAudioError",
                         "RES_CreateWavFileError",
+                        "RES_WriteWavFileError",
                         "RES_Encoding",
                         "RES_Operate_Fail",
                         "RES_Check_Mp3Options",

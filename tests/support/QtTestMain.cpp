@@ -1,5 +1,5 @@
 // Test main for the window suites: a QApplication on the offscreen platform, the message pump,
-// and a settings folder of its own that is removed afterwards.
+// and a settings and home folder of its own that is removed afterwards.
 #include "Messages.h"
 #include "TempDir.h"
 
@@ -13,6 +13,8 @@ int main(int argc, char **argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   TTempDir config;
   setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+  // The default output folder is made in the home folder: not in the user's own.
+  setenv("HOME", config.Path().c_str(), 1);
   QApplication app(argc, argv);
   plat::InstallQtMessagePump();
   ::testing::InitGoogleTest(&argc, argv);
