@@ -313,7 +313,8 @@ void TAuOutput::Stop(bool async) {
 void TAuOutput::Pause() {
   if (!FInput)
     throw EAuException("Input is not assigned.");
-  if (!FBusy)
+  // A second request would hold the thread again right after the Resume that follows.
+  if (!FBusy || FThread->Paused)
     return;
   FThread->PauseEvent.Reset();
   FThread->PauseRequest = FThread->RunsRequested.load();

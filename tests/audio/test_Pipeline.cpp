@@ -383,6 +383,22 @@ TEST(PipelinePause, PauseAndResumeOnIdleAndRunningOutputs) {
   EXPECT_EQ(out.Closed, 1);
 }
 
+TEST(PipelinePause, ASecondPauseChangesNothingAndOneResumeGoesOn) {
+  TToneInput input(-1);
+  TCollectOut out;
+  out.SetInput(&input);
+  out.Run();
+  ASSERT_TRUE(PumpUntil([&] { return input.Produced > 10000; }));
+  out.Pause();
+  out.Pause();
+  EXPECT_EQ(out.Status(), 1);
+  out.Resume();
+  const std::int64_t produced = input.Produced;
+  ASSERT_TRUE(PumpUntil([&] { return input.Produced > produced + 100000; }));
+  EXPECT_EQ(out.Status(), 0);
+  out.Stop(false);
+}
+
 TEST(PipelinePause, APauseAskedForWhileTheSinkOpensHoldsTheFirstBlock) {
   TToneInput input(-1);
   TCollectOut out;
