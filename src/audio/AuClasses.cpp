@@ -169,11 +169,17 @@ void TAuConverter::SetInput(TAuInput *input) {
   if (input == FInput)
     return;
   if (FBusy) {
-    // Start the new input first: when it fails the old one keeps serving.
-    if (input)
-      input->Init();
+    // The old input goes first: the new stage may pull from the same upstream input.
     if (FInput)
       FInput->Flush();
+    try {
+      if (input)
+        input->Init();
+    } catch (...) {
+      // Nothing is left to read: the run ends where it is, its sink intact.
+      FEndOfStream = true;
+      throw;
+    }
   }
   if (FInput)
     FInput->RemoveFreeNotification(this);
@@ -307,9 +313,11 @@ void TAuOutput::Stop(bool async) {
 void TAuOutput::Pause() {
   if (!FInput)
     throw EAuException("Input is not assigned.");
-  if (!FBusy)
+  // A second request would hold the thread again right after the Resume that follows.
+  if (!FBusy || FThread->Paused)
     return;
-  FThread->PauseRequest = true;
+  FThread->PauseEvent.Reset();
+  FThread->PauseRequest = FThread->RunsRequested.load();
   // The run may end before the thread gets to pausing: stop waiting then.
   for (int waited = 0; waited < 5000 && FBusy; waited += 20)
     if (FThread->PauseEvent.WaitFor(20))

@@ -137,10 +137,13 @@ public:
   TAutoResetEvent RunEvent;
   std::atomic<bool> DoNotify{true}; // report the end of the run through OnDone
   std::atomic<bool> StopFlag{false};
-  std::atomic<bool> PauseRequest{false};
+  // The number of the run asked to pause (0: none), so that a request made while the sink
+  // opens holds, and one that came too late for its run never pauses the next.
+  std::atomic<std::uint64_t> PauseRequest{0};
   std::atomic<bool> Paused{false};
   std::atomic<bool> Sleeping{false}; // waiting for a run
   // Runs asked for by Run and runs whose end has been posted; equal when the thread is idle.
+  // A run's number is RunsEnded + 1 while it runs.
   std::atomic<std::uint64_t> RunsRequested{0};
   std::atomic<std::uint64_t> RunsEnded{0};
 
@@ -260,6 +263,7 @@ public:
   ~TAuFileIn() override;
 
   const std::string &FileName() const { return FFileName; }
+  // Both refused with EAuException while busy: the output thread reads the file.
   void SetFileName(const std::string &fileName);
   void SetStream(TStream *stream) override;
   void Reset() override;
@@ -282,15 +286,18 @@ protected:
   void InitInternal() override;
   void FlushInternal() override;
   bool NameAssigned() const { return !FWideName.empty(); }
+  // Raises "The component is Busy" while busy; called under the lock.
+  void CheckIdle() const;
 
   std::recursive_mutex FFileLock;
   std::string FFileName;
   std::u16string FWideName; // used for opening
   std::int32_t FOpenCount = 0;
-  bool FValid = false;
-  std::uint32_t FBitsPerSample = 0;
-  std::uint32_t FSampleRate = 0;
-  std::uint32_t FChannels = 0;
+  // Written on the output thread by Init, read by the format getters on any thread.
+  std::atomic<bool> FValid{false};
+  std::atomic<std::uint32_t> FBitsPerSample{0};
+  std::atomic<std::uint32_t> FSampleRate{0};
+  std::atomic<std::uint32_t> FChannels{0};
   std::uint32_t FTotalTime = 0;
 };
 

@@ -5,7 +5,7 @@
 #include "Messages.h"
 
 #include <atomic>
-#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <set>
@@ -15,24 +15,27 @@ namespace {
 
 enum TEventKind : std::uint8_t { ekProgress = 0, ekDone = 1, ekReport = 2 };
 
+// The handler is looked up when the event is delivered, on the user-interface thread: the
+// thread that assigns handlers.
 struct TEventRecord {
   TEventKind Kind = ekProgress;
   TAuOutput *Sender = nullptr;
-  std::function<void(TComponent *)> Handler; // progress and report events
-  TAuThread *Thread = nullptr;               // done events
+  TAuThread *Thread = nullptr; // done events
 };
 
 class TEventThread {
 public:
   TEventThread() : FThread([this] { Execute(); }) {}
 
-  // Ends the thread and frees it. When the last output goes away inside one of its own
-  // handlers, the thread is waiting for that handler: it then frees itself once it returns.
+  // Ends the thread and frees it. While a delivery is under way (the last output went away
+  // inside its own handler, or on a thread that the user-interface thread may be waiting
+  // for), the thread waits for the user-interface thread: it then frees itself once that
+  // has run the call.
   void End() {
     {
       std::lock_guard<std::mutex> lock(FQueueLock);
       FTerminated = true;
-      if (FDelivering != nullptr) {
+      if (FCurrent != nullptr) {
         FThread.detach();
         FFreeItself = true;
         return;
@@ -48,7 +51,7 @@ public:
       std::lock_guard<std::mutex> lock(FQueueLock);
       if (FBlocked.count(record.Sender))
         return;
-      FEvents.push_back(std::move(record));
+      FEvents.push_back(record);
     }
     FSignal.Set();
   }
@@ -64,20 +67,17 @@ public:
       FBlocked.erase(it);
   }
 
+  // A delivery for the sender that has not reached the user-interface thread yet is called
+  // off rather than waited for: the caller may be a thread that the user-interface thread
+  // waits for. A handler of the sender that runs right now is, on the user-interface thread,
+  // the caller's own frame; any other thread waits for it to return.
   void Remove(TAuOutput *sender) {
-    {
-      std::lock_guard<std::mutex> lock(FQueueLock);
-      std::erase_if(FEvents, [&](const TEventRecord &r) { return r.Sender == sender; });
-    }
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> lock(FQueueLock);
-        if (FCurrent != sender || FDelivering == sender)
-          return;
-      }
-      plat::CheckSynchronize();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    std::unique_lock<std::mutex> lock(FQueueLock);
+    std::erase_if(FEvents, [&](const TEventRecord &r) { return r.Sender == sender; });
+    if (FCurrent == sender && FDelivering != sender)
+      FCalledOff = true;
+    if (!plat::IsMainThread())
+      FDeliveryEnded.wait(lock, [&] { return FDelivering != sender; });
   }
 
 private:
@@ -89,12 +89,11 @@ private:
           std::lock_guard<std::mutex> lock(FQueueLock);
           if (FEvents.empty())
             break;
-          record = std::move(FEvents.front());
+          // What the sender queued behind the end of a run belongs to its next run: kept.
+          record = FEvents.front();
           FEvents.pop_front();
           FCurrent = record.Sender;
-          // After the end of a run, whatever else the sender queued is stale.
-          if (record.Kind == ekDone)
-            std::erase_if(FEvents, [&](const TEventRecord &r) { return r.Sender == FCurrent; });
+          FCalledOff = false;
         }
         Deliver(record);
         std::lock_guard<std::mutex> lock(FQueueLock);
@@ -116,24 +115,32 @@ private:
       plat::Synchronize([&] {
         {
           std::lock_guard<std::mutex> lock(FQueueLock);
-          if (FBlocked.count(record.Sender))
+          if (FCalledOff || FBlocked.count(record.Sender))
             return;
           FDelivering = record.Sender;
         }
         struct TEndDelivery {
           TEventThread *Self;
           ~TEndDelivery() {
-            std::lock_guard<std::mutex> lock(Self->FQueueLock);
-            Self->FDelivering = nullptr;
+            {
+              std::lock_guard<std::mutex> lock(Self->FQueueLock);
+              Self->FDelivering = nullptr;
+            }
+            Self->FDeliveryEnded.notify_all();
           }
         } endDelivery{this};
-        if (record.Kind == ekDone) {
-          // A copy: the handler may free the output that holds it.
-          TOutputDoneEvent onDone = record.Sender->OnDone;
-          if (onDone && record.Thread->DoNotify)
-            onDone(record.Sender);
-        } else if (record.Handler)
-          record.Handler(record.Sender);
+        // A copy: the handler may free the output that holds it.
+        std::function<void(TComponent *)> handler;
+        switch (record.Kind) {
+        case ekProgress: handler = record.Sender->OnProgress; break;
+        case ekReport: handler = record.Sender->OnThreadException; break;
+        case ekDone:
+          if (record.Thread->DoNotify)
+            handler = record.Sender->OnDone;
+          break;
+        }
+        if (handler)
+          handler(record.Sender);
       });
     } catch (...) {
       // A handler's failure is the handler's business; the queue goes on.
@@ -144,7 +151,9 @@ private:
   std::deque<TEventRecord> FEvents;
   std::multiset<TAuOutput *> FBlocked;
   TAuOutput *FCurrent = nullptr;    // sender of the record being delivered
+  bool FCalledOff = false;          // that record is not to be delivered any more
   TAuOutput *FDelivering = nullptr; // sender whose handler runs on the UI thread right now
+  std::condition_variable FDeliveryEnded;
   TAutoResetEvent FSignal;
   std::atomic<bool> FTerminated{false};
   bool FFreeItself = false;
@@ -166,7 +175,13 @@ void Register() {
 }
 
 void Unregister(TAuOutput *sender) {
-  gInstance.load()->Remove(sender);
+  TEventThread *instance;
+  {
+    // The sender's own registration keeps this instance alive until the count below drops.
+    std::lock_guard<std::mutex> lock(gLifeLock);
+    instance = gInstance;
+  }
+  instance->Remove(sender);
   TEventThread *ended = nullptr;
   {
     std::lock_guard<std::mutex> lock(gLifeLock);
@@ -177,17 +192,13 @@ void Unregister(TAuOutput *sender) {
     ended->End();
 }
 
-void PostProgress(TAuOutput *sender, const TOutputProgressEvent &handler) {
-  gInstance.load()->Post({ekProgress, sender, handler, nullptr});
-}
+void PostProgress(TAuOutput *sender) { gInstance.load()->Post({ekProgress, sender, nullptr}); }
 
 void PostDone(TAuOutput *sender, TAuThread *thread) {
-  gInstance.load()->Post({ekDone, sender, {}, thread});
+  gInstance.load()->Post({ekDone, sender, thread});
 }
 
-void PostThreadException(TAuOutput *sender, const TThreadExceptionEvent &handler) {
-  gInstance.load()->Post({ekReport, sender, handler, nullptr});
-}
+void PostThreadException(TAuOutput *sender) { gInstance.load()->Post({ekReport, sender, nullptr}); }
 
 void Block(TAuOutput *sender) { gInstance.load()->Block(sender); }
 void Unblock(TAuOutput *sender) { gInstance.load()->Unblock(sender); }

@@ -13,17 +13,17 @@ void Register();
 // Drops the output's events; ends the thread when it was the last output.
 void Unregister(TAuOutput *sender);
 
-void PostProgress(TAuOutput *sender, const TOutputProgressEvent &handler);
+// Each event calls the sender's handler of its kind as assigned when it is delivered, if any.
+void PostProgress(TAuOutput *sender);
 void PostDone(TAuOutput *sender, TAuThread *thread);
-void PostThreadException(TAuOutput *sender, const TThreadExceptionEvent &handler);
+void PostThreadException(TAuOutput *sender);
 
 // While blocked, a sender's new events are dropped and one already taken out of the queue
 // is not delivered.
 void Block(TAuOutput *sender);
 void Unblock(TAuOutput *sender);
-// Drops the sender's queued events and, unless called from inside the delivery of one of
-// them, waits until an event of the sender being delivered is finished (running the
-// user-interface thread's synchronized calls meanwhile, so the delivery can complete).
+// Drops the sender's queued events and calls off one on its way to the user-interface thread.
+// Off that thread it also waits for a handler of the sender that runs there right now.
 void RemoveEvents(TAuOutput *sender);
 
 } // namespace TEventHandler

@@ -98,14 +98,24 @@ TAuFileIn::~TAuFileIn() {
 }
 
 void TAuFileIn::SetFileName(const std::string &fileName) {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  CheckIdle();
   CloseFile();
   FFileName = fileName;
   FWideName = plat::Utf8ToUtf16(fileName);
 }
 
 void TAuFileIn::SetStream(TStream *stream) {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  CheckIdle();
   CloseFile();
   TAuStreamedInput::SetStream(stream);
+}
+
+// Closing the file of a run would cut the run's output short without a word.
+void TAuFileIn::CheckIdle() const {
+  if (FBusy)
+    throw EAuException("The component is Busy");
 }
 
 void TAuFileIn::Reset() {

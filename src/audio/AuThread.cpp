@@ -34,27 +34,23 @@ bool TAuThread::WaitForRun() {
 
 void TAuThread::RunOnce() {
   TAuOutput &parent = *FParent;
+  const std::uint64_t run = RunsEnded + 1;
   auto report = [&](const std::string &message) {
     parent.SetExceptionMessage(message);
-    if (parent.OnThreadException)
-      TEventHandler::PostThreadException(&parent, parent.OnThreadException);
+    TEventHandler::PostThreadException(&parent);
   };
   try {
     parent.Prepare();
     parent.FCanOutput = true;
-    PauseRequest = false;
-    Paused = false;
-    PauseEvent.Reset();
     bool more = true;
     while (more && !StopFlag) {
       int progress = parent.Progress();
       if (progress != parent.FLastProgress) {
         parent.FLastProgress = progress;
-        if (parent.OnProgress)
-          TEventHandler::PostProgress(&parent, parent.OnProgress);
+        TEventHandler::PostProgress(&parent);
       }
-      if (PauseRequest) {
-        PauseRequest = false;
+      if (PauseRequest == run) {
+        PauseRequest = 0;
         DoPause();
       }
       more = parent.DoOutput(StopFlag);

@@ -40,7 +40,7 @@ private:
   void EncodeImaBlock(const std::int16_t *samples, std::uint8_t *block);
 
   bool FEndReached = false;
-  TWavType FWavType = wtPCM;
+  std::atomic<TWavType> FWavType{wtPCM}; // a run may change it while a window reads it
   std::int16_t FSampleL = 0, FSampleR = 0;
   std::uint8_t FIndexL = 0, FIndexR = 0;
   std::uint32_t FAppendRate = 0;
@@ -52,7 +52,7 @@ private:
   std::uint32_t FDataSizeOffset = 0;
   TWavType FAppendType = wtUnsupported;
   std::uint32_t FDataStart = 0;
-  std::uint16_t FBlockSize = 512;
+  std::atomic<std::uint16_t> FBlockSize{512}; // as the type
   bool FCreateNonMsHeaders = true;
 
   // State of the run in progress.

@@ -51,6 +51,24 @@ protected:
   void Done() override {}
 };
 
+// Collects its input's data on the output thread; while held it keeps asking after the end.
+struct TFileSink : TAuOutput {
+  std::vector<std::uint8_t> Data;
+  std::atomic<int> Blocks{0};
+  std::atomic<bool> Hold{false};
+  ~TFileSink() override { ShutDown(); }
+  void Prepare() override { FInput->Init(); }
+  bool DoOutput(bool abort) override {
+    std::uint8_t *d = nullptr;
+    std::uint32_t n = 3000;
+    FInput->GetData(d, n);
+    Data.insert(Data.end(), d, d + n);
+    ++Blocks;
+    return (n > 0 || Hold) && !abort;
+  }
+  void Done() override { FInput->Flush(); }
+};
+
 } // namespace
 
 // ---- Streams ----
@@ -326,19 +344,7 @@ TEST_F(FileInput, AFileRunsThroughAnOutputThread) {
   in.SetEndSample(8099);
   TPassConverter pass;
   pass.SetInput(&in);
-  struct TSink : TAuOutput {
-    std::vector<std::uint8_t> Data;
-    ~TSink() override { ShutDown(); }
-    void Prepare() override { FInput->Init(); }
-    bool DoOutput(bool abort) override {
-      std::uint8_t *d = nullptr;
-      std::uint32_t n = 3000;
-      FInput->GetData(d, n);
-      Data.insert(Data.end(), d, d + n);
-      return n > 0 && !abort;
-    }
-    void Done() override { FInput->Flush(); }
-  } sink;
+  TFileSink sink;
   bool done = false;
   sink.OnDone = [&](TComponent *) { done = true; };
   sink.SetInput(&pass);
@@ -346,6 +352,70 @@ TEST_F(FileInput, AFileRunsThroughAnOutputThread) {
   ASSERT_TRUE(PumpUntil([&] { return done; }));
   EXPECT_EQ(FrameNumbers(sink.Data.data(), sink.Data.size()), Frames(100, 8099));
   EXPECT_EQ(in.StartSample(), 0);
+}
+
+TEST_F(FileInput, ABusyInputKeepsItsFileUntilTheRunEnds) {
+  TRawFileIn in;
+  in.SetFileName(Name);
+  in.Init();
+  Drain(in, 400); // one block of 1000 frames
+  EXPECT_EQ(MessageOf([&] { in.SetFileName(Path("other.raw")); }), "The component is Busy");
+  TMemoryStream memory;
+  EXPECT_EQ(MessageOf([&] { in.SetStream(&memory); }), "The component is Busy");
+  EXPECT_EQ(in.FileName(), Name);
+  EXPECT_EQ(Drain(in, 8), Frames(1000, 1001));
+  in.Flush();
+  EXPECT_EQ(MessageOf([&] { in.SetStream(&memory); }), "");
+}
+
+// The window asks for the format while the output thread finds the file unrecognised.
+TEST_F(FileInput, TheFormatMayBeAskedForDuringARun) {
+  std::string junk = Path("junk.raw");
+  std::ofstream(junk) << "not audio at all";
+  TRawFileIn in;
+  in.SetFileName(junk);
+  TFileSink sink;
+  sink.Hold = true;
+  sink.SetInput(&in);
+  sink.Run();
+  ASSERT_TRUE(PumpUntil(
+      [&] { return in.BitsPerSample() == 8 && in.Channels() == 1 && in.SampleRate() == 8000; }));
+  sink.Stop(false);
+}
+
+// A stage put between a running converter and the file input they share takes the file over.
+TEST_F(FileInput, AStageInsertedBeforeARunningConverterTakesItsFileInputOver) {
+  TRawFileIn in;
+  in.SetFileName(Name);
+  in.SetLoop(true);
+  TPassConverter first, inserted;
+  first.SizeLimit = inserted.SizeLimit = -1; // as long as the loop goes on
+  first.SetInput(&in);
+  inserted.SetInput(&in);
+  TFileSink sink;
+  sink.SetInput(&first);
+  sink.Run();
+  ASSERT_TRUE(PumpUntil([&] { return sink.Blocks > 5; }));
+  EXPECT_EQ(MessageOf([&] { first.SetInput(&inserted); }), "");
+  EXPECT_TRUE(inserted.Busy());
+  const int blocks = sink.Blocks;
+  ASSERT_TRUE(PumpUntil([&] { return sink.Blocks > blocks + 5; }));
+  sink.Stop(false);
+  EXPECT_EQ(sink.ExceptionMessage(), "");
+  EXPECT_FALSE(in.Busy());
+
+  // A replacement that cannot start ends the run where it is.
+  TToneInput broken;
+  broken.InitRaises = true;
+  first.SetInput(&in);
+  bool done = false;
+  sink.OnDone = [&](TComponent *) { done = true; };
+  const int before = sink.Blocks;
+  sink.Run();
+  ASSERT_TRUE(PumpUntil([&] { return sink.Blocks > before + 2; }));
+  EXPECT_EQ(MessageOf([&] { first.SetInput(&broken); }), "The source cannot start");
+  ASSERT_TRUE(PumpUntil([&] { return done; }));
+  EXPECT_FALSE(in.Busy());
 }
 
 TEST(FileOutput, OnlyOutputsThatCanAppendKeepTheAppendMode) {

@@ -13,13 +13,18 @@ public:
   std::vector<std::uint8_t> Data;
   std::atomic<int> Prepared{0}, Closed{0};
   std::atomic<bool> SinkOpen{false};
-  bool PrepareRaises = false;
+  std::atomic<bool> PrepareRaises{false};
+  std::atomic<bool> Preparing{false}, HoldPrepare{false}; // Prepare waits while held
 
   ~TCollectOut() override { ShutDown(); }
 
 protected:
   void Prepare() override {
     ++Prepared;
+    Preparing = true;
+    while (HoldPrepare)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Preparing = false;
     if (PrepareRaises)
       throw EAuException("The sink cannot be opened");
     SinkOpen = true;
@@ -63,6 +68,13 @@ struct TEvents {
     };
   }
 };
+
+// Waits for the end of the output's run without running the user-interface thread's messages.
+bool WaitIdleUnpumped(TAuOutput &out) {
+  for (int i = 0; i < 10000 && out.Busy(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return !out.Busy();
+}
 
 } // namespace
 
@@ -239,6 +251,24 @@ TEST(PipelineRun, AFailingPrepareStillEndsTheRunWithItsMessage) {
   EXPECT_EQ(events.Exceptions, 1);
 }
 
+// The first run ends while the user-interface thread is busy elsewhere, the second fails at
+// once: when the thread pumps again, each run reports what happened to it.
+TEST(PipelineRun, ARunThatEndsUnseenLeavesTheEventsOfTheNextRun) {
+  TToneInput input(1000);
+  TCollectOut out;
+  TEvents events;
+  events.Attach(out);
+  out.SetInput(&input);
+  out.Run();
+  ASSERT_TRUE(WaitIdleUnpumped(out));
+  out.PrepareRaises = true;
+  out.Run();
+  ASSERT_TRUE(WaitIdleUnpumped(out));
+  ASSERT_TRUE(PumpUntil([&] { return events.Done == 2; }));
+  EXPECT_EQ(events.Progress, 1);
+  EXPECT_EQ(events.Exceptions, 1);
+}
+
 TEST(PipelineRun, AnInputThatCannotStartFailsTheRun) {
   TToneInput input(1000);
   input.InitRaises = true;
@@ -351,6 +381,42 @@ TEST(PipelinePause, PauseAndResumeOnIdleAndRunningOutputs) {
   out.Stop(false); // a paused output stops too
   EXPECT_EQ(out.Status(), 2);
   EXPECT_EQ(out.Closed, 1);
+}
+
+TEST(PipelinePause, ASecondPauseChangesNothingAndOneResumeGoesOn) {
+  TToneInput input(-1);
+  TCollectOut out;
+  out.SetInput(&input);
+  out.Run();
+  ASSERT_TRUE(PumpUntil([&] { return input.Produced > 10000; }));
+  out.Pause();
+  out.Pause();
+  EXPECT_EQ(out.Status(), 1);
+  out.Resume();
+  const std::int64_t produced = input.Produced;
+  ASSERT_TRUE(PumpUntil([&] { return input.Produced > produced + 100000; }));
+  EXPECT_EQ(out.Status(), 0);
+  out.Stop(false);
+}
+
+TEST(PipelinePause, APauseAskedForWhileTheSinkOpensHoldsTheFirstBlock) {
+  TToneInput input(-1);
+  TCollectOut out;
+  out.SetInput(&input);
+  out.HoldPrepare = true;
+  out.Run();
+  ASSERT_TRUE(PumpUntil([&] { return out.Preparing.load(); }));
+  std::thread opener([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    out.HoldPrepare = false;
+  });
+  out.Pause();
+  opener.join();
+  EXPECT_EQ(out.Status(), 1);
+  EXPECT_EQ(input.Produced, 0);
+  out.Resume();
+  ASSERT_TRUE(PumpUntil([&] { return input.Produced > 0; }));
+  out.Stop(false);
 }
 
 TEST(PipelineProgress, ProgressIsReportedOnlyWhenTheRoundedPercentChanges) {
@@ -560,4 +626,84 @@ TEST(PipelineInput, ReplacingTheInputOfABusyConverterReplumbsBetweenBlocks) {
   EXPECT_EQ(switches, 1);
   EXPECT_EQ(out.Data.front(), 0x11);
   EXPECT_EQ(out.Data.back(), 0x22);
+}
+
+// ---- Threads other than the user-interface thread ----
+
+// The worker reports progress on every block and then fails, while handlers are replaced.
+TEST(PipelineThreads, HandlersMayBeReplacedWhileARunReports) {
+  TToneInput input(-1, 10000);
+  input.BlockBytes = 100;
+  input.RaiseAfter = 300000;
+  TCollectOut out;
+  int progress = 0, exceptions = 0;
+  bool done = false;
+  out.OnDone = [&](TComponent *) { done = true; };
+  out.SetInput(&input);
+  out.Run();
+  while (out.Busy()) {
+    out.OnProgress = [&](TComponent *) { ++progress; };
+    out.OnThreadException = [&](TComponent *) { ++exceptions; };
+    plat::WaitMessages(1);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return done; }));
+  EXPECT_GT(progress, 0);
+  EXPECT_EQ(exceptions, 1);
+}
+
+// A window waits for a job thread that ends an output whose progress event waits for the
+// window's thread: the job must not wait for that event.
+TEST(PipelineThreads, AnotherThreadStopsOrDestroysAnOutputWithAnEventPending) {
+  for (bool destroy : {false, true}) {
+    TToneInput endless(-1, 100000);
+    endless.BlockBytes = 100;
+    auto out = std::make_unique<TCollectOut>();
+    int progress = 0;
+    out->OnProgress = [&](TComponent *) { ++progress; };
+    out->SetInput(&endless);
+    out->Run();
+    while (endless.Produced < 20000)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::atomic<bool> finished{false};
+    std::thread job([&] {
+      if (destroy)
+        out.reset();
+      else
+        out->Stop(false);
+      finished = true;
+    });
+    for (int i = 0; i < 5000 && !finished; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(finished) << destroy;
+    ASSERT_TRUE(PumpUntil([&] { return finished.load(); })); // frees a job that is stuck
+    job.join();
+    PumpFor(20);
+    EXPECT_EQ(progress, 0) << destroy;
+  }
+}
+
+TEST(PipelineThreads, OutputsComeAndGoOnSeveralThreadsAtOnce) {
+  constexpr int threads = 4;
+  std::atomic<int> finished{0};
+  std::vector<std::thread> jobs;
+  for (int t = 0; t < threads; ++t)
+    jobs.emplace_back([&] {
+      for (int i = 0; i < 10; ++i) {
+        TToneInput input(20000);
+        input.BlockBytes = 500;
+        TCollectOut out;
+        out.OnProgress = [](TComponent *) {};
+        out.SetInput(&input);
+        out.Run();
+        // Half of them go while running, the others once done, with events on their way.
+        if (i % 2 == 0) {
+          EXPECT_TRUE(WaitIdleUnpumped(out));
+          EXPECT_EQ(out.Data.size(), 20000u);
+        }
+      }
+      ++finished;
+    });
+  EXPECT_TRUE(PumpUntil([&] { return finished == threads; }));
+  for (auto &job : jobs)
+    job.join();
 }

@@ -590,3 +590,16 @@ TEST_F(WaveOut, DestroyingARunningWriterLeavesAConsistentFile) {
   ExpectConsistent(ReadFileBytes(Path("gone.wav")), 40);
   EXPECT_FALSE(in.Busy());
 }
+
+// A window shows the type while a run switches it to the extensible header.
+TEST_F(WaveOut, TheTypeMayBeReadWhileARunChoosesIt) {
+  TToneInput in(-1, 1000000000);
+  in.Bits = 24;
+  TWaveOut out;
+  out.SetFileName(Path("ext.wav"));
+  out.SetCreateNonMsHeaders(false);
+  out.SetInput(&in);
+  out.Run();
+  ASSERT_TRUE(PumpUntil([&] { return out.WavType() == wtExtPCM; }));
+  out.Stop(false);
+}
