@@ -182,7 +182,10 @@ void TWaveOut::ReadAppendHeader() {
       FAppendType = type;
       return;
     }
-    p = body + wav::GetU32(&h[p + 4]);
+    const std::uint32_t length = wav::GetU32(&h[p + 4]);
+    p = body + length;
+    if (length % 2 == 1 && !(p + 5 <= n && wav::PadByteOmitted(&h[p])))
+      ++p;
   }
 }
 

@@ -503,6 +503,29 @@ TEST_F(WaveOut, AppendingIsRefusedWhenAChunkFollowsTheData) {
   EXPECT_EQ(ReadFileBytes(name), file);
 }
 
+// A chunk of odd length before the data, with its pad byte or, from some writers, without.
+TEST_F(WaveOut, AppendingWalksOverAnOddChunkPaddedOrNot) {
+  for (bool padded : {true, false}) {
+    SCOPED_TRACE(padded ? "padded" : "unpadded");
+    const std::string name = Path(padded ? "padded.wav" : "unpadded.wav");
+    TBytes file = Write(name, 4000);
+    TBytes note = {'n', 'o', 't', 'e', 37, 0, 0, 0};
+    note.resize(8 + 37 + (padded ? 1 : 0), 'x');
+    file.insert(file.begin() + 36, note.begin(), note.end());
+    wav::PutU32(file.data() + 4, static_cast<std::uint32_t>(file.size() - 8));
+    std::ofstream(name, std::ios::binary)
+        .write(reinterpret_cast<char *>(file.data()), std::streamsize(file.size()));
+    TToneInput more(2000);
+    TWaveOut out;
+    out.SetFileName(name);
+    out.SetFileMode(foAppend);
+    ASSERT_EQ(RunToEnd(out, more), "");
+    file = ReadFileBytes(name);
+    EXPECT_EQ(file.size(), 44u + note.size() + 6000u);
+    ExpectConsistent(file, 40 + note.size());
+  }
+}
+
 TEST_F(WaveOut, AppendingToANewOrEmptyFileWritesAFreshHeader) {
   for (bool exists : {false, true}) {
     const std::string name = Path(exists ? "empty.wav" : "new.wav");
