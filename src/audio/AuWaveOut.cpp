@@ -252,8 +252,9 @@ bool TWaveOut::HeaderCanHold(std::int64_t length) const {
   return blocks * wav::ImaSamplesPerBlock(FChannels, FBlockSize) <= LargestField;
 }
 
-// Appends at the file's end. A block that does not fit is taken back whole, so the data ends on
-// a block boundary and the header can describe it exactly; so is one the header could not.
+// Appends at the file's end. A block that does not fit on the disk, or that the header's lengths
+// could not describe, is refused whole: the data ends on a block boundary and the header
+// describes it exactly.
 void TWaveOut::Write(const void *data, std::uint32_t count) {
   std::int64_t before = FStream->Position();
   if (!HeaderCanHold(before + count))
