@@ -278,6 +278,17 @@ TEST_F(WaveOut, AnInputThatDeliversMoreThanItAnnouncedGetsATrueHeader) {
   ExpectConsistent(file, 40);
 }
 
+// Padding up to an announcement no header can describe would write gigabytes of silence.
+TEST_F(WaveOut, AnAnnouncementBeyondWhatAHeaderHoldsIsNotPaddedTo) {
+  TToneInput in(1000, 0x100000000ll);
+  TWaveOut out;
+  out.SetFileName(Path("big.wav"));
+  ASSERT_EQ(RunToEnd(out, in), "");
+  TBytes file = ReadFileBytes(Path("big.wav"));
+  EXPECT_EQ(file.size(), 44u + 1000u);
+  ExpectConsistent(file, 40);
+}
+
 TEST_F(WaveOut, AStoppedRunPatchesBothLengths) {
   for (TWavType type : {wtPCM, wtDVIADPCM}) {
     TToneInput in(-1, 1000000000);
