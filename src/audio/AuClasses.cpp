@@ -132,7 +132,7 @@ void TAuInput::Prefetch(std::uint32_t bytes) {
     while (got < want) {
       std::uint8_t *data = nullptr;
       std::uint32_t n = want - got;
-      GetDataInternal(data, n);
+      ReadAhead(data, n);
       if (n == 0)
         break;
       std::memcpy(FPrefetchBuffer.data() + FPrefetchEnd + got, data, n);

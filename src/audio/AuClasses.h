@@ -74,6 +74,10 @@ protected:
   virtual void InitInternal() = 0;
   virtual void FlushInternal() = 0;
   virtual void GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) = 0;
+  // One block for Prefetch to read ahead.
+  virtual void ReadAhead(std::uint8_t *&buffer, std::uint32_t &bytes) {
+    GetDataInternal(buffer, bytes);
+  }
 
   // Hands out prefetched data when there is some (true); the common first step of GetData.
   bool TakePrefetched(std::uint8_t *&buffer, std::uint32_t &bytes);
@@ -123,6 +127,11 @@ protected:
   void Notification(TComponent *component, TOperation operation) override;
   // Counts a block GetDataInternal produced against Position and Size.
   virtual void Delivered(std::uint32_t &bytes) { Advance(bytes); }
+  // A block read ahead counts as one handed out, so read-ahead never passes the Size.
+  void ReadAhead(std::uint8_t *&buffer, std::uint32_t &bytes) override {
+    GetDataInternal(buffer, bytes);
+    Delivered(bytes);
+  }
 
   TAuInput *FInput = nullptr;
 };

@@ -22,7 +22,45 @@ std::uint32_t InputBits(TAuInput &input) { return input.BitsPerSample() & ~128u;
 // The widths the conversion routines know: 8, 16, 24 and 32 bits.
 bool IsSupportedWidth(std::uint32_t bits) { return bits % 8 == 0 && bits >= 8 && bits <= 32; }
 
+// Serves a request from produce(buffer, bytes), through rest when it is shorter than a frame.
+template <typename TProduce>
+void ServeWholeFrames(TFrameRest &rest, std::uint32_t frameBytes, std::uint8_t *&buffer,
+                      std::uint32_t &bytes, TProduce produce) {
+  if (rest.Take(buffer, bytes))
+    return;
+  if (bytes >= frameBytes)
+    return produce(buffer, bytes);
+  std::uint8_t *frame = nullptr;
+  std::uint32_t got = frameBytes;
+  produce(frame, got);
+  rest.Keep(frame, got, buffer, bytes);
+}
+
 } // namespace
+
+// ---- TFrameRest ----
+
+bool TFrameRest::Take(std::uint8_t *&buffer, std::uint32_t &bytes) {
+  if (FOffset >= FEnd)
+    return false;
+  bytes = std::min(bytes, FEnd - FOffset);
+  buffer = FData.data() + FOffset;
+  FOffset += bytes;
+  return true;
+}
+
+void TFrameRest::Keep(const std::uint8_t *data, std::uint32_t count, std::uint8_t *&buffer,
+                      std::uint32_t &bytes) {
+  if (count == 0) {
+    buffer = nullptr;
+    bytes = 0;
+    return;
+  }
+  FData.assign(data, data + count);
+  FOffset = 0;
+  FEnd = count;
+  Take(buffer, bytes);
+}
 
 // ---- TAudioConverter ----
 
@@ -56,6 +94,7 @@ void TAudioConverter::InitInternal() {
   FOutput.clear();
   FFloats.clear();
   FCapacity = 0;
+  FRest.Clear();
   const bool passThrough = FOutBitsPerSample == 0 && FOutChannels == 0;
   if (!passThrough && (!IsSupportedWidth(inBits) || !IsSupportedWidth(GetBitsPerSample()) ||
                        FInChannels == 0 || FOutChannelCount == 0))
@@ -86,6 +125,11 @@ void TAudioConverter::FlushInternal() {
 void TAudioConverter::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   if (!FBusy)
     throw EAuException("The Stream is not opened");
+  ServeWholeFrames(FRest, FOutBytes * FOutChannelCount, buffer, bytes,
+                   [this](std::uint8_t *&b, std::uint32_t &n) { Convert(b, n); });
+}
+
+void TAudioConverter::Convert(std::uint8_t *&buffer, std::uint32_t &bytes) {
   if (FOutBitsPerSample == 0 && FOutChannels == 0) {
     FInput->GetData(buffer, bytes);
     return;
@@ -566,6 +610,8 @@ void TStereoBalance::InitInternal() {
   const std::int64_t inSize = FInput->Size();
   FSize = FInput->Channels() == 1 && inSize > 0 ? 2 * inSize : inSize;
   FPosition = 0;
+  FFrameBytes = GetChannels() * std::max<std::uint32_t>(InputBits(*FInput) / 8, 1);
+  FRest.Clear();
 }
 
 void TStereoBalance::FlushInternal() {
@@ -610,6 +656,11 @@ void TStereoBalance::Scale(std::uint8_t *data, std::uint32_t bytes, std::uint32_
 void TStereoBalance::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   if (!FBusy)
     throw EAuException("The Stream is not opened");
+  ServeWholeFrames(FRest, FFrameBytes, buffer, bytes,
+                   [this](std::uint8_t *&b, std::uint32_t &n) { BalanceBlock(b, n); });
+}
+
+void TStereoBalance::BalanceBlock(std::uint8_t *&buffer, std::uint32_t &bytes) {
   const std::uint32_t channels = FInput->Channels();
   if (channels >= 3) {
     FInput->GetData(buffer, bytes);

@@ -9,6 +9,22 @@
 
 enum TMSConverterMode : std::uint8_t { msmMonoToBoth, msmMonoToLeft, msmMonoToRight };
 
+// An empty answer ends a stream, so a request shorter than one frame is served from a whole
+// frame, whose rest goes to the next requests.
+class TFrameRest {
+public:
+  // Hands out what is left of a frame when there is some (true).
+  bool Take(std::uint8_t *&buffer, std::uint32_t &bytes);
+  // Keeps count bytes of data (at least a frame) and hands out the first of them.
+  void Keep(const std::uint8_t *data, std::uint32_t count, std::uint8_t *&buffer,
+            std::uint32_t &bytes);
+  void Clear() { FOffset = FEnd = 0; }
+
+private:
+  std::vector<std::uint8_t> FData;
+  std::uint32_t FOffset = 0, FEnd = 0;
+};
+
 // Changes the sample width (8, 16, 24, 32 bits) and turns mono into stereo or stereo into mono.
 class TAudioConverter : public TAuConverter {
 public:
@@ -32,6 +48,8 @@ protected:
   void GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) override;
 
 private:
+  void Convert(std::uint8_t *&buffer, std::uint32_t &bytes);
+
   std::int32_t FOutBitsPerSample = 0;
   std::int32_t FOutChannels = 0;
   TMSConverterMode FMode = msmMonoToBoth;
@@ -40,6 +58,7 @@ private:
   std::uint32_t FCapacity = 0; // frames both buffers hold
   std::uint32_t FInBytes = 0, FOutBytes = 0;
   std::uint32_t FInChannels = 0, FOutChannelCount = 0;
+  TFrameRest FRest;
 };
 
 // Changes the sample rate: a 4-pole Chebyshev low-pass run four times over nearest-sample
@@ -117,9 +136,12 @@ protected:
   void GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) override;
 
 private:
+  void BalanceBlock(std::uint8_t *&buffer, std::uint32_t &bytes);
   void Scale(std::uint8_t *data, std::uint32_t bytes, std::uint32_t sampleBytes, int channel,
              double factor) const;
 
   std::atomic<float> FBalance{0.5f};
   std::vector<std::uint8_t> FBuffer = std::vector<std::uint8_t>(32768);
+  std::uint32_t FFrameBytes = 0;
+  TFrameRest FRest;
 };

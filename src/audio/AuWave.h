@@ -69,6 +69,21 @@ inline bool SameId(const std::uint8_t *bytes, const char *id) {
   return true;
 }
 
+// Chunk identifiers are printable ASCII.
+inline bool PlausibleId(const std::uint8_t *bytes) {
+  for (int i = 0; i < 4; ++i)
+    if (bytes[i] < 0x20 || bytes[i] > 0x7E)
+      return false;
+  return true;
+}
+
+// A chunk of odd length is followed by a pad byte, but some writers leave it out. Given the
+// bytes after such a chunk's body (at least 5), tells whether the next chunk starts right there:
+// when the padded offset holds no plausible identifier and the unpadded one does.
+inline bool PadByteOmitted(const std::uint8_t *after) {
+  return !PlausibleId(after + 1) && PlausibleId(after);
+}
+
 // Little-endian fields.
 inline std::uint16_t GetU16(const std::uint8_t *p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

@@ -23,7 +23,8 @@ std::int16_t GetI16(const std::uint8_t *p) { return static_cast<std::int16_t>(wa
 
 void PutI16(std::uint8_t *p, int v) { wav::PutU16(p, static_cast<std::uint16_t>(v)); }
 
-// The header walk's reads, counted so that the walk gives up past LongestHeader bytes.
+// The header walk's reads, counted so that the walk gives up past LongestHeader bytes. Bytes
+// looked at ahead are handed out again, so streams that cannot seek walk the same way.
 class THeaderReader {
 public:
   explicit THeaderReader(TStream &stream) : FStream(stream) {}
@@ -33,26 +34,44 @@ public:
   bool Read(void *buffer, std::int64_t count) {
     if (FWalked + count > LongestHeader)
       return false;
-    std::int64_t got = FStream.Read(buffer, count);
+    auto *out = static_cast<std::uint8_t *>(buffer);
+    const auto ahead = static_cast<std::uint32_t>(std::min<std::int64_t>(count, FAheadCount));
+    std::memcpy(out, FAhead + FAheadStart, ahead);
+    FAheadStart += ahead;
+    FAheadCount -= ahead;
+    std::int64_t got = ahead + FStream.Read(out + ahead, count - ahead);
     FWalked += got;
     return got == count;
   }
 
-  // A chunk body and its pad byte: RIFF keeps chunks at even offsets.
+  // A chunk body and its pad byte.
   bool SkipChunk(std::int64_t length) {
-    std::int64_t count = length + (length & 1);
-    if (FWalked + count > LongestHeader)
+    if (FWalked + length > LongestHeader)
       return false;
-    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(count));
-    return Read(scratch.data(), count);
+    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(length));
+    return Read(scratch.data(), length) && SkipPad(length);
   }
 
   bool ReadChunk(std::vector<std::uint8_t> &body, std::int64_t length) {
     if (FWalked + length > LongestHeader)
       return false;
     body.resize(static_cast<std::size_t>(length));
-    std::uint8_t pad;
-    return Read(body.data(), length) && ((length & 1) == 0 || Read(&pad, 1));
+    return Read(body.data(), length) && SkipPad(length);
+  }
+
+  // RIFF keeps chunks at even offsets, but some writers omit the pad byte: the next chunk
+  // header (8 bytes, so at least 5 follow) tells.
+  bool SkipPad(std::int64_t length) {
+    if ((length & 1) == 0)
+      return true;
+    std::uint8_t next[5];
+    if (!Read(next, 5))
+      return false;
+    std::memcpy(FAhead, next, 5);
+    FAheadStart = wav::PadByteOmitted(next) ? 0 : 1;
+    FAheadCount = 5 - FAheadStart;
+    FWalked -= FAheadCount;
+    return true;
   }
 
   // Slides forward one byte at a time until the last four bytes read are id.
@@ -93,6 +112,9 @@ public:
 private:
   TStream &FStream;
   std::int64_t FWalked = 0;
+  // Bytes read from the stream but not yet walked.
+  std::uint8_t FAhead[5] = {};
+  std::uint32_t FAheadStart = 0, FAheadCount = 0;
 };
 
 bool IsCompressed(TWavType type) {
@@ -198,12 +220,12 @@ bool TWaveIn::ReadHeader() {
     return false;
   }
   FDataStart = static_cast<std::uint32_t>(r.Walked());
-  if (!IsCompressed(FWavType))
-    ClampDataSize(length);
+  ClampDataSize(length);
   return true;
 }
 
-// Size is the data length, but never more than the file holds after the header.
+// Size is the data length, but never more than the file holds after the header; compressed
+// files turn it into decoded bytes later.
 void TWaveIn::ClampDataSize(std::int64_t declared) {
   FSize = declared;
   if (FSeekableStream) {
@@ -237,26 +259,36 @@ void TWaveIn::CheckFormat() {
     break;
   case wtDVIADPCM:
     FBitsPerSample = 16;
-    FSize = std::int64_t(channels) * FImaFactSamples * 2;
     // A stereo block holds its codes in 8-byte groups, 4 bytes per channel.
     FValid = FValid && FStoredBits == 4 && (channels == 1 || channels == 2) &&
              FImaBlockAlign > 4 * channels && FImaSamplesPerBlock > 0 && FImaFactSamples >= 0 &&
              (channels == 1 || (FImaBlockAlign - 8) % 8 == 0);
-    if (FValid)
-      blockBytes =
-          channels == 1 ? (1 + 2 * (FImaBlockAlign - 4)) * 2 : (1 + FImaBlockAlign - 8) * 4;
     break;
   case wtMSADPCM:
     FBitsPerSample = 16;
-    FSize = std::int64_t(channels) * FMsFactSamples * 2;
     // Every sample past the two of the header needs a 4-bit code inside the block.
     FValid = FValid && (channels == 1 || channels == 2) && FMsCoefCount > 0 &&
              FMsBlockAlign >= 7 * channels && FMsSamplesPerBlock >= 2 && FMsFactSamples >= 0 &&
              (FMsSamplesPerBlock - 2) * channels <= 2u * (FMsBlockAlign - 7 * channels);
-    if (FValid)
-      blockBytes = FMsSamplesPerBlock * 2 * channels;
     break;
   default: break;
+  }
+  if (FWavType == wtDVIADPCM || FWavType == wtMSADPCM) {
+    const bool ima = FWavType == wtDVIADPCM;
+    const std::uint32_t align = ima ? FImaBlockAlign : FMsBlockAlign;
+    const auto frames = [&](std::uint32_t bytes) -> std::int64_t {
+      return ima ? ImaBlockFrames(bytes) : MsBlockFrames(bytes);
+    };
+    // The "fact" count, but never more than the blocks of the data hold: a writer would fill
+    // what is missing with silence.
+    if (FValid) {
+      blockBytes = static_cast<std::uint32_t>(frames(align)) * 2 * channels;
+      const std::int64_t present =
+          FSize / align * frames(align) + frames(static_cast<std::uint32_t>(FSize % align));
+      FSize = std::int64_t(channels) * 2 *
+              std::min<std::int64_t>(ima ? FImaFactSamples : FMsFactSamples, present);
+    } else
+      FSize = 0;
   }
   FBuffer.assign(std::max(DecodeBufferBytes, blockBytes), 0);
 }
@@ -346,9 +378,17 @@ std::uint32_t TWaveIn::ReadBlock(std::uint32_t blockAlign) {
   return static_cast<std::uint32_t>(FStream->Read(FBlock.data(), blockAlign));
 }
 
+// A short last block yields the samples its codes cover.
+std::uint32_t TWaveIn::ImaBlockFrames(std::uint32_t bytes) const {
+  if (bytes < 4 * FChannels)
+    return 0;
+  return FChannels == 1 ? 1 + 2 * (bytes - 4) : 1 + 8 * ((bytes - 8) / 8);
+}
+
 std::uint32_t TWaveIn::DecodeImaBlock(std::uint32_t bytes) {
   const std::uint32_t channels = FChannels;
-  if (bytes < 4 * channels)
+  const std::uint32_t frames = ImaBlockFrames(bytes);
+  if (frames == 0)
     return 0;
   const std::uint8_t *block = FBlock.data();
   std::uint8_t *out = FBuffer.data();
@@ -364,10 +404,10 @@ std::uint32_t TWaveIn::DecodeImaBlock(std::uint32_t bytes) {
       PutI16(out + 2 * k++, DecodeImaNibble(block[i] & 15, sample[0], index[0]));
       PutI16(out + 2 * k++, DecodeImaNibble(block[i] >> 4, sample[0], index[0]));
     }
-    return k * 2;
+    return frames * 2;
   }
   // Stereo: groups of 8 bytes, 4 of the left channel's codes then 4 of the right's.
-  const std::uint32_t groups = (bytes - 8) / 8;
+  const std::uint32_t groups = (frames - 1) / 8;
   for (std::uint32_t g = 0; g < groups; ++g)
     for (std::uint32_t c = 0; c < 2; ++c) {
       const std::uint8_t *codes = block + 8 + 8 * g + 4 * c;
@@ -377,7 +417,7 @@ std::uint32_t TWaveIn::DecodeImaBlock(std::uint32_t bytes) {
         PutI16(o + 8 * j + 4, DecodeImaNibble(codes[j] >> 4, sample[c], index[c]));
       }
     }
-  return (1 + 8 * groups) * 4;
+  return frames * 4;
 }
 
 std::int16_t TWaveIn::DecodeMsSample(TMsChannel &c, int code) const {
@@ -394,10 +434,19 @@ std::int16_t TWaveIn::DecodeMsSample(TMsChannel &c, int code) const {
   return static_cast<std::int16_t>(value);
 }
 
+// A short last block yields the samples its codes cover.
+std::uint32_t TWaveIn::MsBlockFrames(std::uint32_t bytes) const {
+  const std::uint32_t header = 7 * FChannels;
+  if (bytes < header)
+    return 0;
+  return std::min<std::uint32_t>(FMsSamplesPerBlock, 2 + 2 * (bytes - header) / FChannels);
+}
+
 std::uint32_t TWaveIn::DecodeMsBlock(std::uint32_t bytes) {
   const std::uint32_t channels = FChannels;
   const std::uint32_t header = 7 * channels;
-  if (bytes < header)
+  const std::uint32_t frames = MsBlockFrames(bytes);
+  if (frames == 0)
     return 0;
   const std::uint8_t *block = FBlock.data();
   TMsChannel state[2];
@@ -411,9 +460,6 @@ std::uint32_t TWaveIn::DecodeMsBlock(std::uint32_t bytes) {
     if (state[c].Predictor >= FMsCoefCount)
       return 0;
   }
-  // A short last block yields the samples its codes cover.
-  const std::uint32_t frames =
-      std::min<std::uint32_t>(FMsSamplesPerBlock, 2 + 2 * (bytes - header) / channels);
   std::uint8_t *out = FBuffer.data();
   for (std::uint32_t c = 0; c < channels; ++c) {
     PutI16(out + 2 * c, state[c].Sample2);

@@ -38,6 +38,8 @@ private:
   void ClampDataSize(std::int64_t declared);
   bool ConvertAcm();
   std::uint32_t ReadBlock(std::uint32_t blockAlign);
+  std::uint32_t ImaBlockFrames(std::uint32_t bytes) const;
+  std::uint32_t MsBlockFrames(std::uint32_t bytes) const;
   std::uint32_t DecodeImaBlock(std::uint32_t bytes);
   std::uint32_t DecodeMsBlock(std::uint32_t bytes);
   std::int16_t DecodeMsSample(TMsChannel &c, int code) const;

@@ -8,10 +8,17 @@
 namespace {
 
 constexpr std::uint32_t PCMBlockBytes = 16384;
+constexpr std::int64_t LargestField = 0xFFFFFFFF;
+
+// A length for a 32-bit header field; one that does not fit is held at the largest value, never
+// wrapped. An unknown length (-1) stays the customary 0xFFFFFFFF.
+std::uint32_t Field(std::int64_t value) {
+  return static_cast<std::uint32_t>(std::min(value, LargestField));
+}
 
 // Frames the input announces: its Size in 16-bit (or other) samples per channel.
 std::uint32_t AnnouncedFrames(std::int64_t size, std::uint32_t bits, std::uint32_t channels) {
-  return static_cast<std::uint32_t>(size / (bits / 8) / channels);
+  return Field(size / (bits / 8) / channels);
 }
 
 std::uint32_t ChannelMask(std::uint32_t channels) {
@@ -86,11 +93,14 @@ void TWaveOut::Prepare() {
   }
 }
 
-// The encoder knows mono and stereo blocks; stereo codes come in 8-byte groups.
+// The encoder knows mono and stereo blocks; stereo codes come in 8-byte groups. A block needs
+// codes after its channel headers, and the format chunk counts its samples in 16 bits: the
+// reader refuses any other block.
 void TWaveOut::CheckImaFormat() {
   if (FChannels < 1 || FChannels > 2)
     throw EAuException("Cannot encode this channel count into ADPCM.");
-  if (FChannels == 2 && FBlockSize % 8 != 0)
+  if (FBlockSize <= 4 * FChannels || (FChannels == 2 && FBlockSize % 8 != 0) ||
+      wav::ImaSamplesPerBlock(FChannels, FBlockSize) > 0xFFFF)
     throw EAuException("Invalid ADPCM block size");
 }
 
@@ -172,7 +182,10 @@ void TWaveOut::ReadAppendHeader() {
       FAppendType = type;
       return;
     }
-    p = body + wav::GetU32(&h[p + 4]);
+    const std::uint32_t length = wav::GetU32(&h[p + 4]);
+    p = body + length;
+    if (length % 2 == 1 && !(p + 5 <= n && wav::PadByteOmitted(&h[p])))
+      ++p;
   }
 }
 
@@ -190,10 +203,9 @@ void TWaveOut::WriteHeader() {
   if (FWavType == wtDVIADPCM) {
     const std::uint32_t s = wav::ImaSamplesPerBlock(FChannels, FBlockSize);
     const std::uint32_t frames = AnnouncedFrames(size, FBits, FChannels);
-    const std::uint32_t dataLength =
-        static_cast<std::uint32_t>(au::Round(double(frames) / s)) * FBlockSize;
+    const std::uint32_t dataLength = Field(au::Round(double(frames) / s) * FBlockSize);
     length = wav::IMAHeaderSize;
-    wav::PutU32(h + 4, dataLength + 52);
+    wav::PutU32(h + 4, Field(std::int64_t(dataLength) + 52));
     wav::PutU32(h + 16, 20);
     wav::PutU16(h + 20, wav::TagIMAADPCM);
     wav::PutU32(h + 28, rate / s * FBlockSize);
@@ -210,7 +222,7 @@ void TWaveOut::WriteHeader() {
     const bool extensible = FWavType == wtExtPCM;
     const std::uint32_t fmtLength = extensible ? 40 : 16;
     length = extensible ? wav::ExtPCMHeaderSize : wav::PCMHeaderSize;
-    wav::PutU32(h + 4, static_cast<std::uint32_t>(size + length - 8));
+    wav::PutU32(h + 4, Field(size + length - 8));
     wav::PutU32(h + 16, fmtLength);
     wav::PutU16(h + 20, extensible ? wav::TagExtensible : wav::TagPCM);
     wav::PutU32(h + 28, rate * align);
@@ -223,16 +235,30 @@ void TWaveOut::WriteHeader() {
       std::memcpy(h + 44, wav::SubFormatPCM.data(), 16);
     }
     wav::PutId(h + length - 8, "data");
-    wav::PutU32(h + length - 4, static_cast<std::uint32_t>(size));
+    wav::PutU32(h + length - 4, Field(size));
   }
   Write(h, length);
   FHeaderWritten = true;
 }
 
-// A block that does not fit is taken back whole, so the data ends on a block boundary and the
-// header can describe it exactly.
+// The header's 32-bit lengths, and the frame count of ADPCM, can describe a file this long.
+bool TWaveOut::HeaderCanHold(std::int64_t length) const {
+  if (length - 8 > LargestField)
+    return false;
+  if (FWavType != wtDVIADPCM)
+    return true;
+  const std::int64_t blocks =
+      (length - (FAppending ? FDataStart : wav::IMAHeaderSize)) / FBlockSize;
+  return blocks * wav::ImaSamplesPerBlock(FChannels, FBlockSize) <= LargestField;
+}
+
+// Appends at the file's end. A block that does not fit on the disk, or that the header's lengths
+// could not describe, is refused whole: the data ends on a block boundary and the header
+// describes it exactly.
 void TWaveOut::Write(const void *data, std::uint32_t count) {
   std::int64_t before = FStream->Position();
+  if (!HeaderCanHold(before + count))
+    throw EAuException("The wave file has reached the largest length its header can hold");
   if (FStream->Write(data, count) == count)
     return;
   try {
@@ -243,11 +269,11 @@ void TWaveOut::Write(const void *data, std::uint32_t count) {
   throw EAuException("Error writing wave file");
 }
 
-void TWaveOut::WriteFieldAt(std::uint32_t offset, std::uint32_t value) {
+// A header field in place: the file never gets shorter for it.
+bool TWaveOut::WriteFieldAt(std::uint32_t offset, std::int64_t value) {
   std::uint8_t field[4];
-  wav::PutU32(field, value);
-  FStream->Seek(offset, TSeekOrigin::soBeginning);
-  Write(field, 4);
+  wav::PutU32(field, Field(value));
+  return FStream->WriteAt(offset, field, 4) == 4;
 }
 
 bool TWaveOut::DoOutput(bool abort) {
@@ -371,40 +397,41 @@ void TWaveOut::Done() {
     std::rethrow_exception(error);
 }
 
-// Lengths from what the file really holds.
+// Lengths from what the file really holds. Every field is tried; one that cannot be written is
+// reported, and the audio stays.
 void TWaveOut::PatchHeader() {
   const std::int64_t length = FStream->Size();
+  bool written = true;
   switch (FWavType) {
   case wtDVIADPCM: {
-    const std::uint32_t data =
-        static_cast<std::uint32_t>(length - (FAppending ? FDataStart : wav::IMAHeaderSize));
-    WriteFieldAt(FAppending ? FDataSizeOffset : 56, data);
-    const std::uint32_t s = wav::ImaSamplesPerBlock(FChannels, FBlockSize);
-    const std::uint32_t frames = FImaBlocks > 0 ? data / FBlockSize * s - FImaPadding
-                                                : (FAppending ? FAppendFactSamples : 0);
-    WriteFieldAt(FAppending ? FFactValueOffset : 48, frames);
+    const std::int64_t data = length - (FAppending ? FDataStart : wav::IMAHeaderSize);
+    written &= WriteFieldAt(FAppending ? FDataSizeOffset : 56, data);
+    const std::int64_t s = wav::ImaSamplesPerBlock(FChannels, FBlockSize);
+    const std::int64_t frames = FImaBlocks > 0 ? data / FBlockSize * s - FImaPadding
+                                               : (FAppending ? FAppendFactSamples : 0);
+    written &= WriteFieldAt(FAppending ? FFactValueOffset : 48, frames);
     break;
   }
-  case wtExtPCM:
-    WriteFieldAt(64, static_cast<std::uint32_t>(length - wav::ExtPCMHeaderSize));
-    break;
+  case wtExtPCM: written &= WriteFieldAt(64, length - wav::ExtPCMHeaderSize); break;
   default:
-    WriteFieldAt(
-        FAppending ? FDataSizeOffset : 40,
-        static_cast<std::uint32_t>(length - (FAppending ? FDataStart : wav::PCMHeaderSize)));
+    written &= WriteFieldAt(FAppending ? FDataSizeOffset : 40,
+                            length - (FAppending ? FDataStart : wav::PCMHeaderSize));
     break;
   }
-  WriteFieldAt(4, static_cast<std::uint32_t>(length - 8));
+  written &= WriteFieldAt(4, length - 8);
+  if (!written)
+    throw EAuException("Error writing wave file");
 }
 
 // The input delivered less than it announced: silence up to the announced length, so the
-// file matches its header. More than announced: the header follows the file instead.
+// file matches its header. More than announced, or more than a header can describe: the header
+// follows the file instead.
 void TWaveOut::PadData() {
   const std::int64_t length = FStream->Size();
   const std::int64_t headerLength =
       FWavType == wtExtPCM ? wav::ExtPCMHeaderSize : wav::PCMHeaderSize;
   const std::int64_t missing = FInput->Size() - (length - headerLength);
-  if (missing < 0)
+  if (missing < 0 || !HeaderCanHold(headerLength + FInput->Size()))
     return PatchHeader();
   FStream->Seek(0, TSeekOrigin::soEnd);
   std::vector<std::uint8_t> zeros(static_cast<std::size_t>(std::min<std::int64_t>(missing, 65536)));

@@ -32,8 +32,9 @@ private:
   void PrepareAppend(bool sameFormat);
   void CheckImaFormat();
   void WriteHeader();
+  bool HeaderCanHold(std::int64_t length) const;
   void Write(const void *data, std::uint32_t count);
-  void WriteFieldAt(std::uint32_t offset, std::uint32_t value);
+  bool WriteFieldAt(std::uint32_t offset, std::int64_t value);
   void PatchHeader();
   void PadData();
   bool WriteImaBlock();

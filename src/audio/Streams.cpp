@@ -63,6 +63,14 @@ std::int64_t TStream::Size() {
   return size;
 }
 
+std::int64_t TStream::WriteAt(std::int64_t offset, const void *buffer, std::int64_t count) {
+  const std::int64_t position = Position();
+  const std::int64_t written =
+      Seek(offset, TSeekOrigin::soBeginning) == offset ? Write(buffer, count) : 0;
+  SetPosition(position);
+  return written;
+}
+
 void TStream::ReadBuffer(void *buffer, std::int64_t count) {
   if (count != 0 && Read(buffer, count) != count)
     throw EAuException("Stream read error");
@@ -113,6 +121,13 @@ std::int64_t THandleStream::Write(const void *buffer, std::int64_t count) {
   auto *p = static_cast<const std::uint8_t *>(buffer);
   return Transfer(
       count, [&](std::int64_t done, std::size_t left) { return ::write(FHandle, p + done, left); });
+}
+
+std::int64_t THandleStream::WriteAt(std::int64_t offset, const void *buffer, std::int64_t count) {
+  auto *p = static_cast<const std::uint8_t *>(buffer);
+  return Transfer(count, [&](std::int64_t done, std::size_t left) {
+    return ::pwrite(FHandle, p + done, left, offset + done);
+  });
 }
 
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {

@@ -32,6 +32,8 @@ public:
   // Both return the number of bytes moved; fewer than asked at the end or on failure.
   virtual std::int64_t Read(void *buffer, std::int64_t count) = 0;
   virtual std::int64_t Write(const void *buffer, std::int64_t count) = 0;
+  // Writes at offset and leaves the position where it was; returns the bytes written.
+  virtual std::int64_t WriteAt(std::int64_t offset, const void *buffer, std::int64_t count);
   // Returns the new position; -1 when the stream cannot move there.
   virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
   virtual std::int64_t Size();
@@ -57,6 +59,7 @@ public:
   int Handle() const { return FHandle; }
   std::int64_t Read(void *buffer, std::int64_t count) override;
   std::int64_t Write(const void *buffer, std::int64_t count) override;
+  std::int64_t WriteAt(std::int64_t offset, const void *buffer, std::int64_t count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
   void SetSize(std::int64_t size) override;
 

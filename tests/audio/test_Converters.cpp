@@ -233,6 +233,39 @@ TEST(AudioConverter, PassesThroughAndAnswersWithoutInput) {
   EXPECT_THROW(c.Init(), EAuException);
 }
 
+// An empty answer ends a stream, so a request shorter than one frame still gets data; the
+// stream reads the same in any request size.
+TEST(AudioConverter, RequestsShorterThanAFrameDoNotEndTheStream) {
+  const TBytes data = Samples16(KnownSignal(2000, 2));
+  TPcmSource mono(16, 1, 44100, data), stereo(16, 2, 44100, data);
+  TAudioConverter toStereo, to24, unchanged;
+  toStereo.SetInput(&mono.Input);
+  toStereo.SetOutChannels(2);
+  to24.SetInput(&stereo.Input);
+  to24.SetOutBitsPerSample(24);
+  unchanged.SetInput(&stereo.Input);
+  TStereoBalance monoBalance, stereoBalance;
+  monoBalance.SetInput(&mono.Input);
+  monoBalance.SetBalance(0.3f);
+  stereoBalance.SetInput(&stereo.Input);
+  stereoBalance.SetBalance(0.7f);
+  struct Case {
+    const char *name;
+    TAuConverter &converter;
+    std::uint32_t request;
+  } cases[] = {
+      {"mono to stereo", toStereo, 2},  {"mono to stereo", toStereo, 3},
+      {"16 to 24 bits", to24, 4},       {"no conversion", unchanged, 1},
+      {"mono balance", monoBalance, 2}, {"stereo balance", stereoBalance, 3},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.request) + " bytes at a time");
+    const TBytes whole = ReadAll(c.converter).Data;
+    ASSERT_FALSE(whole.empty());
+    EXPECT_TRUE(ReadAll(c.converter, c.request).Data == whole);
+  }
+}
+
 TEST(StereoBalance, AttenuatesOneChannel) {
   TBytes data = Pack<std::int16_t>({1000, 3, -1001, -5});
   TPcmSource s1(16, 2, 44100, data), s0(16, 2, 44100, data), sHalf(16, 2, 44100, data),

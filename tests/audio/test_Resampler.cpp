@@ -199,3 +199,26 @@ TEST(Resampler, PositionFollowsTheInputAndMisuseIsReported) {
   EXPECT_EQ(d.Size, -1);
   EXPECT_EQ(d.Data.size(), 22050u * 4);
 }
+
+// Read-ahead counts against the Size like any block handed out: an input that delivers more
+// than it announced is cut at the Size all the same.
+TEST(Resampler, PrefetchedDataCountsAgainstTheSize) {
+  pipetest::TToneInput tone(44100 * 4 * 4, 44100 * 4 * 2);
+  TFastResampler r;
+  r.SetInput(&tone);
+  r.SetOutSampleRate(22050);
+  r.Init();
+  r.Prefetch(40000);
+  std::int64_t total = 0;
+  for (;;) {
+    std::uint8_t *buffer = nullptr;
+    std::uint32_t bytes = 16384;
+    r.GetData(buffer, bytes);
+    if (bytes == 0)
+      break;
+    total += bytes;
+  }
+  EXPECT_EQ(total, r.Size());
+  EXPECT_EQ(r.Position(), r.Size());
+  r.Flush();
+}

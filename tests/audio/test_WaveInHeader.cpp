@@ -80,6 +80,13 @@ TEST(WaveInHeader, ChunksBeforeDataCaseAndLeadingJunkAreWalkedOver) {
                                          .Chunk("data", data)
                                          .Close()
                                          .Data},
+      {"odd chunk without its pad byte", TWavImage()
+                                             .Riff()
+                                             .Chunk("fmt ", Fmt16Stereo())
+                                             .Chunk("note", TBytes(37, 'x'))
+                                             .Chunk("data", data)
+                                             .Close()
+                                             .Data},
       {"fact in a PCM file", TWavImage()
                                  .Riff()
                                  .Chunk("fact", {1, 2, 3, 4})

@@ -144,3 +144,25 @@ TEST(WaveInMalformed, MsBlockNamingAnUndeclaredPredictorEndsTheData) {
   image[data] = 200; // and now in block 1
   EXPECT_TRUE(ReadImage(image).Data.empty());
 }
+
+// A "fact" count beyond the blocks of the data chunk announces audio that is not there, and a
+// writer fed by the reader would fill it with silence: Size follows the blocks present.
+TEST(WaveInMalformed, FactCountBeyondTheBlocksPresent) {
+  TTempDir dir;
+  std::vector<TSample> files = SampleFiles(dir);
+  for (const TSample &s : {files[3], files[4], files[5], files[6]}) { // the ADPCM files
+    for (std::uint32_t claimed : {10000000u, 0x7FFFFFFFu}) {
+      TBytes image = s.Image;
+      const auto fact =
+          std::search(image.begin(), image.end(), std::begin("fact"), std::end("fact") - 1);
+      ASSERT_NE(fact, image.end());
+      wav::PutU32(&*fact + 8, claimed);
+      for (std::size_t length : {image.size(), DataOffset(image) + 572}) {
+        SCOPED_TRACE(std::string(s.Name) + ", " + std::to_string(length) + " bytes");
+        TDecoded d = ReadImage(TBytes(image.begin(), image.begin() + std::ptrdiff_t(length)));
+        EXPECT_FALSE(d.Data.empty());
+        EXPECT_EQ(d.Size, std::int64_t(d.Data.size()));
+      }
+    }
+  }
+}

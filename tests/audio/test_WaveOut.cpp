@@ -1,5 +1,6 @@
 // The WAV writer: headers byte for byte, lengths after short, stopped, failed and appended
 // runs, and IMA ADPCM checked by independent decoders.
+#include "AuWaveIn.h"
 #include "AuWaveOut.h"
 #include "PipelineSources.h"
 #include "Text.h"
@@ -87,6 +88,25 @@ double Snr(const std::vector<std::int16_t> &source, const std::vector<std::int16
     noise += double(source[i] - decoded[i]) * (source[i] - decoded[i]);
   }
   return 10 * std::log10(signal / std::max(noise, 1.0));
+}
+
+// A memory stream whose write at one offset falls short, as a failing disk's would.
+class TShortWriteStream : public TMemoryStream {
+public:
+  explicit TShortWriteStream(std::int64_t failAt) : FFailAt(failAt) {}
+  std::int64_t Write(const void *buffer, std::int64_t count) override {
+    return Position() == FFailAt ? 0 : TMemoryStream::Write(buffer, count);
+  }
+
+private:
+  std::int64_t FFailAt;
+};
+
+// The first bytes of a file too large to read whole.
+TBytes HeadOfFile(const std::string &name, std::size_t n) {
+  TBytes head(n);
+  std::ifstream(name, std::ios::binary).read(reinterpret_cast<char *>(head.data()), n);
+  return head;
 }
 
 std::vector<std::int16_t> SourceSamples(const TToneInput &in, std::int64_t bytes) {
@@ -258,6 +278,17 @@ TEST_F(WaveOut, AnInputThatDeliversMoreThanItAnnouncedGetsATrueHeader) {
   ExpectConsistent(file, 40);
 }
 
+// Padding up to an announcement no header can describe would write gigabytes of silence.
+TEST_F(WaveOut, AnAnnouncementBeyondWhatAHeaderHoldsIsNotPaddedTo) {
+  TToneInput in(1000, 0x100000000ll);
+  TWaveOut out;
+  out.SetFileName(Path("big.wav"));
+  ASSERT_EQ(RunToEnd(out, in), "");
+  TBytes file = ReadFileBytes(Path("big.wav"));
+  EXPECT_EQ(file.size(), 44u + 1000u);
+  ExpectConsistent(file, 40);
+}
+
 TEST_F(WaveOut, AStoppedRunPatchesBothLengths) {
   for (TWavType type : {wtPCM, wtDVIADPCM}) {
     TToneInput in(-1, 1000000000);
@@ -313,6 +344,61 @@ TEST_F(WaveOut, AnInputThatFailsEndsTheRunWithATrueHeader) {
   TBytes file = ReadFileBytes(Path("fail.wav"));
   EXPECT_EQ(file.size(), 44u + 40000u); // not padded as if it had succeeded
   ExpectConsistent(file, 40);
+}
+
+TEST_F(WaveOut, AHeaderPatchThatFailsIsReportedAndKeepsTheAudio) {
+  TShortWriteStream memory(40); // the data length's field
+  TToneInput in(10000, -1);
+  TWaveOut out;
+  out.SetStream(&memory);
+  EXPECT_EQ(RunToEnd(out, in), "Error writing wave file");
+  const TBytes file = memory.Data();
+  ASSERT_EQ(file.size(), 44u + 10000u);
+  EXPECT_EQ(file.back(), in.Pattern(9999));
+  EXPECT_EQ(U32At(file, 4), file.size() - 8); // the fields that could be written are true
+}
+
+// Lengths are 32-bit: a run that would carry them past their limit stops while the header can
+// still describe the file. A sparse file near the limit, appended to, stands in for gigabytes
+// of audio; PCM meets the RIFF length's limit, mono IMA ADPCM the frame count's first.
+TEST_F(WaveOut, ARunStopsBeforeAHeaderLengthWouldOverflow) {
+  struct TCase {
+    TWavType Type;
+    std::uint32_t Channels, Header, Block, Frames; // Frames per block, 0 for PCM
+    std::int64_t Length;                           // of the file before the run
+  };
+  const std::int64_t maxBlocks = 0xFFFFFFFFll / 1017;
+  for (TCase c : {TCase{wtPCM, 2, 44, 4096, 0, 0xFFFFFFFFll + 8 - 3 * 4096 - 1003},
+                  TCase{wtDVIADPCM, 1, 60, 512, 1017, 60 + (maxBlocks - 3) * 512}}) {
+    SCOPED_TRACE(c.Type);
+    const std::string name = Path("huge.wav");
+    Write(name, c.Block * 2, 16, c.Channels, 44100, c.Type);
+    {
+      TFileStream file(name, fmOpenReadWrite);
+      file.SetSize(c.Length);
+      std::uint8_t field[4];
+      wav::PutU32(field, static_cast<std::uint32_t>(c.Length - c.Header));
+      file.Seek(c.Header - 4, TSeekOrigin::soBeginning);
+      file.Write(field, 4);
+    }
+    TToneInput in(10 * (c.Frames ? 2 * c.Frames : c.Block)); // ten blocks
+    in.Chans = c.Channels;
+    in.BlockBytes = c.Block;
+    TWaveOut out;
+    out.SetFileName(name);
+    out.SetFileMode(foAppend);
+    EXPECT_EQ(RunToEnd(out, in),
+              "The wave file has reached the largest length its header can hold");
+    const std::int64_t length = std::filesystem::file_size(name);
+    EXPECT_EQ(length, c.Length + 3 * c.Block);
+    const TBytes head = HeadOfFile(name, c.Header);
+    EXPECT_EQ(U32At(head, 4), length - 8);
+    EXPECT_EQ(U32At(head, c.Header - 4), length - c.Header);
+    if (c.Type == wtDVIADPCM) {
+      EXPECT_EQ(U32At(head, 48), std::uint32_t(maxBlocks * 1017));
+    }
+    std::filesystem::remove(name);
+  }
 }
 
 TEST_F(WaveOut, WritesIntoAnAssignedStreamAndLeavesItOpen) {
@@ -428,6 +514,29 @@ TEST_F(WaveOut, AppendingIsRefusedWhenAChunkFollowsTheData) {
   EXPECT_EQ(ReadFileBytes(name), file);
 }
 
+// A chunk of odd length before the data, with its pad byte or, from some writers, without.
+TEST_F(WaveOut, AppendingWalksOverAnOddChunkPaddedOrNot) {
+  for (bool padded : {true, false}) {
+    SCOPED_TRACE(padded ? "padded" : "unpadded");
+    const std::string name = Path(padded ? "padded.wav" : "unpadded.wav");
+    TBytes file = Write(name, 4000);
+    TBytes note = {'n', 'o', 't', 'e', 37, 0, 0, 0};
+    note.resize(8 + 37 + (padded ? 1 : 0), 'x');
+    file.insert(file.begin() + 36, note.begin(), note.end());
+    wav::PutU32(file.data() + 4, static_cast<std::uint32_t>(file.size() - 8));
+    std::ofstream(name, std::ios::binary)
+        .write(reinterpret_cast<char *>(file.data()), std::streamsize(file.size()));
+    TToneInput more(2000);
+    TWaveOut out;
+    out.SetFileName(name);
+    out.SetFileMode(foAppend);
+    ASSERT_EQ(RunToEnd(out, more), "");
+    file = ReadFileBytes(name);
+    EXPECT_EQ(file.size(), 44u + note.size() + 6000u);
+    ExpectConsistent(file, 40 + note.size());
+  }
+}
+
 TEST_F(WaveOut, AppendingToANewOrEmptyFileWritesAFreshHeader) {
   for (bool exists : {false, true}) {
     const std::string name = Path(exists ? "empty.wav" : "new.wav");
@@ -506,6 +615,34 @@ TEST_F(WaveOut, PropertiesTakeOnlyTheValuesTheyAllow) {
   EXPECT_EQ(out.WavType(), wtPCM);
   EXPECT_EQ(out.BlockSize(), 1024);
   out.Stop(false);
+}
+
+// Every block size the writer takes gives a file the reader reads; too small a block holds no
+// codes, and a mono block above 32768 bytes has more samples than its 16-bit field can count.
+TEST_F(WaveOut, AdpcmBlockSizesAreThoseTheReaderReads) {
+  struct TCase {
+    std::uint32_t Channels;
+    std::uint16_t BlockSize;
+    bool Taken;
+  };
+  for (TCase c :
+       {TCase{1, 4, false}, TCase{1, 8, true}, TCase{1, 32768, true}, TCase{1, 32772, false},
+        TCase{2, 8, false}, TCase{2, 16, true}, TCase{2, 65528, true}}) {
+    SCOPED_TRACE(std::to_string(c.Channels) + " channels, block " + std::to_string(c.BlockSize));
+    TToneInput in(40000 * c.Channels);
+    in.Chans = c.Channels;
+    TWaveOut out;
+    out.SetWavType(wtDVIADPCM);
+    out.SetBlockSize(c.BlockSize);
+    out.SetFileName(Path("block.wav"));
+    EXPECT_EQ(RunToEnd(out, in), c.Taken ? "" : "Invalid ADPCM block size");
+    if (c.Taken) {
+      TWaveIn reader;
+      reader.SetFileName(Path("block.wav"));
+      EXPECT_TRUE(reader.Valid());
+      EXPECT_EQ(reader.TotalSamples(), 20000);
+    }
+  }
 }
 
 TEST_F(WaveOut, AdpcmIsRefusedForInputItCannotEncode) {
