@@ -64,6 +64,15 @@ std::string WithExtension(const std::string &name, const char *extension) {
   return fs::path(name).replace_extension(extension).string();
 }
 
+// The extension of the file encoded from each rip; none when the WAV is the output.
+const char *EncodedExtension(TFormat format) {
+  switch (format) {
+  case fmtMP3: return ".mp3";
+  case fmtWMA: return ".wma";
+  default: return nullptr;
+  }
+}
+
 // The track number of a job entry: its first two characters; 0 when they are not digits.
 int TrackOf(const std::string &entry) {
   if (entry.size() < 2 || !isdigit(static_cast<unsigned char>(entry[0])) ||
@@ -91,7 +100,7 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
                    TWMAEncodeProcess &wma)
     : QDialog(owner), Mode(mode), CDHandle(cdHandle), FMp3(mp3), FWma(wma),
       JobList(std::make_unique<std::vector<std::string>>(items)), FEncoded(items.size()),
-      FItemCount(static_cast<int>(items.size())) {
+      FFileTitles(items.size()), FItemCount(static_cast<int>(items.size())) {
   setObjectName("RipForm");
   setModal(true);
   GroupBox1 = new QGroupBox("Extracting", this);
@@ -158,7 +167,12 @@ TRipForm::~TRipForm() { FinishJob(); }
 
 std::string TRipForm::Title(int k) const { return Item(k).size() > 2 ? Item(k).substr(2) : ""; }
 
-std::string TRipForm::WavOfEntry(int k) const { return OutputFolder() + Title(k) + ".wav"; }
+std::string TRipForm::WavOfEntry(int k) const { return OutputFolder() + FFileTitles[k] + ".wav"; }
+
+std::string TRipForm::TakeOutput(const std::string &folder, const std::string &name,
+                                 const char *extension) {
+  return folder + FNames.Take(folder, name, {extension}) + extension;
+}
 
 std::string TRipForm::Caption(const char *word, int n, const std::string &item) const {
   return std::string(word) + "(" + TwoDigits(n) + "/" + TwoDigits(Count()) + "): " + item;
@@ -189,7 +203,11 @@ void TRipForm::FileFinished(const std::string &file) {
 
 void TRipForm::StartRip(int k) {
   RipThread.reset();
-  RipThread = std::make_unique<TCDRipThread>(TrackOf(Item(k)), Title(k));
+  std::vector<std::string> extensions{".wav"};
+  if (const char *encoded = EncodedExtension(RipOutput()))
+    extensions.push_back(encoded);
+  FFileTitles[k] = FNames.Take(OutputFolder(), Title(k), extensions);
+  RipThread = std::make_unique<TCDRipThread>(TrackOf(Item(k)), FFileTitles[k]);
   RipThread->CDHandle = CDHandle;
   RipThread->NotifyWindow = Handle();
   RipThread->Resume();
@@ -237,15 +255,15 @@ void TRipForm::StartConversion() {
   switch (Mode) {
   case jmMp3ToWav:
     setWindowTitle(QString::fromStdString(Caption("Decoding", k + 1, Item(k))));
-    StartMp3(Item(k), OutputFolder() + item.stem().string() + ".wav", false);
+    StartMp3(Item(k), TakeOutput(OutputFolder(), item.stem().string(), ".wav"), false);
     break;
   case jmRecordToMp3:
     setWindowTitle(QString::fromStdString(Caption("Encoding", k + 1, Item(k))));
-    StartMp3(Item(k), WithExtension(Item(k), ".mp3"), true);
+    StartMp3(Item(k), TakeOutput(fs::path(item).remove_filename(), item.stem(), ".mp3"), true);
     break;
   case jmWavToWma:
     setWindowTitle(QString::fromStdString(Caption("Encoding", k + 1, Item(k))));
-    StartWma(Item(k), OutputFolder() + item.stem().string() + ".wma");
+    StartWma(Item(k), TakeOutput(OutputFolder(), item.stem().string(), ".wma"));
     break;
   default: break; // modes 2 and 5 run through the audio pipeline
   }

@@ -186,6 +186,19 @@ TEST_F(RipForm, KeepWavKeepsTheRipsAndTagsStayOffWithoutUseID3) {
   EXPECT_EQ(tag.ReadTag(Out("Kept.mp3")), id3NoTag);
 }
 
+TEST_F(RipForm, TracksOfOneTitleGetNumberedNamesSharedByTheirWavAndMp3) {
+  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.IsKeepWav = true;
+  RunJob(jmCDRip, {"01Same", "02Same", "03Same"});
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"Same.mp3", "Same (2).mp3", "Same (3).mp3"}));
+  EXPECT_EQ(FolderListing(Out("")),
+            (std::vector<std::string>{"Same (2).mp3", "Same (2).wav", "Same (3).mp3",
+                                      "Same (3).wav", "Same.mp3", "Same.wav"}));
+  EXPECT_EQ(WavBytes(Out("Same.wav")), TestAudio(1, 150));
+  EXPECT_EQ(WavBytes(Out("Same (2).wav")), TestAudio(2, 120));
+  EXPECT_EQ(WavBytes(Out("Same (3).wav")), TestAudio(3, 90));
+}
+
 TEST_F(RipForm, StoppedBeforeTheLastRipKeepsEveryWav) {
   GlobalOptions.OutputFormat = 0;
   Open(jmCDRip, {"01One", "02Two"});
