@@ -353,9 +353,10 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
                            "Create MP3 file error!\r\nPlease check the output and lame options "
                            "or run application again."));
   const bool made = info.SubCode == 2;
+  // Tagged while still a part file: under its final name the MP3 never lacks its tag.
   if (Mode == jmCDRip && made && ProgressSeen && GlobalOptions.UseID3)
-    WriteId3Tag(RipCount - 1);
-  ItemDone(k, made, FMp3.OutputFile);
+    WriteId3Tag(RipCount - 1, FMp3.WrittenFile());
+  ItemDone(k, made && KeepOutput(FMp3), FMp3.OutputFile);
 }
 
 void TRipForm::WmaEnded(const TProcessInfo &info) {
@@ -365,7 +366,14 @@ void TRipForm::WmaEnded(const TProcessInfo &info) {
     ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
   if (info.SubCode == 8)
     ShowError(info.Elapsed);
-  ItemDone(k, info.SubCode == 2, FWma.OutputFile);
+  ItemDone(k, info.SubCode == 2 && KeepOutput(FWma), FWma.OutputFile);
+}
+
+bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
+  if (encoder.Complete())
+    return true;
+  ShowError(encoder.OutputFile + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  return false;
 }
 
 void TRipForm::ItemDone(int k, bool succeeded, const std::string &output) {
@@ -420,7 +428,7 @@ void TRipForm::RipError(std::intptr_t code) {
   }
 }
 
-void TRipForm::WriteId3Tag(int k) {
+void TRipForm::WriteId3Tag(int k, const std::string &mp3) {
   Tid3tag tag;
   tag.SetTitle(Title(k));
   tag.SetArtist(DiscInfo.Artist);
@@ -429,7 +437,7 @@ void TRipForm::WriteId3Tag(int k) {
   tag.SetComment(DiscInfo.Comment);
   tag.Genre = GenreToId3(DiscInfo.Genre + 1);
   tag.SetTrack(static_cast<uint8_t>(TrackOf(Item(k))));
-  const uint16_t result = tag.WriteTag(WithExtension(WavOfEntry(k), ".mp3"));
+  const uint16_t result = tag.WriteTag(mp3);
   if (result >= id3OpenError)
     plat::MessageBox("Error #" + std::to_string(result) + "! Could not save Tag!", product::Name,
                      plat::TMsgButtons::OK, plat::TMsgIcon::None);
@@ -450,7 +458,7 @@ void TRipForm::WmaEstimate(Clock::time_point now) {
   if (index < 0 || index > 32)
     index = 8;
   std::optional<int64_t> total =
-      WmaTotalSeconds(WmaInputSize, FileSize(FWma.OutputFile), elapsed, index);
+      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, index);
   if (!total)
     return;
   if (elapsed >= *total)

@@ -130,7 +130,11 @@ private:
   void Progress(const TProcessInfo &info);
   // After an encoder's end notice: counts the item and goes on, or ends the job.
   void ItemDone(int k, bool succeeded, const std::string &output);
-  void WriteId3Tag(int k);
+  // The ID3v1 tag of rip entry k, written into the MP3 file mp3.
+  void WriteId3Tag(int k, const std::string &mp3);
+  // Gives the encoder's complete output its final name; a file that cannot take it is lost
+  // and named in an error box.
+  bool KeepOutput(TEncodeProcess &encoder);
   void FileFinished(const std::string &file);
   void CloseLater();
 

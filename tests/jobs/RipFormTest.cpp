@@ -213,6 +213,35 @@ TEST_F(RipForm, StoppedBeforeTheLastRipKeepsEveryWav) {
   EXPECT_FALSE(Form->AllSucceeded());
 }
 
+TEST_F(RipForm, StoppedWhileEncodingLeavesTheWavAndNoEncodedFile) {
+  CloseCDHandle(Handle);
+  Drives.reset();
+  Drives = std::make_unique<TImageDrives>(
+      std::vector<std::string>{WriteAudioDisc(Dir.Path(), "Long", {3 * 60 * 75})});
+  Handle = OpenFirstDrive();
+  // Bytes the encoder has written so far, under whatever name.
+  auto encoded = [&] {
+    std::error_code ec;
+    uintmax_t bytes = 0;
+    for (const std::string &name : FolderListing(Out("")))
+      if (const auto size = fs::file_size(Out(name), ec); name != "Long.wav" && !ec)
+        bytes += size;
+    return bytes;
+  };
+  for (int format : {0, 3}) {
+    GlobalOptions.OutputFormat = format;
+    Open(jmCDRip, {"01Long"});
+    ASSERT_TRUE(
+        RunUntil([&] { return encoded() > 0 || !Script.Shown.empty() || Form->JobFinished(); }));
+    ASSERT_FALSE(Form->JobFinished()) << format << ": the encoding ended before Stop";
+    ASSERT_TRUE(Script.Shown.empty()) << Boxes().front();
+    Form->btStopClick();
+    EXPECT_EQ(FolderListing(Out("")), std::vector<std::string>{"Long.wav"}) << format;
+    EXPECT_EQ(WavBytes(Out("Long.wav")).size(), 3u * 60 * 75 * CDSectorSize) << format;
+    fs::remove(Out("Long.wav"));
+  }
+}
+
 TEST_F(RipForm, AnUnreadableTrackGivesOneBoxAndTheJobGoesOn) {
   GlobalOptions.OutputFormat = 0;
   GlobalOptions.UseID3 = true;
