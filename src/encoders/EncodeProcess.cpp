@@ -174,6 +174,7 @@ void TEncodeProcess::Start() {
   EndRun();
   ++FRun;
   FEndSent = false;
+  FSucceeded = false;
   FUnfinished = {};
 
   std::error_code ec;
@@ -193,6 +194,7 @@ void TEncodeProcess::Start() {
   if (!PrepareStart())
     return;
 
+  FPart = std::make_unique<plat::TPartFile>(OutputFile);
   auto child = std::make_unique<TChild>();
   TPipe in = MakePipe("STDIN"), out = MakePipe("STDOUT"), err = MakePipe("STDERR");
   fcntl(out.Read.Get(), F_SETFL, O_NONBLOCK);
@@ -264,6 +266,11 @@ void TEncodeProcess::Stop(int ExitCode) {
 }
 
 void TEncodeProcess::EndRun() {
+  EndChild();
+  FPart.reset();
+}
+
+void TEncodeProcess::EndChild() {
   if (!FChild)
     return;
   eventfd_write(FChild->Wake.Get(), 1);
@@ -314,19 +321,29 @@ void TEncodeProcess::ProcessEnded() {
   int status = 0;
   waitpid(FChild->Pid, &status, 0);
   FChild->Pid = 0;
-  EndRun();
+  EndChild();
   const std::uint64_t run = FRun;
   for (int stream = 0; stream < 2 && FRun == run && !FEndSent; ++stream)
     if (!FUnfinished[stream].empty())
       Parse(stream, "\n");
   if (FRun == run)
     ChildEnded(status);
+  // A run that failed, even one whose child went on after printing its error, leaves nothing.
+  if (FRun == run && !FSucceeded)
+    FPart.reset();
+}
+
+bool TEncodeProcess::Complete() {
+  const bool completed = FPart && FSucceeded && FPart->Complete();
+  FPart.reset();
+  return completed;
 }
 
 void TEncodeProcess::EndNotice(int SubCode, const std::string &Text) {
   if (FEndSent)
     return;
   FEndSent = true;
+  FSucceeded = SubCode == 2;
   DeliverEndNotice(SubCode, Text);
 }
 

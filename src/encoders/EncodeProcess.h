@@ -4,7 +4,12 @@
 // that output to the user-interface thread, where it is parsed into progress reports and an
 // end notice for the job window. The two encoders differ only in their command lines, their
 // parsers and how they deliver the end notice.
+// The encoder writes a hidden part file beside OutputFile. A run that fails or is stopped
+// removes it; after the end notice of success (SubCode 2) the receiver calls Complete, which
+// gives the file its final name, so a file under that name is always whole (and tagged, when
+// the receiver tags the part file first).
 #include "Messages.h"
+#include "PartFile.h"
 
 #include <array>
 #include <chrono>
@@ -42,7 +47,7 @@ public:
   // Filled by the caller before Start.
   bool Busy = false;
   std::string InputFile;
-  std::string OutputFile;
+  std::string OutputFile; // the final name
   TWindowHandle NotifyWindow = 0;
   bool IsEncode = true;
   int OverwriteMode = 0;
@@ -67,7 +72,14 @@ public:
   // or Stop).
   bool Running() const { return FChild != nullptr; }
 
-  // The command line of a run with the current fields and settings; no program = none.
+  // The file the encoder writes: the part file of the current run, else OutputFile.
+  std::string WrittenFile() const { return FPart ? FPart->PartName() : OutputFile; }
+  // After the end notice of success: renames the part file to OutputFile. False when the run
+  // did not succeed or the rename fails; nothing is left of the part file either way.
+  bool Complete();
+
+  // The command line of a run with the current fields and settings, writing WrittenFile(); no
+  // program = none.
   virtual TCommandLine BuildCommandLine() = 0;
 
 protected:
@@ -97,10 +109,15 @@ private:
   void WndProc(TMessage &message) override;
   void Parse(int stream, const std::string &chunk);
   void ProcessEnded();
+  // Ends the child and its watcher.
+  void EndChild();
+  // Ends the child and removes a part file that was not completed.
   void EndRun();
 
   std::uint64_t FRun = 0; // counts runs: news of an earlier run is dropped
   bool FEndSent = false;
+  bool FSucceeded = false; // the end notice told of success
+  std::unique_ptr<plat::TPartFile> FPart;
   std::array<std::string, 2> FUnfinished; // output after the last line end, per pipe
   std::unique_ptr<TChild> FChild;
   std::thread FWatcher;

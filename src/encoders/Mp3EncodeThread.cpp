@@ -85,7 +85,7 @@ TCommandLine TMp3EncodeProcess::BuildCommandLine() {
   if (!IsEncode) {
     c.Add("--decode");
     c.AddQuoted(InputFile);
-    c.AddQuoted(OutputFile);
+    c.AddQuoted(WrittenFile());
     return c;
   }
   const TGlobalOptions &o = GlobalOptions;
@@ -109,7 +109,7 @@ TCommandLine TMp3EncodeProcess::BuildCommandLine() {
       c.Add("-t");
   }
   c.AddQuoted(InputFile);
-  c.AddQuoted(OutputFile);
+  c.AddQuoted(WrittenFile());
   return c;
 }
 

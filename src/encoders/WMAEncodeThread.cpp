@@ -41,7 +41,7 @@ TCommandLine TWMAEncodeProcess::BuildCommandLine() {
   c.Add("-input");
   c.AddQuoted(InputFile);
   c.Add("-output");
-  c.AddQuoted(OutputFile);
+  c.AddQuoted(WrittenFile());
   if (GlobalOptions.WMABitRate < 0 || GlobalOptions.WMABitRate >= int(WmaProfiles.size()))
     GlobalOptions.WMABitRate = 8;
   c.Add("-a_setting");

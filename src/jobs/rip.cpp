@@ -64,6 +64,15 @@ std::string WithExtension(const std::string &name, const char *extension) {
   return fs::path(name).replace_extension(extension).string();
 }
 
+// The extension of the file encoded from each rip; none when the WAV is the output.
+const char *EncodedExtension(TFormat format) {
+  switch (format) {
+  case fmtMP3: return ".mp3";
+  case fmtWMA: return ".wma";
+  default: return nullptr;
+  }
+}
+
 // The track number of a job entry: its first two characters; 0 when they are not digits.
 int TrackOf(const std::string &entry) {
   if (entry.size() < 2 || !isdigit(static_cast<unsigned char>(entry[0])) ||
@@ -91,7 +100,7 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
                    TWMAEncodeProcess &wma)
     : QDialog(owner), Mode(mode), CDHandle(cdHandle), FMp3(mp3), FWma(wma),
       JobList(std::make_unique<std::vector<std::string>>(items)), FEncoded(items.size()),
-      FItemCount(static_cast<int>(items.size())) {
+      FFileTitles(items.size()), FItemCount(static_cast<int>(items.size())) {
   setObjectName("RipForm");
   setModal(true);
   GroupBox1 = new QGroupBox("Extracting", this);
@@ -158,7 +167,12 @@ TRipForm::~TRipForm() { FinishJob(); }
 
 std::string TRipForm::Title(int k) const { return Item(k).size() > 2 ? Item(k).substr(2) : ""; }
 
-std::string TRipForm::WavOfEntry(int k) const { return OutputFolder() + Title(k) + ".wav"; }
+std::string TRipForm::WavOfEntry(int k) const { return OutputFolder() + FFileTitles[k] + ".wav"; }
+
+std::string TRipForm::TakeOutput(const std::string &folder, const std::string &name,
+                                 const char *extension) {
+  return folder + FNames.Take(folder, name, {extension}) + extension;
+}
 
 std::string TRipForm::Caption(const char *word, int n, const std::string &item) const {
   return std::string(word) + "(" + TwoDigits(n) + "/" + TwoDigits(Count()) + "): " + item;
@@ -189,7 +203,11 @@ void TRipForm::FileFinished(const std::string &file) {
 
 void TRipForm::StartRip(int k) {
   RipThread.reset();
-  RipThread = std::make_unique<TCDRipThread>(TrackOf(Item(k)), Title(k));
+  std::vector<std::string> extensions{".wav"};
+  if (const char *encoded = EncodedExtension(RipOutput()))
+    extensions.push_back(encoded);
+  FFileTitles[k] = FNames.Take(OutputFolder(), Title(k), extensions);
+  RipThread = std::make_unique<TCDRipThread>(TrackOf(Item(k)), FFileTitles[k]);
   RipThread->CDHandle = CDHandle;
   RipThread->NotifyWindow = Handle();
   RipThread->Resume();
@@ -237,15 +255,15 @@ void TRipForm::StartConversion() {
   switch (Mode) {
   case jmMp3ToWav:
     setWindowTitle(QString::fromStdString(Caption("Decoding", k + 1, Item(k))));
-    StartMp3(Item(k), OutputFolder() + item.stem().string() + ".wav", false);
+    StartMp3(Item(k), TakeOutput(OutputFolder(), item.stem().string(), ".wav"), false);
     break;
   case jmRecordToMp3:
     setWindowTitle(QString::fromStdString(Caption("Encoding", k + 1, Item(k))));
-    StartMp3(Item(k), WithExtension(Item(k), ".mp3"), true);
+    StartMp3(Item(k), TakeOutput(fs::path(item).remove_filename(), item.stem(), ".mp3"), true);
     break;
   case jmWavToWma:
     setWindowTitle(QString::fromStdString(Caption("Encoding", k + 1, Item(k))));
-    StartWma(Item(k), OutputFolder() + item.stem().string() + ".wma");
+    StartWma(Item(k), TakeOutput(OutputFolder(), item.stem().string(), ".wma"));
     break;
   default: break; // modes 2 and 5 run through the audio pipeline
   }
@@ -335,9 +353,10 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
                            "Create MP3 file error!\r\nPlease check the output and lame options "
                            "or run application again."));
   const bool made = info.SubCode == 2;
+  // Tagged while still a part file: under its final name the MP3 never lacks its tag.
   if (Mode == jmCDRip && made && ProgressSeen && GlobalOptions.UseID3)
-    WriteId3Tag(RipCount - 1);
-  ItemDone(k, made, FMp3.OutputFile);
+    WriteId3Tag(RipCount - 1, FMp3.WrittenFile());
+  ItemDone(k, made && KeepOutput(FMp3), FMp3.OutputFile);
 }
 
 void TRipForm::WmaEnded(const TProcessInfo &info) {
@@ -347,7 +366,14 @@ void TRipForm::WmaEnded(const TProcessInfo &info) {
     ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
   if (info.SubCode == 8)
     ShowError(info.Elapsed);
-  ItemDone(k, info.SubCode == 2, FWma.OutputFile);
+  ItemDone(k, info.SubCode == 2 && KeepOutput(FWma), FWma.OutputFile);
+}
+
+bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
+  if (encoder.Complete())
+    return true;
+  ShowError(encoder.OutputFile + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  return false;
 }
 
 void TRipForm::ItemDone(int k, bool succeeded, const std::string &output) {
@@ -402,7 +428,7 @@ void TRipForm::RipError(std::intptr_t code) {
   }
 }
 
-void TRipForm::WriteId3Tag(int k) {
+void TRipForm::WriteId3Tag(int k, const std::string &mp3) {
   Tid3tag tag;
   tag.SetTitle(Title(k));
   tag.SetArtist(DiscInfo.Artist);
@@ -411,7 +437,7 @@ void TRipForm::WriteId3Tag(int k) {
   tag.SetComment(DiscInfo.Comment);
   tag.Genre = GenreToId3(DiscInfo.Genre + 1);
   tag.SetTrack(static_cast<uint8_t>(TrackOf(Item(k))));
-  const uint16_t result = tag.WriteTag(WithExtension(WavOfEntry(k), ".mp3"));
+  const uint16_t result = tag.WriteTag(mp3);
   if (result >= id3OpenError)
     plat::MessageBox("Error #" + std::to_string(result) + "! Could not save Tag!", product::Name,
                      plat::TMsgButtons::OK, plat::TMsgIcon::None);
@@ -432,7 +458,7 @@ void TRipForm::WmaEstimate(Clock::time_point now) {
   if (index < 0 || index > 32)
     index = 8;
   std::optional<int64_t> total =
-      WmaTotalSeconds(WmaInputSize, FileSize(FWma.OutputFile), elapsed, index);
+      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, index);
   if (!total)
     return;
   if (elapsed >= *total)

@@ -6,6 +6,7 @@
 // The state machine is in the public methods below, which tests drive directly; the widgets
 // are its view.
 #include "Messages.h"
+#include "OutputNames.h"
 
 #include <QDialog>
 
@@ -103,7 +104,10 @@ private:
   int Count() const { return static_cast<int>(JobList->size()); }
   const std::string &Item(int k) const { return (*JobList)[k]; }
   std::string Title(int k) const;
+  // The WAV of a rip entry, under the name its rip took.
   std::string WavOfEntry(int k) const;
+  // folder + name + extension, the name made unique within the job.
+  std::string TakeOutput(const std::string &folder, const std::string &name, const char *extension);
   // "Extracting(02/05): title" and the like.
   std::string Caption(const char *word, int n, const std::string &item) const;
   void SetStage(const std::string &stage);
@@ -126,7 +130,11 @@ private:
   void Progress(const TProcessInfo &info);
   // After an encoder's end notice: counts the item and goes on, or ends the job.
   void ItemDone(int k, bool succeeded, const std::string &output);
-  void WriteId3Tag(int k);
+  // The ID3v1 tag of rip entry k, written into the MP3 file mp3.
+  void WriteId3Tag(int k, const std::string &mp3);
+  // Gives the encoder's complete output its final name; a file that cannot take it is lost
+  // and named in an error box.
+  bool KeepOutput(TEncodeProcess &encoder);
   void FileFinished(const std::string &file);
   void CloseLater();
 
@@ -135,6 +143,8 @@ private:
   std::unique_ptr<TCDRipThread> RipThread;
   std::unique_ptr<std::vector<std::string>> JobList;
   std::vector<bool> FEncoded; // per item: its encoding made the output file
+  TJobOutputNames FNames;
+  std::vector<std::string> FFileTitles; // per rip entry: the file title its rip took
   std::vector<std::string> FFinished;
   int FItemCount = 0;
 };

@@ -54,10 +54,11 @@ TfrmID3Edit::TfrmID3Edit(QWidget *parent) : QDialog(parent) {
   ID3album = NewEdit(this, "ID3album", 30);
   ID3year = NewEdit(this, "ID3year", 4);
   ID3comment = NewEdit(this, "ID3comment", 30);
-  ID3track = NewEdit(this, "ID3track", 2);
+  // An ID3v1.1 track number is a byte: three digits, checked against 255 on saving.
+  ID3track = NewEdit(this, "ID3track", 3);
   // Digits only, typed or pasted: every other key is swallowed.
   ID3track->setValidator(
-      new QRegularExpressionValidator(QRegularExpression("[0-9]{0,2}"), ID3track));
+      new QRegularExpressionValidator(QRegularExpression("[0-9]{0,3}"), ID3track));
   ID3genre = new QComboBox(this);
   ID3genre->setObjectName("ID3genre");
   ID3genre->addItem(QString());
@@ -144,6 +145,8 @@ void TfrmID3Edit::bLoadTagClick() {
 }
 
 void TfrmID3Edit::aSaveTagExecute() {
+  if (!TrackFits())
+    return;
   CopyFieldsToTag();
   if (FTag.WriteTag("=") >= id3OpenError)
     plat::MessageBox(GetLanString("RES_SaveTag_Error", "Could not save Tag!"), product::Name,
@@ -151,6 +154,8 @@ void TfrmID3Edit::aSaveTagExecute() {
 }
 
 void TfrmID3Edit::bSaveASClick() {
+  if (!TrackFits())
+    return;
   std::string file = ChooseFile();
   if (file.empty())
     return;
@@ -197,6 +202,14 @@ void TfrmID3Edit::CopyFieldsToTag() {
   FTag.Genre = GenreToId3(ID3genre->currentIndex()); // none selected (-1) gives 255
   if (!ID3track->text().isEmpty())
     FTag.SetTrack(static_cast<uint8_t>(ID3track->text().toInt()));
+}
+
+bool TfrmID3Edit::TrackFits() {
+  if (ID3track->text().toInt() <= 255)
+    return true;
+  plat::MessageBox(GetLanString("RES_Track_Range", "The track number must be from 0 to 255."),
+                   product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Information);
+  return false;
 }
 
 void TfrmID3Edit::SetFileCaption(const std::string &fileName) {

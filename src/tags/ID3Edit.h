@@ -48,6 +48,8 @@ private:
   void ShowTag();
   void ClearFields();
   void CopyFieldsToTag();
+  // The track box holds 0 to 255 (or nothing); otherwise says so and is false.
+  bool TrackFits();
   void SetFileCaption(const std::string &fileName);
   // Save and Remove need a file: enabled while the caption names one.
   void UpdateActions();

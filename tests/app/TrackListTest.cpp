@@ -46,7 +46,14 @@ TEST(JobEntries, TitlesLoseOnlyTheForbiddenCharacters) {
 TEST(JobEntries, StartWithTheTwoDigitPosition) {
   EXPECT_EQ(JobEntry(3, "AC/DC: Live?"), "03ACDC Live");
   EXPECT_EQ(JobEntry(12, "Coda"), "12Coda");
-  EXPECT_EQ(JobEntry(1, ""), "01");
+}
+
+TEST(JobEntries, ATitleThatWouldGiveAHiddenOrNamelessFileIsReplaced) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"???", "07Track07"},          {"", "07Track07"}, {" / ", "07Track07"}, {"..", "07Track07"},
+      {"...And Then", "07And Then"}, {"a.b.", "07a.b."}};
+  for (const auto &[title, entry] : cases)
+    EXPECT_EQ(JobEntry(7, title), entry) << '"' << title << '"';
 }
 
 TEST(CommandLine, ReadsEveryOption) {

@@ -134,12 +134,15 @@ void TReportWindow::WndProc(TMessage &message) {
     return;
   Reports.push_back(*message.PayloadAs<TProcessInfo>());
   TProcessInfo last = Reports.back();
+  if (last.Code >= 2000 && last.SubCode == 2 && FProcess)
+    FProcess->Complete();
   if (last.Code >= 2000 && OnEnd)
     OnEnd(last);
 }
 
 void TReportWindow::Start(TEncodeProcess &process, const std::string &input,
                           const std::string &output, bool encode, int overwriteMode) {
+  FProcess = &process;
   process.StartFor(Handle(), input, output, encode, overwriteMode);
 }
 

@@ -44,7 +44,8 @@ private:
   std::string FOld;
 };
 
-// Collects the WM_JOBINFO reports sent or posted to it, as a job window would receive them.
+// Collects the WM_JOBINFO reports sent or posted to it, as a job window would receive them, and
+// like a job window completes the output of a run that ended well.
 class TReportWindow : public TMessageWindow {
 public:
   std::vector<TProcessInfo> Reports;
@@ -59,4 +60,7 @@ public:
   bool WaitForEnds(size_t count = 1);
   std::vector<TProcessInfo> Ends() const;
   std::vector<TProcessInfo> Progress() const;
+
+private:
+  TEncodeProcess *FProcess = nullptr;
 };

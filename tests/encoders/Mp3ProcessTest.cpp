@@ -69,6 +69,17 @@ TEST_F(Mp3Process, EncodesAndDecodesBackToTheSameAudio) {
   size_t n = std::min(source.Samples.size(), decoded.Samples.size());
   EXPECT_GT(n, source.Samples.size() * 99 / 100);
   EXPECT_GT(Correlation(source.Samples, decoded.Samples, n), 0.99);
+  EXPECT_EQ(FolderListing(dir.Path()), (std::vector<std::string>{"back.wav", "in.wav", "out.mp3"}));
+}
+
+TEST_F(Mp3Process, AnMp3ThatCannotTakeItsNameIsRemoved) {
+  std::filesystem::create_directories(dir.File("out.mp3/in the way"));
+  Start(dir.File("in.wav"), dir.File("out.mp3"));
+  ASSERT_TRUE(window.WaitForEnds());
+  EXPECT_EQ(window.Ends()[0].SubCode, 2);
+  EXPECT_FALSE(mp3.Complete()) << "a second call finds nothing to complete";
+  EXPECT_EQ(FolderListing(dir.Path()), (std::vector<std::string>{"in.wav", "out.mp3"}));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("out.mp3/in the way")));
 }
 
 TEST_F(Mp3Process, AsksBeforeOverwriting) {
@@ -173,11 +184,10 @@ TEST_F(Mp3Process, StopEndsTheRunWithoutANotice) {
   mp3.Stop(0);
   EXPECT_FALSE(mp3.Busy);
   EXPECT_FALSE(mp3.Running());
-  // The child is gone: its output file no longer grows.
-  auto size = std::filesystem::file_size(dir.File("long.mp3"));
+  // Nothing is left of the half-made MP3, under any name.
+  EXPECT_EQ(FolderListing(dir.Path()), (std::vector<std::string>{"in.wav", "long.wav"}));
   plat::WaitMessages(300);
   plat::ProcessMessages();
-  EXPECT_EQ(std::filesystem::file_size(dir.File("long.mp3")), size);
   EXPECT_TRUE(window.Ends().empty());
 }
 
@@ -193,10 +203,9 @@ TEST_F(Mp3Process, DestroyingARunningProcessEndsIt) {
     other.Start();
     ASSERT_TRUE(PumpUntil([&] { return !window.Progress().empty(); }));
   }
-  auto size = std::filesystem::file_size(dir.File("long.mp3"));
+  EXPECT_EQ(FolderListing(dir.Path()), (std::vector<std::string>{"in.wav", "long.wav"}));
   plat::WaitMessages(300);
   plat::ProcessMessages();
-  EXPECT_EQ(std::filesystem::file_size(dir.File("long.mp3")), size);
   EXPECT_TRUE(window.Ends().empty());
 }
 

@@ -92,12 +92,14 @@ TEST_F(WmaProcess, AnErrorLineCutBetweenTwoReadsIsStillSeen) {
   EXPECT_EQ(window.Ends()[0].Elapsed, "ERROR: disk full");
 }
 
-TEST_F(WmaProcess, AnEncoderThatFailsSilentlyIsAnError) {
-  UseScriptEncoder("printf 'Encoding: 50%%\\n'; exit 3\n");
+TEST_F(WmaProcess, AnEncoderThatFailsSilentlyIsAnErrorAndLeavesNoFile) {
+  // Arguments: -input IN -output OUT ...
+  UseScriptEncoder("printf 'half a file' > \"$4\"; printf 'Encoding: 50%%\\n'; exit 3\n");
   Start(dir.File("in.wav"), dir.File("out.wma"));
   ASSERT_TRUE(window.WaitForEnds());
   EXPECT_EQ(window.Ends()[0].SubCode, 8);
   EXPECT_EQ(window.Ends()[0].Elapsed, "ERROR: WM8EUTIL ended with exit status 3");
+  EXPECT_EQ(FolderListing(dir.Path()), std::vector<std::string>{"in.wav"});
 }
 
 TEST_F(WmaProcess, MissingEncoder) {

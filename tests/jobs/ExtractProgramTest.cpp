@@ -129,6 +129,25 @@ TEST_F(ExtractProgram, ATrackThatCannotBeMadeFailsTheRunAndTheOthersAreStillMade
   EXPECT_EQ(WavAudio(Out("Fine.wav")), TestAudio(2, 110));
 }
 
+TEST_F(ExtractProgram, TitlesGivingOneNameOrNoneStillMakeAFileEach) {
+  Cue = WriteAudioDisc(Dir.Path(), "Three", {75, 60, 45});
+  std::string id;
+  {
+    TImageDrives drives({Cue});
+    id = cd::GetDiscID();
+  }
+  fs::create_directories(Config.File("Varnex/Plindar"));
+  std::ofstream(Config.File("Varnex/Plindar/cdinfo.dat"))
+      << "[" << id << "]\nTrackNumber=3\n1=Same\n2=Same\n3=???\n";
+  TRunResult run = Extract({"--format", "wav", "--output", Dir.File("out")});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+  EXPECT_EQ(run.Output, Lines({"Same.wav", "Same (2).wav", "Track03.wav"}));
+  EXPECT_EQ(FolderListing(Dir.File("out")),
+            (std::vector<std::string>{"Same (2).wav", "Same.wav", "Track03.wav"}));
+  EXPECT_EQ(WavAudio(Out("Same.wav")), TestAudio(1, 75));
+  EXPECT_EQ(WavAudio(Out("Same (2).wav")), TestAudio(2, 60));
+}
+
 TEST_F(ExtractProgram, OptionsItCannotUseAreRefused) {
   TRunResult ogg = Extract({"--format", "ogg"});
   EXPECT_EQ(ogg.ExitStatus, 2);

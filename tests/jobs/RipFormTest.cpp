@@ -186,6 +186,19 @@ TEST_F(RipForm, KeepWavKeepsTheRipsAndTagsStayOffWithoutUseID3) {
   EXPECT_EQ(tag.ReadTag(Out("Kept.mp3")), id3NoTag);
 }
 
+TEST_F(RipForm, TracksOfOneTitleGetNumberedNamesSharedByTheirWavAndMp3) {
+  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.IsKeepWav = true;
+  RunJob(jmCDRip, {"01Same", "02Same", "03Same"});
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"Same.mp3", "Same (2).mp3", "Same (3).mp3"}));
+  EXPECT_EQ(FolderListing(Out("")),
+            (std::vector<std::string>{"Same (2).mp3", "Same (2).wav", "Same (3).mp3",
+                                      "Same (3).wav", "Same.mp3", "Same.wav"}));
+  EXPECT_EQ(WavBytes(Out("Same.wav")), TestAudio(1, 150));
+  EXPECT_EQ(WavBytes(Out("Same (2).wav")), TestAudio(2, 120));
+  EXPECT_EQ(WavBytes(Out("Same (3).wav")), TestAudio(3, 90));
+}
+
 TEST_F(RipForm, StoppedBeforeTheLastRipKeepsEveryWav) {
   GlobalOptions.OutputFormat = 0;
   Open(jmCDRip, {"01One", "02Two"});
@@ -198,6 +211,35 @@ TEST_F(RipForm, StoppedBeforeTheLastRipKeepsEveryWav) {
   EXPECT_TRUE(IsMp3(Out("One.mp3")));
   EXPECT_FALSE(fs::exists(Out("Two.wav")));
   EXPECT_FALSE(Form->AllSucceeded());
+}
+
+TEST_F(RipForm, StoppedWhileEncodingLeavesTheWavAndNoEncodedFile) {
+  CloseCDHandle(Handle);
+  Drives.reset();
+  Drives = std::make_unique<TImageDrives>(
+      std::vector<std::string>{WriteAudioDisc(Dir.Path(), "Long", {3 * 60 * 75})});
+  Handle = OpenFirstDrive();
+  // Bytes the encoder has written so far, under whatever name.
+  auto encoded = [&] {
+    std::error_code ec;
+    uintmax_t bytes = 0;
+    for (const std::string &name : FolderListing(Out("")))
+      if (const auto size = fs::file_size(Out(name), ec); name != "Long.wav" && !ec)
+        bytes += size;
+    return bytes;
+  };
+  for (int format : {0, 3}) {
+    GlobalOptions.OutputFormat = format;
+    Open(jmCDRip, {"01Long"});
+    ASSERT_TRUE(
+        RunUntil([&] { return encoded() > 0 || !Script.Shown.empty() || Form->JobFinished(); }));
+    ASSERT_FALSE(Form->JobFinished()) << format << ": the encoding ended before Stop";
+    ASSERT_TRUE(Script.Shown.empty()) << Boxes().front();
+    Form->btStopClick();
+    EXPECT_EQ(FolderListing(Out("")), std::vector<std::string>{"Long.wav"}) << format;
+    EXPECT_EQ(WavBytes(Out("Long.wav")).size(), 3u * 60 * 75 * CDSectorSize) << format;
+    fs::remove(Out("Long.wav"));
+  }
 }
 
 TEST_F(RipForm, AnUnreadableTrackGivesOneBoxAndTheJobGoesOn) {

@@ -1,5 +1,7 @@
 #include "FileContents.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -14,4 +16,12 @@ std::vector<uint8_t> ReadFileBytes(const std::string &path) {
 std::string FileText(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> FolderListing(const std::string &folder) {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }

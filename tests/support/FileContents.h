@@ -1,5 +1,6 @@
 #pragma once
-// A whole file read at once, for comparing what a test wrote or a program made.
+// A whole file read at once, and a folder's whole listing, for comparing what a test wrote or a
+// program made.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,3 +9,5 @@
 std::vector<uint8_t> ReadFileBytes(const std::string &path);
 // The file's bytes as a string; empty when it cannot be read (a file that should be gone).
 std::string FileText(const std::string &path);
+// The names of everything in the folder, hidden files included, sorted: a stray file shows.
+std::vector<std::string> FolderListing(const std::string &folder);

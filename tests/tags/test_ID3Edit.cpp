@@ -53,7 +53,7 @@ TEST_F(ID3Editor, StartsWithoutAFileSoSaveAndRemoveAreOff) {
     EXPECT_NE(form.findChild<QWidget *>(name), nullptr) << name;
   EXPECT_EQ(form.ID3title->maxLength(), 30);
   EXPECT_EQ(form.ID3year->maxLength(), 4);
-  EXPECT_EQ(form.ID3track->maxLength(), 2);
+  EXPECT_EQ(form.ID3track->maxLength(), 3);
 }
 
 TEST_F(ID3Editor, LoadShowsTheTag) {
@@ -204,6 +204,27 @@ TEST_F(ID3Editor, TheTrackBoxTakesDigitsOnly) {
   form.ID3track->clear();
   form.ID3track->insert("x9");
   EXPECT_EQ(form.ID3track->text(), "");
+}
+
+TEST_F(ID3Editor, ThreeDigitTrackNumbersUpTo255AreKeptAndLargerOnesRefused) {
+  const std::string file = Path("track123.mp3");
+  WriteBytes(file, Audio(100) +
+                       RawTag("T", "", "", "", std::string(28, 0) + std::string("\0\x7B", 2), 12));
+  ClickWithFile(form.bLoadTag, file);
+  EXPECT_EQ(form.ID3track->text(), "123");
+  form.bSaveTag->click();
+  EXPECT_EQ(static_cast<unsigned char>(LastTag(file)[126]), 123);
+
+  const std::string before = FileText(file);
+  form.ID3track->setText("256");
+  form.bSaveTag->click();
+  form.bSaveAS->click();
+  ASSERT_EQ(script.Shown.size(), 3u) << "no file dialog for Save As";
+  for (size_t i : {1u, 2u}) {
+    EXPECT_EQ(script.Shown[i].Text, "The track number must be from 0 to 255.");
+    EXPECT_EQ(script.Shown[i].Caption, "Plindar");
+  }
+  EXPECT_EQ(FileText(file), before);
 }
 
 TEST_F(ID3Editor, ShowingTranslatesItAndTheCaptionStaysTheMessage) {
