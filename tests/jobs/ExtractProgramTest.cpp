@@ -134,7 +134,7 @@ TEST_F(ExtractProgram, TitlesGivingOneNameOrNoneStillMakeAFileEach) {
   std::string id;
   {
     TImageDrives drives({Cue});
-    id = cd::GetDiscID();
+    id = DriveDiscID();
   }
   fs::create_directories(Config.File("Varnex/Plindar"));
   std::ofstream(Config.File("Varnex/Plindar/cdinfo.dat"))
