@@ -77,6 +77,9 @@ void TAuThread::DoPause() {
   RunEvent.Reset();
   Paused = true;
   PauseEvent.Set();
-  RunEvent.WaitFor();
+  // Stop wakes the thread only while Paused is set: one that came before must not leave it
+  // waiting for a Resume that never comes.
+  if (!StopFlag)
+    RunEvent.WaitFor();
   Paused = false;
 }

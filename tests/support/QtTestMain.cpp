@@ -24,9 +24,11 @@ int main(int argc, char **argv) {
 // Qt is not built with ThreadSanitizer and its mutexes are futexes the tool cannot see: of
 // the work of Qt's own threads (its painting pool) only the allocations and copies made
 // through the C library show, and an event posted from a worker thread seems to be freed on
-// the user-interface thread without any hand-over. Both would be reported as races.
+// the user-interface thread without any hand-over. Both would be reported as races. The same
+// holds for the GLib main loops that Qt's threads run.
 extern "C" const char *__tsan_default_suppressions() {
   return "called_from_lib:libQt6Core.so.6\n"
          "called_from_lib:libQt6Gui.so.6\n"
+         "called_from_lib:libglib-2.0.so.0\n"
          "race:QMetaCallEvent::~QMetaCallEvent\n";
 }
