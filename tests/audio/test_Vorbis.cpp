@@ -203,6 +203,19 @@ TEST_F(Vorbis, ManagedBitRateReachesTheFileOrIsRefused) {
             "Vorbis codec setup with the requested bitrate failed. Try a lower bitrate.");
 }
 
+// Appending adds a second logical stream behind the first: both decode, one after the other.
+TEST_F(Vorbis, AppendingAddsAStreamBehindTheFile) {
+  TVorbisOut out;
+  ASSERT_EQ(Encode(out, Path("chain.ogg"), 5 * 44100), "");
+  out.SetFileMode(foAppend);
+  out.SetSerial(1);
+  ASSERT_EQ(Encode(out, Path("chain.ogg"), 3 * 44100), "");
+  EXPECT_NE(OggInfo(Path("chain.ogg")).find("Logical stream 2 ended"), std::string::npos);
+  TVorbisIn in;
+  in.SetFileName(Path("chain.ogg"));
+  EXPECT_EQ(DecodeAll(in).size(), 8u * 44100 * 4);
+}
+
 // A file made by oggenc: its format, Size and comments (names in any case; names we do not
 // keep are ignored), and a range that starts at a sample lands exactly there.
 TEST_F(Vorbis, ReadsFilesOfOggEncAndSeeksToTheSample) {
