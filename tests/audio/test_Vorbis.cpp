@@ -73,8 +73,8 @@ protected:
     in.Chans = channels;
     in.Rate = rate;
     in.Pattern = TonePattern(bits, channels, rate);
-    in.BlockBytes = 10000; // not a whole number of frames of every width: the writer copes
-    in.BlockBytes -= in.BlockBytes % (channels * bits / 8);
+    in.BlockBytes = 10000; // whole frames, as every input delivers
+    in.BlockBytes -= in.BlockBytes % std::max(1u, channels * bits / 8);
     out.SetFileName(name);
     return RunToEnd(out, in);
   }
@@ -176,8 +176,8 @@ TEST_F(Vorbis, BitRatePropertiesKeepMinimumNominalAndMaximumInOrder) {
 }
 
 // A managed nominal rate alone encodes with no upper bound and the nominal as the lower one;
-// back on quality, no bounds; a rate the encoder cannot reach is refused with a message.
-TEST_F(Vorbis, ManagedBitRateReachesTheFileOrIsRefused) {
+// back on quality, no bounds.
+TEST_F(Vorbis, ManagedBitRateReachesTheFile) {
   TVorbisOut out;
   out.SetDesiredNominalBitrate(bitrate128);
   ASSERT_EQ(Encode(out, Path("managed.ogg"), 88200), "");
@@ -197,10 +197,27 @@ TEST_F(Vorbis, ManagedBitRateReachesTheFileOrIsRefused) {
   in.Valid();
   EXPECT_LE(in.LowerBitrate(), 0); // not set
   EXPECT_LE(in.UpperBitrate(), 0);
+}
 
-  out.SetDesiredNominalBitrate(bitrate499);
-  EXPECT_EQ(Encode(out, Path("refused.ogg"), 8000, 16, 1, 8000),
-            "Vorbis codec setup with the requested bitrate failed. Try a lower bitrate.");
+// Set-ups the encoder cannot make end the run with a message before any audio is written.
+TEST_F(Vorbis, RefusedSetUpsEndTheRunWithAMessage) {
+  struct Case {
+    TVorbisBitRate nominal;
+    std::uint32_t bits, channels, rate;
+    std::string message;
+  };
+  for (const Case &c :
+       {Case{bitrate499, 16, 1, 8000,
+             "Vorbis codec setup with the requested bitrate failed. Try a lower bitrate."},
+        Case{brAutoSelect, 16, 0, 44100, "Vorbis codec setup with the requested quality failed."},
+        Case{brAutoSelect, 16, 2, 0, "Vorbis codec setup with the requested quality failed."},
+        Case{brAutoSelect, 0, 2, 44100, "Cannot encode this sample format into Vorbis."}}) {
+    SCOPED_TRACE(c.message);
+    TVorbisOut out;
+    out.SetDesiredNominalBitrate(c.nominal);
+    EXPECT_EQ(Encode(out, Path("refused.ogg"), 8000, c.bits, c.channels, c.rate), c.message);
+    EXPECT_EQ(ReadFileBytes(Path("refused.ogg")).size(), 0u);
+  }
 }
 
 // Appending adds a second logical stream behind the first: both decode, one after the other.
