@@ -2,11 +2,10 @@
 // command-line tools, files made by oggenc, bit-rate modes, comments, a missing library and
 // files the reader must refuse cleanly.
 #include "AuVorbis.h"
+#include "AuWaveOut.h"
 #include "PipelineSources.h"
 #include "RunProgram.h"
 #include "Text.h"
-
-#include <sstream>
 
 using namespace pipetest;
 
@@ -267,6 +266,26 @@ TEST_F(Vorbis, ReadsFilesOfOggEncAndSeeksToTheSample) {
     const std::size_t frame = 2 * c.channels;
     ASSERT_EQ(part.size(), count * frame);
     EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin() + start * frame));
+
+    // Moved while busy, after a block is decoded: what was decoded ahead is dropped.
+    in.Init();
+    std::uint8_t *data = nullptr;
+    std::uint32_t bytes = 1000;
+    in.GetData(data, bytes);
+    ASSERT_TRUE(in.SeekSample(start));
+    bytes = 4000;
+    in.GetData(data, bytes);
+    ASSERT_GT(bytes, 0u);
+    EXPECT_TRUE(std::equal(data, data + bytes, whole.begin() + start * frame));
+    in.Flush();
+
+    // On the output thread of a chain, to a WAV file: the whole audio.
+    TWaveOut toWav;
+    toWav.SetFileName(Path("out.wav"));
+    ASSERT_EQ(RunToEnd(toWav, in), "");
+    const TBytes written = ReadFileBytes(Path("out.wav"));
+    ASSERT_EQ(written.size(), 44 + whole.size());
+    EXPECT_TRUE(std::equal(whole.begin(), whole.end(), written.begin() + 44));
   }
 }
 
