@@ -15,22 +15,23 @@
 #include <atomic>
 #include <string>
 
-#define PLINDAR_OGG_ENTRIES(X)                                                                     \
-  X(ogg_stream_init)                                                                               \
-  X(ogg_stream_packetin)                                                                           \
-  X(ogg_stream_pageout) X(ogg_stream_flush) X(ogg_stream_clear) X(ogg_page_eos)
-#define PLINDAR_VORBIS_ENTRIES(X)                                                                  \
-  X(vorbis_info_init)                                                                              \
-  X(vorbis_info_clear)                                                                             \
-  X(vorbis_comment_init) X(vorbis_comment_add_tag) X(vorbis_comment_clear) X(vorbis_analysis_init) \
-      X(vorbis_block_init) X(vorbis_block_clear) X(vorbis_dsp_clear) X(vorbis_analysis_headerout)  \
-          X(vorbis_analysis_buffer) X(vorbis_analysis_wrote) X(vorbis_analysis_blockout)           \
-              X(vorbis_analysis) X(vorbis_bitrate_addblock) X(vorbis_bitrate_flushpacket)
-#define PLINDAR_VORBISFILE_ENTRIES(X)                                                              \
-  X(ov_test_callbacks)                                                                             \
-  X(ov_test_open) X(ov_comment) X(ov_info) X(ov_pcm_total) X(ov_read) X(ov_pcm_seek) X(ov_clear)
-#define PLINDAR_VORBISENC_ENTRIES(X)                                                               \
+// The entry points each library must offer; X(name) stands for one of them.
+// clang-format off
+#define PLINDAR_OGG_ENTRIES(X) \
+  X(ogg_stream_init) X(ogg_stream_packetin) X(ogg_stream_pageout) X(ogg_stream_flush) \
+  X(ogg_stream_clear) X(ogg_page_eos)
+#define PLINDAR_VORBIS_ENTRIES(X) \
+  X(vorbis_info_init) X(vorbis_info_clear) X(vorbis_comment_init) X(vorbis_comment_add_tag) \
+  X(vorbis_comment_clear) X(vorbis_analysis_init) X(vorbis_block_init) X(vorbis_block_clear) \
+  X(vorbis_dsp_clear) X(vorbis_analysis_headerout) X(vorbis_analysis_buffer) \
+  X(vorbis_analysis_wrote) X(vorbis_analysis_blockout) X(vorbis_analysis) \
+  X(vorbis_bitrate_addblock) X(vorbis_bitrate_flushpacket)
+#define PLINDAR_VORBISFILE_ENTRIES(X) \
+  X(ov_test_callbacks) X(ov_test_open) X(ov_comment) X(ov_info) X(ov_pcm_total) X(ov_read) \
+  X(ov_pcm_seek) X(ov_clear)
+#define PLINDAR_VORBISENC_ENTRIES(X) \
   X(vorbis_encode_init) X(vorbis_encode_setup_vbr) X(vorbis_encode_setup_init)
+// clang-format on
 
 #define PLINDAR_ENTRY_FIELD(name) decltype(&::name) name = nullptr;
 
