@@ -561,13 +561,17 @@ TEST_F(MainFormTest, FolderHelpAndHomePageOpenWithTheDesktop) {
   EXPECT_EQ(Script.Shown[3].Text, product::HomePage);
 }
 
-TEST_F(MainFormTest, ID3TagEditOpensTheEditorModally) {
+TEST_F(MainFormTest, ToolCommandsOpenTheirWindowsModally) {
   TImageDrives none;
   auto form = Started();
-  form->aID3EditExecute();
-  ASSERT_EQ(Script.Shown.size(), 1u);
+  Named(*form, "aID3Edit")->trigger();
+  Named(*form, "miWAVtoWAV")->trigger();
+  ASSERT_EQ(Script.Shown.size(), 2u);
   EXPECT_EQ(Script.Shown[0].Kind, "modal");
   EXPECT_EQ(Script.Shown[0].Text, "frmID3Edit");
+  EXPECT_EQ(Script.Shown[1].Kind, "modal");
+  EXPECT_EQ(Script.Shown[1].Text, "frmResample");
+  EXPECT_EQ(Named(*form, "miWAVtoWAV")->text(), "WA&V to WAV...");
 }
 
 // ---- languages ----
