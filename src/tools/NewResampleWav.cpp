@@ -256,6 +256,7 @@ void TfrmResample::Button3Click() {
   FPart = std::make_unique<plat::TPartFile>(FOutputName);
   WaveOut1->SetFileName(FPart->PartName());
   FAborted = false;
+  ProgressBar1->setValue(0);
   Button3->setEnabled(false);
   SetStatus("Converting...");
   FConverting = true;

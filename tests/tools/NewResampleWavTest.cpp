@@ -164,6 +164,29 @@ TEST_F(NewResampleWav, ConvertRefusesWhatItCannotRunInAnErrorBox) {
   EXPECT_EQ(Form.Label10->text(), "OUT.WAV");
 }
 
+// The output thread's failure stays in the status panel, and what the run wrote is removed.
+TEST_F(NewResampleWav, AFailedRunShowsItsTextAndLeavesNoFile) {
+  struct TCase {
+    const char *Rate;
+    int Encoding;
+    const char *Status;
+  } cases[] = {{"3", 0, "Unsupported sample rate"},
+               {"22050", 1, "Cannot encode 8 bit sound into ADPCM."}};
+  ChooseInput(In);
+  ChooseOutput(Out);
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Status);
+    Form.Edit1->setText(c.Rate);
+    Form.ComboBox1->setCurrentIndex(c.Encoding);
+    Form.Button3->click();
+    ASSERT_TRUE(PumpUntil([&] { return !Form.Converting(); }));
+    EXPECT_EQ(Form.StatusText(), c.Status);
+    EXPECT_TRUE(Form.Button3->isEnabled());
+    EXPECT_EQ(Listing(), std::vector<std::string>{"in.wav"});
+  }
+  EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(NewResampleWav, AnInputItCannotReadClearsTheLabelsAndIsNamed) {
   ChooseInput(In);
   const std::string text = Dir.File("notes.wav");
