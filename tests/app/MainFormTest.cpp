@@ -522,8 +522,9 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
     return names;
   };
   EXPECT_EQ(items("File1"),
-            (std::vector<std::string>{"mnuMp3ToWav", "miWAVtoWMA", "-", "Openoutputdirectory1", "-",
-                                      "Refresh1", "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
+            (std::vector<std::string>{"miWAVtoWAV", "mnuMp3ToWav", "miWAVtoWMA", "-",
+                                      "Openoutputdirectory1", "-", "Refresh1", "-", "EjectCD1",
+                                      "CloseCD1", "-", "ActionExit"}));
   EXPECT_EQ(items("PopupMenu1"),
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect"}));
   std::vector<std::string> languages = items("miLanguage");
