@@ -9,6 +9,7 @@
 #include "Language.h"
 #include "Mci.h"
 #include "Mp3EncodeThread.h"
+#include "NewResampleWav.h"
 #include "Text.h"
 #include "TrackList.h"
 #include "WMAEncodeThread.h"
@@ -193,6 +194,7 @@ void TMainForm::CreateMenus() {
   };
 
   QMenu *file = addMenu("File1", "&File");
+  AddItem(file, "miWAVtoWAV", "WA&V to WAV...", &TMainForm::miWAVtoWAVClick);
   AddItem(file, "mnuMp3ToWav", "&MP3 to WAV...", &TMainForm::mnuMp3ToWavClick)
       ->setStatusTip("Convert  MP3 file to WAV file");
   AddItem(file, "miWAVtoWMA", "WAV to WM&A...", &TMainForm::miWAVtoWMAClick);
@@ -593,6 +595,8 @@ void TMainForm::EjectCDClick() { plat::mciSendString("Set cdaudio door open wait
 void TMainForm::CloseCDClick() { plat::mciSendString("Set cdaudio door closed wait"); }
 
 void TMainForm::aID3EditExecute() { ShowID3Editor(this); }
+
+void TMainForm::miWAVtoWAVClick() { ShowResampleWav(this); }
 
 void TMainForm::CheckLanguageItem(const std::string &lan) {
   for (QAction *item : FLanguageItems)

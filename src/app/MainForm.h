@@ -57,6 +57,8 @@ public:
   void EjectCDClick();
   void CloseCDClick();
   void aID3EditExecute();
+  // The wave file converter, modally.
+  void miWAVtoWAVClick();
   // File conversions in the job window: MP3 files to WAV, WAV files to WMA.
   void mnuMp3ToWavClick();
   void miWAVtoWMAClick();

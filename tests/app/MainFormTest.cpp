@@ -522,8 +522,9 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
     return names;
   };
   EXPECT_EQ(items("File1"),
-            (std::vector<std::string>{"mnuMp3ToWav", "miWAVtoWMA", "-", "Openoutputdirectory1", "-",
-                                      "Refresh1", "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
+            (std::vector<std::string>{"miWAVtoWAV", "mnuMp3ToWav", "miWAVtoWMA", "-",
+                                      "Openoutputdirectory1", "-", "Refresh1", "-", "EjectCD1",
+                                      "CloseCD1", "-", "ActionExit"}));
   EXPECT_EQ(items("PopupMenu1"),
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect"}));
   std::vector<std::string> languages = items("miLanguage");
@@ -561,13 +562,17 @@ TEST_F(MainFormTest, FolderHelpAndHomePageOpenWithTheDesktop) {
   EXPECT_EQ(Script.Shown[3].Text, product::HomePage);
 }
 
-TEST_F(MainFormTest, ID3TagEditOpensTheEditorModally) {
+TEST_F(MainFormTest, ToolCommandsOpenTheirWindowsModally) {
   TImageDrives none;
   auto form = Started();
-  form->aID3EditExecute();
-  ASSERT_EQ(Script.Shown.size(), 1u);
+  Named(*form, "aID3Edit")->trigger();
+  Named(*form, "miWAVtoWAV")->trigger();
+  ASSERT_EQ(Script.Shown.size(), 2u);
   EXPECT_EQ(Script.Shown[0].Kind, "modal");
   EXPECT_EQ(Script.Shown[0].Text, "frmID3Edit");
+  EXPECT_EQ(Script.Shown[1].Kind, "modal");
+  EXPECT_EQ(Script.Shown[1].Text, "frmResample");
+  EXPECT_EQ(Named(*form, "miWAVtoWAV")->text(), "WA&V to WAV...");
 }
 
 // ---- languages ----
