@@ -340,6 +340,10 @@ public:
   void SetShareMode(std::uint16_t mode) { FShareMode = mode; }
 
 protected:
+  // Opens the named file for a run unless a stream was assigned: an existing file for reading
+  // and writing when appending, else a new one.
+  void OpenFileStream();
+
   std::string FFileName;
   std::u16string FWideName; // used for opening
   TFileOutputMode FFileMode = foRewrite;

@@ -3,6 +3,7 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <filesystem>
 
 // ---- TAuStreamedInput ----
 
@@ -258,4 +259,16 @@ TAuFileOut::TAuFileOut(TComponent *owner) : TAuStreamedOutput(owner) {}
 void TAuFileOut::SetFileName(const std::string &fileName) {
   FFileName = fileName;
   FWideName = plat::Utf8ToUtf16(fileName);
+}
+
+void TAuFileOut::OpenFileStream() {
+  if (FStreamAssigned)
+    return;
+  if (FWideName.empty())
+    throw EAuException("File name is not assigned.");
+  std::error_code error;
+  if (FFileMode == foAppend && std::filesystem::exists(FFileName, error))
+    FStream = new TAuFileStream(FWideName, FShareMode | fmOpenReadWrite);
+  else
+    FStream = new TAuFileStream(FWideName, fmCreate);
 }

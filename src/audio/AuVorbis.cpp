@@ -6,7 +6,6 @@
 #include <array>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 
 using namespace vorbislib;
 
@@ -66,15 +65,7 @@ void TVorbisOut::SetMinimumBitrate(TVorbisBitRate value) {
 
 void TVorbisOut::Prepare() {
   LoadVorbisLibraries();
-  if (!FStreamAssigned) {
-    if (FWideName.empty())
-      throw EAuException("File name is not assigned.");
-    std::error_code error;
-    if (FFileMode == foAppend && std::filesystem::exists(FFileName, error))
-      FStream = new TAuFileStream(FWideName, FShareMode | fmOpenReadWrite);
-    else
-      FStream = new TAuFileStream(FWideName, fmCreate);
-  }
+  OpenFileStream();
   FInput->Init();
   if (FFileMode == foAppend)
     FStream->Seek(0, TSeekOrigin::soEnd);

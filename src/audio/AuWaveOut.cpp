@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 
 namespace {
 
@@ -50,15 +49,7 @@ void TWaveOut::Prepare() {
   FFailed = false;
   FImaBlocks = 0;
   FImaPadding = 0;
-  if (!FStreamAssigned) {
-    if (FWideName.empty())
-      throw EAuException("File name is not assigned.");
-    std::error_code error;
-    if (FFileMode == foAppend && std::filesystem::exists(FFileName, error))
-      FStream = new TAuFileStream(FWideName, FShareMode | fmOpenReadWrite);
-    else
-      FStream = new TAuFileStream(FWideName, fmCreate);
-  }
+  OpenFileStream();
   FInput->Init();
   FChannels = FInput->Channels();
   FBits = FInput->BitsPerSample() & 0x7F; // without a source's marker bit
