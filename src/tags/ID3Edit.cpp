@@ -208,7 +208,7 @@ bool TfrmID3Edit::TrackFits() {
   if (ID3track->text().toInt() <= 255)
     return true;
   plat::MessageBox(GetLanString("RES_Track_Range", "The track number must be from 0 to 255."),
-                   product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Information);
+                   product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Error);
   return false;
 }
 
