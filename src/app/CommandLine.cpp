@@ -45,9 +45,13 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     } else if (IsOption(arg, "--format")) {
       if (!TakeValue(args, i, "--format", value, error))
         return false;
-      options.OutputFormat = value == "mp3" ? 0 : value == "wav" ? 1 : value == "wma" ? 3 : -1;
+      options.OutputFormat = value == "mp3"   ? 0
+                             : value == "wav" ? 1
+                             : value == "ogg" ? 2
+                             : value == "wma" ? 3
+                                              : -1;
       if (options.OutputFormat < 0) {
-        error = "--format must be mp3, wav or wma, not " + value;
+        error = "--format must be mp3, wav, ogg or wma, not " + value;
         return false;
       }
     } else if (IsOption(arg, "--output")) {
@@ -74,7 +78,7 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
 
 std::string UsageText() {
   return "Usage: plindar [--cd-image FILE.cue]... [--list] [--make-demo-disc DIR] [--help]\n"
-         "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|wma] "
+         "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|ogg|wma] "
          "[--output DIR]\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
@@ -86,7 +90,8 @@ std::string UsageText() {
          "  --extract              rip every track of the disc with the saved settings, print\n"
          "                         each file made, and exit (0 when every track was made);\n"
          "                         files already there are replaced\n"
-         "  --format mp3|wav|wma   with --extract: the output format, for this run only\n"
+         "  --format mp3|wav|ogg|wma\n"
+         "                         with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
          "  --help                 show this text\n";
 }

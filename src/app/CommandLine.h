@@ -9,7 +9,7 @@ struct TProgramOptions {
   std::string DemoDiscFolder;        // --make-demo-disc DIR
   bool Help = false;                 // --help
   bool Extract = false;              // --extract: rip every track and exit
-  int OutputFormat = -1;             // --format mp3|wav|wma as the OutputFormat setting; -1 none
+  int OutputFormat = -1;             // --format mp3|wav|ogg|wma as the OutputFormat setting; -1 none
   std::string OutputFolder;          // --output DIR
 };
 

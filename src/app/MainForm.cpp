@@ -175,6 +175,8 @@ void TMainForm::CreateActions() {
                         QKeySequence("Ctrl+N"), &TMainForm::ActionNoSelectExecute);
   ActionExit = make("ActionExit", "E&xit", "Exit the program", {}, &TMainForm::ActionExitExecute);
   aID3Edit = make("aID3Edit", "&ID3 Tag Edit", "MP3 ID3 edit", {}, &TMainForm::aID3EditExecute);
+  ActionWavToMp3 = make("ActionWavToMp3", "&WAV to MP3", "Convert  WAV file to MP3 file",
+                        QKeySequence("Ctrl+W"), &TMainForm::ActionWavToMp3Execute);
 }
 
 QAction *TMainForm::AddItem(QMenu *menu, const char *name, const QString &caption,
@@ -195,8 +197,10 @@ void TMainForm::CreateMenus() {
 
   QMenu *file = addMenu("File1", "&File");
   AddItem(file, "miWAVtoWAV", "WA&V to WAV...", &TMainForm::miWAVtoWAVClick);
+  file->addAction(ActionWavToMp3);
   AddItem(file, "mnuMp3ToWav", "&MP3 to WAV...", &TMainForm::mnuMp3ToWavClick)
       ->setStatusTip("Convert  MP3 file to WAV file");
+  AddItem(file, "miWAVtoOGG", "WAV to O&GG...", &TMainForm::miWAVtoOGGClick);
   AddItem(file, "miWAVtoWMA", "WAV to WM&A...", &TMainForm::miWAVtoWMAClick);
   file->addSeparator();
   AddItem(file, "Openoutputdirectory1", "&Open output directory...",
@@ -265,6 +269,9 @@ void TMainForm::CreateToolBar() {
   FExtractButton =
       AddToolButton("tbExtract", "Extract", QStyle::SP_ArrowDown, &TMainForm::ActionExtractExecute);
   FExtractButton->setToolTip(ActionExtract->toolTip());
+  AddToolButton("tbEncode", "Encode", QStyle::SP_MediaSeekForward,
+                &TMainForm::ActionWavToMp3Execute)
+      ->setToolTip(ActionWavToMp3->toolTip());
   AddToolButton("tbFolder", "Folder", QStyle::SP_DirOpenIcon,
                 &TMainForm::Openoutputdirectory1Click);
   AddToolButton("tbHome", "Home", QStyle::SP_DirHomeIcon, &TMainForm::HomePageClick);
@@ -549,6 +556,15 @@ void TMainForm::ConvertFiles(int mode, const std::string &filter) {
   std::vector<std::string> files;
   if (plat::OpenFileDialog(options, files) && CheckOutputFolder())
     RunJobWindow(mode, 0, files);
+}
+
+void TMainForm::ActionWavToMp3Execute() {
+  ConvertFiles(jmWavToMp3, "Sound file(*.wav)|*.wav| Any file(*.*)|*.*");
+}
+
+void TMainForm::miWAVtoOGGClick() {
+  IgnoringFailures(
+      [this] { ConvertFiles(jmWavToOgg, "Sound file(*.wav)|*.wav| Any file(*.*)|*.*"); });
 }
 
 void TMainForm::mnuMp3ToWavClick() {

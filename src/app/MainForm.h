@@ -60,7 +60,9 @@ public:
   // The wave file converter, modally.
   void miWAVtoWAVClick();
   // File conversions in the job window: MP3 files to WAV, WAV files to WMA.
+  void ActionWavToMp3Execute();
   void mnuMp3ToWavClick();
+  void miWAVtoOGGClick();
   void miWAVtoWMAClick();
   void miEnglishClick(QAction *item);
   void ListView1Click(bool ctrlHeld);
@@ -109,6 +111,7 @@ public:
   QAction *ActionNoSelect = nullptr;
   QAction *ActionExit = nullptr;
   QAction *aID3Edit = nullptr;
+  QAction *ActionWavToMp3 = nullptr;
 
 protected:
   // Extract's last step: runs the job entries (track position as two digits, then the file

@@ -1,5 +1,9 @@
 #include "rip.h"
 
+#include "AuConverters.h"
+#include "AuVorbis.h"
+#include "AuWaveIn.h"
+#include "AuWaveOut.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "FileShare.h"
@@ -9,6 +13,7 @@
 #include "Id3Tag.h"
 #include "Language.h"
 #include "Mp3EncodeThread.h"
+#include "PartFile.h"
 #include "Text.h"
 #include "WMAEncodeThread.h"
 #include "ripthread.h"
@@ -42,11 +47,11 @@ constexpr int64_t SmallWmaInput = 2000000;
 
 enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3 };
 
-// What follows each rip. Ogg output arrives with the pipeline steps; until then, and for a
-// value outside the list, the job keeps the WAV files.
+// What follows each rip; for a value outside the list the job keeps the WAV files.
 TFormat RipOutput() {
   switch (GlobalOptions.OutputFormat) {
   case fmtMP3: return fmtMP3;
+  case fmtOGG: return fmtOGG;
   case fmtWMA: return fmtWMA;
   default: return fmtWAV;
   }
@@ -68,6 +73,7 @@ std::string WithExtension(const std::string &name, const char *extension) {
 const char *EncodedExtension(TFormat format) {
   switch (format) {
   case fmtMP3: return ".mp3";
+  case fmtOGG: return ".ogg";
   case fmtWMA: return ".wma";
   default: return nullptr;
   }
@@ -138,12 +144,15 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
 
   connect(btStop, &QPushButton::clicked, this, [this] { btStopClick(); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  CreatePipeline();
 
   if (Count() > 0) {
     if (Mode == jmCDRip) {
       setWindowTitle(QString::fromStdString(Caption("Extracting", 1, Title(0))));
       ShowInitializing();
       StartRip(0);
+    } else if (Mode == jmWavToMp3 || Mode == jmWavToOgg) {
+      StartPipelineItem(0, true);
     } else {
       const char *stage = Mode == jmMp3ToWav      ? "Decoding MP3 to WAV"
                           : Mode == jmRecordToMp3 ? "Encoding WAV to MP3"
@@ -166,6 +175,8 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
 TRipForm::~TRipForm() { FinishJob(); }
 
 std::string TRipForm::Title(int k) const { return Item(k).size() > 2 ? Item(k).substr(2) : ""; }
+
+int TRipForm::TrackOfEntry(int k) const { return TrackOf(Item(k)); }
 
 std::string TRipForm::WavOfEntry(int k) const { return OutputFolder() + FFileTitles[k] + ".wav"; }
 
@@ -207,7 +218,7 @@ void TRipForm::StartRip(int k) {
   if (const char *encoded = EncodedExtension(RipOutput()))
     extensions.push_back(encoded);
   FFileTitles[k] = FNames.Take(OutputFolder(), Title(k), extensions);
-  RipThread = std::make_unique<TCDRipThread>(TrackOf(Item(k)), FFileTitles[k]);
+  RipThread = std::make_unique<TCDRipThread>(TrackOfEntry(k), FFileTitles[k]);
   RipThread->CDHandle = CDHandle;
   RipThread->NotifyWindow = Handle();
   RipThread->Resume();
@@ -290,6 +301,8 @@ void TRipForm::JobInfo(const TProcessInfo &info) {
     break;
   case JobRipEnded: RipEnded(info); break;
   case JobMp3Ended: Mp3Ended(info); break;
+  case JobOggEnded: OggEnded(info); break;
+  case JobResampled: Resampled(); break;
   case JobWmaEnded: WmaEnded(info); break;
   default: Progress(info); break;
   }
@@ -330,13 +343,16 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
     if (format == fmtWMA)
       RipThread.reset();
     ProgressSeen = true;
-    PostSkipped(format == fmtMP3 ? JobMp3Ended : JobWmaEnded);
+    PostSkipped(format == fmtMP3 ? JobMp3Ended : format == fmtOGG ? JobOggEnded : JobWmaEnded);
     return;
   }
   setWindowTitle(QString::fromStdString(Caption("Encoding", RipCount, Title(RipCount - 1))));
   SetStage(GetLanString("RES_Encoding", "Encoding"));
   if (format == fmtMP3) {
     StartMp3(wav, WithExtension(wav, ".mp3"), true);
+  } else if (format == fmtOGG) {
+    WaveIn1->SetFileName(wav);
+    StartOgg(WithExtension(wav, ".ogg"));
   } else {
     RipThread.reset();
     StartWma(wav, WithExtension(wav, ".wma"));
@@ -356,7 +372,7 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
   // Tagged while still a part file: under its final name the MP3 never lacks its tag.
   if (Mode == jmCDRip && made && ProgressSeen && GlobalOptions.UseID3)
     WriteId3Tag(RipCount - 1, FMp3.WrittenFile());
-  ItemDone(k, made && KeepOutput(FMp3), FMp3.OutputFile);
+  ItemDone(EncodeCount, k, made && KeepOutput(FMp3), FMp3.OutputFile);
 }
 
 void TRipForm::WmaEnded(const TProcessInfo &info) {
@@ -366,7 +382,7 @@ void TRipForm::WmaEnded(const TProcessInfo &info) {
     ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
   if (info.SubCode == 8)
     ShowError(info.Elapsed);
-  ItemDone(k, info.SubCode == 2 && KeepOutput(FWma), FWma.OutputFile);
+  ItemDone(EncodeCount, k, info.SubCode == 2 && KeepOutput(FWma), FWma.OutputFile);
 }
 
 bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
@@ -376,26 +392,34 @@ bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
   return false;
 }
 
-void TRipForm::ItemDone(int k, bool succeeded, const std::string &output) {
+void TRipForm::ItemDone(int &counter, int k, bool succeeded, const std::string &output) {
   FEncoded[k] = succeeded;
   if (succeeded)
     FileFinished(output);
   if (!JobList)
     return; // whoever was told of the file stopped the job
   ProgressSeen = false;
-  EncodeCount += 1;
-  if (EncodeCount == Count()) {
+  counter += 1;
+  if (counter == Count()) {
     FinishJob();
     CloseLater();
   } else if (Mode == jmCDRip) {
     NextRip();
   } else {
-    SetStage(GetLanString(Mode == jmMp3ToWav ? "RES_Decoding" : "RES_Encoding",
-                          Mode == jmMp3ToWav ? "Decoding" : "Encoding"));
-    if (Mode == jmWavToWma)
-      Label2->clear();
-    StartConversion();
+    NextConversion();
   }
+}
+
+void TRipForm::NextConversion() {
+  if (Mode == jmWavToMp3 || Mode == jmWavToOgg) {
+    StartPipelineItem(Mode == jmWavToMp3 ? EncodeCount : VorbisCount, false);
+    return;
+  }
+  SetStage(GetLanString(Mode == jmMp3ToWav ? "RES_Decoding" : "RES_Encoding",
+                        Mode == jmMp3ToWav ? "Decoding" : "Encoding"));
+  if (Mode == jmWavToWma)
+    Label2->clear();
+  StartConversion();
 }
 
 void TRipForm::Progress(const TProcessInfo &info) {
@@ -478,6 +502,7 @@ void TRipForm::FinishJob() {
     RipThread->StopRequested = true;
     RipThread.reset();
   }
+  StopPipeline();
   // Only the WAV files whose encoding made its file go: a failed or stopped encoding keeps
   // the audio it came from.
   if (Mode == jmCDRip && RipCount == Count() && RipOutput() != fmtWAV && !GlobalOptions.IsKeepWav)
@@ -493,6 +518,7 @@ void TRipForm::FinishJob() {
     FMp3.Stop(0);
   if (FWma.Busy)
     FWma.Stop(0);
+  RemoveTempCopy();
 }
 
 void TRipForm::btStopClick() {

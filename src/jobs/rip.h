@@ -1,8 +1,10 @@
 #pragma once
 // The job window: runs one job over a list of items, one step at a time. In CD-rip mode it
 // rips each track with a rip thread and hands the WAV file to the chosen encoder; in the
-// conversion modes it runs the encoder over each file. Every step reports back with
-// WM_JOBINFO, and the handler starts the next step, so the window never waits for a worker.
+// conversion modes it runs the encoder over each file. Ogg Vorbis encoding and the resampling
+// of WAV files below 44100 Hz run through the audio pipeline components of the window. Every
+// step reports back with WM_JOBINFO, and the handler starts the next step, so the window never
+// waits for a worker.
 // The state machine is in the public methods below, which tests drive directly; the widgets
 // are its view.
 #include "Messages.h"
@@ -25,9 +27,16 @@ class QPushButton;
 class QTimer;
 class TCDRipThread;
 class TEncodeProcess;
+class TFastResampler;
+class TVorbisOut;
+class TWaveIn;
+class TWaveOut;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 struct TProcessInfo;
+namespace plat {
+class TPartFile;
+}
 
 enum TJobMode : int {
   jmCDRip = 1,
@@ -38,11 +47,18 @@ enum TJobMode : int {
   jmWavToWma = 6,
 };
 
-// End notices of the encoder processes, and the sub-code this window gives an item whose
-// rip failed (or whose encoder could not be started).
+// End notices of the encoder processes and of the pipeline steps, and the sub-codes this
+// window gives an item whose rip failed (or whose encoder could not be started) and an Ogg
+// encoding that made its file.
 constexpr int32_t JobMp3Ended = 2000;
+constexpr int32_t JobOggEnded = 3000;
+constexpr int32_t JobResampled = 4000;
 constexpr int32_t JobWmaEnded = 5000;
 constexpr int32_t EncodeSkipped = 4;
+constexpr int32_t OggMade = 2;
+
+// A WAV file below this sample rate is resampled to it before it is encoded.
+constexpr std::uint32_t EncodedSampleRate = 44100;
 
 // The whole time of a WMA encoding projected from the output's growth, in seconds; nullopt
 // when nothing can be projected yet. bitRateIndex is the WMABitRate setting (0..32).
@@ -82,7 +98,9 @@ public:
   const int32_t CDHandle;
   int RipCount = 0;
   int EncodeCount = 0;
+  int VorbisCount = 0;
   bool ProgressSeen = false;
+  std::chrono::steady_clock::time_point StepStart;
   std::chrono::steady_clock::time_point WmaStart;
   int64_t WmaInputSize = 0;
 
@@ -93,6 +111,17 @@ public:
   QProgressBar *FlatGauge1;
   QPushButton *btStop;
   QTimer *Timer1;
+  // The pipeline steps; the outputs last, so that they are destroyed while their inputs exist.
+  std::unique_ptr<TWaveIn> WaveIn1;
+  std::unique_ptr<TFastResampler> FastResampler1;
+  std::unique_ptr<TWaveOut> WaveOut1;
+  std::unique_ptr<TVorbisOut> VorbisOut1;
+
+  // The pipeline outputs' events, on the user-interface thread.
+  void WaveOut1Progress();
+  void VorbisOut1Progress();
+  void WaveOut1Done();
+  void VorbisOut1Done();
 
 protected:
   void WndProc(TMessage &message) override;
@@ -104,6 +133,7 @@ private:
   int Count() const { return static_cast<int>(JobList->size()); }
   const std::string &Item(int k) const { return (*JobList)[k]; }
   std::string Title(int k) const;
+  int TrackOfEntry(int k) const;
   // The WAV of a rip entry, under the name its rip took.
   std::string WavOfEntry(int k) const;
   // folder + name + extension, the name made unique within the job.
@@ -128,8 +158,27 @@ private:
   void Mp3Ended(const TProcessInfo &info);
   void WmaEnded(const TProcessInfo &info);
   void Progress(const TProcessInfo &info);
-  // After an encoder's end notice: counts the item and goes on, or ends the job.
-  void ItemDone(int k, bool succeeded, const std::string &output);
+  // After an encoder's end notice: counts the item in counter and goes on, or ends the job.
+  void ItemDone(int &counter, int k, bool succeeded, const std::string &output);
+  // The next item's step after one ended (modes 2 to 6).
+  void NextConversion();
+
+  // Pipeline steps (modes 2 and 5, and Ogg output in mode 1).
+  void CreatePipeline();
+  // Opens item k of modes 2 and 5 in WaveIn1 and starts its first step: resampling below
+  // 44100 Hz, else the encoding. A file that cannot be read is named and skipped.
+  // first: the job's first item, whose stage names the job.
+  void StartPipelineItem(int k, bool first);
+  void StartOgg(const std::string &output);
+  void StartResample();
+  void Resampled();
+  void OggEnded(const TProcessInfo &info);
+  void PostPipelineProgress(int percent);
+  // Stops the pipeline outputs and waits for them; their files go.
+  void StopPipeline();
+  // The resampled copy of modes 2 and 5; made unique when a file of the job's name was there.
+  std::string TempCopy();
+  void RemoveTempCopy();
   // The ID3v1 tag of rip entry k, written into the MP3 file mp3.
   void WriteId3Tag(int k, const std::string &mp3);
   // Gives the encoder's complete output its final name; a file that cannot take it is lost
@@ -147,4 +196,7 @@ private:
   std::vector<std::string> FFileTitles; // per rip entry: the file title its rip took
   std::vector<std::string> FFinished;
   int FItemCount = 0;
+  std::unique_ptr<plat::TPartFile> FOggPart; // the Ogg file being written
+  std::string FOggName;                      // the name it takes when complete
+  std::string FTempCopy;                     // the resampled copy; empty until first needed
 };

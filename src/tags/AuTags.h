@@ -179,6 +179,7 @@ public:
   PLINDAR_TAG_WIDE(Date, "date")
   PLINDAR_TAG_WIDE(Genre, "genre")
   PLINDAR_TAG_WIDE(Title, "title")
+  PLINDAR_TAG_WIDE(Comment, "comment")
   PLINDAR_TAG_WIDE(Track, "tracknumber")
   PLINDAR_TAG_WIDE(Disc, "discnumber")
   PLINDAR_TAG_WIDE(Reference, "replaygain_reference_loudness")

@@ -10,6 +10,7 @@
 #include "Mci.h"
 #include "TempDir.h"
 #include "TestDisc.h"
+#include "rip.h"
 
 #include <QAction>
 #include <QApplication>
@@ -522,9 +523,9 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
     return names;
   };
   EXPECT_EQ(items("File1"),
-            (std::vector<std::string>{"miWAVtoWAV", "mnuMp3ToWav", "miWAVtoWMA", "-",
-                                      "Openoutputdirectory1", "-", "Refresh1", "-", "EjectCD1",
-                                      "CloseCD1", "-", "ActionExit"}));
+            (std::vector<std::string>{"miWAVtoWAV", "ActionWavToMp3", "mnuMp3ToWav", "miWAVtoOGG",
+                                      "miWAVtoWMA", "-", "Openoutputdirectory1", "-", "Refresh1",
+                                      "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
   EXPECT_EQ(items("PopupMenu1"),
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect"}));
   std::vector<std::string> languages = items("miLanguage");
@@ -534,8 +535,27 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
   EXPECT_EQ(languages[21], "-");
   EXPECT_EQ(languages[22], "miOther");
   EXPECT_EQ(form.ActionExtract->shortcut(), QKeySequence("Ctrl+X"));
+  EXPECT_EQ(form.ActionWavToMp3->shortcut(), QKeySequence("Ctrl+W"));
   EXPECT_EQ(Named(form, "mnuHelp")->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(form.windowTitle().toStdString(), "Plindar 4.5");
+}
+
+TEST_F(MainFormTest, EncodeAndWavToOggConvertTheChosenFiles) {
+  TImageDrives none;
+  auto form = Started();
+  GlobalOptions.OutputFolder = Dir.Path();
+  std::vector<std::pair<int, std::string>> jobs;
+  form->OnJobWindow = [&jobs](TRipForm &job) {
+    jobs.push_back({job.Mode, job.windowTitle().toStdString()});
+  };
+  Script.ModalHandler = [](QDialog &) { return 0; };
+  Script.AnswerFiles({"/nowhere/a.wav"});
+  form->findChild<QToolButton *>("tbEncode")->click();
+  Script.AnswerFiles({"/nowhere/b.wav"});
+  Named(*form, "miWAVtoOGG")->trigger();
+  EXPECT_EQ(jobs, (std::vector<std::pair<int, std::string>>{
+                      {jmWavToMp3, "Encoding(01/01): /nowhere/a.wav"},
+                      {jmWavToOgg, "Encoding(01/01): /nowhere/b.wav"}}));
 }
 
 TEST_F(MainFormTest, FolderHelpAndHomePageOpenWithTheDesktop) {

@@ -75,6 +75,17 @@ TEST_F(ExtractProgram, Mp3FilesDecodeAndTheWavsAreGone) {
   EXPECT_FALSE(fs::exists(Out("Track02.wav")));
 }
 
+TEST_F(ExtractProgram, OggFilesDecodeToTheWholeTrackAndTheWavsAreGone) {
+  TRunResult run = Extract({"--format", "ogg", "--output", Dir.File("out")});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+  EXPECT_EQ(run.Output, Lines({"Track01.ogg", "Track02.ogg"}));
+  ASSERT_EQ(RunProgram({"oggdec", "-Q", "-o", Dir.File("back.wav"), Out("Track01.ogg")}).ExitStatus,
+            0);
+  EXPECT_EQ(ReadWav(Dir.File("back.wav")).Samples.size(), 150u * 588 * 2);
+  EXPECT_EQ(FolderListing(Dir.File("out")),
+            (std::vector<std::string>{"Track01.ogg", "Track02.ogg"}));
+}
+
 TEST_F(ExtractProgram, WmaFilesAreWmav2AndTheSavedSettingsStayAsTheyWere) {
   fs::create_directories(Config.File("Varnex/Plindar"));
   const std::string saved =
@@ -149,9 +160,9 @@ TEST_F(ExtractProgram, TitlesGivingOneNameOrNoneStillMakeAFileEach) {
 }
 
 TEST_F(ExtractProgram, OptionsItCannotUseAreRefused) {
-  TRunResult ogg = Extract({"--format", "ogg"});
-  EXPECT_EQ(ogg.ExitStatus, 2);
-  EXPECT_NE(ogg.Output.find("--format must be mp3, wav or wma, not ogg"), std::string::npos);
+  TRunResult flac = Extract({"--format", "flac"});
+  EXPECT_EQ(flac.ExitStatus, 2);
+  EXPECT_NE(flac.Output.find("--format must be mp3, wav, ogg or wma, not flac"), std::string::npos);
   TRunResult alone = RunProgram({PLINDAR_PROGRAM, "--output", Dir.File("out")});
   EXPECT_EQ(alone.ExitStatus, 2);
   EXPECT_NE(alone.Output.find("--format and --output go with --extract"), std::string::npos);

@@ -346,6 +346,94 @@ TEST_F(RipForm, RecordingToMp3ReplacesTheMp3BesideTheRecording) {
   EXPECT_EQ(Captions->Shown.front(), "Encoding(01/01): " + wav);
 }
 
+// Frames of an Ogg file as oggdec decodes it, and its rate; 0 frames when it cannot.
+std::pair<size_t, int> OggFramesAndRate(const std::string &ogg, const std::string &wav) {
+  if (RunProgram({"oggdec", "-Q", "-o", wav, ogg}).ExitStatus != 0)
+    return {0, 0};
+  const TTestAudio audio = ReadWav(wav);
+  return {audio.Samples.size() / audio.Channels, audio.Rate};
+}
+
+TEST_F(RipForm, OggOutputEncodesEachReadableRipWithTheDiscsComments) {
+  GlobalOptions.OutputFormat = 2;
+  GlobalOptions.UseID3 = true;
+  DiscInfo.Artist = "Tōru Takemitsu";
+  DiscInfo.Album = "Folk Singer";
+  DiscInfo.Year = "1964";
+  DiscInfo.Comment = "Chess";
+  DiscInfo.Genre = 17;
+  RunJob(jmCDRip, {"01My Home", "07Not There", "03Good Morning"});
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Error while reading CD information!"});
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.ogg", "Good Morning.ogg"}));
+  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Good Morning.ogg", "My Home.ogg"}))
+      << "the WAVs go after the encoding, and no part file is left";
+  EXPECT_EQ(Form->VorbisCount, 3);
+  EXPECT_EQ(OggFramesAndRate(Out("Good Morning.ogg"), Dir.File("decoded.wav")),
+            (std::pair<size_t, int>{90 * CDSectorSize / 4, 44100}));
+  const TRunResult comments = RunProgram({"vorbiscomment", "-l", Out("Good Morning.ogg")});
+  EXPECT_EQ(comments.Output,
+            "album=Folk Singer\nartist=Tōru Takemitsu\ncomment=Chess\ndate=1964\ngenre=0\n"
+            "title=Good Morning\ntracknumber=3\n");
+}
+
+TEST_F(RipForm, WavToOggAndToMp3ResampleSlowFilesThroughATemporaryCopy) {
+  WriteWav(Dir.File("slow.wav"), MakeTestAudio(1, 22050));
+  WriteWav(Dir.File("fast.wav"), MakeTestAudio(1, 48000, 1));
+  std::ofstream(Dir.File("broken.wav")) << "RIFF, but not a WAV file";
+  // A file of the temporary copy's name that the job did not make is the user's.
+  std::ofstream(Out("MyReTemp.wav")) << "mine";
+  const std::vector<std::string> items = {Dir.File("slow.wav"), Dir.File("broken.wav"),
+                                          Dir.File("fast.wav")};
+  Open(jmWavToOgg, items);
+  EXPECT_EQ(Form->GroupBox1->title(), "Resampling WAV");
+  ASSERT_TRUE(RunUntil([&] { return Form->JobFinished() && !Form->isVisible(); }));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{Dir.File("broken.wav") +
+                                              " is not a WAV file that can be read."});
+  EXPECT_EQ(Captions->Shown,
+            (std::vector<std::string>{"Resampling(01/03): " + Dir.File("slow.wav"),
+                                      "Encoding(01/03): " + Dir.File("slow.wav"),
+                                      "Encoding(02/03): " + Dir.File("broken.wav"),
+                                      "Encoding(03/03): " + Dir.File("fast.wav")}));
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"slow.ogg", "fast.ogg"}));
+  EXPECT_EQ(OggFramesAndRate(Out("slow.ogg"), Dir.File("d1.wav")),
+            (std::pair<size_t, int>{44100, 44100}));
+  EXPECT_EQ(OggFramesAndRate(Out("fast.ogg"), Dir.File("d2.wav")),
+            (std::pair<size_t, int>{48000, 48000}));
+  EXPECT_EQ(FolderListing(Out("")),
+            (std::vector<std::string>{"MyReTemp.wav", "fast.ogg", "slow.ogg"}));
+  EXPECT_EQ(ReadFileBytes(Out("MyReTemp.wav")).size(), 4u);
+
+  Script.Shown.clear();
+  RunJob(jmWavToMp3, {Dir.File("slow.wav"), Dir.File("fast.wav")});
+  EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"slow.mp3", "fast.mp3"}));
+  EXPECT_EQ(Probe(Out("slow.mp3"))["sample_rate"], "44100");
+  EXPECT_EQ(Probe(Out("fast.mp3"))["sample_rate"], "48000");
+  EXPECT_FALSE(fs::exists(Out("MyMP3ReTemp.wav")));
+}
+
+TEST_F(RipForm, StopDuringAPipelineStepClosesTheWindowAndLeavesNothing) {
+  const struct {
+    int Mode;
+    int Rate;
+    const char *Step;
+  } cases[] = {{jmWavToOgg, 44100, "Encoding"},
+               {jmWavToOgg, 22050, "Resampling"},
+               {jmWavToMp3, 22050, "Resampling"}};
+  for (const auto &c : cases) {
+    const std::string wav = Dir.File("long" + std::to_string(c.Rate) + ".wav");
+    if (!fs::exists(wav))
+      WriteWav(wav, MakeTestAudio(120, c.Rate));
+    Open(c.Mode, {wav});
+    ASSERT_TRUE(RunUntil([&] { return Form->JobFinished() || Form->ProgressSeen; }));
+    ASSERT_FALSE(Form->JobFinished()) << c.Step << ": the step ended before Stop";
+    EXPECT_TRUE(Form->windowTitle().startsWith(c.Step)) << Form->windowTitle().toStdString();
+    Form->btStopClick();
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_TRUE(FolderListing(Out("")).empty()) << c.Mode << " " << c.Step;
+  }
+}
+
 TEST(RipFormEstimate, WmaTimeFromTheOutputsGrowth) {
   EXPECT_EQ(WmaTotalSeconds(1999999, 0, 0, 8), 2);
   EXPECT_EQ(WmaTotalSeconds(1999999, -1, 7, 8), 2);
