@@ -228,7 +228,7 @@ TEST_F(RipForm, StoppedWhileEncodingLeavesTheWavAndNoEncodedFile) {
         bytes += size;
     return bytes;
   };
-  for (int format : {0, 3}) {
+  for (int format : {0, 2, 3}) {
     GlobalOptions.OutputFormat = format;
     Open(jmCDRip, {"01Long"});
     ASSERT_TRUE(
