@@ -184,8 +184,8 @@ public:
   // Async: returns at once, the end comes through OnDone. Otherwise waits until the sink is
   // closed and the thread idle; no event of this run is delivered afterwards.
   void Stop(bool async = true);
-  void Pause();
-  void Resume();
+  virtual void Pause();
+  virtual void Resume();
   // 0 playing, 1 paused, 2 idle.
   int Status() const;
   // 0 ... 100 of the input's Size; -1 when the Size is unknown.
@@ -198,6 +198,8 @@ public:
   TOutputDoneEvent OnDone;
   TOutputProgressEvent OnProgress;
   TThreadExceptionEvent OnThreadException;
+  // The handler of an underrun report; outputs that play in real time have one.
+  virtual std::function<void(TComponent *)> UnderrunHandler() const { return {}; }
 
 protected:
   friend class TAuThread;

@@ -13,7 +13,7 @@
 
 namespace {
 
-enum TEventKind : std::uint8_t { ekProgress = 0, ekDone = 1, ekReport = 2 };
+enum TEventKind : std::uint8_t { ekProgress = 0, ekDone = 1, ekReport = 2, ekUnderrun = 3 };
 
 // The handler is looked up when the event is delivered, on the user-interface thread: the
 // thread that assigns handlers.
@@ -134,6 +134,7 @@ private:
         switch (record.Kind) {
         case ekProgress: handler = record.Sender->OnProgress; break;
         case ekReport: handler = record.Sender->OnThreadException; break;
+        case ekUnderrun: handler = record.Sender->UnderrunHandler(); break;
         case ekDone:
           if (record.Thread->DoNotify)
             handler = record.Sender->OnDone;
@@ -199,6 +200,8 @@ void PostDone(TAuOutput *sender, TAuThread *thread) {
 }
 
 void PostThreadException(TAuOutput *sender) { gInstance.load()->Post({ekReport, sender, nullptr}); }
+
+void PostUnderrun(TAuOutput *sender) { gInstance.load()->Post({ekUnderrun, sender, nullptr}); }
 
 void Block(TAuOutput *sender) { gInstance.load()->Block(sender); }
 void Unblock(TAuOutput *sender) { gInstance.load()->Unblock(sender); }

@@ -17,6 +17,7 @@ void Unregister(TAuOutput *sender);
 void PostProgress(TAuOutput *sender);
 void PostDone(TAuOutput *sender, TAuThread *thread);
 void PostThreadException(TAuOutput *sender);
+void PostUnderrun(TAuOutput *sender);
 
 // While blocked, a sender's new events are dropped and one already taken out of the queue
 // is not delivered.

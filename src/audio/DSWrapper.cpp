@@ -1,0 +1,235 @@
+#include "DSWrapper.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+namespace ds {
+
+namespace {
+
+// SDL's subsystem start and stop are counted but not safe from two threads at once.
+std::mutex gSdlLock;
+
+bool StartAudio() {
+  std::lock_guard<std::mutex> lock(gSdlLock);
+  return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
+void StopAudio() {
+  std::lock_guard<std::mutex> lock(gSdlLock);
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+std::int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+template <typename T> void Scale(std::uint8_t *data, std::size_t bytes, float gain) {
+  for (std::size_t i = 0; i + sizeof(T) <= bytes; i += sizeof(T)) {
+    T sample;
+    std::memcpy(&sample, data + i, sizeof(T));
+    sample = static_cast<T>(std::lround(static_cast<double>(sample) * gain));
+    std::memcpy(data + i, &sample, sizeof(T));
+  }
+}
+
+// Scales the samples of the device's format in place.
+void ApplyGain(std::uint8_t *data, std::size_t bytes, const TOutput &out, float gain) {
+  switch (out.DeviceBits) {
+  case 8:
+    for (std::size_t i = 0; i < bytes; ++i)
+      data[i] = static_cast<std::uint8_t>(std::lround((data[i] - 128) * gain) + 128);
+    break;
+  case 16: Scale<std::int16_t>(data, bytes, gain); break;
+  default: Scale<std::int32_t>(data, bytes, gain); break;
+  }
+}
+
+void Callback(void *user, Uint8 *stream, int len) {
+  TOutput &out = *static_cast<TOutput *>(user);
+  const std::uint32_t frames = static_cast<std::uint32_t>(len) / out.DeviceFrameBytes;
+  std::uint32_t play = out.PlayCursor.load();
+  std::uint8_t *to = stream;
+  for (std::uint32_t f = 0; f < frames; ++f) {
+    const std::uint8_t *from = out.Buffer.data() + play;
+    if (out.Widen24) {
+      for (std::uint32_t s = 0; s < out.BytesPerFrame / 3; ++s, from += 3, to += 4) {
+        to[0] = 0;
+        std::memcpy(to + 1, from, 3);
+      }
+    } else {
+      std::memcpy(to, from, out.BytesPerFrame);
+      to += out.BytesPerFrame;
+    }
+    play += out.BytesPerFrame;
+    if (play >= out.BufferSize)
+      play = 0;
+  }
+  out.PlayCursor = play;
+  const float gain = out.Gain.load();
+  if (gain != 1.0f)
+    ApplyGain(stream, static_cast<std::size_t>(len), out, gain);
+}
+
+} // namespace
+
+std::vector<TDevice> EnumerateDevices() {
+  std::vector<TDevice> devices{{"", "Default sound device"}};
+  if (!StartAudio())
+    return devices;
+  const int count = SDL_GetNumAudioDevices(0);
+  for (int i = 0; i < count && devices.size() < MaxDevices; ++i)
+    if (const char *name = SDL_GetAudioDeviceName(i, 0))
+      devices.push_back({name, std::string(name).substr(0, 127)});
+  StopAudio();
+  return devices;
+}
+
+bool Create(TOutput &out, const TDevice &device) {
+  out.DeviceName = device.Name;
+  out.AudioStarted = StartAudio();
+  return out.AudioStarted;
+}
+
+std::uint32_t InitOutputBuffer(TOutput &out, const TFormat &format, std::uint32_t bufferSize) {
+  out.BufferSize = bufferSize;
+  out.Playing = false;
+  out.UnderflowCount = 0;
+  out.BytesPerFrame = format.BlockAlign;
+  if (out.BytesPerFrame == 0 || bufferSize < out.BytesPerFrame)
+    return ResultOpenFailed;
+  out.Buffer.assign(bufferSize, format.BitsPerSample == 8 ? 128 : 0);
+  out.Widen24 = format.BitsPerSample == 24;
+  out.DeviceBits = format.BitsPerSample == 8 ? 8 : format.BitsPerSample == 16 ? 16 : 32;
+  out.DeviceFrameBytes = out.DeviceBits / 8 * format.Channels;
+
+  SDL_AudioSpec want{};
+  want.freq = static_cast<int>(format.SampleRate);
+  want.format = out.DeviceBits == 8 ? AUDIO_U8 : out.DeviceBits == 16 ? AUDIO_S16LSB : AUDIO_S32LSB;
+  want.channels = static_cast<Uint8>(format.Channels);
+  // One period at most a quarter of the buffer, so that the writer always has room.
+  const std::uint32_t frames = bufferSize / out.BytesPerFrame;
+  Uint16 period = 4096;
+  while (period > 64 && period > frames / 4)
+    period /= 2;
+  want.samples = period;
+  want.callback = Callback;
+  want.userdata = &out;
+  SDL_AudioSpec have{};
+  out.Device = SDL_OpenAudioDevice(out.DeviceName.empty() ? nullptr : out.DeviceName.c_str(), 0,
+                                   &want, &have, 0);
+  if (out.Device == 0)
+    return ResultOpenFailed;
+  out.Lead = std::min<std::uint32_t>(have.samples * out.BytesPerFrame, bufferSize / 2);
+  out.PlayCursor = 0;
+  out.TicksPerBuffer = static_cast<std::int64_t>(
+      1e9 * (static_cast<double>(bufferSize) / out.BytesPerFrame) / format.SampleRate);
+  std::uint32_t play = 0;
+  GetCursors(out, play, out.WriteOffset);
+  return 0;
+}
+
+void GetCursors(const TOutput &out, std::uint32_t &play, std::uint32_t &write) {
+  play = out.PlayCursor.load();
+  write = out.Playing ? (play + out.Lead.load()) % out.BufferSize : play;
+}
+
+void StartOutput(TOutput &out) {
+  SDL_LockAudioDevice(out.Device);
+  out.PlayCursor = 0;
+  SDL_UnlockAudioDevice(out.Device);
+  RestartOutput(out);
+}
+
+void StopOutput(TOutput &out) {
+  out.Playing = false;
+  if (out.Device != 0)
+    SDL_PauseAudioDevice(out.Device, 1);
+}
+
+// The clock check starts afresh: the time the buffer stood still is no time it played.
+void RestartOutput(TOutput &out) {
+  out.LastTick = Now();
+  out.LastPlayCursor = out.PlayCursor.load();
+  SDL_PauseAudioDevice(out.Device, 0);
+  out.Playing = true;
+}
+
+std::uint32_t QueryOutputSpace(TOutput &out) {
+  std::uint32_t play = 0;
+  std::uint32_t write = 0;
+  GetCursors(out, play, write);
+  const std::int64_t size = out.BufferSize;
+  std::int64_t lead = static_cast<std::int64_t>(write) - play;
+  if (lead < 0)
+    lead += size;
+  std::int64_t ahead = play;
+  if (out.Playing && out.TicksPerBuffer != 0) {
+    const std::int64_t now = Now();
+    const std::int64_t elapsed = now - out.LastTick;
+    out.LastTick = now;
+    std::int64_t played = static_cast<std::int64_t>(play) - out.LastPlayCursor;
+    if (played < 0)
+      played += size;
+    out.LastPlayCursor = play;
+    const std::int64_t byClock =
+        static_cast<std::int64_t>(static_cast<double>(elapsed) * size / out.TicksPerBuffer);
+    const std::int64_t missed = (byClock - played) / size;
+    if (missed > 0)
+      ahead += missed * size;
+  }
+  std::int64_t space = ahead - out.WriteOffset;
+  if (space < 0)
+    space += size;
+  if (space > size - lead) {
+    if (out.Playing)
+      ++out.UnderflowCount;
+    out.WriteOffset = write;
+    space = size - lead;
+  }
+  return static_cast<std::uint32_t>(space);
+}
+
+void WriteBlock(TOutput &out, const std::uint8_t *data, std::uint32_t bytes) {
+  SDL_LockAudioDevice(out.Device);
+  std::uint32_t first = std::min(bytes, out.BufferSize - out.WriteOffset);
+  std::memcpy(out.Buffer.data() + out.WriteOffset, data, first);
+  std::memcpy(out.Buffer.data(), data + first, bytes - first);
+  out.WriteOffset = (out.WriteOffset + bytes) % out.BufferSize;
+  SDL_UnlockAudioDevice(out.Device);
+}
+
+void FillEmptySpace(TOutput &out, std::uint8_t byte) {
+  const std::uint32_t space = QueryOutputSpace(out);
+  SDL_LockAudioDevice(out.Device);
+  const std::uint32_t first = std::min(space, out.BufferSize - out.WriteOffset);
+  std::memset(out.Buffer.data() + out.WriteOffset, byte, first);
+  std::memset(out.Buffer.data(), byte, space - first);
+  out.WriteOffset = (out.WriteOffset + space) % out.BufferSize;
+  SDL_UnlockAudioDevice(out.Device);
+}
+
+void SetVolume(TOutput &out, std::int32_t volume) {
+  volume = std::clamp(volume, -10000, 0);
+  out.Gain = volume == 0 ? 1.0f : static_cast<float>(std::pow(10.0, volume / 2000.0));
+}
+
+void Done(TOutput &out) {
+  if (out.Device != 0) {
+    SDL_CloseAudioDevice(out.Device);
+    out.Device = 0;
+  }
+  out.Playing = false;
+  out.Buffer.clear();
+  if (out.AudioStarted) {
+    StopAudio();
+    out.AudioStarted = false;
+  }
+}
+
+} // namespace ds
