@@ -640,10 +640,14 @@ TEST(PipelineThreads, HandlersMayBeReplacedWhileARunReports) {
   bool done = false;
   out.OnDone = [&](TComponent *) { done = true; };
   out.SetInput(&input);
-  out.Run();
-  while (out.Busy()) {
+  auto assign = [&] {
     out.OnProgress = [&](TComponent *) { ++progress; };
     out.OnThreadException = [&](TComponent *) { ++exceptions; };
+  };
+  assign(); // a run that ends before the loop below looks still reports to handlers
+  out.Run();
+  while (out.Busy()) {
+    assign();
     plat::WaitMessages(1);
   }
   ASSERT_TRUE(PumpUntil([&] { return done; }));
