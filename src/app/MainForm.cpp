@@ -135,7 +135,9 @@ TMainForm::TMainForm(QWidget *parent)
   CreateActions();
   CreateMenus();
   CreateToolBar();
+  FMciNotify = std::make_unique<TMciNotifyWindow>(*this);
 
+  connect(ListView1, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
   connect(ListView1, &QTreeWidget::itemChanged, this, [this] { UpdateActions(); });
   connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
   connect(ListView1, &QTreeWidget::itemClicked, this,
@@ -177,6 +179,7 @@ void TMainForm::CreateActions() {
   aID3Edit = make("aID3Edit", "&ID3 Tag Edit", "MP3 ID3 edit", {}, &TMainForm::aID3EditExecute);
   ActionWavToMp3 = make("ActionWavToMp3", "&WAV to MP3", "Convert  WAV file to MP3 file",
                         QKeySequence("Ctrl+W"), &TMainForm::ActionWavToMp3Execute);
+  CreatePlaybackActions();
 }
 
 QAction *TMainForm::AddItem(QMenu *menu, const char *name, const QString &caption,
@@ -215,6 +218,18 @@ void TMainForm::CreateMenus() {
 
   QMenu *actions = addMenu("Actions1", "&Actions");
   actions->addAction(ActionExtract);
+  actions->addSeparator();
+  for (QAction *action : {aPlay, aPause, aStop})
+    actions->addAction(action);
+  actions->addSeparator();
+  AddItem(actions, "VolumeControlMenu", "&Volume Control...", &TMainForm::VolumeControlMenuClick,
+          QKeySequence("Ctrl+V"));
+  actions->addSeparator();
+  QMenu *history = actions->addMenu("&Clear History");
+  history->setObjectName("ClearHistory1");
+  AddItem(history, "miRealOnePlayer", "&RealPlayer", &TMainForm::miRealOnePlayerClick);
+  AddItem(history, "miWindowsMediaPlayer", "&Windows Media Player",
+          &TMainForm::miWindowsMediaPlayerClick);
 
   QMenu *edit = addMenu("Edit1", "&Edit");
   edit->addAction(ActionSelectAll);
@@ -246,6 +261,9 @@ void TMainForm::CreateMenus() {
   PopupMenu1->addSeparator();
   PopupMenu1->addAction(ActionSelectAll);
   PopupMenu1->addAction(ActionNoSelect);
+  PopupMenu1->addSeparator();
+  for (QAction *action : {aPlay, aPause, aStop})
+    PopupMenu1->addAction(action);
 }
 
 QToolButton *TMainForm::AddToolButton(const char *name, const QString &caption, int icon,
@@ -481,6 +499,7 @@ void TMainForm::UpdateActions() {
   bool anyChecked = CheckedCount() > 0;
   ActionExtract->setEnabled(anyChecked);
   FExtractButton->setEnabled(anyChecked);
+  UpdatePlaybackActions();
 }
 
 void TMainForm::ListView1Click(bool ctrlHeld) {
@@ -524,6 +543,8 @@ void TMainForm::ActionExtractExecute() {
     Inform(GetLanString("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
     return;
   }
+  if (Playing)
+    aStopExecute();
   if (GlobalOptions.EnableRipTime && GlobalOptions.RipTime == 0) {
     Inform(GetLanString("RES_Select_0",
                         "You select to extract 0 second, please change it on Options dialog."));
@@ -693,5 +714,9 @@ void TMainForm::FormClose() {
     if (CDHandle != 0 && !CloseDrive())
       ShowError(GetLanString("RES_Close_CD_Error", "Error while closing CD handle!"));
   });
+  if (Playing) {
+    plat::mciSendString("stop cdaudio");
+    plat::mciSendString("close cdaudio");
+  }
   IgnoringFailures([] { LoadSaveOptions(false); });
 }

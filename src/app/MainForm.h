@@ -2,7 +2,9 @@
 // The main window: the CD drive, the track list of its disc, the disc information cache and
 // the commands that start every other window and job. The logic lives in the public methods
 // below, which the command line and the tests drive directly; the widgets are their view.
+#include "Messages.h"
 #include <QKeySequence>
+
 #include <QMainWindow>
 
 #include <cstddef>
@@ -22,6 +24,18 @@ class QTreeWidget;
 class TMp3EncodeProcess;
 class TRipForm;
 class TWMAEncodeProcess;
+
+class TMainForm;
+
+// Receives the media device's notifications for the main window.
+class TMciNotifyWindow : public TMessageWindow {
+public:
+  explicit TMciNotifyWindow(TMainForm &form) : FForm(form) {}
+  void WndProc(TMessage &message) override;
+
+private:
+  TMainForm &FForm;
+};
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -65,6 +79,17 @@ public:
   void miWAVtoOGGClick();
   void miWAVtoWMAClick();
   void miEnglishClick(QAction *item);
+  // CD playback of the selected row's track, and the end of its range.
+  void aPlayExecute();
+  void aPauseExecute();
+  void aStopExecute();
+  void MediaPlayer1Notify(unsigned how);
+  // The desktop's mixer.
+  void VolumeControlMenuClick();
+  // The media players' recent-file lists in the registry stand-in.
+  void miRealOnePlayerClick();
+  void miWindowsMediaPlayerClick();
+  static std::string RegistryFile();
   void ListView1Click(bool ctrlHeld);
   bool CheckOutputFolder();
   // The enabled rules of the actions.
@@ -112,6 +137,9 @@ public:
   QAction *ActionExit = nullptr;
   QAction *aID3Edit = nullptr;
   QAction *ActionWavToMp3 = nullptr;
+  QAction *aPlay = nullptr;
+  QAction *aPause = nullptr;
+  QAction *aStop = nullptr;
 
 protected:
   // Extract's last step: runs the job entries (track position as two digits, then the file
@@ -126,6 +154,8 @@ protected:
 
 private:
   void CreateActions();
+  void CreatePlaybackActions();
+  void UpdatePlaybackActions();
   void CreateMenus();
   void CreateToolBar();
   QAction *AddItem(QMenu *menu, const char *name, const QString &caption,
@@ -153,4 +183,5 @@ private:
   int FRunCDIndex = -1;
   bool FShown = false;
   bool FClosed = false;
+  std::unique_ptr<TMciNotifyWindow> FMciNotify;
 };

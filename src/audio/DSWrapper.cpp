@@ -1,27 +1,15 @@
 #include "DSWrapper.h"
 
+#include "SdlAudio.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 
 namespace ds {
 
 namespace {
-
-// SDL's subsystem start and stop are counted but not safe from two threads at once.
-std::mutex gSdlLock;
-
-bool StartAudio() {
-  std::lock_guard<std::mutex> lock(gSdlLock);
-  return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-}
-
-void StopAudio() {
-  std::lock_guard<std::mutex> lock(gSdlLock);
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
-}
 
 std::int64_t Now() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -80,19 +68,19 @@ void Callback(void *user, Uint8 *stream, int len) {
 
 std::vector<TDevice> EnumerateDevices() {
   std::vector<TDevice> devices{{"", "Default sound device"}};
-  if (!StartAudio())
+  if (!plat::StartSdlAudio())
     return devices;
   const int count = SDL_GetNumAudioDevices(0);
   for (int i = 0; i < count && devices.size() < MaxDevices; ++i)
     if (const char *name = SDL_GetAudioDeviceName(i, 0))
       devices.push_back({name, std::string(name).substr(0, 127)});
-  StopAudio();
+  plat::StopSdlAudio();
   return devices;
 }
 
 bool Create(TOutput &out, const TDevice &device) {
   out.DeviceName = device.Name;
-  out.AudioStarted = StartAudio();
+  out.AudioStarted = plat::StartSdlAudio();
   return out.AudioStarted;
 }
 
@@ -227,7 +215,7 @@ void Done(TOutput &out) {
   out.Playing = false;
   out.Buffer.clear();
   if (out.AudioStarted) {
-    StopAudio();
+    plat::StopSdlAudio();
     out.AudioStarted = false;
   }
 }

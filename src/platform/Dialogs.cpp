@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 
@@ -200,6 +201,21 @@ bool ShellOpen(const std::string &target) {
   QUrl url =
       target.find("://") != std::string::npos ? QUrl(Q(target)) : QUrl::fromLocalFile(Q(target));
   return QDesktopServices::openUrl(url);
+}
+
+bool RunDetached(const std::vector<std::string> &argv) {
+  if (argv.empty())
+    return false;
+  std::string line;
+  for (const std::string &arg : argv)
+    line += (line.empty() ? "" : " ") + arg;
+  TDialogAnswer answer;
+  if (Scripted({"run", "", line}, answer))
+    return true;
+  QStringList arguments;
+  for (std::size_t i = 1; i < argv.size(); ++i)
+    arguments << Q(argv[i]);
+  return QProcess::startDetached(Q(argv[0]), arguments);
 }
 
 } // namespace plat

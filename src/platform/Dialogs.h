@@ -46,12 +46,15 @@ int ShowModal(QDialog &dialog);
 
 // Opens a folder, a file or a web address with the desktop's handler.
 bool ShellOpen(const std::string &target);
+// Starts a program (looked up on PATH) with its arguments and leaves it running; false when it
+// cannot be started. A script records it as kind "run" with the command line as text.
+bool RunDetached(const std::vector<std::string> &argv);
 
 // Converts "Name(*.a)|*.a|Other|*.b;*.c" to Qt's "Name(*.a);;Other (*.b *.c)".
 std::string QtFilter(const std::string &windowsFilter);
 
 struct TShownDialog {
-  std::string Kind; // "message", "open", "save", "folder", "modal", "shell"
+  std::string Kind; // "message", "open", "save", "folder", "modal", "shell", "run"
   std::string Caption;
   std::string Text; // message text, dialog filter, modal window name or shell target
   TMsgIcon Icon = TMsgIcon::None;

@@ -1,5 +1,7 @@
 #include "Mci.h"
 
+#include "MciCDAudio.h"
+
 #include <cdio/cdio.h>
 
 #include <algorithm>
@@ -51,16 +53,69 @@ int MoveTray(bool open) {
 }
 } // namespace
 
-int mciSendString(const std::string &command) {
+namespace {
+int CDAudioCommand(const std::vector<std::string> &words, std::string *result,
+                   TWindowHandle notifyWindow) {
+  const std::string &verb = words[0];
+  const auto n = words.size();
+  auto answer = [result](int code, const std::string &text) {
+    if (code == 0 && result)
+      *result = text;
+    return code;
+  };
+  if (verb == "set" && n == 4 && words[2] == "door" && (words[3] == "open" || words[3] == "closed"))
+    return MoveTray(words[3] == "open");
+  if (n == 2 && verb == "open")
+    return cdaudio::Open();
+  if (n == 2 && verb == "close")
+    return cdaudio::Close();
+  if (n == 2 && verb == "pause")
+    return cdaudio::Pause();
+  if (n == 2 && verb == "resume")
+    return cdaudio::Resume();
+  if (n == 2 && verb == "stop")
+    return cdaudio::Stop();
+  if (verb == "status" && n == 3 && words[2] == "mode")
+    return answer(0, cdaudio::Mode());
+  if (verb == "status" && n == 3 && words[2] == "length") {
+    std::string length;
+    return answer(cdaudio::DiscLength(length), length);
+  }
+  if (verb == "status" && n == 5 && words[2] == "position" && words[3] == "track") {
+    std::string position;
+    int track = 0;
+    try {
+      track = std::stoi(words[4]);
+    } catch (...) {
+      return MciErrOutOfRange;
+    }
+    return answer(cdaudio::TrackPosition(track, position), position);
+  }
+  if (verb == "play") {
+    std::string from, to;
+    bool notify = false;
+    for (std::size_t i = 2; i < n; ++i) {
+      if (words[i] == "from" && i + 1 < n)
+        from = words[++i];
+      else if (words[i] == "to" && i + 1 < n)
+        to = words[++i];
+      else if (words[i] == "notify")
+        notify = true;
+      else
+        return MciErrUnrecognizedCommand;
+    }
+    return cdaudio::Play(from, to, notify ? notifyWindow : 0);
+  }
+  return MciErrUnrecognizedCommand;
+}
+} // namespace
+
+int mciSendString(const std::string &command, std::string *result, TWindowHandle notifyWindow) {
   std::vector<std::string> words = LowerWords(command);
   if (!words.empty() && words.back() == "wait") // the tray moves before the call returns anyway
     words.pop_back();
-  if (words.size() == 4 && words[0] == "set" && words[1] == "cdaudio" && words[2] == "door") {
-    if (words[3] == "open")
-      return MoveTray(true);
-    if (words[3] == "closed")
-      return MoveTray(false);
-  }
+  if (words.size() >= 2 && words[1] == "cdaudio")
+    return CDAudioCommand(words, result, notifyWindow);
   return MciErrUnrecognizedCommand;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
-// Media control command strings ("Set cdaudio door open wait") over our own devices.
+// Media control command strings ("Set cdaudio door open wait", "play cdaudio from 00:02:00
+// notify") over our own devices.
+#include "Messages.h"
+
 #include <string>
 
 namespace plat {
@@ -8,11 +11,21 @@ namespace plat {
 constexpr int MciErrUnrecognizedCommand = 261;
 constexpr int MciErrHardware = 262;
 constexpr int MciErrNoDevice = 263;
+constexpr int MciErrOutOfRange = 282;
 
-// Carries out one command string. Understood so far: "set cdaudio door open [wait]" and
-// "set cdaudio door closed [wait]" (words in any case), which open and close the tray of the
-// CD audio device.
-int mciSendString(const std::string &command);
+// The notification a play with "notify" posts to its window when it ends by itself; wParam
+// says how.
+constexpr unsigned MM_MCINOTIFY = 0x3B9;
+constexpr unsigned MCI_NOTIFY_SUCCESSFUL = 1;
+constexpr unsigned MCI_NOTIFY_FAILURE = 8;
+
+// Carries out one command string (words in any case, a trailing "wait" accepted). The CD
+// audio device understands: "set cdaudio door open|closed" (the tray), "open cdaudio",
+// "close cdaudio", "status cdaudio position track N" and "status cdaudio length" (times as
+// "mm:ss:ff" into result), "status cdaudio mode", "play cdaudio from P [to Q] [notify]"
+// (notifying notifyWindow), "pause cdaudio", "resume cdaudio" and "stop cdaudio".
+int mciSendString(const std::string &command, std::string *result = nullptr,
+                  TWindowHandle notifyWindow = 0);
 
 // The CD audio device: a device path, or "" (the default) for the system's first CD drive.
 void SetCDAudioDevice(const std::string &device);

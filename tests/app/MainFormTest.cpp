@@ -3,11 +3,14 @@
 #include "MainForm.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
+#include "FileContents.h"
 #include "FirstDrive.h"
 #include "Folders.h"
 #include "Global.h"
 #include "IniFile.h"
 #include "Mci.h"
+#include "MessagePump.h"
+#include "Registry.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "rip.h"
@@ -527,7 +530,13 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
                                       "miWAVtoWMA", "-", "Openoutputdirectory1", "-", "Refresh1",
                                       "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
   EXPECT_EQ(items("PopupMenu1"),
-            (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect"}));
+            (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect",
+                                      "-", "aPlay", "aPause", "aStop"}));
+  EXPECT_EQ(items("Actions1"),
+            (std::vector<std::string>{"ActionExtract", "-", "aPlay", "aPause", "aStop", "-",
+                                      "VolumeControlMenu", "-", ""}));
+  EXPECT_EQ(items("ClearHistory1"),
+            (std::vector<std::string>{"miRealOnePlayer", "miWindowsMediaPlayer"}));
   std::vector<std::string> languages = items("miLanguage");
   ASSERT_EQ(languages.size(), 23u);
   EXPECT_EQ(languages.front(), "miArabic");
@@ -538,6 +547,93 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
   EXPECT_EQ(form.ActionWavToMp3->shortcut(), QKeySequence("Ctrl+W"));
   EXPECT_EQ(Named(form, "mnuHelp")->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(form.windowTitle().toStdString(), "Plindar 4.5");
+}
+
+// What the sound card got, the silence between the sounds left out (test audio holds no run of
+// sixteen zero bytes).
+std::vector<uint8_t> Heard(const std::string &played) {
+  const std::vector<uint8_t> bytes = ReadFileBytes(played);
+  std::vector<uint8_t> sound;
+  for (size_t i = 0; i < bytes.size();) {
+    size_t run = 0;
+    while (i + run < bytes.size() && bytes[i + run] == 0)
+      ++run;
+    if (run >= 16)
+      i += run;
+    else
+      sound.push_back(bytes[i++]);
+  }
+  return sound;
+}
+
+TEST_F(MainFormTest, PlayingARowPlaysItsTrackToTheNextTrackOrTheEndOfTheDisc) {
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  const std::string played = Dir.File("played.raw");
+  setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+  TImageDrives drives({WriteAudioDisc(Dir.Path(), "short", {40, 30, 20})});
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 3);
+  auto playRow = [&](int row) {
+    form->ListView1->setCurrentItem(form->ListView1->topLevelItem(row));
+    form->aPlay->trigger();
+  };
+  // A middle track stops where the next starts; the last plays to the end of the disc; Play
+  // on another row while one plays starts the new track.
+  const struct {
+    std::vector<int> Rows;
+    std::vector<uint8_t> Heard;
+  } cases[] = {{{1}, TestAudio(2, 30)}, {{2}, TestAudio(3, 20)}, {{0, 2}, TestAudio(3, 20)}};
+  for (const auto &c : cases) {
+    fs::remove(played);
+    for (int row : c.Rows)
+      playRow(row);
+    EXPECT_EQ(form->StatusText(), "Play " + form->RowTitle(c.Rows.back()));
+    EXPECT_TRUE(form->aStop->isEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return !form->Playing; })) << "the end of the range is notified";
+    EXPECT_EQ(form->StatusText(), form->SavedStatus);
+    const std::vector<uint8_t> heard = Heard(played);
+    ASSERT_GE(heard.size(), c.Heard.size());
+    EXPECT_TRUE(std::equal(c.Heard.begin(), c.Heard.end(), heard.end() - c.Heard.size()))
+        << "row " << c.Rows.back() << " heard " << heard.size() << " bytes";
+    if (c.Rows.size() == 1) {
+      EXPECT_EQ(heard.size(), c.Heard.size());
+    }
+  }
+  // Pause holds the track; Play goes on where it was.
+  fs::remove(played);
+  playRow(0);
+  form->aPause->trigger();
+  std::string mode;
+  plat::mciSendString("status cdaudio mode", &mode);
+  EXPECT_EQ(mode, "paused");
+  EXPECT_FALSE(form->aPause->isEnabled());
+  PumpFor(300);
+  EXPECT_TRUE(form->Playing);
+  form->aPlay->trigger();
+  ASSERT_TRUE(PumpUntil([&] { return !form->Playing; }));
+  EXPECT_EQ(Heard(played), TestAudio(1, 40));
+}
+
+TEST_F(MainFormTest, HistoryCleanersDeleteNumberedEntriesUpToTheFirstGap) {
+  auto form = Started();
+  const std::string clips = "\\Software\\RealNetworks\\RealPlayer\\6.0\\Preferences\\";
+  const std::string files = "\\Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList\\";
+  {
+    plat::TRegistry registry(TMainForm::RegistryFile());
+    for (int n : {1, 2, 3, 5})
+      registry.WriteString(clips + "MostRecentClips" + std::to_string(n), "Clip", "x");
+    for (int n : {0, 1, 3})
+      registry.WriteString(files, "File" + std::to_string(n), "y");
+  }
+  form->miRealOnePlayerClick();
+  form->miWindowsMediaPlayerClick();
+  form->miRealOnePlayerClick();
+  EXPECT_EQ(Messages(Script),
+            (std::vector<std::string>{"3 list records are deleted!", "2 list records are deleted!",
+                                      "0 list records are deleted!"}));
+  plat::TRegistry registry(TMainForm::RegistryFile());
+  EXPECT_TRUE(registry.KeyExists(clips + "MostRecentClips5"));
+  EXPECT_TRUE(registry.DeleteValue(files, "File3"));
 }
 
 TEST_F(MainFormTest, EncodeAndWavToOggConvertTheChosenFiles) {
