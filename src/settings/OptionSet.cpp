@@ -66,11 +66,9 @@ QComboBox *List(const char *name, const QStringList &items, QWidget *parent) {
   return list;
 }
 
-QLineEdit *Edit(const char *name, int maxLength, QWidget *parent) {
+QLineEdit *Edit(const char *name, QWidget *parent) {
   auto *edit = new QLineEdit(parent);
   edit->setObjectName(name);
-  if (maxLength > 0)
-    edit->setMaxLength(maxLength);
   return edit;
 }
 
@@ -101,6 +99,15 @@ bool ReadRipTime(const QString &text, int &seconds) {
     return false;
   }
   return seconds >= 0;
+}
+
+// Shows a tag field in its box. The box takes at most 30 characters from the keyboard (4 for
+// the year), as an ID3v1 tag does, but a longer value that came from elsewhere is shown whole,
+// so an OK for another setting does not cut it.
+void ShowTagText(QLineEdit *edit, const std::string &text, int limit) {
+  const QString shown = Q(text);
+  edit->setMaxLength(std::max<int>(limit, shown.size()));
+  edit->setText(shown);
 }
 
 bool FolderExists(const std::string &folder) {
@@ -155,7 +162,7 @@ QWidget *TOptionSetForm::OutputPage() {
   QWidget *page = Page("TabSheet1");
   auto *folderGroup = new QGroupBox("Output directory(WAV/MP3)", page);
   folderGroup->setObjectName("GroupBox1");
-  editOutputDir = Edit("editOutputDir", 0, folderGroup);
+  editOutputDir = Edit("editOutputDir", folderGroup);
   btBrowser = Button("btBrowser", "...", folderGroup);
   btBrowser->setFixedWidth(28);
   auto *folderRow = new QHBoxLayout(folderGroup);
@@ -184,7 +191,7 @@ QWidget *TOptionSetForm::OutputPage() {
   GroupBox4 = new QGroupBox(page);
   GroupBox4->setObjectName("GroupBox4");
   cbRipTime = CheckBox("cbRipTime", "Enable to set the length to extract", GroupBox4);
-  eRipTime = Edit("eRipTime", 0, GroupBox4);
+  eRipTime = Edit("eRipTime", GroupBox4);
   auto *ripGrid = new QGridLayout(GroupBox4);
   ripGrid->addWidget(cbRipTime, 0, 0, 1, 3);
   ripGrid->addWidget(Label("Label3", "The song length:", GroupBox4), 1, 0);
@@ -285,15 +292,15 @@ QWidget *TOptionSetForm::WmaPage() {
 QWidget *TOptionSetForm::Id3Page() {
   QWidget *page = Page("TabSheet4");
   cbUseID3 = CheckBox("cbUseID3", "Use ID3 tag", page);
-  ID3artist = Edit("ID3artist", 30, page);
-  ID3album = Edit("ID3album", 30, page);
-  ID3year = Edit("ID3year", 4, page);
+  ID3artist = Edit("ID3artist", page);
+  ID3album = Edit("ID3album", page);
+  ID3year = Edit("ID3year", page);
   ID3genre = new QComboBox(page);
   ID3genre->setObjectName("ID3genre");
   ID3genre->addItem("");
   for (const TGenre &genre : GenreList)
     ID3genre->addItem(genre.Name);
-  ID3comment = Edit("ID3comment", 30, page);
+  ID3comment = Edit("ID3comment", page);
 
   auto *grid = new QGridLayout(page);
   grid->addWidget(cbUseID3, 0, 0, 1, 2);
@@ -367,10 +374,10 @@ void TOptionSetForm::FillControls() {
   OldCDDb = o.CDDb;
   ckbCDDb->setChecked(o.CDDb);
   cbUseID3->setChecked(o.UseID3);
-  ID3artist->setText(Q(DiscInfo.Artist));
-  ID3album->setText(Q(DiscInfo.Album));
-  ID3year->setText(Q(DiscInfo.Year));
-  ID3comment->setText(Q(DiscInfo.Comment));
+  ShowTagText(ID3artist, DiscInfo.Artist, 30);
+  ShowTagText(ID3album, DiscInfo.Album, 30);
+  ShowTagText(ID3year, DiscInfo.Year, 4);
+  ShowTagText(ID3comment, DiscInfo.Comment, 30);
   ID3genre->setCurrentIndex(DiscInfo.Genre + 1);
   UpdateEnabled();
 }

@@ -140,7 +140,10 @@ TEST_F(OptionSetTest, ARipLengthOfZeroIsTaken) {
   EXPECT_TRUE(Script.Shown.empty());
 }
 
-TEST_F(OptionSetTest, GenreIsItsListPositionMinusOne) {
+TEST_F(OptionSetTest, TagDataComesBackAsItWasOrAsChosen) {
+  // Values longer than the boxes take from the keyboard, as a disc lookup may bring.
+  DiscInfo.Artist = "The Orchestra and Choir of the Long Name";
+  DiscInfo.Year = "1999-2000";
   TOptionSetForm form({});
   form.show();
   EXPECT_EQ(form.ID3genre->currentIndex(), 0);
@@ -149,6 +152,8 @@ TEST_F(OptionSetTest, GenreIsItsListPositionMinusOne) {
   form.btOk->click();
   EXPECT_EQ(DiscInfo.Genre, 17);
   EXPECT_EQ(DiscInfo.Genre, GenreIndexOf("Blues"));
+  EXPECT_EQ(DiscInfo.Artist, "The Orchestra and Choir of the Long Name");
+  EXPECT_EQ(DiscInfo.Year, "1999-2000");
 }
 
 TEST_F(OptionSetTest, DefaultButtonsChangeOnlyTheControls) {
