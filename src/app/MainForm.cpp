@@ -34,7 +34,6 @@
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 
