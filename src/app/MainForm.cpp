@@ -3,6 +3,7 @@
 #include "AudioDisc.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
+#include "EditTrackName.h"
 #include "Folders.h"
 #include "Global.h"
 #include "ID3Edit.h"
@@ -10,6 +11,8 @@
 #include "Mci.h"
 #include "Mp3EncodeThread.h"
 #include "NewResampleWav.h"
+#include "NoDeviceHint.h"
+#include "OptionSet.h"
 #include "Text.h"
 #include "TrackList.h"
 #include "WMAEncodeThread.h"
@@ -31,7 +34,6 @@
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -88,11 +90,6 @@ void SetColor(QWidget *widget, QPalette::ColorRole role, const QColor &color) {
   widget->setPalette(palette);
 }
 
-// A fixed-size text field of the drive list, up to its NUL.
-std::string FieldText(const char *field, std::size_t size) {
-  return std::string(field, strnlen(field, size));
-}
-
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent)
@@ -140,6 +137,7 @@ TMainForm::TMainForm(QWidget *parent)
   connect(ListView1, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
   connect(ListView1, &QTreeWidget::itemChanged, this, [this] { UpdateActions(); });
   connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
+  connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
   connect(ListView1, &QTreeWidget::itemClicked, this,
           [this] { ListView1Click(QApplication::keyboardModifiers() & Qt::ControlModifier); });
   connect(ListView1, &QWidget::customContextMenuRequested, this,
@@ -180,6 +178,10 @@ void TMainForm::CreateActions() {
   ActionWavToMp3 = make("ActionWavToMp3", "&WAV to MP3", "Convert  WAV file to MP3 file",
                         QKeySequence("Ctrl+W"), &TMainForm::ActionWavToMp3Execute);
   CreatePlaybackActions();
+  ActionOptionSet = make("ActionOptionSet", "&Options...", "Options", QKeySequence("Ctrl+O"),
+                         &TMainForm::ActionOptionSetExecute);
+  aEditTrackName = make("aEditTrackName", "Rename &Title", "Rename track title",
+                        QKeySequence(Qt::Key_F2), &TMainForm::aEditTrackNameExecute);
 }
 
 QAction *TMainForm::AddItem(QMenu *menu, const char *name, const QString &caption,
@@ -235,7 +237,10 @@ void TMainForm::CreateMenus() {
   edit->addAction(ActionSelectAll);
   edit->addAction(ActionNoSelect);
   edit->addSeparator();
+  edit->addAction(aEditTrackName);
   edit->addAction(aID3Edit);
+  edit->addSeparator();
+  edit->addAction(ActionOptionSet);
 
   QMenu *language = addMenu("miLanguage", "Language");
   auto addLanguage = [this, language](const std::string &lan) {
@@ -264,6 +269,8 @@ void TMainForm::CreateMenus() {
   PopupMenu1->addSeparator();
   for (QAction *action : {aPlay, aPause, aStop})
     PopupMenu1->addAction(action);
+  PopupMenu1->addSeparator();
+  PopupMenu1->addAction(aEditTrackName);
 }
 
 QToolButton *TMainForm::AddToolButton(const char *name, const QString &caption, int icon,
@@ -292,6 +299,9 @@ void TMainForm::CreateToolBar() {
       ->setToolTip(ActionWavToMp3->toolTip());
   AddToolButton("tbFolder", "Folder", QStyle::SP_DirOpenIcon,
                 &TMainForm::Openoutputdirectory1Click);
+  AddToolButton("tbOptions", "Options", QStyle::SP_FileDialogDetailedView,
+                &TMainForm::ActionOptionSetExecute)
+      ->setToolTip(ActionOptionSet->toolTip());
   AddToolButton("tbHome", "Home", QStyle::SP_DirHomeIcon, &TMainForm::HomePageClick);
   AddToolButton("tbExit", "Exit", QStyle::SP_DialogCloseButton, &TMainForm::ActionExitExecute)
       ->setToolTip(ActionExit->toolTip());
@@ -344,6 +354,12 @@ void TMainForm::changeEvent(QEvent *event) {
 }
 
 void TMainForm::FormActivate() {
+  // Once a run: closing the hint activates the window again. A window never shown (the
+  // command line's list and rip) asks nobody.
+  if (CDHandle == 0 && isVisible() && !FNoDeviceHintShown) {
+    FNoDeviceHintShown = true;
+    ShowNoDeviceHint(this);
+  }
   if (NoAudioCD)
     SetStatus(CheckCDRom());
 }
@@ -359,9 +375,7 @@ int32_t TMainForm::OpenCDDrive(int index) {
     return 0;
   }
   const TCDDriveEntry &drive = list.Drives[index];
-  DriveDescription = (FieldText(drive.Vendor, sizeof drive.Vendor) +
-                      FieldText(drive.Product, sizeof drive.Product))
-                         .substr(0, 26);
+  DriveDescription = cd::DriveText(drive).substr(0, 26);
   SetStatus(DriveDescription);
 
   TCDOpenRequest request{};
@@ -378,10 +392,12 @@ int32_t TMainForm::OpenCDDrive(int index) {
         break;
     handle = GetCDHandle(&request);
   }
-  if (handle == 0)
+  if (handle == 0) {
     SetStatus(NotFoundCDRom());
-  else
-    plat::SetCDAudioDevice(GetCDDevicePath(handle)); // the tray commands move this drive's tray
+    return 0;
+  }
+  FOpenDrive = index;
+  plat::SetCDAudioDevice(GetCDDevicePath(handle)); // the tray commands move this drive's tray
   return handle;
 }
 
@@ -500,6 +516,7 @@ void TMainForm::UpdateActions() {
   ActionExtract->setEnabled(anyChecked);
   FExtractButton->setEnabled(anyChecked);
   UpdatePlaybackActions();
+  aEditTrackName->setEnabled(ListView1->currentItem() != nullptr);
 }
 
 void TMainForm::ListView1Click(bool ctrlHeld) {
@@ -635,6 +652,42 @@ void TMainForm::aID3EditExecute() { ShowID3Editor(this); }
 
 void TMainForm::miWAVtoWAVClick() { ShowResampleWav(this); }
 
+void TMainForm::ActionOptionSetExecute() {
+  TOptionSetHost host;
+  host.OpenDrive = CDHandle != 0 ? FOpenDrive : -1;
+  host.ChangeDrive = [this](int drive) { ChangeDrive(drive); };
+  host.Accepted = [this] { SavedStatus = StatusText(); };
+  ShowOptionSet(std::move(host), this);
+}
+
+void TMainForm::ChangeDrive(int drive) {
+  FRunCDIndex = -1;
+  IgnoringFailures([this] { SaveListInfo(); });
+  if (CDHandle != 0)
+    CloseDrive();
+  ClearTrackList();
+  CDHandle = OpenCDDrive(drive);
+  NoAudioCD = CDHandle != 0 && !IsAudioCDPresent();
+  if (NoAudioCD)
+    SetStatus(CheckCDRom());
+  else if (CDHandle != 0)
+    LoadTracksFromTOC();
+}
+
+void TMainForm::aEditTrackNameExecute() {
+  QTreeWidgetItem *row = ListView1->currentItem();
+  if (!row)
+    return;
+  std::string title = row->text(1).toStdString();
+  if (EditTrackName(title, this))
+    row->setText(1, Q(title));
+}
+
+void TMainForm::ListView1DblClick() {
+  if (ListView1->currentItem())
+    aEditTrackNameExecute();
+}
+
 void TMainForm::CheckLanguageItem(const std::string &lan) {
   for (QAction *item : FLanguageItems)
     item->setChecked(plat::SameText(LanguageOfMenuItem(item->objectName().toStdString()), lan));
@@ -695,21 +748,23 @@ bool TMainForm::FormCloseQuery() {
   return true;
 }
 
+void TMainForm::SaveListInfo() {
+  // Titles are kept by track number, as the list was filled, also on a disc whose first track
+  // is not 1.
+  DiscInfo.TitleCount = 0;
+  for (int row = 0; row < RowCount(); ++row) {
+    int track = std::stoi(RowText(row, 0));
+    DiscInfo.Titles[track] = RowTitle(row);
+    DiscInfo.TitleCount = std::max(DiscInfo.TitleCount, track);
+  }
+  SaveDiscInfo(FListDiscID);
+}
+
 void TMainForm::FormClose() {
   if (FClosed)
     return;
   FClosed = true;
-  IgnoringFailures([this] {
-    // Titles are kept by track number, as the list was filled, also on a disc whose first
-    // track is not 1.
-    DiscInfo.TitleCount = 0;
-    for (int row = 0; row < RowCount(); ++row) {
-      int track = std::stoi(RowText(row, 0));
-      DiscInfo.Titles[track] = RowTitle(row);
-      DiscInfo.TitleCount = std::max(DiscInfo.TitleCount, track);
-    }
-    SaveDiscInfo(FListDiscID);
-  });
+  IgnoringFailures([this] { SaveListInfo(); });
   IgnoringFailures([this] {
     if (CDHandle != 0 && !CloseDrive())
       ShowError(GetLanString("RES_Close_CD_Error", "Error while closing CD handle!"));

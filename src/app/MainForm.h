@@ -71,6 +71,15 @@ public:
   void EjectCDClick();
   void CloseCDClick();
   void aID3EditExecute();
+  // The options window; a drive chosen there is opened at once and its disc listed.
+  void ActionOptionSetExecute();
+  // Edits the title of the selected row in the title editor.
+  void aEditTrackNameExecute();
+  void ListView1DblClick();
+  // Opens the drive at this position of the drive list in place of the open one and lists its
+  // disc; the titles of the disc listed before are kept in the cache first. The choice
+  // replaces a drive chosen for this run only.
+  void ChangeDrive(int drive);
   // The wave file converter, modally.
   void miWAVtoWAVClick();
   // File conversions in the job window: MP3 files to WAV, WAV files to WMA.
@@ -140,6 +149,8 @@ public:
   QAction *aPlay = nullptr;
   QAction *aPause = nullptr;
   QAction *aStop = nullptr;
+  QAction *ActionOptionSet = nullptr;
+  QAction *aEditTrackName = nullptr;
 
 protected:
   // Extract's last step: runs the job entries (track position as two digits, then the file
@@ -169,6 +180,8 @@ private:
   int CheckedCount() const;
   // Gives the open drive back; false when the library refuses the handle.
   bool CloseDrive();
+  // Puts the list's titles into DiscInfo and saves them under the listed disc's identifier.
+  void SaveListInfo();
   // Shows the job window over items, modally.
   void RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items);
   // Asks for files with the filter and converts them in the job window's mode.
@@ -181,6 +194,9 @@ private:
   std::string FListDiscID;
   // The drive PreferImages chose for this run; -1: the one chosen in the options.
   int FRunCDIndex = -1;
+  // The position in the drive list of the drive CDHandle belongs to.
+  int FOpenDrive = 0;
+  bool FNoDeviceHintShown = false;
   bool FShown = false;
   bool FClosed = false;
   std::unique_ptr<TMciNotifyWindow> FMciNotify;

@@ -1,5 +1,7 @@
 #include "AudioDisc.h"
 
+#include <cstring>
+
 namespace cd {
 
 namespace {
@@ -70,6 +72,11 @@ int32_t AudioVolumeSerial(const TToc &toc) {
 
 std::string DiscID(const TToc &toc) {
   return HasAudioTrack(toc) ? std::to_string(AudioVolumeSerial(toc)) : "";
+}
+
+std::string DriveText(const TCDDriveEntry &drive) {
+  return std::string(drive.Vendor, strnlen(drive.Vendor, sizeof drive.Vendor)) +
+         std::string(drive.Product, strnlen(drive.Product, sizeof drive.Product));
 }
 
 } // namespace cd

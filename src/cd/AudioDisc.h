@@ -31,4 +31,8 @@ std::string DiscID(const TToc &toc);
 // Whether the open drive holds a disc with an audio track.
 bool IsAudioCDPresent(int32_t handle);
 
+// How a drive of the drive list is named: its vendor text directly followed by its product
+// text, each up to its NUL.
+std::string DriveText(const TCDDriveEntry &drive);
+
 } // namespace cd

@@ -1,6 +1,8 @@
 #include "Text.h"
 
+#include <charconv>
 #include <cstring>
+#include <stdexcept>
 
 namespace plat {
 
@@ -119,6 +121,15 @@ bool SameText(const std::string &a, const std::string &b) { return UpperCase(a) 
 std::string SysErrorMessage(int error) {
   char buffer[256];
   return strerror_r(error, buffer, sizeof buffer); // the GNU form returns the text
+}
+
+int StrToInt(const std::string &text) {
+  int value = 0;
+  const char *end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end)
+    throw std::invalid_argument("'" + text + "' is not a valid integer value");
+  return value;
 }
 
 } // namespace plat

@@ -13,6 +13,9 @@ std::string Latin1ToUtf8(const std::string &text);
 bool SameText(const std::string &a, const std::string &b);
 std::string UpperCase(const std::string &text);
 std::string LowerCase(const std::string &text);
+// The whole text as a decimal integer; otherwise std::invalid_argument with the message
+// "'text' is not a valid integer value".
+int StrToInt(const std::string &text);
 // The system's text for an errno value.
 std::string SysErrorMessage(int error);
 

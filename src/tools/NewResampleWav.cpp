@@ -20,7 +20,6 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include <charconv>
 #include <filesystem>
 #include <stdexcept>
 
@@ -32,16 +31,6 @@ QString Q(const std::string &text) { return QString::fromStdString(text); }
 std::string S(const QString &text) { return text.toStdString(); }
 
 std::string WithoutFolder(const std::string &name) { return fs::path(name).filename().string(); }
-
-// The whole text as a decimal integer, as the sample-rate box is read.
-int StrToInt(const std::string &text) {
-  int value = 0;
-  const char *end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end)
-    throw std::invalid_argument("'" + text + "' is not a valid integer value");
-  return value;
-}
 
 QLabel *Caption(const char *text, QWidget *parent) { return new QLabel(text, parent); }
 
@@ -240,7 +229,7 @@ void TfrmResample::Button3Click() {
   AudioConverter1->SetOutBitsPerSample(0);
   AudioConverter1->SetOutChannels(0);
   const int channels = SpinEdit1->value();
-  const int rate = StrToInt(S(Edit1->text()));
+  const int rate = plat::StrToInt(S(Edit1->text()));
   const int bits = SpinEdit3->value();
   if (!WaveIn1->Valid()) {
     SetStatus("Choose a WAV file that can be read as the input first.");

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "FileContents.h"
+#include "EditTrackName.h"
 #include "FirstDrive.h"
 #include "Folders.h"
 #include "Global.h"
@@ -11,16 +12,26 @@
 #include "Mci.h"
 #include "MessagePump.h"
 #include "Registry.h"
+#include "NoDeviceHint.h"
+#include "OptionSet.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "rip.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <filesystem>
 #include <fstream>
@@ -529,9 +540,12 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
             (std::vector<std::string>{"miWAVtoWAV", "ActionWavToMp3", "mnuMp3ToWav", "miWAVtoOGG",
                                       "miWAVtoWMA", "-", "Openoutputdirectory1", "-", "Refresh1",
                                       "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
+  EXPECT_EQ(items("Edit1"),
+            (std::vector<std::string>{"ActionSelectAll", "ActionNoSelect", "-", "aEditTrackName",
+                                      "aID3Edit", "-", "ActionOptionSet"}));
   EXPECT_EQ(items("PopupMenu1"),
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect",
-                                      "-", "aPlay", "aPause", "aStop"}));
+                                      "-", "aPlay", "aPause", "aStop", "-", "aEditTrackName"}));
   EXPECT_EQ(items("Actions1"),
             (std::vector<std::string>{"ActionExtract", "-", "aPlay", "aPause", "aStop", "-",
                                       "VolumeControlMenu", "-", ""}));
@@ -546,6 +560,8 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
   EXPECT_EQ(form.ActionExtract->shortcut(), QKeySequence("Ctrl+X"));
   EXPECT_EQ(form.ActionWavToMp3->shortcut(), QKeySequence("Ctrl+W"));
   EXPECT_EQ(Named(form, "mnuHelp")->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(form.ActionOptionSet->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(form.aEditTrackName->shortcut(), QKeySequence(Qt::Key_F2));
   EXPECT_EQ(form.windowTitle().toStdString(), "Plindar 4.5");
 }
 
@@ -683,7 +699,9 @@ TEST_F(MainFormTest, ToolCommandsOpenTheirWindowsModally) {
   auto form = Started();
   Named(*form, "aID3Edit")->trigger();
   Named(*form, "miWAVtoWAV")->trigger();
-  ASSERT_EQ(Script.Shown.size(), 2u);
+  form->findChild<QToolButton *>("tbOptions")->click();
+  ASSERT_EQ(Script.Shown.size(), 3u);
+  EXPECT_EQ(Script.Shown[2].Text, "OptionSetForm");
   EXPECT_EQ(Script.Shown[0].Kind, "modal");
   EXPECT_EQ(Script.Shown[0].Text, "frmID3Edit");
   EXPECT_EQ(Script.Shown[1].Kind, "modal");
@@ -758,4 +776,97 @@ TEST_F(MainFormTest, AMissingLanguageFileIsReported) {
   form->miEnglishClick(Named(*form, "miKurdish"));
   ASSERT_EQ(Script.Shown.size(), 2u);
   EXPECT_EQ(fs::path(Script.Shown[1].Text).filename(), "CLan_Kurdish.ini can not be found.");
+}
+
+// ---- the title editor and the no-device hint ----
+
+TEST_F(MainFormTest, RenameTitleTakesOnlyANonEmptyTitleGivenWithOK) {
+  TImageDrives drives({ThreeTrackDisc()});
+  auto form = Started();
+  EXPECT_FALSE(form->aEditTrackName->isEnabled()); // no row selected yet
+  form->ListView1->setCurrentItem(form->ListView1->topLevelItem(1));
+  EXPECT_TRUE(form->aEditTrackName->isEnabled());
+  auto press = [](QWidget *widget, int key) {
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &down);
+  };
+  struct {
+    const char *Text;
+    bool Cancel; // else Enter
+    const char *Title;
+  } cases[] = {{"", false, "Track02"}, {"New", true, "Track02"}, {"New", false, "New"}};
+  for (auto &c : cases) {
+    Script.ModalHandler = [&](QDialog &dialog) {
+      auto &editor = dynamic_cast<TfrmEditTrackName &>(dialog);
+      EXPECT_EQ(editor.eName->text(), "Track02");
+      editor.eName->setText(c.Text);
+      EXPECT_EQ(editor.bOK->isEnabled(), *c.Text != 0) << c.Text;
+      if (c.Cancel)
+        editor.bCancel->click();
+      else
+        press(editor.eName, Qt::Key_Return);
+      return editor.result();
+    };
+    form->ListView1DblClick();
+    EXPECT_EQ(form->RowTitle(1), c.Title) << c.Text << c.Cancel;
+  }
+  EXPECT_EQ(Script.Shown.size(), 3u);
+}
+
+TEST_F(MainFormTest, TheNoDeviceHintComesOnceAndLeadsIntoTheHelp) {
+  TImageDrives none;
+  TTestMainForm form;
+  form.show();
+  QApplication::processEvents();
+  form.FormActivate();
+  form.FormActivate();
+  std::vector<std::string> windows;
+  for (auto &shown : Script.Shown)
+    windows.push_back(shown.Text);
+  EXPECT_EQ(windows, std::vector<std::string>{"frmNoDeviceHint"});
+
+  Script.Shown.clear();
+  TfrmNoDeviceHint hint;
+  for (QLabel *link : {hint.lForceASPI, hint.lAdaptec}) {
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(link, &up);
+  }
+  ASSERT_EQ(Script.Shown.size(), 2u);
+  for (auto &shown : Script.Shown) {
+    // A help file that exists, with the section the link names.
+    ASSERT_EQ(shown.Kind, "shell");
+    const QUrl address(QString::fromStdString(shown.Text));
+    const std::string file = address.toLocalFile().toStdString();
+    std::ifstream in(file);
+    const std::string html((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(html.find("id=\"" + address.fragment().toStdString() + "\""), std::string::npos)
+        << shown.Text;
+  }
+}
+
+TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
+  GlobalOptions.Lan = "German";
+  TOptionSetForm options({});
+  TfrmEditTrackName editor("x");
+  TfrmNoDeviceHint hint;
+  struct {
+    QDialog *Window;
+    const char *Caption;
+    const char *Part;
+    const char *Text;
+  } cases[] = {{&options, "Optionen", "ckbKeepWav", "WAV-Datei nach der Verarbeitung löschen"},
+               {&editor, "Titel umbenennen", "bCancel", "&Abbrechen"},
+               {&hint, "Plindar", "Label5",
+                "in der Gruppe cdrom nötig (sudo adduser $USER cdrom, danach neu anmelden)."}};
+  for (auto &c : cases) {
+    c.Window->show();
+    EXPECT_EQ(c.Window->windowTitle().toStdString(), c.Caption);
+    QObject *part = c.Window->findChild<QObject *>(c.Part);
+    ASSERT_NE(part, nullptr) << c.Part;
+    EXPECT_EQ(part->property("text").toString().toStdString(), c.Text);
+    c.Window->hide();
+  }
+  EXPECT_EQ(options.PageControl1->tabText(5).toStdString(), "CD-ROM");
+  EXPECT_EQ(options.cbOutputFormat->itemText(1).toStdString(), "WAV-Datei(*.WAV)");
 }

@@ -1,0 +1,115 @@
+#pragma once
+// The options window: six pages of controls over the settings (GlobalOptions) and the disc
+// information that goes into tags (DiscInfo), and the choice of CD drive. Showing fills the
+// controls from the records; OK checks the output folder, the rip length and the bit rates,
+// and only when all of them hold copies every control into the records (so a refusal changes
+// nothing), then has the main window open a newly chosen drive. Cancel changes nothing. The
+// window writes no file: options.ini is saved when the main window closes. The handlers are
+// public so that tests can drive them; the widgets are the view.
+#include <QDialog>
+
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+
+// What the window needs of the main window, which it must not include.
+struct TOptionSetHost {
+  // The position in the drive list of the drive the main window has open; -1 when it holds
+  // no drive handle, which also hides the rip-length group (only the drive rip honours it).
+  int OpenDrive = -1;
+  // Opens the drive at this position of the drive list and rereads its disc.
+  std::function<void(int drive)> ChangeDrive;
+  // Runs after OK has copied the controls: the main window keeps its status text.
+  std::function<void()> Accepted;
+};
+
+class TOptionSetForm : public QDialog {
+  Q_OBJECT
+
+public:
+  explicit TOptionSetForm(TOptionSetHost host, QWidget *parent = nullptr);
+
+  // Translates the window unless the language is English and fills it from the records.
+  void FormShow();
+  // Fills the controls from the records and applies the enabling rules.
+  void FillControls();
+  // The enabling rules of the normalize, rip-length, VBR and keep-WAV controls.
+  void UpdateEnabled();
+  // Lists the drives of the drive library and selects the one open (none when it is gone).
+  void TabSheet3Show();
+  void bDefaultClick();
+  void bWMADefaultClick();
+  // Offers the folder browser, starting in the folder of editOutputDir when it exists.
+  void btBrowserClick();
+  // Checks, copies, changes the drive when another one was chosen, and closes; a refusal
+  // shows its error box and leaves the window open with the records untouched.
+  void btOkClick();
+
+  QTabWidget *PageControl1;
+  QLineEdit *editOutputDir;
+  QPushButton *btBrowser;
+  QCheckBox *ckbKeepWav;
+  QComboBox *cbOutputFormat;
+  QCheckBox *ckNormalize;
+  QSpinBox *SpinEdit1;
+  QGroupBox *GroupBox4;
+  QCheckBox *cbRipTime;
+  QLineEdit *eRipTime;
+  QCheckBox *ckbSelectVBR;
+  QCheckBox *ckbVBRHead;
+  QComboBox *cbBitRate;
+  QComboBox *cbMaxBitRate;
+  QComboBox *cbVBRQuality;
+  QComboBox *cbMpegQuality;
+  QComboBox *cbStereoMode;
+  QPushButton *bDefault;
+  QCheckBox *cbUseCompress;
+  QSlider *tbCompression;
+  QComboBox *cbOggNomBit;
+  QComboBox *cbOggMaxBit;
+  QComboBox *cbOggMinBit;
+  QComboBox *cbWMABitrate;
+  QPushButton *bWMADefault;
+  QCheckBox *cbUseID3;
+  QLineEdit *ID3artist;
+  QLineEdit *ID3album;
+  QLineEdit *ID3comment;
+  QLineEdit *ID3year;
+  QComboBox *ID3genre;
+  QComboBox *cbCDList;
+  QCheckBox *ckbCDDb;
+  QPushButton *btOk;
+  QPushButton *btCancel;
+
+  // The drive position and CDDb setting when the window was filled.
+  int OldCDIndex = 0;
+  bool OldCDDb = false;
+
+protected:
+  void showEvent(QShowEvent *event) override;
+
+private:
+  QWidget *OutputPage();
+  QWidget *Mp3Page();
+  QWidget *OggPage();
+  QWidget *WmaPage();
+  QWidget *Id3Page();
+  QWidget *CDRomPage();
+  // Shows a refusal with the error icon and puts the focus into the control at fault when
+  // its page is the one shown.
+  void Refuse(const std::string &text, QWidget *control);
+
+  TOptionSetHost FHost;
+};
+
+// Opens the options window modally over parent, placed 50 pixels right of and below its
+// top-left corner.
+void ShowOptionSet(TOptionSetHost host, QWidget *parent);

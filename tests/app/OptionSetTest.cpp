@@ -1,0 +1,244 @@
+// The options window offscreen, its boxes answered by a script: what OK stores or refuses,
+// the enabling rules, and the drive change it makes the main window carry out on disc images.
+#include "OptionSet.h"
+#include "Dialogs.h"
+#include "DiscInfo.h"
+#include "FirstDrive.h"
+#include "Genres.h"
+#include "Global.h"
+#include "IniFile.h"
+#include "MainForm.h"
+#include "TempDir.h"
+#include "TestDisc.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class OptionSetTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    GlobalOptions = TGlobalOptions{};
+    GlobalOptions.OutputFolder = Dir.Path();
+    DiscInfo = TDiscInfo{};
+  }
+
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> texts;
+    for (auto &shown : Script.Shown)
+      if (shown.Kind == "message")
+        texts.push_back(shown.Text);
+    return texts;
+  }
+
+  TTempDir Dir;
+  plat::TDialogScript Script;
+};
+
+} // namespace
+
+TEST_F(OptionSetTest, BitRatesShowAsTextAndComeBackAsNumbers) {
+  for (int rate : {32, 96, 128, 320}) {
+    GlobalOptions.BitRate = rate;
+    GlobalOptions.MaxBitRate = rate;
+    TOptionSetForm form({});
+    form.show();
+    EXPECT_EQ(form.cbBitRate->currentText().toStdString(), std::to_string(rate) + " kbit/s");
+    GlobalOptions.BitRate = GlobalOptions.MaxBitRate = 0;
+    form.btOk->click();
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(GlobalOptions.BitRate, rate);
+    EXPECT_EQ(GlobalOptions.MaxBitRate, rate);
+  }
+  // A rate chosen from the list, whose text starts with a blank, reads the same.
+  TOptionSetForm form({});
+  form.show();
+  form.cbBitRate->setCurrentIndex(6);
+  form.btOk->click();
+  EXPECT_EQ(GlobalOptions.BitRate, 96);
+  EXPECT_TRUE(Script.Shown.empty());
+}
+
+TEST_F(OptionSetTest, EachControlFollowsItsSwitch) {
+  GlobalOptions.OutputFormat = 1; // WAV
+  TOptionSetForm form({});
+  form.show();
+  EXPECT_FALSE(form.ckbKeepWav->isEnabled());
+  form.cbOutputFormat->setCurrentIndex(0);
+  EXPECT_TRUE(form.ckbKeepWav->isEnabled());
+  form.cbOutputFormat->setCurrentIndex(1);
+  EXPECT_FALSE(form.ckbKeepWav->isEnabled());
+
+  struct {
+    QCheckBox *Switch;
+    QWidget *Follower;
+  } rules[] = {{form.ckNormalize, form.SpinEdit1},
+               {form.cbRipTime, form.eRipTime},
+               {form.ckbSelectVBR, form.ckbVBRHead},
+               {form.ckbSelectVBR, form.cbMaxBitRate},
+               {form.ckbSelectVBR, form.cbVBRQuality}};
+  for (auto &rule : rules) {
+    const std::string name = rule.Follower->objectName().toStdString();
+    EXPECT_FALSE(rule.Follower->isEnabled()) << name; // every switch is off by default
+    rule.Switch->setChecked(true);
+    EXPECT_TRUE(rule.Follower->isEnabled()) << name;
+    rule.Switch->setChecked(false);
+    EXPECT_FALSE(rule.Follower->isEnabled()) << name;
+  }
+}
+
+TEST_F(OptionSetTest, ARefusedOKStoresNothing) {
+  struct {
+    const char *Folder; // relative to the test folder, "" for the folder itself
+    const char *RipTime;
+    const char *BitRate;
+    std::string Message;
+  } cases[] = {
+      {"gone", "0", "128", Dir.File("gone") + ",The output directory does not exist."},
+      {"", "abc", "128", "Please check the song length to extract."},
+      {"", "-100", "128", "Please check the song length to extract."},
+      {"", "-5", "128", "Please check the song length to extract."},
+      {"", "0", "abc", "'abc' is not a valid integer value"},
+  };
+  for (auto &c : cases) {
+    Script.Shown.clear();
+    TOptionSetForm form({});
+    form.show();
+    form.editOutputDir->setText(
+        QString::fromStdString(*c.Folder ? Dir.File(c.Folder) : Dir.Path()));
+    form.eRipTime->setText(c.RipTime);
+    form.cbBitRate->setEditText(c.BitRate);
+    // Controls copied ahead of the faulty one must keep their old values too.
+    form.cbOutputFormat->setCurrentIndex(3);
+    form.ID3artist->setText("Changed");
+    form.btOk->click();
+    EXPECT_EQ(Messages(), std::vector<std::string>{c.Message}) << c.RipTime << c.BitRate;
+    EXPECT_EQ(Script.Shown.at(0).Icon, plat::TMsgIcon::Error);
+    EXPECT_EQ(Script.Shown.at(0).Caption, "Plindar");
+    EXPECT_NE(form.result(), QDialog::Accepted);
+    EXPECT_EQ(GlobalOptions.OutputFormat, 0);
+    EXPECT_EQ(DiscInfo.Artist, "");
+  }
+}
+
+TEST_F(OptionSetTest, ARipLengthOfZeroIsTaken) {
+  for (const char *text : {"0", " 45 "}) {
+    TOptionSetForm form({});
+    form.show();
+    form.eRipTime->setText(text);
+    form.btOk->click();
+    EXPECT_EQ(form.result(), QDialog::Accepted) << text;
+    EXPECT_EQ(GlobalOptions.RipTime, std::stoi(text));
+  }
+  EXPECT_TRUE(Script.Shown.empty());
+}
+
+TEST_F(OptionSetTest, TagDataComesBackAsItWasOrAsChosen) {
+  // Values longer than the boxes take from the keyboard, as a disc lookup may bring.
+  DiscInfo.Artist = "The Orchestra and Choir of the Long Name";
+  DiscInfo.Year = "1999-2000";
+  TOptionSetForm form({});
+  form.show();
+  EXPECT_EQ(form.ID3genre->currentIndex(), 0);
+  EXPECT_EQ(form.ID3genre->currentText(), "");
+  form.ID3genre->setCurrentText("Blues");
+  form.btOk->click();
+  EXPECT_EQ(DiscInfo.Genre, 17);
+  EXPECT_EQ(DiscInfo.Genre, GenreIndexOf("Blues"));
+  EXPECT_EQ(DiscInfo.Artist, "The Orchestra and Choir of the Long Name");
+  EXPECT_EQ(DiscInfo.Year, "1999-2000");
+}
+
+TEST_F(OptionSetTest, DefaultButtonsChangeOnlyTheControls) {
+  GlobalOptions.IsSelectVBR = true;
+  GlobalOptions.BitRate = 32;
+  GlobalOptions.MaxBitRate = 64;
+  GlobalOptions.VBRQuality = 9;
+  GlobalOptions.MpegQuality = 2;
+  GlobalOptions.StereoMode = 4;
+  GlobalOptions.WMABitRate = 0;
+  TOptionSetForm form({});
+  form.show();
+  form.bDefault->click();
+  form.bWMADefault->click();
+  EXPECT_EQ(GlobalOptions.BitRate, 32);
+  EXPECT_EQ(form.cbWMABitrate->currentText(), "44.100 kHz, 64 kbit/s, Stereo");
+  form.btOk->click();
+  EXPECT_FALSE(GlobalOptions.IsSelectVBR);
+  EXPECT_EQ(GlobalOptions.BitRate, 128);
+  EXPECT_EQ(GlobalOptions.MaxBitRate, 320);
+  EXPECT_EQ(GlobalOptions.VBRQuality, 4);
+  EXPECT_EQ(GlobalOptions.MpegQuality, 0);
+  EXPECT_EQ(GlobalOptions.StereoMode, 1);
+  EXPECT_EQ(GlobalOptions.WMABitRate, 8);
+}
+
+TEST_F(OptionSetTest, TheFolderBrowserStartsInTheFolderShown) {
+  TOptionSetForm form({});
+  form.show();
+  const std::string chosen = Dir.File("chosen");
+  Script.AnswerFiles({chosen});
+  form.btBrowser->click();
+  form.editOutputDir->setText("/no/such/folder");
+  form.btBrowser->click(); // cancelled: the text stays
+  ASSERT_EQ(Script.Shown.size(), 2u);
+  EXPECT_EQ(Script.Shown[0].Kind, "folder");
+  EXPECT_EQ(Script.Shown[0].Caption, "Please select the directory to save mp3 and wav file");
+  EXPECT_EQ(Script.Shown[0].Text, Dir.Path());
+  EXPECT_NE(Script.Shown[1].Text, "/no/such/folder"); // the program's folder instead
+  EXPECT_EQ(form.editOutputDir->text(), "/no/such/folder");
+}
+
+TEST_F(OptionSetTest, ADriveChoiceReopensTheDriveAndOnlyThen) {
+  const std::string three = WriteAudioDisc(Dir.Path(), "three", {750, 750, 750});
+  const std::string two = WriteAudioDisc(Dir.Path(), "two", {750, 750});
+  TImageDrives drives({three, two});
+  struct {
+    bool RunImage; // the second drive opened for the run, as --cd-image does
+    int Pick;      // -1: the drive page is shown but nothing picked
+    int Rows;
+    int CDIndex;
+  } cases[] = {
+      {false, 1, 2, 1}, {false, -1, 3, -1}, {false, 0, 3, -1}, {true, 0, 3, 0}, {true, -1, 2, -1}};
+  const std::string discIDs[] = {DriveDiscID(0), DriveDiscID(1)};
+  for (auto &c : cases) {
+    std::remove(DiscInfoFileName().c_str());
+    GlobalOptions = TGlobalOptions{};
+    GlobalOptions.OutputFolder = Dir.Path();
+    TMainForm main;
+    main.PreferImages(c.RunImage ? 1 : 0);
+    main.FormShow();
+    main.SetRowTitle(0, "edited");
+    const int32_t handle = main.CDHandle;
+    int shownDrive = -2;
+    Script.ModalHandler = [&](QDialog &dialog) {
+      auto &form = dynamic_cast<TOptionSetForm &>(dialog);
+      form.show();
+      form.PageControl1->setCurrentIndex(5);
+      shownDrive = form.cbCDList->currentIndex();
+      if (c.Pick >= 0)
+        form.cbCDList->setCurrentIndex(c.Pick);
+      form.btOk->click();
+      return form.result();
+    };
+    main.ActionOptionSetExecute();
+    const std::string label = std::to_string(c.RunImage) + "," + std::to_string(c.Pick);
+    EXPECT_EQ(shownDrive, c.RunImage ? 1 : 0) << label;
+    EXPECT_EQ(main.RowCount(), c.Rows) << label;
+    EXPECT_EQ(GlobalOptions.CDIndex, c.CDIndex) << label;
+    const bool reopened = c.Pick >= 0 && c.Pick != shownDrive;
+    EXPECT_EQ(main.RowTitle(0), reopened ? "Track01" : "edited") << label;
+    if (reopened) // the title edited on the disc listed before is kept
+      EXPECT_EQ(TIniFile(DiscInfoFileName()).ReadString(discIDs[shownDrive], "1", ""), "edited");
+    else
+      EXPECT_EQ(main.CDHandle, handle) << label;
+    EXPECT_EQ(main.SavedStatus, main.StatusText()) << label;
+  }
+}
