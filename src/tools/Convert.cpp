@@ -196,7 +196,7 @@ void TConversion::Finished() {
   FRunning = false;
   const std::string failure = FOutput->ExceptionMessage();
   if (FStopped)
-    FError = "Stopped.";
+    FError = "The conversion was stopped.";
   else if (!failure.empty())
     FError = failure;
   else if (!FPart->Complete())

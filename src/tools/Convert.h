@@ -53,7 +53,8 @@ public:
   // Reads the input's format, builds the chain and starts the run; EAuException naming the
   // input when it cannot be read, or with the pipeline's text when the run cannot start.
   void Start();
-  // Asks the run to end; it then ends as a failure ("Stopped.") and leaves no file.
+  // Asks the run to end; it then ends as a failure ("The conversion was stopped.") and leaves
+  // no file.
   void Stop();
   bool Running() const { return FRunning; }
   // 0 ... 100 of the run; -1 while the length is not known.
