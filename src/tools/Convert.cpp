@@ -104,6 +104,9 @@ void TConversion::Start() {
 // The reader goes by what the file holds: its name may say anything.
 void TConversion::OpenInput() {
   const std::string &name = FOptions.Input;
+  std::error_code ec;
+  if (std::filesystem::is_directory(name, ec))
+    throw EAuException(name + ": " + plat::SysErrorMessage(EISDIR));
   std::ifstream file(name, std::ios::binary);
   if (!file)
     throw EAuException(name + ": " + plat::SysErrorMessage(errno));

@@ -50,8 +50,9 @@ public:
   TConversion(const TConversion &) = delete;
   TConversion &operator=(const TConversion &) = delete;
 
-  // Reads the input's format, builds the chain and starts the run; EAuException naming the
-  // input when it cannot be read, or with the pipeline's text when the run cannot start.
+  // Reads the input's format, builds the chain and starts the run, once per conversion;
+  // EAuException naming the input when it cannot be read, or with the pipeline's text when the
+  // run cannot start.
   void Start();
   // Asks the run to end; it then ends as a failure ("The conversion was stopped.") and leaves
   // no file.
