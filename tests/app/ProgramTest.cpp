@@ -147,6 +147,7 @@ TEST_F(ProgramTest, CommandLineErrorsAndHelp) {
   EXPECT_EQ(help.ExitCode, 0);
   EXPECT_NE(help.Out.find("--cd-image FILE.cue"), std::string::npos);
   EXPECT_NE(help.Out.find("--list"), std::string::npos);
+  EXPECT_NE(help.Out.find("--convert IN OUT"), std::string::npos);
 
   TRun bad = Run({"--frobnicate"});
   EXPECT_EQ(bad.ExitCode, 2);
