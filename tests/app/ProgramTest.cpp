@@ -214,6 +214,18 @@ TEST_F(ProgramTest, ConvertWritesTheFormatAskedForAndKeepsTheRest) {
   EXPECT_EQ(FolderListing(Dir.Path()), made);
 }
 
+// On a terminal (here the one script makes) the conversion shows how far it got, to the end.
+TEST_F(ProgramTest, ConvertShowsItsProgressOnATerminal) {
+  MakeTone("in.wav");
+  const std::string command = Quoted(PLINDAR_PROGRAM) + " --convert " + Quoted(Dir.File("in.wav")) +
+                              " " + Quoted(Dir.File("out.ogg"));
+  const TRunResult run = RunProgram({"script", "-qec", command, "/dev/null"});
+  EXPECT_EQ(run.ExitStatus, 0);
+  EXPECT_NE(run.Output.find("\r" + Dir.File("out.ogg") + ": 100%"), std::string::npos)
+      << run.Output;
+  EXPECT_TRUE(fs::is_regular_file(Dir.File("out.ogg")));
+}
+
 // WAV to Ogg Vorbis: oggdec decodes the input's length to the sample, the quality asked for
 // reaches the encoder, and an Ogg file re-encoded keeps its comments, a megabyte long too.
 TEST_F(ProgramTest, ConvertEncodesOggVorbisAtTheQualityAskedFor) {
