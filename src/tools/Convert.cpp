@@ -226,5 +226,7 @@ std::string ConvertFile(const TConvertOptions &options, const std::function<void
       progress(now);
     }
   }
+  if (progress && conversion.Error().empty() && shown < 100)
+    progress(100); // a run quicker than a look at its progress is still complete
   return conversion.Error();
 }
