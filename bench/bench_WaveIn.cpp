@@ -78,7 +78,8 @@ int main(int argc, char **argv) {
     std::printf("TWaveIn %.1f ms, fread %.1f ms, ratio %.2f (checksum %u)\n", waveIn * 1e3,
                 fread * 1e3, waveIn / fread, sum);
   } else if (decode) {
-    std::printf("TWaveIn %.1f ms (checksum %u)\n", ReadWaveIn(argv[2], sum) * 1e3, sum);
+    const double seconds = ReadWaveIn(argv[2], sum); // before sum is printed
+    std::printf("TWaveIn %.1f ms (checksum %u)\n", seconds * 1e3, sum);
   } else {
     auto start = TClock::now();
     TWaveIn in;

@@ -1,6 +1,10 @@
 #include "CommandLine.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 
 namespace {
 
@@ -27,10 +31,83 @@ bool IsOption(const std::string &arg, const std::string &option) {
   return arg == option || arg.compare(0, option.size() + 1, option + "=") == 0;
 }
 
+// The whole text as a number of the type; false for anything else.
+template <class T> bool ReadNumber(const std::string &text, T &number) {
+  const char *end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, number);
+  return error == std::errc() && stop == end;
+}
+
+// An option of --convert whose value is one of the numbers listed.
+bool TakeChoice(const std::vector<std::string> &args, std::size_t &i, const std::string &option,
+                std::initializer_list<std::uint32_t> choices, const std::string &named,
+                std::uint32_t &number, std::string &error) {
+  std::string value;
+  if (!TakeValue(args, i, option, value, error))
+    return false;
+  if (!ReadNumber(value, number) ||
+      std::find(choices.begin(), choices.end(), number) == choices.end()) {
+    error = option + " must be " + named + ", not " + value;
+    return false;
+  }
+  return true;
+}
+
+// The options --convert takes; false when one of them cannot be read.
+bool TakeConvertOption(const std::vector<std::string> &args, std::size_t &i,
+                       TConvertOptions &conversion, bool &qualityGiven, std::string &error) {
+  const std::string &arg = args[i];
+  std::string value;
+  if (IsOption(arg, "--rate")) {
+    if (!TakeValue(args, i, "--rate", value, error))
+      return false;
+    // The resampler works up to a megahertz; below a kilohertz nothing is audio.
+    if (!ReadNumber(value, conversion.SampleRate) || conversion.SampleRate < 1000 ||
+        conversion.SampleRate > 1000000) {
+      error = "--rate must be a sample rate from 1000 to 1000000 Hz, not " + value;
+      return false;
+    }
+    return true;
+  }
+  if (IsOption(arg, "--channels"))
+    return TakeChoice(args, i, "--channels", {1, 2}, "1 or 2", conversion.Channels, error);
+  if (IsOption(arg, "--bits"))
+    return TakeChoice(args, i, "--bits", {8, 16, 24, 32}, "8, 16, 24 or 32",
+                      conversion.BitsPerSample, error);
+  if (IsOption(arg, "--quality")) {
+    if (!TakeValue(args, i, "--quality", value, error))
+      return false;
+    if (!ReadNumber(value, conversion.Quality) || conversion.Quality < -0.1f ||
+        conversion.Quality > 1.0f) {
+      error = "--quality must be a number from -0.1 to 1, not " + value;
+      return false;
+    }
+    qualityGiven = true;
+    return true;
+  }
+  conversion.Ima = true; // --ima, the only one left
+  return true;
+}
+
+// What --convert's output asks for fits the writer its extension chooses.
+bool CheckConversion(const TConvertOptions &conversion, bool qualityGiven, std::string &error) {
+  const TConvertWriter writer = WriterFor(conversion.Output);
+  if (writer == TConvertWriter::None)
+    error = "--convert writes .wav or .ogg files, not " + conversion.Output;
+  else if (writer == TConvertWriter::Vorbis && (conversion.Ima || conversion.BitsPerSample != 0))
+    error = "--ima and --bits go with a .wav output";
+  else if (writer == TConvertWriter::Wave && qualityGiven)
+    error = "--quality goes with an .ogg output";
+  else if (conversion.Ima && conversion.BitsPerSample != 0 && conversion.BitsPerSample != 16)
+    error = "--ima encodes 16-bit samples: --bits must be 16 or left out";
+  return error.empty();
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &options,
                       std::string &error) {
+  bool convertOptions = false, qualityGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
     std::string value;
@@ -58,6 +135,19 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       if (!TakeValue(args, i, "--output", value, error))
         return false;
       options.OutputFolder = value;
+    } else if (arg == "--convert") {
+      if (i + 2 >= args.size() || args[i + 1].empty() || args[i + 2].empty()) {
+        error = "--convert needs an input and an output file";
+        return false;
+      }
+      options.Convert = true;
+      options.Conversion.Input = args[++i];
+      options.Conversion.Output = args[++i];
+    } else if (IsOption(arg, "--rate") || IsOption(arg, "--channels") || IsOption(arg, "--bits") ||
+               IsOption(arg, "--quality") || arg == "--ima") {
+      if (!TakeConvertOption(args, i, options.Conversion, qualityGiven, error))
+        return false;
+      convertOptions = true;
     } else if (arg == "--extract") {
       options.Extract = true;
     } else if (arg == "--list") {
@@ -73,13 +163,24 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--format and --output go with --extract";
     return false;
   }
-  return true;
+  if (!options.Convert && convertOptions) {
+    error = "--rate, --channels, --bits, --ima and --quality go with --convert";
+    return false;
+  }
+  if (options.Convert && (options.List || options.Extract || !options.CDImages.empty() ||
+                          !options.DemoDiscFolder.empty())) {
+    error = "--convert goes without --cd-image, --list, --extract and --make-demo-disc";
+    return false;
+  }
+  return !options.Convert || CheckConversion(options.Conversion, qualityGiven, error);
 }
 
 std::string UsageText() {
   return "Usage: plindar [--cd-image FILE.cue]... [--list] [--make-demo-disc DIR] [--help]\n"
          "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|ogg|wma] "
          "[--output DIR]\n"
+         "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
+         "               [--ima] [--quality Q]\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
          "\n"
@@ -93,5 +194,15 @@ std::string UsageText() {
          "  --format mp3|wav|ogg|wma\n"
          "                         with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
+         "  --convert IN OUT       convert the sound file IN (any WAV file the program reads,\n"
+         "                         MP3 data in a WAV file, or Ogg Vorbis) into OUT, a .wav or\n"
+         "                         .ogg file; what is not given stays as in IN. Needs no\n"
+         "                         screen; exits 0 when OUT was made, and leaves no OUT when not\n"
+         "  --rate HZ              with --convert: the sample rate of OUT\n"
+         "  --channels 1|2         with --convert: mono or stereo\n"
+         "  --bits 8|16|24|32      with --convert to .wav: the sample size\n"
+         "  --ima                  with --convert to .wav: IMA ADPCM instead of PCM\n"
+         "  --quality Q            with --convert to .ogg: the Vorbis quality, -0.1 (smallest)\n"
+         "                         to 1 (best); 0.2 when not given, as the rip window's default\n"
          "  --help                 show this text\n";
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The program's command line. (TCommandLine is the encoders' argument vector.)
+#include "Convert.h"
+
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@ struct TProgramOptions {
   bool Extract = false;              // --extract: rip every track and exit
   int OutputFormat = -1;             // --format mp3|wav|ogg|wma as the OutputFormat setting; -1 none
   std::string OutputFolder;          // --output DIR
+  bool Convert = false;              // --convert IN OUT: convert one file and exit
+  TConvertOptions Conversion;        // its files, --rate, --channels, --bits, --ima, --quality
 };
 
 // Fills options from the arguments after the program name. False with a message naming the

@@ -1,6 +1,7 @@
 // Program start: the command line, then the main window, the printed track list or the
 // batch rip.
 #include "CommandLine.h"
+#include "Convert.h"
 #include "DemoDisc.h"
 #include "Dialogs.h"
 #include "Folders.h"
@@ -14,7 +15,9 @@
 #include <QApplication>
 #include <QDialog>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -109,6 +112,32 @@ int ExtractTracks(const TProgramOptions &options) {
   return made == form.RowCount() ? 0 : 1;
 }
 
+std::atomic<bool> gStopConversion{false};
+
+// An interrupted conversion still removes what it wrote.
+void StopConversion(int) { gStopConversion = true; }
+
+// One file into another, without Qt: the pipeline reports through this thread's messages.
+// Progress is shown only to a person watching a terminal.
+int ConvertOneFile(const TConvertOptions &conversion) {
+  std::signal(SIGINT, StopConversion);
+  std::signal(SIGTERM, StopConversion);
+  std::function<void(int)> progress;
+  const bool terminal = isatty(STDERR_FILENO) == 1;
+  if (terminal)
+    progress = [&conversion](int percent) {
+      std::cerr << "\r" << conversion.Output << ": " << percent << "%" << std::flush;
+    };
+  const std::string error = ConvertFile(conversion, progress, &gStopConversion);
+  if (terminal)
+    std::cerr << "\n";
+  if (!error.empty()) {
+    std::cerr << "plindar: " << error << "\n";
+    return 1;
+  }
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -122,6 +151,8 @@ int main(int argc, char **argv) {
     std::cout << UsageText();
     return 0;
   }
+  if (options.Convert)
+    return ConvertOneFile(options.Conversion);
   if (!options.DemoDiscFolder.empty()) {
     try {
       std::string cue = MakeDemoDisc(options.DemoDiscFolder);

@@ -121,19 +121,42 @@ bool IsCompressed(TWavType type) {
   return type == wtDVIADPCM || type == wtMSADPCM || type == wtACM;
 }
 
-// Standard IMA ADPCM: each 4-bit code adds a multiple of the current step to the sample.
-// Inlined: it runs for every sample.
-[[gnu::always_inline]] inline int DecodeImaNibble(int code, int &sample, int &index) {
-  const int step = wav::ImaStepTable[index];
-  int delta = step >> 3;
-  if (code & 4)
-    delta += step;
-  if (code & 2)
-    delta += step >> 1;
-  if (code & 1)
-    delta += step >> 2;
-  sample = std::clamp(code & 8 ? sample - delta : sample + delta, -32767, 32767);
-  index = std::clamp(index + wav::ImaIndexTable[code], 0, 88);
+// Standard IMA ADPCM: each 4-bit code adds a multiple of the current step to the sample and
+// moves the step index. Both depend only on the index and the code, so they are worked out
+// once for all 89 × 16 pairs: decoding a code is then two table reads and a clamp, the least
+// a chain of samples that each depend on the one before can cost.
+struct TImaDecodeTable {
+  // Entry index × 16 + code: the signed change of the sample, and the next index × 16.
+  std::array<std::int32_t, 89 * 16> Delta{};
+  std::array<std::uint16_t, 89 * 16> NextRow{};
+};
+
+constexpr TImaDecodeTable MakeImaDecodeTable() {
+  TImaDecodeTable table;
+  for (int index = 0; index < 89; ++index)
+    for (int code = 0; code < 16; ++code) {
+      const int step = wav::ImaStepTable[index];
+      int delta = step >> 3;
+      if (code & 4)
+        delta += step;
+      if (code & 2)
+        delta += step >> 1;
+      if (code & 1)
+        delta += step >> 2;
+      table.Delta[16 * index + code] = code & 8 ? -delta : delta;
+      table.NextRow[16 * index + code] =
+          static_cast<std::uint16_t>(16 * std::clamp(index + wav::ImaIndexTable[code], 0, 88));
+    }
+  return table;
+}
+
+constexpr TImaDecodeTable ImaDecode = MakeImaDecodeTable();
+
+// Inlined: it runs for every sample. row is the step index × 16.
+[[gnu::always_inline]] inline int DecodeImaNibble(int code, int &sample, int &row) {
+  const int at = row + code;
+  sample = std::clamp(sample + ImaDecode.Delta[at], -32767, 32767);
+  row = ImaDecode.NextRow[at];
   return sample;
 }
 
@@ -392,31 +415,34 @@ std::uint32_t TWaveIn::DecodeImaBlock(std::uint32_t bytes) {
     return 0;
   const std::uint8_t *block = FBlock.data();
   std::uint8_t *out = FBuffer.data();
-  int sample[2], index[2];
+  int sample[2], row[2];
   for (std::uint32_t c = 0; c < channels; ++c) {
     sample[c] = GetI16(block + 4 * c);
-    index[c] = std::min<int>(block[4 * c + 2], 88);
+    row[c] = 16 * std::min<int>(block[4 * c + 2], 88);
     PutI16(out + 2 * c, sample[c]);
   }
   if (channels == 1) {
     std::uint32_t k = 1;
     for (std::uint32_t i = 4; i < bytes; ++i) {
-      PutI16(out + 2 * k++, DecodeImaNibble(block[i] & 15, sample[0], index[0]));
-      PutI16(out + 2 * k++, DecodeImaNibble(block[i] >> 4, sample[0], index[0]));
+      PutI16(out + 2 * k++, DecodeImaNibble(block[i] & 15, sample[0], row[0]));
+      PutI16(out + 2 * k++, DecodeImaNibble(block[i] >> 4, sample[0], row[0]));
     }
     return frames * 2;
   }
-  // Stereo: groups of 8 bytes, 4 of the left channel's codes then 4 of the right's.
+  // Stereo: groups of 8 bytes, 4 of the left channel's codes then 4 of the right's. The two
+  // channels are decoded side by side, so that their independent chains overlap.
   const std::uint32_t groups = (frames - 1) / 8;
-  for (std::uint32_t g = 0; g < groups; ++g)
-    for (std::uint32_t c = 0; c < 2; ++c) {
-      const std::uint8_t *codes = block + 8 + 8 * g + 4 * c;
-      std::uint8_t *o = out + 4 * (1 + 8 * g) + 2 * c;
-      for (int j = 0; j < 4; ++j) {
-        PutI16(o + 8 * j, DecodeImaNibble(codes[j] & 15, sample[c], index[c]));
-        PutI16(o + 8 * j + 4, DecodeImaNibble(codes[j] >> 4, sample[c], index[c]));
-      }
+  for (std::uint32_t g = 0; g < groups; ++g) {
+    const std::uint8_t *left = block + 8 + 8 * g;
+    const std::uint8_t *right = left + 4;
+    std::uint8_t *o = out + 4 * (1 + 8 * g);
+    for (int j = 0; j < 4; ++j) {
+      PutI16(o + 8 * j, DecodeImaNibble(left[j] & 15, sample[0], row[0]));
+      PutI16(o + 8 * j + 2, DecodeImaNibble(right[j] & 15, sample[1], row[1]));
+      PutI16(o + 8 * j + 4, DecodeImaNibble(left[j] >> 4, sample[0], row[0]));
+      PutI16(o + 8 * j + 6, DecodeImaNibble(right[j] >> 4, sample[1], row[1]));
     }
+  }
   return frames * 4;
 }
 

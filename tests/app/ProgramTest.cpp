@@ -1,6 +1,9 @@
 // The plindar program run as a user runs it: options, the printed track list, bad images.
+#include "FileContents.h"
 #include "Folders.h"
 #include "Global.h"
+#include "RunProgram.h"
+#include "SoxCheck.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
@@ -46,6 +49,30 @@ protected:
     run.Out = FileText(Dir.File("out"));
     run.Err = FileText(Dir.File("err"));
     return run;
+  }
+
+  // --convert run as a script runs it: no screen, standard error not a terminal.
+  TRun Convert(const std::string &in, const std::string &out,
+               const std::vector<std::string> &options = {}) {
+    std::vector<std::string> args = {"--convert", Dir.File(in), Dir.File(out)};
+    args.insert(args.end(), options.begin(), options.end());
+    return Run(args, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM");
+  }
+  // One second of a 1000 Hz tone, the same on both channels: 44100 Hz, 16-bit stereo.
+  void MakeTone(const std::string &name, const std::string &channels = "2") {
+    ASSERT_EQ(RunProgram({"sox", "-R", "-n", "-r", "44100", "-c", channels, "-b", "16",
+                          Dir.File(name), "synth", "1", "sine", "1000", "gain", "-3"})
+                  .ExitStatus,
+              0);
+  }
+  // Bytes of 16-bit PCM as oggdec decodes a file; 0 when it cannot.
+  std::size_t OggDecBytes(const std::string &ogg) {
+    const std::string raw = Dir.File("oggdec.raw");
+    if (RunProgram({"oggdec", "-Q", "-R", "-o", raw, Dir.File(ogg)}).ExitStatus != 0)
+      return 0;
+    const std::size_t bytes = ReadFileBytes(raw).size();
+    fs::remove(raw);
+    return bytes;
   }
 
   TTempDir Dir;
@@ -120,6 +147,7 @@ TEST_F(ProgramTest, CommandLineErrorsAndHelp) {
   EXPECT_EQ(help.ExitCode, 0);
   EXPECT_NE(help.Out.find("--cd-image FILE.cue"), std::string::npos);
   EXPECT_NE(help.Out.find("--list"), std::string::npos);
+  EXPECT_NE(help.Out.find("--convert IN OUT"), std::string::npos);
 
   TRun bad = Run({"--frobnicate"});
   EXPECT_EQ(bad.ExitCode, 2);
@@ -129,4 +157,149 @@ TEST_F(ProgramTest, CommandLineErrorsAndHelp) {
   TRun headless = Run({}, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM");
   EXPECT_EQ(headless.ExitCode, 1);
   EXPECT_NE(headless.Err.find("no display"), std::string::npos);
+}
+
+// Each conversion writes the format asked for and keeps the rest of the input's; the tone comes
+// through at its pitch and level, the length to the sample (an ADPCM file ends on a whole
+// block). Nothing is printed when standard error is no terminal, and nothing else is left.
+TEST_F(ProgramTest, ConvertWritesTheFormatAskedForAndKeepsTheRest) {
+  MakeTone("in.wav");
+  ASSERT_EQ(Convert("in.wav", "in.ogg").ExitCode, 0);
+  ASSERT_TRUE(RunQuietly({"ffmpeg", "-v", "error", "-i", Dir.File("in.wav"), "-c:a", "libmp3lame",
+                          "-b:a", "128k", Dir.File("mp3.wav")}));
+  struct TCase {
+    const char *In, *Out;
+    std::vector<std::string> Options;
+    const char *Rate, *Channels, *Bits, *Encoding;
+    long Frames, MaxExtraFrames;
+    double LevelTolerance = 0.05;
+  } cases[] = {
+      // clang-format off
+      {"in.wav", "small.wav", {"--rate", "22050", "--channels", "1", "--bits", "8"},
+       "22050", "1", "8", "Unsigned Integer PCM", 22050, 0},
+      {"in.wav", "ima.wav", {"--ima"}, "44100", "2", "4", "IMA ADPCM", 44100, 504},
+      {"in.wav", "wide.wav", {"--bits", "24"}, "44100", "2", "24", "Signed Integer PCM", 44100, 0},
+      {"in.ogg", "ogg.wav", {}, "44100", "2", "16", "Signed Integer PCM", 44100, 0},
+      {"in.ogg", "mono.wav", {"--channels", "1", "--rate", "22050"},
+       "22050", "1", "16", "Signed Integer PCM", 22050, 0},
+      // MP3 data decodes with the encoder's delay and padding (up to two frames more), 5 % softer
+      // as the encoder made it (ffmpeg decodes the same level).
+      {"mp3.wav", "mp3pcm.wav", {}, "44100", "2", "16", "Signed Integer PCM", 44100, 2304, 0.07},
+      // clang-format on
+  };
+  const TTone input =
+      Measure(FirstChannel(Dir.File("in.wav"), Dir.File("raw")), 4410, 39690, 44100);
+  std::vector<std::string> made = {"err", "in.ogg", "in.wav", "mp3.wav", "out"}; // out, err: runs
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Out);
+    const TRun run = Convert(c.In, c.Out, c.Options);
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out, "");
+    const std::string out = Dir.File(c.Out);
+    EXPECT_EQ(Soxi("-r", out), c.Rate);
+    EXPECT_EQ(Soxi("-c", out), c.Channels);
+    EXPECT_EQ(Soxi("-b", out), c.Bits);
+    EXPECT_EQ(Soxi("-e", out), c.Encoding);
+    const auto samples = FirstChannel(out, Dir.File("raw"));
+    EXPECT_GE(long(samples.size()), c.Frames);
+    EXPECT_LE(long(samples.size()), c.Frames + c.MaxExtraFrames);
+    const double rate = std::stod(c.Rate);
+    const TTone output = Measure(samples, std::size_t(rate / 10), std::size_t(rate * 0.9), rate);
+    EXPECT_NEAR(output.Crossings, input.Crossings, 10);
+    EXPECT_NEAR(output.Rms / input.Rms, 1.0, c.LevelTolerance);
+    made.push_back(c.Out);
+  }
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(FolderListing(Dir.Path()), made);
+}
+
+// On a terminal (here the one script makes) the conversion shows how far it got, to the end.
+TEST_F(ProgramTest, ConvertShowsItsProgressOnATerminal) {
+  MakeTone("in.wav");
+  const std::string command = Quoted(PLINDAR_PROGRAM) + " --convert " + Quoted(Dir.File("in.wav")) +
+                              " " + Quoted(Dir.File("out.ogg"));
+  const TRunResult run = RunProgram({"script", "-qec", command, "/dev/null"});
+  EXPECT_EQ(run.ExitStatus, 0);
+  EXPECT_NE(run.Output.find("\r" + Dir.File("out.ogg") + ": 100%"), std::string::npos)
+      << run.Output;
+  EXPECT_TRUE(fs::is_regular_file(Dir.File("out.ogg")));
+}
+
+// WAV to Ogg Vorbis: oggdec decodes the input's length to the sample, the quality asked for
+// reaches the encoder, and an Ogg file re-encoded keeps its comments, a megabyte long too.
+TEST_F(ProgramTest, ConvertEncodesOggVorbisAtTheQualityAskedFor) {
+  MakeTone("in.wav");
+  ASSERT_EQ(Convert("in.wav", "default.ogg").ExitCode, 0);
+  ASSERT_EQ(Convert("in.wav", "best.ogg", {"--quality", "1"}).ExitCode, 0);
+  EXPECT_EQ(OggDecBytes("default.ogg"), 44100u * 4);
+  EXPECT_EQ(OggDecBytes("best.ogg"), 44100u * 4);
+  auto nominal = [&](const char *ogg) {
+    const std::string info = RunProgram({"ogginfo", Dir.File(ogg)}).Output;
+    const std::size_t at = info.find("Nominal bitrate: ");
+    return at == std::string::npos ? std::string() : info.substr(at, info.find('\n', at) - at);
+  };
+  // Quality 0.2 (the default) and 1 of 44100 Hz stereo, as the codec announces them.
+  EXPECT_EQ(nominal("default.ogg"), "Nominal bitrate: 96.000000 kb/s");
+  EXPECT_EQ(nominal("best.ogg").rfind("Nominal bitrate: 499.", 0), 0u) << nominal("best.ogg");
+
+  const std::string title(1 << 20, 'x');
+  std::ofstream(Dir.File("comments.txt")) << "TITLE=" << title << "\nARTIST=Someone\n";
+  ASSERT_EQ(RunProgram({"vorbiscomment", "-w", "-c", Dir.File("comments.txt"),
+                        Dir.File("default.ogg"), Dir.File("tagged.ogg")})
+                .ExitStatus,
+            0);
+  const TRun run = Convert("tagged.ogg", "again.ogg");
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  const std::string comments = RunProgram({"vorbiscomment", "-l", Dir.File("again.ogg")}).Output;
+  EXPECT_NE(comments.find("=" + title + "\n"), std::string::npos);
+  EXPECT_NE(comments.find("=Someone\n"), std::string::npos);
+  EXPECT_EQ(OggDecBytes("again.ogg"), 44100u * 4);
+}
+
+// Input that cannot be converted, and an output that cannot be made: the message and status
+// 1, never a crash or a hang, and no file, whole or part, left behind.
+TEST_F(ProgramTest, ConvertRefusesBadInputWithTheReasonAndLeavesNoFile) {
+  MakeTone("in.wav");
+  MakeTone("three.wav", "3");
+  ASSERT_EQ(Convert("in.wav", "good.ogg").ExitCode, 0);
+  std::ofstream(Dir.File("empty.wav")).close();
+  std::ofstream(Dir.File("notes.txt")) << "nothing to hear\n";
+  // A WAV file of a format tag nobody knows.
+  std::string odd("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x34\x12\x02\0\x44\xac\0\0"
+                  "\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0",
+                  44);
+  std::ofstream(Dir.File("odd.wav"), std::ios::binary) << odd;
+  ASSERT_TRUE(RunQuietly({"ffmpeg", "-v", "error", "-y", "-i", Dir.File("in.wav"), "-c:a", "flac",
+                          Dir.File("flac.ogg")}));
+  const auto good = ReadFileBytes(Dir.File("good.ogg"));
+  std::ofstream(Dir.File("cut.ogg"), std::ios::binary)
+      .write(reinterpret_cast<const char *>(good.data()), long(good.size() - 100));
+  fs::create_directory(Dir.File("folder.wav"));
+  const std::vector<std::string> inputs = FolderListing(Dir.Path());
+  struct TCase {
+    const char *In, *Out;
+    std::vector<std::string> Options;
+    const char *Message;
+  } cases[] = {
+      {"empty.wav", "out.wav", {}, "empty.wav: the file is empty"},
+      {"notes.txt", "out.wav", {}, "notes.txt: neither a WAV file nor an Ogg Vorbis file"},
+      {"odd.wav", "out.ogg", {}, "odd.wav: not a WAV file that can be read"},
+      {"flac.ogg", "out.wav", {}, "flac.ogg: Failed to open an ogg file: -"},
+      {"cut.ogg", "out.wav", {}, "cut.ogg: the Ogg file is cut short"},
+      {"absent.wav", "out.wav", {}, "absent.wav: No such file or directory"},
+      {"folder.wav", "out.wav", {}, "folder.wav: Is a directory"},
+      {"three.wav", "out.wav", {"--ima"}, "Cannot encode this channel count into ADPCM."},
+      {"three.wav", "out.wav", {"--channels", "2"}, "channel count of a file of 3 channels"},
+      {"in.wav", "no/out.wav", {}, "No such file or directory"},
+  };
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.In);
+    const TRun run = Convert(c.In, c.Out, c.Options);
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Err.rfind("plindar: ", 0), 0u) << run.Err;
+    EXPECT_NE(run.Err.find(c.Message), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(FolderListing(Dir.Path()), inputs);
+  }
 }

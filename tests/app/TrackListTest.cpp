@@ -74,15 +74,59 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_FALSE(none.List);
 }
 
+TEST(CommandLine, ReadsTheConversionAndItsOptions) {
+  TProgramOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"--convert", "in.ogg", "out.WAV", "--rate", "22050", "--channels=1",
+                                "--bits", "16", "--ima"},
+                               options, error))
+      << error;
+  EXPECT_TRUE(options.Convert);
+  EXPECT_EQ(options.Conversion.Input, "in.ogg");
+  EXPECT_EQ(options.Conversion.Output, "out.WAV");
+  EXPECT_EQ(options.Conversion.SampleRate, 22050u);
+  EXPECT_EQ(options.Conversion.Channels, 1u);
+  EXPECT_EQ(options.Conversion.BitsPerSample, 16u);
+  EXPECT_TRUE(options.Conversion.Ima);
+
+  // What is not given keeps the input's values: zero, and the default quality.
+  TProgramOptions ogg;
+  ASSERT_TRUE(ParseCommandLine({"--convert", "in.wav", "out.ogg"}, ogg, error)) << error;
+  EXPECT_EQ(ogg.Conversion.SampleRate, 0u);
+  EXPECT_EQ(ogg.Conversion.Channels, 0u);
+  EXPECT_EQ(ogg.Conversion.BitsPerSample, 0u);
+  EXPECT_FLOAT_EQ(ogg.Conversion.Quality, 0.2f);
+  ASSERT_TRUE(ParseCommandLine({"--convert", "in.wav", "out.ogg", "--quality=-0.1"}, ogg, error));
+  EXPECT_FLOAT_EQ(ogg.Conversion.Quality, -0.1f);
+}
+
 TEST(CommandLine, RejectsWhatItCannotUnderstand) {
   struct {
     std::vector<std::string> Args;
     const char *Error;
-  } cases[] = {{{"--cd-image"}, "--cd-image needs a value"},
-               {{"--cd-image="}, "--cd-image needs a value"},
-               {{"--list", "--make-demo-disc"}, "--make-demo-disc needs a value"},
-               {{"--lists"}, "unknown argument: --lists"},
-               {{"disc.cue"}, "unknown argument: disc.cue"}};
+  } cases[] = {
+      {{"--cd-image"}, "--cd-image needs a value"},
+      {{"--cd-image="}, "--cd-image needs a value"},
+      {{"--list", "--make-demo-disc"}, "--make-demo-disc needs a value"},
+      {{"--lists"}, "unknown argument: --lists"},
+      {{"disc.cue"}, "unknown argument: disc.cue"},
+      {{"--convert", "a.wav"}, "--convert needs an input and an output file"},
+      {{"--convert", "a.wav", "b.mp3"}, "--convert writes .wav or .ogg files, not b.mp3"},
+      {{"--rate", "22050"}, "--rate, --channels, --bits, --ima and --quality go with --convert"},
+      {{"--convert", "a.wav", "b.wav", "--rate", "22k"},
+       "--rate must be a sample rate from 1000 to 1000000 Hz, not 22k"},
+      {{"--convert", "a.wav", "b.wav", "--rate=999"},
+       "--rate must be a sample rate from 1000 to 1000000 Hz, not 999"},
+      {{"--convert", "a.wav", "b.wav", "--channels", "3"}, "--channels must be 1 or 2, not 3"},
+      {{"--convert", "a.wav", "b.wav", "--bits", "12"}, "--bits must be 8, 16, 24 or 32, not 12"},
+      {{"--convert", "a.wav", "b.ogg", "--quality", "1.5"},
+       "--quality must be a number from -0.1 to 1, not 1.5"},
+      {{"--convert", "a.wav", "b.ogg", "--ima"}, "--ima and --bits go with a .wav output"},
+      {{"--convert", "a.wav", "b.wav", "--quality", "0.5"}, "--quality goes with an .ogg output"},
+      {{"--convert", "a.wav", "b.wav", "--ima", "--bits", "8"},
+       "--ima encodes 16-bit samples: --bits must be 16 or left out"},
+      {{"--list", "--convert", "a.wav", "b.wav"},
+       "--convert goes without --cd-image, --list, --extract and --make-demo-disc"}};
   for (auto &c : cases) {
     TProgramOptions options;
     std::string error;

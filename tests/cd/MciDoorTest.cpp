@@ -17,7 +17,7 @@ TEST(MciDoor, DoorCommandsReachTheDeviceAndOthersAreRefused) {
     EXPECT_EQ(plat::mciSendString(command), plat::MciErrHardware) << command;
   }
   for (const char *command :
-       {"", "wait", "Set cdaudio door ajar wait", "Set cdaudio door", "Play cdaudio",
+       {"", "wait", "Set cdaudio door ajar wait", "Set cdaudio door", "Play cdaudio sideways",
         "Set waveaudio door open wait", "Set cdaudio door open wait now"})
     EXPECT_EQ(plat::mciSendString(command), plat::MciErrUnrecognizedCommand) << command;
   plat::SetCDAudioDevice("");

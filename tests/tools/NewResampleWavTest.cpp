@@ -6,6 +6,7 @@
 #include "FileContents.h"
 #include "MessagePump.h"
 #include "RunProgram.h"
+#include "SoxCheck.h"
 #include "TempDir.h"
 
 #include <QComboBox>
@@ -22,42 +23,6 @@
 #include <fstream>
 
 namespace {
-
-// What soxi says of a file, e.g. "-r" for its rate, without the line end.
-std::string Soxi(const std::string &option, const std::string &file) {
-  std::string out = RunProgram({"soxi", option, file}).Output;
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
-    out.pop_back();
-  return out;
-}
-
-// The first channel of a file as sox decodes it to 16-bit samples.
-std::vector<int16_t> FirstChannel(const TTempDir &dir, const std::string &file) {
-  const std::string raw = dir.File("decoded.raw");
-  EXPECT_EQ(RunProgram({"sox", file, "-t", "raw", "-e", "signed", "-b", "16", raw, "remix", "1"})
-                .ExitStatus,
-            0);
-  const auto bytes = ReadFileBytes(raw);
-  std::vector<int16_t> samples(bytes.size() / 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-  std::remove(raw.c_str());
-  return samples;
-}
-
-// Zero crossings a second and RMS level of samples [from, to) at rate.
-struct TTone {
-  double Crossings;
-  double Rms;
-};
-TTone Measure(const std::vector<int16_t> &s, size_t from, size_t to, double rate) {
-  int crossings = 0;
-  double sum = 0;
-  for (size_t i = from; i + 1 < to; ++i) {
-    crossings += (s[i] < 0) != (s[i + 1] < 0);
-    sum += double(s[i]) * s[i];
-  }
-  return {crossings * rate / double(to - from), std::sqrt(sum / double(to - from))};
-}
 
 class NewResampleWav : public ::testing::Test {
 protected:
@@ -112,7 +77,7 @@ TEST_F(NewResampleWav, ConvertsToTheChosenFormatThatSoxReadsBack) {
   EXPECT_EQ(Form.Label15->text(), "Raw PCM");
   ChooseOutput(Out);
   EXPECT_EQ(Form.Label10->text(), "out.wav");
-  const auto source = FirstChannel(Dir, In);
+  const auto source = FirstChannel(In, Dir.File("decoded.raw"));
   const TTone input = Measure(source, 4410, 39690, 44100);
   for (const TCase &c : cases) {
     SCOPED_TRACE(c.SoxEncoding);
@@ -128,7 +93,7 @@ TEST_F(NewResampleWav, ConvertsToTheChosenFormatThatSoxReadsBack) {
     EXPECT_EQ(Soxi("-c", Out), "1");
     EXPECT_EQ(Soxi("-b", Out), c.SoxBits);
     EXPECT_EQ(Soxi("-e", Out), c.SoxEncoding);
-    const auto samples = FirstChannel(Dir, Out);
+    const auto samples = FirstChannel(Out, Dir.File("decoded.raw"));
     EXPECT_GE(long(samples.size()), 22050);
     EXPECT_LE(long(samples.size()), 22050 + c.MaxExtraFrames);
     // The same tone at the same level: the rate, the mix to mono and the width are right.

@@ -1,0 +1,87 @@
+#pragma once
+// Converting one sound file into another without a window. The reader is chosen by what the
+// input holds: an Ogg page starts an Ogg Vorbis file, anything else must be a WAV file the WAV
+// reader knows (any of its kinds, MP3 data in a WAV file among them). The writer is chosen by
+// the output's extension: ".wav" (PCM, or IMA ADPCM) or ".ogg" (Ogg Vorbis at a quality).
+// The sample rate, channel count and width change only when asked to: a stage that would
+// change nothing is left out of the chain.
+//
+// A conversion runs on its output's thread and reports through the pipeline's event thread,
+// so the thread that starts it must pump the user-interface thread's messages (ConvertFile
+// does). The file is written under a hidden part name and takes its own name only once it is
+// complete: a failed or stopped conversion leaves nothing behind.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TAudioConverter;
+class TAuFileIn;
+class TAuFileOut;
+class TFastResampler;
+namespace plat {
+class TPartFile;
+}
+
+enum class TConvertWriter : std::uint8_t { None, Wave, Vorbis };
+
+// The writer an output name asks for, by its extension in any case; None for any other.
+TConvertWriter WriterFor(const std::string &outputName);
+
+// The Ogg Vorbis quality of a conversion that names none: the rip window's default.
+constexpr float DefaultVorbisQuality = 0.2f;
+
+struct TConvertOptions {
+  std::string Input;
+  std::string Output;
+  std::uint32_t SampleRate = 0;         // 0 keeps the input's
+  std::uint32_t Channels = 0;           // 0 keeps the input's; else 1 or 2
+  std::uint32_t BitsPerSample = 0;      // 0 keeps the input's (16 for IMA ADPCM); else 8 ... 32
+  bool Ima = false;                     // a ".wav" output in IMA ADPCM
+  float Quality = DefaultVorbisQuality; // a ".ogg" output's quality, -0.1 ... 1
+};
+
+class TConversion {
+public:
+  explicit TConversion(const TConvertOptions &options);
+  // Stops a run still going and removes what it wrote.
+  ~TConversion();
+  TConversion(const TConversion &) = delete;
+  TConversion &operator=(const TConversion &) = delete;
+
+  // Reads the input's format, builds the chain and starts the run, once per conversion;
+  // EAuException naming the input when it cannot be read, or with the pipeline's text when the
+  // run cannot start.
+  void Start();
+  // Asks the run to end; it then ends as a failure ("The conversion was stopped.") and leaves
+  // no file.
+  void Stop();
+  bool Running() const { return FRunning; }
+  // 0 ... 100 of the run; -1 while the length is not known.
+  int Progress() const;
+  // After the run: "" when the file was made, else why not.
+  std::string Error() const { return FError; }
+
+private:
+  void OpenInput();
+  void BuildChain();
+  void Finished();
+
+  TConvertOptions FOptions;
+  std::unique_ptr<TAuFileIn> FInput;
+  std::unique_ptr<TFastResampler> FResampler;
+  std::unique_ptr<TAudioConverter> FConverter;
+  std::unique_ptr<TAuFileOut> FOutput; // last: destroyed first, while its input still exists
+  std::unique_ptr<plat::TPartFile> FPart;
+  bool FRunning = false;
+  bool FStopped = false;
+  std::string FError;
+};
+
+// Runs a conversion to its end on this thread's messages. progress receives 0 ... 100 as the
+// run advances; a stop flag set (from a signal handler, say) ends the run. "" when the file
+// was made, else the error text.
+std::string ConvertFile(const TConvertOptions &options,
+                        const std::function<void(int)> &progress = {},
+                        const std::atomic<bool> *stop = nullptr);
