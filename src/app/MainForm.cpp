@@ -156,16 +156,21 @@ TMainForm::~TMainForm() {
     CloseDrive();
 }
 
+QAction *TMainForm::MakeAction(const char *name, const QString &caption, const QString &hint,
+                               const QKeySequence &shortcut, void (TMainForm::*handler)()) {
+  auto *action = new QAction(caption, this);
+  action->setObjectName(name);
+  action->setToolTip(hint);
+  action->setStatusTip(hint);
+  action->setShortcut(shortcut);
+  connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+  return action;
+}
+
 void TMainForm::CreateActions() {
   auto make = [this](const char *name, const QString &caption, const QString &hint,
                      const QKeySequence &shortcut, void (TMainForm::*handler)()) {
-    auto *action = new QAction(caption, this);
-    action->setObjectName(name);
-    action->setToolTip(hint);
-    action->setStatusTip(hint);
-    action->setShortcut(shortcut);
-    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-    return action;
+    return MakeAction(name, caption, hint, shortcut, handler);
   };
   ActionExtract = make("ActionExtract", "E&xtract", "Extract the selected track",
                        QKeySequence("Ctrl+X"), &TMainForm::ActionExtractExecute);

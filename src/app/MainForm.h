@@ -164,6 +164,8 @@ protected:
   void resizeEvent(QResizeEvent *event) override;
 
 private:
+  QAction *MakeAction(const char *name, const QString &caption, const QString &hint,
+                      const QKeySequence &shortcut, void (TMainForm::*handler)());
   void CreateActions();
   void CreatePlaybackActions();
   void UpdatePlaybackActions();

@@ -65,20 +65,10 @@ void TMciNotifyWindow::WndProc(TMessage &message) {
 }
 
 void TMainForm::CreatePlaybackActions() {
-  auto make = [this](const char *name, const QString &caption, const QString &hint,
-                     const QKeySequence &shortcut, void (TMainForm::*handler)()) {
-    auto *action = new QAction(caption, this);
-    action->setObjectName(name);
-    action->setToolTip(hint);
-    action->setStatusTip(hint);
-    action->setShortcut(shortcut);
-    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-    return action;
-  };
-  aPlay = make("aPlay", "&Play", "Play the current track", QKeySequence("Ctrl+P"),
-               &TMainForm::aPlayExecute);
-  aPause = make("aPause", "P&ause", "Pause the current track", {}, &TMainForm::aPauseExecute);
-  aStop = make("aStop", "&Stop", "Stop the current track", {}, &TMainForm::aStopExecute);
+  aPlay = MakeAction("aPlay", "&Play", "Play the current track", QKeySequence("Ctrl+P"),
+                     &TMainForm::aPlayExecute);
+  aPause = MakeAction("aPause", "P&ause", "Pause the current track", {}, &TMainForm::aPauseExecute);
+  aStop = MakeAction("aStop", "&Stop", "Stop the current track", {}, &TMainForm::aStopExecute);
 }
 
 void TMainForm::UpdatePlaybackActions() {

@@ -3,17 +3,17 @@
 #include "MainForm.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
-#include "FileContents.h"
 #include "EditTrackName.h"
+#include "FileContents.h"
 #include "FirstDrive.h"
 #include "Folders.h"
 #include "Global.h"
 #include "IniFile.h"
 #include "Mci.h"
 #include "MessagePump.h"
-#include "Registry.h"
 #include "NoDeviceHint.h"
 #include "OptionSet.h"
+#include "Registry.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "rip.h"
@@ -565,21 +565,8 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
   EXPECT_EQ(form.windowTitle().toStdString(), "Plindar 4.5");
 }
 
-// What the sound card got, the silence between the sounds left out (test audio holds no run of
-// sixteen zero bytes).
 std::vector<uint8_t> Heard(const std::string &played) {
-  const std::vector<uint8_t> bytes = ReadFileBytes(played);
-  std::vector<uint8_t> sound;
-  for (size_t i = 0; i < bytes.size();) {
-    size_t run = 0;
-    while (i + run < bytes.size() && bytes[i + run] == 0)
-      ++run;
-    if (run >= 16)
-      i += run;
-    else
-      sound.push_back(bytes[i++]);
-  }
-  return sound;
+  return WithoutSilence(ReadFileBytes(played));
 }
 
 TEST_F(MainFormTest, PlayingARowPlaysItsTrackToTheNextTrackOrTheEndOfTheDisc) {

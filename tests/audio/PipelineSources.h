@@ -193,6 +193,22 @@ inline std::uint32_t U32At(const std::vector<std::uint8_t> &bytes, std::size_t o
          (std::uint32_t(bytes[offset + 3]) << 24);
 }
 
+// Starts the output on the input; done turns true when the run has ended.
+inline void StartRun(TAuOutput &out, TAuInput &input, std::atomic<bool> &done) {
+  done = false;
+  out.OnDone = [&done](TComponent *) { done = true; };
+  out.SetInput(&input);
+  out.Run();
+}
+
+// Runs the output to its end; the message it ended with ("" for success).
+inline std::string RunToEnd(TAuOutput &out, TAuInput &input) {
+  std::atomic<bool> done{false};
+  StartRun(out, input, done);
+  EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
+  return out.ExceptionMessage();
+}
+
 // A fresh folder per test, removed afterwards.
 class TTempFolder : public ::testing::Test {
 protected:

@@ -34,22 +34,6 @@ std::vector<std::int64_t> NumberedFrames(const std::vector<std::uint8_t> &played
   return frames;
 }
 
-// The bytes without the runs of silence between the sounds (the pattern holds no long run of
-// zeros).
-std::vector<std::uint8_t> WithoutSilence(const std::vector<std::uint8_t> &played) {
-  std::vector<std::uint8_t> sound;
-  for (std::size_t i = 0; i < played.size();) {
-    std::size_t run = 0;
-    while (i + run < played.size() && played[i + run] == 0)
-      ++run;
-    if (run >= 16)
-      i += run;
-    else
-      sound.push_back(played[i++]);
-  }
-  return sound;
-}
-
 // An input that gives its first bytes at once and then starves its reader.
 class TStarvedInput : public TToneInput {
 public:
@@ -72,15 +56,7 @@ protected:
     setenv("SDL_DISKAUDIOFILE", Path("played.raw").c_str(), 1);
     unsetenv("SDL_DISKAUDIODELAY");
   }
-  // Plays input to its end; the message the run ended with.
-  std::string Play(TDXAudioOut &out, TAuInput &input) {
-    std::atomic<bool> done{false};
-    out.OnDone = [&](TComponent *) { done = true; };
-    out.SetInput(&input);
-    out.Run();
-    EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
-    return out.ExceptionMessage();
-  }
+  std::string Play(TDXAudioOut &out, TAuInput &input) { return RunToEnd(out, input); }
   std::vector<std::uint8_t> Played() { return ReadAll(Path("played.raw")); }
 };
 
@@ -138,9 +114,7 @@ TEST_F(DXAudio, JumpGoesOnTenSecondsLaterInAHundredSecondFile) {
   TDXAudioOut out;
   out.SetLatency(300);
   std::atomic<bool> done{false};
-  out.OnDone = [&](TComponent *) { done = true; };
-  out.SetInput(&in);
-  out.Run();
+  StartRun(out, in, done);
   PumpFor(500);
   out.Jump(100);
   PumpFor(500);
@@ -169,9 +143,7 @@ TEST_F(DXAudio, PauseHoldsTheInputAndResumeGoesOnWhereItWas) {
   TDXAudioOut out;
   out.SetLatency(300);
   std::atomic<bool> done{false};
-  out.OnDone = [&](TComponent *) { done = true; };
-  out.SetInput(&in);
-  out.Run();
+  StartRun(out, in, done);
   PumpFor(400);
   out.Pause();
   const std::int64_t held = in.Position();
@@ -204,9 +176,7 @@ TEST_F(DXAudio, AStarvedFeederCausesUnderrunsThatAreReported) {
   std::atomic<int> reports{0};
   out.OnUnderrun = [&](TComponent *) { ++reports; };
   std::atomic<bool> stop{false};
-  out.OnDone = [&](TComponent *) { stop = true; };
-  out.SetInput(&in);
-  out.Run();
+  StartRun(out, in, stop);
   ASSERT_TRUE(PumpUntil([&] { return reports > 0 || stop.load(); }));
   out.Stop(false);
   EXPECT_GT(reports.load(), 0);

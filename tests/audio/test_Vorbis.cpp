@@ -54,15 +54,6 @@ double ToneError(const std::vector<std::int16_t> &samples, std::uint32_t channel
 
 class Vorbis : public TTempFolder {
 protected:
-  // Runs the output to its end; the message it ended with ("" for success).
-  std::string RunToEnd(TAuOutput &out, TAuInput &input) {
-    std::atomic<bool> done{false};
-    out.OnDone = [&](TComponent *) { done = true; };
-    out.SetInput(&input);
-    out.Run();
-    EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
-    return out.ExceptionMessage();
-  }
   // Encodes frames of the tone into name; the message the run ended with.
   std::string Encode(TVorbisOut &out, const std::string &name, std::int64_t frames,
                      std::uint32_t bits = 16, std::uint32_t channels = 2,

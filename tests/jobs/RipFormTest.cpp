@@ -106,6 +106,15 @@ protected:
     ASSERT_TRUE(RunUntil([&] { return Form->JobFinished() && !Form->isVisible(); }));
   }
 
+  // Tags on, with the disc information of one album by artist.
+  static void TagWithDisc(const std::string &artist) {
+    GlobalOptions.UseID3 = true;
+    DiscInfo.Artist = artist;
+    DiscInfo.Album = "Folk Singer";
+    DiscInfo.Year = "1964";
+    DiscInfo.Comment = "Chess";
+    DiscInfo.Genre = 17; // "Blues", position 18 of the genre list
+  }
   std::string Out(const std::string &name) const { return Dir.File("out/" + name); }
   std::vector<std::string> Outs(std::initializer_list<const char *> names) const {
     std::vector<std::string> paths;
@@ -145,12 +154,7 @@ TEST_F(RipForm, WavOutputRipsEveryTrackAndClosesAfterTheLast) {
 
 TEST_F(RipForm, Mp3OutputEncodesEachRipTagsItAndDropsTheWavsAtTheEnd) {
   GlobalOptions.OutputFormat = 0;
-  GlobalOptions.UseID3 = true;
-  DiscInfo.Artist = "Muddy Waters";
-  DiscInfo.Album = "Folk Singer";
-  DiscInfo.Year = "1964";
-  DiscInfo.Comment = "Chess";
-  DiscInfo.Genre = 17; // "Blues", position 18 of the genre list
+  TagWithDisc("Muddy Waters");
   RunJob(jmCDRip, {"01My Home", "03Good Morning"});
 
   EXPECT_EQ(Captions->Shown,
@@ -356,12 +360,7 @@ std::pair<size_t, int> OggFramesAndRate(const std::string &ogg, const std::strin
 
 TEST_F(RipForm, OggOutputEncodesEachReadableRipWithTheDiscsComments) {
   GlobalOptions.OutputFormat = 2;
-  GlobalOptions.UseID3 = true;
-  DiscInfo.Artist = "Tōru Takemitsu";
-  DiscInfo.Album = "Folk Singer";
-  DiscInfo.Year = "1964";
-  DiscInfo.Comment = "Chess";
-  DiscInfo.Genre = 17;
+  TagWithDisc("Tōru Takemitsu");
   RunJob(jmCDRip, {"01My Home", "07Not There", "03Good Morning"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Error while reading CD information!"});
   EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.ogg", "Good Morning.ogg"}));

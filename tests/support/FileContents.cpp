@@ -25,3 +25,17 @@ std::vector<std::string> FolderListing(const std::string &folder) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+std::vector<uint8_t> WithoutSilence(const std::vector<uint8_t> &played) {
+  std::vector<uint8_t> sound;
+  for (size_t i = 0; i < played.size();) {
+    size_t run = 0;
+    while (i + run < played.size() && played[i + run] == 0)
+      ++run;
+    if (run >= 16)
+      i += run;
+    else
+      sound.push_back(played[i++]);
+  }
+  return sound;
+}

@@ -11,3 +11,6 @@ std::vector<uint8_t> ReadFileBytes(const std::string &path);
 std::string FileText(const std::string &path);
 // The names of everything in the folder, hidden files included, sorted: a stray file shows.
 std::vector<std::string> FolderListing(const std::string &folder);
+// Played sound without the runs of silence (16 zero bytes or more) before, between and after
+// the sounds: what a listener heard, for test audio that holds no such run itself.
+std::vector<uint8_t> WithoutSilence(const std::vector<uint8_t> &played);
