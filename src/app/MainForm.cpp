@@ -4,12 +4,14 @@
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "Folders.h"
+#include "Genres.h"
 #include "Global.h"
 #include "ID3Edit.h"
 #include "Language.h"
 #include "Mci.h"
 #include "Mp3EncodeThread.h"
 #include "NewResampleWav.h"
+#include "QueryCddb.h"
 #include "Text.h"
 #include "TrackList.h"
 #include "WMAEncodeThread.h"
@@ -175,6 +177,9 @@ void TMainForm::CreateActions() {
                         QKeySequence("Ctrl+N"), &TMainForm::ActionNoSelectExecute);
   ActionExit = make("ActionExit", "E&xit", "Exit the program", {}, &TMainForm::ActionExitExecute);
   aID3Edit = make("aID3Edit", "&ID3 Tag Edit", "MP3 ID3 edit", {}, &TMainForm::aID3EditExecute);
+  aQueryCDDB =
+      make("aQueryCDDB", "&Query Freedb", "Query the titles of the CD from a freedb server", {},
+           &TMainForm::aQueryCDDBExecute);
 }
 
 QAction *TMainForm::AddItem(QMenu *menu, const char *name, const QString &caption,
@@ -217,6 +222,7 @@ void TMainForm::CreateMenus() {
   edit->addAction(ActionNoSelect);
   edit->addSeparator();
   edit->addAction(aID3Edit);
+  edit->addAction(aQueryCDDB);
 
   QMenu *language = addMenu("miLanguage", "Language");
   auto addLanguage = [this, language](const std::string &lan) {
@@ -595,6 +601,35 @@ void TMainForm::EjectCDClick() { plat::mciSendString("Set cdaudio door open wait
 void TMainForm::CloseCDClick() { plat::mciSendString("Set cdaudio door closed wait"); }
 
 void TMainForm::aID3EditExecute() { ShowID3Editor(this); }
+
+void TMainForm::aQueryCDDBExecute() {
+  if (CDHandle == 0) {
+    Inform(GetLanString("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
+    return;
+  }
+  TToc toc{};
+  if (!cd::ReadHandleToc(CDHandle, toc)) {
+    ShowError(GetLanString("RES_ReadTocError", "Error while reading TOC information!"));
+    return;
+  }
+  TfrmQueryCDDB form(this, toc.FirstTrack, toc.LastTrack, CDHandle,
+                     [this](const TCddbLookup &lookup) { ApplyCddbLookup(lookup); });
+  plat::ShowModal(form);
+}
+
+void TMainForm::ApplyCddbLookup(const TCddbLookup &lookup) {
+  const cddb::TEntry &entry = lookup.Entry;
+  for (int row = 0; row < RowCount() && row < static_cast<int>(entry.TrackTitles.size()); ++row)
+    if (!entry.TrackTitles[row].empty())
+      SetRowTitle(row, entry.TrackTitles[row]);
+  for (auto [field, value] :
+       {std::pair{&DiscInfo.Artist, &entry.Artist}, std::pair{&DiscInfo.Album, &entry.Album},
+        std::pair{&DiscInfo.Year, &entry.Year}})
+    if (!value->empty())
+      *field = *value;
+  if (!entry.Genre.empty())
+    DiscInfo.Genre = GenreIndexOf(entry.Genre);
+}
 
 void TMainForm::miWAVtoWAVClick() { ShowResampleWav(this); }
 

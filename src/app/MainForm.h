@@ -22,6 +22,7 @@ class QTreeWidget;
 class TMp3EncodeProcess;
 class TRipForm;
 class TWMAEncodeProcess;
+struct TCddbLookup;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -57,6 +58,11 @@ public:
   void EjectCDClick();
   void CloseCDClick();
   void aID3EditExecute();
+  // Reads the table of contents and opens the CDDB query window on the open drive.
+  void aQueryCDDBExecute();
+  // Writes what a lookup found into the list's titles (TTITLE0 is the first row, whatever its
+  // track number) and the disc information; a field the entry leaves empty keeps its value.
+  void ApplyCddbLookup(const TCddbLookup &lookup);
   // The wave file converter, modally.
   void miWAVtoWAVClick();
   // File conversions in the job window: MP3 files to WAV, WAV files to WMA.
@@ -109,6 +115,7 @@ public:
   QAction *ActionNoSelect = nullptr;
   QAction *ActionExit = nullptr;
   QAction *aID3Edit = nullptr;
+  QAction *aQueryCDDB = nullptr;
 
 protected:
   // Extract's last step: runs the job entries (track position as two digits, then the file

@@ -1,6 +1,5 @@
 #include "CddbLookup.h"
 
-#include "Global.h"
 #include "akrip32.h"
 
 #include <charconv>
@@ -15,8 +14,7 @@ int32_t ProxyPort(const std::string &text) {
   return error == std::errc() && end == text.data() + text.size() && port > 0 ? port : 80;
 }
 
-void SetOptions() {
-  const TGlobalOptions &o = GlobalOptions;
+void SetOptions(const TGlobalOptions &o) {
   CDDBSetOption(CDDBOptServer, o.Server.c_str(), 0);
   CDDBSetOption(CDDBOptScript, o.Script.c_str(), 0);
   CDDBSetOption(CDDBOptUserEmail, CddbUserEmail, 0);
@@ -32,9 +30,9 @@ void SetOptions() {
 
 } // namespace
 
-TCddbLookup LookUpDisc(int32_t cdHandle) {
+TCddbLookup LookUpDisc(int32_t cdHandle, const TGlobalOptions &options) {
   TCddbLookup lookup;
-  SetOptions();
+  SetOptions(options);
   std::vector<TCDDBMatchItem> items(MaxCDDBMatches);
   TCDDBQuery query{MaxCDDBMatches, items.data()};
   if (CDDBQuery(cdHandle, &query) != 1) {

@@ -1,9 +1,10 @@
 #pragma once
 // The CDDB lookup of the disc in a drive through the CD drive library, with the server, script
-// and proxy of the settings: the query, then the read of each match in order until one entry
-// holds track titles. Blocks its thread up to the library's time-outs; touches no window and
-// changes no settings, so it runs on a worker thread or in a batch run alike.
+// and proxy of the settings it is given: the query, then the read of each match in order until
+// one entry holds track titles. Blocks its thread up to the library's time-outs; touches no
+// window and no shared settings, so it runs on a worker thread or in a batch run alike.
 #include "Cddb.h"
+#include "Global.h"
 
 #include <cstdint>
 #include <string>
@@ -18,4 +19,4 @@ struct TCddbLookup {
 // The user address and client of the hello.
 inline constexpr const char *CddbUserEmail = "plindar@localhost";
 
-TCddbLookup LookUpDisc(int32_t cdHandle);
+TCddbLookup LookUpDisc(int32_t cdHandle, const TGlobalOptions &options);

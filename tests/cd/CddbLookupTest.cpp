@@ -39,7 +39,7 @@ protected:
     TImageDrives drives({cue});
     GlobalOptions.Server = address;
     const int32_t handle = OpenFirstDrive();
-    TCddbLookup lookup = LookUpDisc(handle);
+    TCddbLookup lookup = LookUpDisc(handle, GlobalOptions);
     CloseCDHandle(handle);
     return lookup;
   }

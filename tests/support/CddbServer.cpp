@@ -12,12 +12,14 @@
 
 extern char **environ;
 
-TCddbServer::TCddbServer(const std::string &mode, bool proto5) {
+TCddbServer::TCddbServer(const std::string &mode, bool proto5, double delay) {
   std::filesystem::create_directory(Dir.File("entries"));
   std::vector<std::string> argv = {"python3", PLINDAR_CDDB_SERVER, "--entries", Dir.File("entries"),
                                    "--log",   Dir.File("log"),     "--mode",    mode};
   if (proto5)
     argv.push_back("--proto5");
+  if (delay > 0)
+    argv.insert(argv.end(), {"--delay", std::to_string(delay)});
   std::vector<char *> args;
   for (std::string &a : argv)
     args.push_back(a.data());

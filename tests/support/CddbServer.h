@@ -8,8 +8,9 @@
 
 class TCddbServer {
 public:
-  // mode: normal, 211, 403, 500, hang or garbage; proto5: a server that knows level 5 only.
-  explicit TCddbServer(const std::string &mode = "normal", bool proto5 = false);
+  // mode: normal, 211, 403, 500, hang or garbage; proto5: a server that knows level 5 only;
+  // delay: seconds before each answer.
+  explicit TCddbServer(const std::string &mode = "normal", bool proto5 = false, double delay = 0);
   ~TCddbServer();
   TCddbServer(const TCddbServer &) = delete;
   TCddbServer &operator=(const TCddbServer &) = delete;

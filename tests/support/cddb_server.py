@@ -11,6 +11,7 @@ this server were the one named in it).
        403|500 every query refused with that code
        hang    never answers
        garbage binary bytes and 100 kB lines, no status line, no terminator
+--delay S      waits S seconds before each answer
 --proto5       knows protocol level 5 only: level 6 is refused with 501, entries go out in Latin-1
 """
 import argparse
@@ -84,6 +85,7 @@ class Handler(BaseHTTPRequestHandler):
         if args.mode == "hang":
             time.sleep(3600)
             return
+        time.sleep(args.delay)
         if args.mode == "garbage":
             rnd = random.Random(7)
             body = bytes(rnd.randrange(256) for _ in range(5000)) + b"x" * 100000 + b"\r\n" * 3
@@ -104,6 +106,7 @@ def main():
     parser.add_argument("--entries", required=True)
     parser.add_argument("--mode", default="normal",
                         choices=["normal", "211", "403", "500", "hang", "garbage"])
+    parser.add_argument("--delay", type=float, default=0)
     parser.add_argument("--proto5", action="store_true")
     parser.add_argument("--log")
     args = parser.parse_args()
