@@ -27,6 +27,20 @@ bool IsOption(const std::string &arg, const std::string &option) {
   return arg == option || arg.compare(0, option.size() + 1, option + "=") == 0;
 }
 
+// "http://host[:port]/path" into host[:port] and path.
+bool SplitServerUrl(const std::string &url, std::string &server, std::string &script) {
+  const std::string scheme = "http://";
+  if (url.compare(0, scheme.size(), scheme) != 0)
+    return false;
+  const std::size_t slash = url.find('/', scheme.size());
+  if (slash == std::string::npos || slash == scheme.size() || slash + 1 == url.size())
+    return false;
+  server = url.substr(scheme.size(), slash - scheme.size());
+  script = url.substr(slash);
+  return server.find_first_of("?#@ ") == std::string::npos &&
+         script.find_first_of("?# ") == std::string::npos;
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &options,
@@ -54,6 +68,15 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       if (!TakeValue(args, i, "--output", value, error))
         return false;
       options.OutputFolder = value;
+    } else if (IsOption(arg, "--cddb-server")) {
+      if (!TakeValue(args, i, "--cddb-server", value, error))
+        return false;
+      if (!SplitServerUrl(value, options.CddbServer, options.CddbScript)) {
+        error = "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not " + value;
+        return false;
+      }
+    } else if (arg == "--query") {
+      options.Query = true;
     } else if (arg == "--extract") {
       options.Extract = true;
     } else if (arg == "--list") {
@@ -69,6 +92,14 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--format and --output go with --extract";
     return false;
   }
+  if (!options.Query && !options.CddbServer.empty()) {
+    error = "--cddb-server goes with --query";
+    return false;
+  }
+  if (options.Query && !options.List && !options.Extract) {
+    error = "--query goes with --list or --extract";
+    return false;
+  }
   return true;
 }
 
@@ -76,6 +107,8 @@ std::string UsageText() {
   return "Usage: plindar [--cd-image FILE.cue]... [--list] [--make-demo-disc DIR] [--help]\n"
          "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|wma] "
          "[--output DIR]\n"
+         "       plindar [--cd-image FILE.cue]... --query [--cddb-server URL] --list|--extract "
+         "...\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
          "\n"
@@ -88,5 +121,9 @@ std::string UsageText() {
          "                         files already there are replaced\n"
          "  --format mp3|wav|wma   with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
+         "  --query                with --list or --extract: look the titles up on the CDDB\n"
+         "                         server of the settings first; exits 1 when that fails\n"
+         "  --cddb-server URL      with --query: http://host[:port]/path/to/cddb.cgi instead\n"
+         "                         of the server of the settings, for this run only\n"
          "  --help                 show this text\n";
 }

@@ -11,6 +11,9 @@ struct TProgramOptions {
   bool Extract = false;              // --extract: rip every track and exit
   int OutputFormat = -1;             // --format mp3|wav|wma as the OutputFormat setting; -1 none
   std::string OutputFolder;          // --output DIR
+  bool Query = false;                // --query: look the titles up before listing or ripping
+  std::string CddbServer;            // --cddb-server URL: its host[:port], for this run only
+  std::string CddbScript;            // and its path
 };
 
 // Fills options from the arguments after the program name. False with a message naming the

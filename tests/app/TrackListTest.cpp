@@ -68,6 +68,14 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(options.DemoDiscFolder, "demo");
   EXPECT_FALSE(options.Help);
 
+  TProgramOptions query;
+  ASSERT_TRUE(ParseCommandLine(
+      {"--query", "--cddb-server=http://127.0.0.1:8880/~cddb/cddb.cgi", "--list"}, query, error))
+      << error;
+  EXPECT_TRUE(query.Query);
+  EXPECT_EQ(query.CddbServer, "127.0.0.1:8880");
+  EXPECT_EQ(query.CddbScript, "/~cddb/cddb.cgi");
+
   TProgramOptions none;
   ASSERT_TRUE(ParseCommandLine({}, none, error));
   EXPECT_TRUE(none.CDImages.empty());
@@ -78,11 +86,18 @@ TEST(CommandLine, RejectsWhatItCannotUnderstand) {
   struct {
     std::vector<std::string> Args;
     const char *Error;
-  } cases[] = {{{"--cd-image"}, "--cd-image needs a value"},
-               {{"--cd-image="}, "--cd-image needs a value"},
-               {{"--list", "--make-demo-disc"}, "--make-demo-disc needs a value"},
-               {{"--lists"}, "unknown argument: --lists"},
-               {{"disc.cue"}, "unknown argument: disc.cue"}};
+  } cases[] = {
+      {{"--cd-image"}, "--cd-image needs a value"},
+      {{"--cd-image="}, "--cd-image needs a value"},
+      {{"--list", "--make-demo-disc"}, "--make-demo-disc needs a value"},
+      {{"--lists"}, "unknown argument: --lists"},
+      {{"disc.cue"}, "unknown argument: disc.cue"},
+      {{"--query"}, "--query goes with --list or --extract"},
+      {{"--list", "--cddb-server", "http://h/cddb.cgi"}, "--cddb-server goes with --query"},
+      {{"--cddb-server=http://h/"},
+       "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not http://h/"},
+      {{"--cddb-server=h:80/cddb.cgi"},
+       "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not h:80/cddb.cgi"}};
   for (auto &c : cases) {
     TProgramOptions options;
     std::string error;
