@@ -103,7 +103,7 @@ std::string Decoded(std::string_view raw, bool oneLine) {
     value += control && (oneLine || (c != '\n' && c != '\t')) ? ' ' : c;
   }
   std::string trimmed = Trimmed(value);
-  CutUtf8(trimmed, MaxValueBytes);
+  CutUtf8(trimmed, oneLine ? MaxFieldBytes : MaxValueBytes);
   return trimmed;
 }
 

@@ -24,7 +24,8 @@ struct TDiscToc {
 constexpr int MaxMatches = 10;
 constexpr int MaxTracks = 99;
 constexpr std::size_t MaxAnswerBytes = 1 << 20;
-constexpr std::size_t MaxValueBytes = 4096;
+constexpr std::size_t MaxValueBytes = 4096; // extended data
+constexpr std::size_t MaxFieldBytes = 255;   // titles, year, genre: they end up in file names
 
 // The eight lower-case hexadecimal digits of the disc id; "" for a disc without tracks.
 std::string DiscId(const TDiscToc &toc);

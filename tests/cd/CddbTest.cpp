@@ -129,7 +129,7 @@ TEST(CddbEntry, ValuesAreJoinedTakenByNumberAndBounded) {
        "", ""},
       {"a 100 kB line is cut",
        "TTITLE0=" + longLine + "\n",
-       {std::string(MaxValueBytes, 'x')},
+       {std::string(MaxFieldBytes, 'x')},
        "",
        ""},
       {"garbage", std::string(1, '\0') + "\xff\x89PNG\r\n=\n=====\n#TTITLE0=x\n", {}, "", ""},
