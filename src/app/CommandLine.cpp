@@ -103,6 +103,20 @@ bool CheckConversion(const TConvertOptions &conversion, bool qualityGiven, std::
   return error.empty();
 }
 
+// "http://host[:port]/path" into host[:port] and path.
+bool SplitServerUrl(const std::string &url, std::string &server, std::string &script) {
+  const std::string scheme = "http://";
+  if (url.compare(0, scheme.size(), scheme) != 0)
+    return false;
+  const std::size_t slash = url.find('/', scheme.size());
+  if (slash == std::string::npos || slash == scheme.size() || slash + 1 == url.size())
+    return false;
+  server = url.substr(scheme.size(), slash - scheme.size());
+  script = url.substr(slash);
+  return server.find_first_of("?#@ ") == std::string::npos &&
+         script.find_first_of("?# ") == std::string::npos;
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &options,
@@ -148,6 +162,15 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       if (!TakeConvertOption(args, i, options.Conversion, qualityGiven, error))
         return false;
       convertOptions = true;
+    } else if (IsOption(arg, "--cddb-server")) {
+      if (!TakeValue(args, i, "--cddb-server", value, error))
+        return false;
+      if (!SplitServerUrl(value, options.CddbServer, options.CddbScript)) {
+        error = "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not " + value;
+        return false;
+      }
+    } else if (arg == "--query") {
+      options.Query = true;
     } else if (arg == "--extract") {
       options.Extract = true;
     } else if (arg == "--list") {
@@ -172,6 +195,14 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--convert goes without --cd-image, --list, --extract and --make-demo-disc";
     return false;
   }
+  if (!options.Query && !options.CddbServer.empty()) {
+    error = "--cddb-server goes with --query";
+    return false;
+  }
+  if (options.Query && !options.List && !options.Extract) {
+    error = "--query goes with --list or --extract";
+    return false;
+  }
   return !options.Convert || CheckConversion(options.Conversion, qualityGiven, error);
 }
 
@@ -181,6 +212,8 @@ std::string UsageText() {
          "[--output DIR]\n"
          "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
          "               [--ima] [--quality Q]\n"
+         "       plindar [--cd-image FILE.cue]... --query [--cddb-server URL] --list|--extract "
+         "...\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
          "\n"
@@ -204,5 +237,9 @@ std::string UsageText() {
          "  --ima                  with --convert to .wav: IMA ADPCM instead of PCM\n"
          "  --quality Q            with --convert to .ogg: the Vorbis quality, -0.1 (smallest)\n"
          "                         to 1 (best); 0.2 when not given, as the rip window's default\n"
+         "  --query                with --list or --extract: look the titles up on the CDDB\n"
+         "                         server of the settings first; exits 1 when that fails\n"
+         "  --cddb-server URL      with --query: http://host[:port]/path/to/cddb.cgi instead\n"
+         "                         of the server of the settings, for this run only\n"
          "  --help                 show this text\n";
 }

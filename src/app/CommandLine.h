@@ -15,6 +15,9 @@ struct TProgramOptions {
   std::string OutputFolder;          // --output DIR
   bool Convert = false;              // --convert IN OUT: convert one file and exit
   TConvertOptions Conversion;        // its files, --rate, --channels, --bits, --ima, --quality
+  bool Query = false;                // --query: look the titles up before listing or ripping
+  std::string CddbServer;            // --cddb-server URL: its host[:port], for this run only
+  std::string CddbScript;            // and its path
 };
 
 // Fills options from the arguments after the program name. False with a message naming the

@@ -5,6 +5,7 @@
 #include "DiscInfo.h"
 #include "EditTrackName.h"
 #include "Folders.h"
+#include "Genres.h"
 #include "Global.h"
 #include "ID3Edit.h"
 #include "Language.h"
@@ -13,6 +14,7 @@
 #include "NewResampleWav.h"
 #include "NoDeviceHint.h"
 #include "OptionSet.h"
+#include "QueryCddb.h"
 #include "Text.h"
 #include "TrackList.h"
 #include "WMAEncodeThread.h"
@@ -187,6 +189,9 @@ void TMainForm::CreateActions() {
                          &TMainForm::ActionOptionSetExecute);
   aEditTrackName = make("aEditTrackName", "Rename &Title", "Rename track title",
                         QKeySequence(Qt::Key_F2), &TMainForm::aEditTrackNameExecute);
+  aQueryCDDB =
+      make("aQueryCDDB", "&Query Freedb", "Query the titles of the CD from a freedb server", {},
+           &TMainForm::aQueryCDDBExecute);
 }
 
 QAction *TMainForm::AddItem(QMenu *menu, const char *name, const QString &caption,
@@ -241,6 +246,8 @@ void TMainForm::CreateMenus() {
   QMenu *edit = addMenu("Edit1", "&Edit");
   edit->addAction(ActionSelectAll);
   edit->addAction(ActionNoSelect);
+  edit->addSeparator();
+  edit->addAction(aQueryCDDB);
   edit->addSeparator();
   edit->addAction(aEditTrackName);
   edit->addAction(aID3Edit);
@@ -654,6 +661,35 @@ void TMainForm::EjectCDClick() { plat::mciSendString("Set cdaudio door open wait
 void TMainForm::CloseCDClick() { plat::mciSendString("Set cdaudio door closed wait"); }
 
 void TMainForm::aID3EditExecute() { ShowID3Editor(this); }
+
+void TMainForm::aQueryCDDBExecute() {
+  if (CDHandle == 0) {
+    Inform(GetLanString("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
+    return;
+  }
+  TToc toc{};
+  if (!cd::ReadHandleToc(CDHandle, toc)) {
+    ShowError(GetLanString("RES_ReadTocError", "Error while reading TOC information!"));
+    return;
+  }
+  TfrmQueryCDDB form(this, toc.FirstTrack, toc.LastTrack, CDHandle,
+                     [this](const TCddbLookup &lookup) { ApplyCddbLookup(lookup); });
+  plat::ShowModal(form);
+}
+
+void TMainForm::ApplyCddbLookup(const TCddbLookup &lookup) {
+  const cddb::TEntry &entry = lookup.Entry;
+  for (int row = 0; row < RowCount() && row < static_cast<int>(entry.TrackTitles.size()); ++row)
+    if (!entry.TrackTitles[row].empty())
+      SetRowTitle(row, entry.TrackTitles[row]);
+  for (auto [field, value] :
+       {std::pair{&DiscInfo.Artist, &entry.Artist}, std::pair{&DiscInfo.Album, &entry.Album},
+        std::pair{&DiscInfo.Year, &entry.Year}})
+    if (!value->empty())
+      *field = *value;
+  if (!entry.Genre.empty())
+    DiscInfo.Genre = GenreIndexOf(entry.Genre);
+}
 
 void TMainForm::miWAVtoWAVClick() { ShowResampleWav(this); }
 

@@ -24,6 +24,7 @@ class QTreeWidget;
 class TMp3EncodeProcess;
 class TRipForm;
 class TWMAEncodeProcess;
+struct TCddbLookup;
 
 class TMainForm;
 
@@ -80,6 +81,11 @@ public:
   // disc; the titles of the disc listed before are kept in the cache first. The choice
   // replaces a drive chosen for this run only.
   void ChangeDrive(int drive);
+  // Reads the table of contents and opens the CDDB query window on the open drive.
+  void aQueryCDDBExecute();
+  // Writes what a lookup found into the list's titles (TTITLE0 is the first row, whatever its
+  // track number) and the disc information; a field the entry leaves empty keeps its value.
+  void ApplyCddbLookup(const TCddbLookup &lookup);
   // The wave file converter, modally.
   void miWAVtoWAVClick();
   // File conversions in the job window: MP3 files to WAV, WAV files to WMA.
@@ -151,6 +157,7 @@ public:
   QAction *aStop = nullptr;
   QAction *ActionOptionSet = nullptr;
   QAction *aEditTrackName = nullptr;
+  QAction *aQueryCDDB = nullptr;
 
 protected:
   // Extract's last step: runs the job entries (track position as two digits, then the file

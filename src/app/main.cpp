@@ -1,5 +1,6 @@
 // Program start: the command line, then the main window, the printed track list or the
 // batch rip.
+#include "CddbLookup.h"
 #include "CommandLine.h"
 #include "Convert.h"
 #include "DemoDisc.h"
@@ -42,17 +43,36 @@ void QuietQtNotes(QtMsgType type, const QMessageLogContext &, const QString &mes
     std::cerr << message.toStdString() << "\n";
 }
 
+// With --query, looks the disc's titles up into the list; false after printing why it failed.
+bool QueryTitles(TMainForm &form, const TProgramOptions &options) {
+  if (!options.Query)
+    return true;
+  if (!options.CddbServer.empty()) {
+    GlobalOptions.Server = options.CddbServer;
+    GlobalOptions.Script = options.CddbScript;
+  }
+  const TCddbLookup lookup = LookUpDisc(form.CDHandle, GlobalOptions);
+  if (!lookup.Found) {
+    std::cerr << "plindar: CDDB lookup failed: " << lookup.Why << "\n";
+    return false;
+  }
+  form.ApplyCddbLookup(lookup);
+  return true;
+}
+
 // Fills the track list as the window does when it is shown and prints it; without tracks the
 // status the window would show goes to standard error.
-int ListTracks(std::size_t imageCount) {
+int ListTracks(const TProgramOptions &options) {
   TMainForm form;
-  form.PreferImages(imageCount);
+  form.PreferImages(options.CDImages.size());
   form.FormShow();
   form.FormActivate();
   if (form.RowCount() == 0) {
     std::cerr << form.StatusText() << "\n";
     return 1;
   }
+  if (!QueryTitles(form, options))
+    return 1;
   for (int row = 0; row < form.RowCount(); ++row)
     std::cout << form.RowText(row, 0) << '\t' << form.RowText(row, 1) << '\t'
               << form.RowText(row, 2) << '\t' << form.RowText(row, 3) << '\n';
@@ -93,6 +113,8 @@ int ExtractTracks(const TProgramOptions &options) {
     std::cerr << form.StatusText() << "\n";
     return 1;
   }
+  if (!QueryTitles(form, options))
+    return 1;
   // Questions take their default answer (create the folder, replace a file); the job window
   // itself runs.
   plat::TDialogScript script;
@@ -192,7 +214,7 @@ int main(int argc, char **argv) {
   QApplication::setApplicationDisplayName("Plindar");
   plat::InstallQtMessagePump();
   if (options.List)
-    return ListTracks(options.CDImages.size());
+    return ListTracks(options);
   if (options.Extract)
     return ExtractTracks(options);
   TMainForm form;

@@ -541,8 +541,8 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
                                       "miWAVtoWMA", "-", "Openoutputdirectory1", "-", "Refresh1",
                                       "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
   EXPECT_EQ(items("Edit1"),
-            (std::vector<std::string>{"ActionSelectAll", "ActionNoSelect", "-", "aEditTrackName",
-                                      "aID3Edit", "-", "ActionOptionSet"}));
+            (std::vector<std::string>{"ActionSelectAll", "ActionNoSelect", "-", "aQueryCDDB", "-",
+                                      "aEditTrackName", "aID3Edit", "-", "ActionOptionSet"}));
   EXPECT_EQ(items("PopupMenu1"),
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect",
                                       "-", "aPlay", "aPause", "aStop", "-", "aEditTrackName"}));

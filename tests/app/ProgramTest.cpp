@@ -1,4 +1,5 @@
 // The plindar program run as a user runs it: options, the printed track list, bad images.
+#include "CddbServer.h"
 #include "FileContents.h"
 #include "Folders.h"
 #include "Global.h"
@@ -302,4 +303,33 @@ TEST_F(ProgramTest, ConvertRefusesBadInputWithTheReasonAndLeavesNoFile) {
     EXPECT_EQ(run.Out, "");
     EXPECT_EQ(FolderListing(Dir.Path()), inputs);
   }
+}
+
+// The looked-up titles are what --list prints; a failed lookup says why and lists nothing.
+TEST_F(ProgramTest, QueryListsTheLookedUpTitlesOrSaysWhyItFailed) {
+  const std::string cue = WriteAudioDisc(Dir.Path(), "three", {300, 450, 300});
+  TCddbServer server;
+  const std::string url = "http://" + server.Address() + "/~cddb/cddb.cgi";
+  TRun none = Run({"--cd-image", cue, "--query", "--cddb-server", url, "--list"});
+  EXPECT_EQ(none.ExitCode, 1);
+  EXPECT_EQ(none.Out, "");
+  EXPECT_EQ(none.Err, "plindar: CDDB lookup failed: no match found for the disc 0b000e03 on " +
+                          server.Address() + "\n");
+
+  TRun unreachable =
+      Run({"--cd-image", cue, "--query", "--cddb-server", "http://127.0.0.1:1/cddb.cgi", "--list"});
+  EXPECT_EQ(unreachable.ExitCode, 1);
+  EXPECT_EQ(unreachable.Out, "");
+  EXPECT_EQ(unreachable.Err.rfind("plindar: CDDB lookup failed: cannot reach the CDDB server "
+                                  "127.0.0.1:1 (",
+                                  0),
+            0u)
+      << unreachable.Err;
+
+  server.AddEntry("blues", "0b000e03", "plindar_three.xmcd");
+  TRun found = Run({"--cd-image", cue, "--query", "--cddb-server", url, "--list"});
+  EXPECT_EQ(found.ExitCode, 0) << found.Err;
+  EXPECT_EQ(found.Out, "1\tOpening Theme\t00:04\t00.67\n"
+                       "2\tA Title Long Enough to Continue on a Second Line\t00:06\t01.01\n"
+                       "3\tCoda für Café\t00:04\t00.67\n");
 }

@@ -68,6 +68,14 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(options.DemoDiscFolder, "demo");
   EXPECT_FALSE(options.Help);
 
+  TProgramOptions query;
+  ASSERT_TRUE(ParseCommandLine(
+      {"--query", "--cddb-server=http://127.0.0.1:8880/~cddb/cddb.cgi", "--list"}, query, error))
+      << error;
+  EXPECT_TRUE(query.Query);
+  EXPECT_EQ(query.CddbServer, "127.0.0.1:8880");
+  EXPECT_EQ(query.CddbScript, "/~cddb/cddb.cgi");
+
   TProgramOptions none;
   ASSERT_TRUE(ParseCommandLine({}, none, error));
   EXPECT_TRUE(none.CDImages.empty());
@@ -126,7 +134,13 @@ TEST(CommandLine, RejectsWhatItCannotUnderstand) {
       {{"--convert", "a.wav", "b.wav", "--ima", "--bits", "8"},
        "--ima encodes 16-bit samples: --bits must be 16 or left out"},
       {{"--list", "--convert", "a.wav", "b.wav"},
-       "--convert goes without --cd-image, --list, --extract and --make-demo-disc"}};
+       "--convert goes without --cd-image, --list, --extract and --make-demo-disc"},
+      {{"--query"}, "--query goes with --list or --extract"},
+      {{"--list", "--cddb-server", "http://h/cddb.cgi"}, "--cddb-server goes with --query"},
+      {{"--cddb-server=http://h/"},
+       "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not http://h/"},
+      {{"--cddb-server=h:80/cddb.cgi"},
+       "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not h:80/cddb.cgi"}};
   for (auto &c : cases) {
     TProgramOptions options;
     std::string error;

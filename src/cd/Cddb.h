@@ -1,0 +1,103 @@
+#pragma once
+// The freedb (CDDB) protocol over HTTP: the disc id and query data of a table of contents, the
+// "cddb query" and "cddb read" commands, and the xmcd entry they return.
+//
+// Plain functions and one client object; nothing here knows a drive. Texts are UTF-8: the
+// client asks for protocol level 6 (UTF-8) and converts the Latin-1 of a level-5 server. A
+// server's answer never costs more than MaxAnswerBytes of memory, and every value parsed from
+// it is cut to a bounded length, so a hostile server can only make a lookup fail.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cddb {
+
+// A disc as the freedb rule sees it: every track of the table of contents (audio and data)
+// in order, and the lead-out. Sectors count from the address 00:02:00, as libcdio does.
+struct TDiscToc {
+  std::vector<int32_t> Starts;
+  int32_t LeadOut = 0;
+};
+
+constexpr int MaxMatches = 10;
+constexpr int MaxTracks = 99;
+constexpr std::size_t MaxAnswerBytes = 1 << 20;
+constexpr std::size_t MaxValueBytes = 4096; // extended data
+constexpr std::size_t MaxFieldBytes = 255;   // titles, year, genre: they end up in file names
+
+// The eight lower-case hexadecimal digits of the disc id; "" for a disc without tracks.
+std::string DiscId(const TDiscToc &toc);
+// "n off1 ... offn seconds": frame offsets with the lead-in's 150 frames counted, and the
+// lead-out's position in whole seconds; "" for a disc without tracks.
+std::string QueryData(const TDiscToc &toc);
+
+struct TMatch {
+  std::string Category, DiscId, Title;
+};
+
+// Status of a query answer: the code of its first line (200 exact, 210/211 list, 202 none,
+// 4xx/5xx server errors), -1 when the answer has no status line. Matches gets the one match
+// of a 200 or the list of a 210/211 (up to MaxMatches; a list may lack its "." terminator).
+int ParseQueryAnswer(const std::string &answer, std::vector<TMatch> &matches);
+
+// The body of a 210 read answer: the entry lines without the status line and the "."
+// terminator, "\n"-ended; false when the answer is no entry.
+bool EntryOfReadAnswer(const std::string &answer, std::string &entry);
+
+struct TEntry {
+  std::string Artist, Album; // DTITLE before and after " / "; no slash: Album only
+  std::string Year, Genre, ExtendedData;
+  std::vector<std::string> TrackTitles; // by TTITLE number; "" where the entry has none
+  bool HasTitles() const;
+};
+
+// Reads an xmcd entry. Lines of one keyword (DTITLE, TTITLE3, EXTD...) that follow each other
+// are one value continued; a title is taken by its number, numbers above MaxTracks - 1 are
+// ignored. Escapes \n \t \\ are decoded; single-line fields get blanks for control characters.
+TEntry ParseEntry(const std::string &text);
+
+// Valid UTF-8 as it is; any other byte read as Latin-1.
+std::string ToUtf8(const std::string &text);
+
+struct TServer {
+  std::string Host = "gnudb.gnudb.org"; // host[:port], "http://" allowed
+  std::string Script = "/~cddb/cddb.cgi";
+  std::string Email = "plindar@localhost"; // the user part of the hello
+  std::string ClientName = "Plindar", ClientVersion = "1.0";
+  bool UseProxy = false;
+  std::string ProxyHost;
+  long ProxyPort = 80;
+  std::chrono::milliseconds ConnectTimeout{10000}, TotalTimeout{30000};
+};
+
+// Why a lookup failed.
+enum class TFailure { None, NoMatch, Unreachable, TimedOut, BadAnswer, ServerError };
+
+// One lookup conversation; not shared between threads.
+class TClient {
+public:
+  explicit TClient(TServer server) : Server(std::move(server)) {}
+
+  // The query command; true with the matches (none: Failure NoMatch), false on failure.
+  bool Query(const std::string &discId, const std::string &queryData, std::vector<TMatch> &matches);
+  // The read command for a match; true with the entry's lines.
+  bool Read(const TMatch &match, std::string &entry);
+  // The URL of a command ("cddb query 1234abcd 1 150 60"), at the protocol level in use.
+  std::string CommandUrl(const std::string &command) const;
+  // The protocol level: 6 (UTF-8) until a server refuses it, then 5 (Latin-1).
+  int ProtoLevel() const { return Proto; }
+  void SetProtoLevel(int level) { Proto = level; }
+
+  TFailure Failure = TFailure::None;
+  std::string Why; // the failure in words, for the user
+
+private:
+  bool Get(const std::string &command, std::string &answer);
+
+  TServer Server;
+  int Proto = 6;
+};
+
+} // namespace cddb

@@ -1,0 +1,20 @@
+#pragma once
+// One HTTP GET over libcurl with connect and total time-outs, an optional proxy and a cap on
+// the body's size. Blocks the calling thread; safe to call from several threads at once.
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+struct THttpRequest {
+  std::string Url;
+  std::string Proxy; // "host:port"; "" for a direct connection (the environment's is ignored)
+  std::string Agent;
+  std::chrono::milliseconds ConnectTimeout{10000}, TotalTimeout{30000};
+  std::size_t MaxBytes = 1 << 20;
+};
+
+enum class THttpError { None, Unreachable, TimedOut, TooLarge, BadStatus };
+
+// Fills body with the answer of a 200 response. Otherwise the error, with detail saying what
+// went wrong in words (curl's text, or the HTTP status).
+THttpError HttpGet(const THttpRequest &request, std::string &body, std::string &detail);
