@@ -23,6 +23,7 @@ using namespace std::chrono_literals;
 constexpr int LeadIn = 150;          // sectors before the first track's start in absolute time
 constexpr int ChunkSectors = 13;     // about 0.17 s read at a time
 constexpr Uint32 QueueAhead = 88200; // half a second queued on the card
+constexpr Uint16 Period = 4096;      // frames the card takes at a time
 
 // One play: the reader thread queues the range on its SDL device.
 struct TPlay {
@@ -74,6 +75,9 @@ void ReadRange(TPlay &play, CdIo_t *disc, lsn_t from, lsn_t to, TWindowHandle no
   }
   while (!failed && !play.StopFlag && SDL_GetQueuedAudioSize(play.Device) > 0)
     std::this_thread::sleep_for(10ms);
+  // The last period taken from the queue is still on its way to the card.
+  if (!failed && !play.StopFlag)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2 * 1000 * Period / 44100));
   play.Ended = true;
   if (!play.StopFlag && notify != 0)
     PostMessage(notify, MM_MCINOTIFY, failed ? MCI_NOTIFY_FAILURE : MCI_NOTIFY_SUCCESSFUL, 0);
@@ -148,7 +152,7 @@ int Play(const std::string &from, const std::string &to, TWindowHandle notify) {
   want.freq = 44100;
   want.format = AUDIO_S16LSB; // the disc's byte order
   want.channels = 2;
-  want.samples = 4096;
+  want.samples = Period;
   auto play = std::make_unique<TPlay>();
   play->Device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
   if (play->Device == 0) {

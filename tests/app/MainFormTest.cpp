@@ -13,6 +13,7 @@
 #include "MessagePump.h"
 #include "NoDeviceHint.h"
 #include "OptionSet.h"
+#include "QueryCddb.h"
 #include "Registry.h"
 #include "TempDir.h"
 #include "TestDisc.h"
@@ -837,6 +838,7 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   TOptionSetForm options({});
   TfrmEditTrackName editor("x");
   TfrmNoDeviceHint hint;
+  TfrmQueryCDDB query(nullptr, 1, 1, 0, {});
   struct {
     QDialog *Window;
     const char *Caption;
@@ -845,7 +847,8 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   } cases[] = {{&options, "Optionen", "ckbKeepWav", "WAV-Datei nach der Verarbeitung löschen"},
                {&editor, "Titel umbenennen", "bCancel", "&Abbrechen"},
                {&hint, "Plindar", "Label5",
-                "in der Gruppe cdrom nötig (sudo adduser $USER cdrom, danach neu anmelden)."}};
+                "in der Gruppe cdrom nötig (sudo adduser $USER cdrom, danach neu anmelden)."},
+               {&query, "CDDB abfragen", "cbProxy", "Einen Proxyserver verwenden"}};
   for (auto &c : cases) {
     c.Window->show();
     EXPECT_EQ(c.Window->windowTitle().toStdString(), c.Caption);
