@@ -10,6 +10,7 @@
 #include "Mci.h"
 #include "Mp3EncodeThread.h"
 #include "NewResampleWav.h"
+#include "OggPlayer.h"
 #include "Text.h"
 #include "TrackList.h"
 #include "WMAEncodeThread.h"
@@ -215,6 +216,8 @@ void TMainForm::CreateMenus() {
 
   QMenu *actions = addMenu("Actions1", "&Actions");
   actions->addAction(ActionExtract);
+  actions->addSeparator();
+  AddItem(actions, "OGGPlayer1", "&OGG Player...", &TMainForm::OGGPlayer1Click);
 
   QMenu *edit = addMenu("Edit1", "&Edit");
   edit->addAction(ActionSelectAll);
@@ -613,6 +616,14 @@ void TMainForm::CloseCDClick() { plat::mciSendString("Set cdaudio door closed wa
 void TMainForm::aID3EditExecute() { ShowID3Editor(this); }
 
 void TMainForm::miWAVtoWAVClick() { ShowResampleWav(this); }
+
+void TMainForm::OGGPlayer1Click() {
+  try {
+    ShowOggPlayer(this);
+  } catch (const std::exception &) {
+    // The player's own failures end with it; the main window goes on.
+  }
+}
 
 void TMainForm::CheckLanguageItem(const std::string &lan) {
   for (QAction *item : FLanguageItems)
