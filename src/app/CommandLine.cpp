@@ -58,6 +58,9 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       if (!TakeValue(args, i, "--output", value, error))
         return false;
       options.OutputFolder = value;
+    } else if (IsOption(arg, "--play")) {
+      if (!TakeValue(args, i, "--play", options.PlayFile, error))
+        return false;
     } else if (arg == "--extract") {
       options.Extract = true;
     } else if (arg == "--list") {
@@ -73,6 +76,10 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--format and --output go with --extract";
     return false;
   }
+  if (!options.PlayFile.empty() && (options.List || options.Extract)) {
+    error = "--play goes without --list and --extract";
+    return false;
+  }
   return true;
 }
 
@@ -80,6 +87,7 @@ std::string UsageText() {
   return "Usage: plindar [--cd-image FILE.cue]... [--list] [--make-demo-disc DIR] [--help]\n"
          "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|ogg|wma] "
          "[--output DIR]\n"
+         "       plindar --play FILE\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
          "\n"
@@ -93,5 +101,7 @@ std::string UsageText() {
          "  --format mp3|wav|ogg|wma\n"
          "                         with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
+         "  --play FILE            play a WAV or Ogg Vorbis file on the default sound device\n"
+         "                         and exit at its end (0), showing the position on a terminal\n"
          "  --help                 show this text\n";
 }

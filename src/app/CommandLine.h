@@ -11,6 +11,7 @@ struct TProgramOptions {
   bool Extract = false;              // --extract: rip every track and exit
   int OutputFormat = -1;             // --format mp3|wav|ogg|wma as the OutputFormat setting; -1 none
   std::string OutputFolder;          // --output DIR
+  std::string PlayFile;              // --play FILE: play a WAV or Ogg Vorbis file and exit
 };
 
 // Fills options from the arguments after the program name. False with a message naming the

@@ -587,12 +587,16 @@ TEST_F(MainFormTest, ToolCommandsOpenTheirWindowsModally) {
   auto form = Started();
   Named(*form, "aID3Edit")->trigger();
   Named(*form, "miWAVtoWAV")->trigger();
-  ASSERT_EQ(Script.Shown.size(), 2u);
+  Named(*form, "OGGPlayer1")->trigger();
+  ASSERT_EQ(Script.Shown.size(), 3u);
   EXPECT_EQ(Script.Shown[0].Kind, "modal");
   EXPECT_EQ(Script.Shown[0].Text, "frmID3Edit");
   EXPECT_EQ(Script.Shown[1].Kind, "modal");
   EXPECT_EQ(Script.Shown[1].Text, "frmResample");
+  EXPECT_EQ(Script.Shown[2].Kind, "modal");
+  EXPECT_EQ(Script.Shown[2].Text, "frmOggPlayer");
   EXPECT_EQ(Named(*form, "miWAVtoWAV")->text(), "WA&V to WAV...");
+  EXPECT_EQ(Named(*form, "OGGPlayer1")->text(), "&OGG Player...");
 }
 
 // ---- languages ----

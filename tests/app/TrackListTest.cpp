@@ -82,7 +82,9 @@ TEST(CommandLine, RejectsWhatItCannotUnderstand) {
                {{"--cd-image="}, "--cd-image needs a value"},
                {{"--list", "--make-demo-disc"}, "--make-demo-disc needs a value"},
                {{"--lists"}, "unknown argument: --lists"},
-               {{"disc.cue"}, "unknown argument: disc.cue"}};
+               {{"disc.cue"}, "unknown argument: disc.cue"},
+               {{"--play"}, "--play needs a value"},
+               {{"--play", "a.ogg", "--list"}, "--play goes without --list and --extract"}};
   for (auto &c : cases) {
     TProgramOptions options;
     std::string error;
