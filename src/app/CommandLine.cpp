@@ -171,6 +171,9 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       }
     } else if (arg == "--query") {
       options.Query = true;
+    } else if (IsOption(arg, "--play")) {
+      if (!TakeValue(args, i, "--play", options.PlayFile, error))
+        return false;
     } else if (arg == "--extract") {
       options.Extract = true;
     } else if (arg == "--list") {
@@ -203,6 +206,10 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--query goes with --list or --extract";
     return false;
   }
+  if (!options.PlayFile.empty() && (options.List || options.Extract)) {
+    error = "--play goes without --list and --extract";
+    return false;
+  }
   return !options.Convert || CheckConversion(options.Conversion, qualityGiven, error);
 }
 
@@ -214,6 +221,7 @@ std::string UsageText() {
          "               [--ima] [--quality Q]\n"
          "       plindar [--cd-image FILE.cue]... --query [--cddb-server URL] --list|--extract "
          "...\n"
+         "       plindar --play FILE\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
          "\n"
@@ -241,5 +249,7 @@ std::string UsageText() {
          "                         server of the settings first; exits 1 when that fails\n"
          "  --cddb-server URL      with --query: http://host[:port]/path/to/cddb.cgi instead\n"
          "                         of the server of the settings, for this run only\n"
+         "  --play FILE            play a WAV or Ogg Vorbis file on the default sound device\n"
+         "                         and exit at its end (0), showing the position on a terminal\n"
          "  --help                 show this text\n";
 }

@@ -13,6 +13,7 @@
 #include "Mp3EncodeThread.h"
 #include "NewResampleWav.h"
 #include "NoDeviceHint.h"
+#include "OggPlayer.h"
 #include "OptionSet.h"
 #include "QueryCddb.h"
 #include "Text.h"
@@ -230,6 +231,8 @@ void TMainForm::CreateMenus() {
 
   QMenu *actions = addMenu("Actions1", "&Actions");
   actions->addAction(ActionExtract);
+  actions->addSeparator();
+  AddItem(actions, "OGGPlayer1", "&OGG Player...", &TMainForm::OGGPlayer1Click);
   actions->addSeparator();
   for (QAction *action : {aPlay, aPause, aStop})
     actions->addAction(action);
@@ -727,6 +730,14 @@ void TMainForm::aEditTrackNameExecute() {
 void TMainForm::ListView1DblClick() {
   if (ListView1->currentItem())
     aEditTrackNameExecute();
+}
+
+void TMainForm::OGGPlayer1Click() {
+  try {
+    ShowOggPlayer(this);
+  } catch (const std::exception &) {
+    // The player's own failures end with it; the main window goes on.
+  }
 }
 
 void TMainForm::CheckLanguageItem(const std::string &lan) {

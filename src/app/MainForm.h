@@ -88,6 +88,8 @@ public:
   void ApplyCddbLookup(const TCddbLookup &lookup);
   // The wave file converter, modally.
   void miWAVtoWAVClick();
+  // The Ogg player, modally; whatever fails while it runs is ignored.
+  void OGGPlayer1Click();
   // File conversions in the job window: MP3 files to WAV, WAV files to WMA.
   void ActionWavToMp3Execute();
   void mnuMp3ToWavClick();

@@ -1,5 +1,5 @@
-// Program start: the command line, then the main window, the printed track list or the
-// batch rip.
+// Program start: the command line, then the main window, the printed track list, the
+// batch rip or the headless player.
 #include "CddbLookup.h"
 #include "CommandLine.h"
 #include "Convert.h"
@@ -9,6 +9,7 @@
 #include "Global.h"
 #include "MainForm.h"
 #include "Messages.h"
+#include "Player.h"
 #include "Text.h"
 #include "akrip32.h"
 #include "rip.h"
@@ -175,6 +176,9 @@ int main(int argc, char **argv) {
   }
   if (options.Convert)
     return ConvertOneFile(options.Conversion);
+  // Played without Qt: the pipeline's events are pumped by the player itself.
+  if (!options.PlayFile.empty())
+    return PlayFile(options.PlayFile, std::cerr, isatty(STDERR_FILENO));
   if (!options.DemoDiscFolder.empty()) {
     try {
       std::string cue = MakeDemoDisc(options.DemoDiscFolder);

@@ -153,6 +153,17 @@ void TAuInput::MutePrefetched() {
   FPrefetchOffset = 0;
 }
 
+void TAuInput::FollowMove(std::int64_t position, std::int64_t size) {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  const std::int64_t own = FSize;
+  if (own <= 0 || size <= 0)
+    return;
+  const std::int64_t frame = std::max<std::int64_t>(1, Channels() * (BitsPerSample() / 8));
+  const auto share = static_cast<std::int64_t>(static_cast<double>(position) / size * own);
+  FPosition = std::min(share, own) / frame * frame;
+  FEndOfStream = false;
+}
+
 // ---- TAuConverter ----
 
 TAuConverter::TAuConverter(TComponent *owner) : TAuInput(owner) {}

@@ -60,6 +60,10 @@ public:
   virtual void Prefetch(std::uint32_t bytes);
   // Replaces the whole prefetch buffer with silence that the next reads hand out.
   void MutePrefetched();
+  // The input at the head of the chain was moved to position of its size bytes: Position takes
+  // the same share of Size (down to a whole frame) and the data flows again, so that the
+  // progress follows the move and a move back is not cut short at Size.
+  void FollowMove(std::int64_t position, std::int64_t size);
   virtual void Pause() {}
   virtual void Resume() {}
   void Lock() { FLock.lock(); }

@@ -689,11 +689,12 @@ void TStereoBalance::BalanceBlock(std::uint8_t *&buffer, std::uint32_t &bytes) {
     bytes = 0;
     return;
   }
-  const float balance = FBalance;
-  if (balance > 0.5f)
-    Scale(data, count, sampleBytes, 0, 1.0 - balance);
-  else
-    Scale(data, count, sampleBytes, 1, balance);
+  // The centre leaves the sound as it is; towards one side the other channel fades out.
+  const double balance = FBalance;
+  if (balance > 0.5)
+    Scale(data, count, sampleBytes, 0, 2 * (1.0 - balance));
+  else if (balance < 0.5)
+    Scale(data, count, sampleBytes, 1, 2 * balance);
   buffer = data;
   bytes = count;
 }

@@ -125,7 +125,8 @@ class TStereoBalance : public TAuConverter {
 public:
   explicit TStereoBalance(TComponent *owner = nullptr) : TAuConverter(owner) {}
 
-  // 0 ... 1; above 0.5 the left channel is attenuated, else the right. Other values are ignored.
+  // 0 ... 1; 0.5 leaves both channels as they are, above it the left channel is attenuated
+  // (silent at 1), below it the right one (silent at 0). Other values are ignored.
   float Balance() const { return FBalance; }
   void SetBalance(float value);
 

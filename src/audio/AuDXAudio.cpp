@@ -233,10 +233,16 @@ void TDXAudioOut::Jump(int offset) {
   TAuInput *input = FInput;
   if (input) {
     input->MutePrefetched();
-    while (auto *converter = dynamic_cast<TAuConverter *>(input))
+    std::vector<TAuConverter *> converters;
+    while (auto *converter = dynamic_cast<TAuConverter *>(input)) {
+      converters.push_back(converter);
       input = converter->Input();
-    if (auto *streamed = dynamic_cast<TAuStreamedInput *>(input))
+    }
+    if (auto *streamed = dynamic_cast<TAuStreamedInput *>(input)) {
       streamed->Jump(offset);
+      for (TAuConverter *converter : converters)
+        converter->FollowMove(streamed->Position(), streamed->Size());
+    }
   }
   Resume();
 }

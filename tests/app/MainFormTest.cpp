@@ -548,8 +548,8 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect",
                                       "-", "aPlay", "aPause", "aStop", "-", "aEditTrackName"}));
   EXPECT_EQ(items("Actions1"),
-            (std::vector<std::string>{"ActionExtract", "-", "aPlay", "aPause", "aStop", "-",
-                                      "VolumeControlMenu", "-", ""}));
+            (std::vector<std::string>{"ActionExtract", "-", "OGGPlayer1", "-", "aPlay", "aPause",
+                                      "aStop", "-", "VolumeControlMenu", "-", ""}));
   EXPECT_EQ(items("ClearHistory1"),
             (std::vector<std::string>{"miRealOnePlayer", "miWindowsMediaPlayer"}));
   std::vector<std::string> languages = items("miLanguage");
@@ -688,13 +688,17 @@ TEST_F(MainFormTest, ToolCommandsOpenTheirWindowsModally) {
   Named(*form, "aID3Edit")->trigger();
   Named(*form, "miWAVtoWAV")->trigger();
   form->findChild<QToolButton *>("tbOptions")->click();
-  ASSERT_EQ(Script.Shown.size(), 3u);
+  Named(*form, "OGGPlayer1")->trigger();
+  ASSERT_EQ(Script.Shown.size(), 4u);
   EXPECT_EQ(Script.Shown[2].Text, "OptionSetForm");
   EXPECT_EQ(Script.Shown[0].Kind, "modal");
   EXPECT_EQ(Script.Shown[0].Text, "frmID3Edit");
   EXPECT_EQ(Script.Shown[1].Kind, "modal");
   EXPECT_EQ(Script.Shown[1].Text, "frmResample");
+  EXPECT_EQ(Script.Shown[3].Kind, "modal");
+  EXPECT_EQ(Script.Shown[3].Text, "frmOggPlayer");
   EXPECT_EQ(Named(*form, "miWAVtoWAV")->text(), "WA&V to WAV...");
+  EXPECT_EQ(Named(*form, "OGGPlayer1")->text(), "&OGG Player...");
 }
 
 // ---- languages ----

@@ -1,4 +1,6 @@
-// The plindar program run as a user runs it: options, the printed track list, bad images.
+// The plindar program run as a user runs it: options, the printed track list, bad images,
+// files played on SDL's disk driver, which writes what is played to a file.
+#include "AuVorbis.h"
 #include "CddbServer.h"
 #include "FileContents.h"
 #include "Folders.h"
@@ -8,6 +10,7 @@
 #include "TempDir.h"
 #include "TestDisc.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -42,6 +45,10 @@ protected:
     std::string command = env + " " + Quoted(PLINDAR_PROGRAM);
     for (auto &a : args)
       command += " " + Quoted(a);
+    return RunCommand(command);
+  }
+  // Runs a shell command line with its output and errors read back.
+  TRun RunCommand(std::string command) {
     command += " >" + Quoted(Dir.File("out")) + " 2>" + Quoted(Dir.File("err"));
     int status = std::system(command.c_str());
     TRun run;
@@ -75,9 +82,34 @@ protected:
     fs::remove(raw);
     return bytes;
   }
+  // The environment that plays on SDL's disk driver into the file "played".
+  std::string DiskSound() const {
+    return "env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + Quoted(Dir.File("played"));
+  }
+  // The played bytes from the first sound on.
+  std::vector<std::uint8_t> PlayedSound() const {
+    const std::vector<std::uint8_t> played = ReadFileBytes(Dir.File("played"));
+    return {std::find_if(played.begin(), played.end(), [](std::uint8_t b) { return b != 0; }),
+            played.end()};
+  }
 
   TTempDir Dir;
 };
+
+// A 44100 Hz 16-bit stereo WAV file of the given audio.
+void WriteWav(const std::string &name, const std::vector<std::uint8_t> &audio) {
+  auto le = [](std::uint32_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+      out += char(v >> (8 * i));
+    return out;
+  };
+  const auto size = static_cast<std::uint32_t>(audio.size());
+  std::ofstream(name, std::ios::binary)
+      << "RIFF" << le(36 + size, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(2, 2)
+      << le(44100, 4) << le(176400, 4) << le(4, 2) << le(16, 2) << "data" << le(size, 4)
+      << std::string(audio.begin(), audio.end());
+}
 
 } // namespace
 
@@ -332,4 +364,71 @@ TEST_F(ProgramTest, QueryListsTheLookedUpTitlesOrSaysWhyItFailed) {
   EXPECT_EQ(found.Out, "1\tOpening Theme\t00:04\t00.67\n"
                        "2\tA Title Long Enough to Continue on a Second Line\t00:06\t01.01\n"
                        "3\tCoda für Café\t00:04\t00.67\n");
+}
+// The card gets the file's audio byte for byte after its leading silence, then only silence;
+// the position goes to standard error only when that is a terminal.
+TEST_F(ProgramTest, PlayGivesTheCardTheWavFilesAudio) {
+  std::vector<std::uint8_t> audio(44100 * 4 / 2);
+  for (std::size_t i = 0; i < audio.size(); ++i)
+    audio[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  WriteWav(Dir.File("pattern.wav"), audio);
+  TRun run = Run({"--play", Dir.File("pattern.wav")}, DiskSound());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Out, "");
+  EXPECT_EQ(run.Err.find('\r'), std::string::npos) << run.Err;
+  const std::vector<std::uint8_t> sound = PlayedSound();
+  ASSERT_GE(sound.size(), audio.size());
+  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), sound.begin()));
+  EXPECT_TRUE(std::all_of(sound.begin() + audio.size(), sound.end(), [](auto b) { return !b; }));
+
+  // On a terminal (script gives the program one) the position counts up to the length.
+  const std::string command =
+      DiskSound() + " " + Quoted(PLINDAR_PROGRAM) + " --play " + Quoted(Dir.File("pattern.wav"));
+  TRun terminal = RunCommand("script -qec " + Quoted(command) + " /dev/null");
+  EXPECT_EQ(terminal.ExitCode, 0) << terminal.Out;
+  EXPECT_NE(terminal.Out.find("\r0:00 / 0:00"), std::string::npos) << terminal.Out;
+}
+
+// A file that cannot be played, or a sound system that cannot be had, ends the program with
+// a message naming the file; an Ogg file cut in its audio plays to the cut and ends well.
+TEST_F(ProgramTest, PlayEndsWithTheReasonWhenItCannotPlay) {
+  std::ofstream(Dir.File("notes.wav")) << "not a sound file\n";
+  ASSERT_EQ(std::system(("sox -R -n -r 44100 -c 1 -b 16 " + Quoted(Dir.File("tone.wav")) +
+                         " synth 4 pinknoise gain -6 && oggenc -Q -o " +
+                         Quoted(Dir.File("tone.ogg")) + " " + Quoted(Dir.File("tone.wav")))
+                            .c_str()),
+            0);
+  const std::vector<std::uint8_t> whole = ReadFileBytes(Dir.File("tone.ogg"));
+  std::ofstream(Dir.File("cut.ogg"), std::ios::binary)
+      .write(reinterpret_cast<const char *>(whole.data()), std::streamsize(whole.size() / 2));
+  const struct {
+    const char *File;
+    const char *Env;
+    const char *Reason; // empty: plays to its end
+  } cases[] = {
+      {"absent.ogg", "", "No such file or directory"},
+      {"notes.wav", "", "not a WAV or Ogg Vorbis file that can be played"},
+      {"tone.ogg", "env SDL_AUDIODRIVER=no-such-driver", "Failed to create DirectSound device"},
+      {"cut.ogg", nullptr, ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.File);
+    TRun run = Run({"--play", Dir.File(c.File)}, c.Env ? c.Env : DiskSound());
+    if (*c.Reason) {
+      EXPECT_EQ(run.ExitCode, 1);
+      EXPECT_NE(run.Err.find("plindar: cannot play " + Dir.File(c.File) + ": " + c.Reason + "\n"),
+                std::string::npos)
+          << run.Err;
+      continue;
+    }
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    TVorbisIn cut;
+    cut.SetFileName(Dir.File("cut.ogg"));
+    ASSERT_TRUE(cut.Valid());
+    // Mono goes to the card as stereo: twice the bytes the file holds, give or take the
+    // decoder's quiet start.
+    const double played = double(PlayedSound().size()), held = 2.0 * double(cut.Size());
+    EXPECT_GT(played, 0.9 * held);
+    EXPECT_LT(played, 1.1 * held + 44100 * 4 * 0.3); // and at most the buffer's silence after
+  }
 }

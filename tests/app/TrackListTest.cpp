@@ -140,7 +140,9 @@ TEST(CommandLine, RejectsWhatItCannotUnderstand) {
       {{"--cddb-server=http://h/"},
        "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not http://h/"},
       {{"--cddb-server=h:80/cddb.cgi"},
-       "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not h:80/cddb.cgi"}};
+       "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not h:80/cddb.cgi"},
+      {{"--play"}, "--play needs a value"},
+      {{"--play", "a.ogg", "--list"}, "--play goes without --list and --extract"}};
   for (auto &c : cases) {
     TProgramOptions options;
     std::string error;

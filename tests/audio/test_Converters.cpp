@@ -273,16 +273,17 @@ TEST(StereoBalance, AttenuatesOneChannel) {
   EXPECT_EQ(Unpack<std::int16_t>(Balance(s1, 1).Data), (std::vector<std::int16_t>{0, 3, 0, -5}));
   EXPECT_EQ(Unpack<std::int16_t>(Balance(s0, 0).Data),
             (std::vector<std::int16_t>{1000, 0, -1001, 0}));
-  // 0.5: the right channel halved (1.5 and -2.5 round to the even neighbour), the left kept.
+  // The centre changes nothing; halfway to the right the left is halved (-500.5 rounds to the
+  // even neighbour).
   EXPECT_EQ(Unpack<std::int16_t>(Balance(sHalf, 0.5f).Data),
-            (std::vector<std::int16_t>{1000, 2, -1001, -2}));
+            (std::vector<std::int16_t>{1000, 3, -1001, -5}));
   EXPECT_EQ(Unpack<std::int16_t>(Balance(sQuarter, 0.75f).Data),
-            (std::vector<std::int16_t>{250, 3, -250, -5}));
+            (std::vector<std::int16_t>{500, 3, -500, -5}));
   // 8-bit about 128, 24-bit keeping the sign.
   TPcmSource s8(8, 2, 44100, {200, 20, 100, 255});
   EXPECT_EQ(Balance(s8, 1).Data, (TBytes{128, 20, 128, 255}));
   TPcmSource s24(24, 2, 44100, Pack24({-8000000, -8000000}));
-  EXPECT_EQ(Unpack24(Balance(s24, 0.25f).Data), (std::vector<int>{-8000000, -2000000}));
+  EXPECT_EQ(Unpack24(Balance(s24, 0.25f).Data), (std::vector<int>{-8000000, -4000000}));
   // Values outside 0 ... 1 are ignored.
   TStereoBalance b;
   b.SetBalance(1.5f);
@@ -304,7 +305,7 @@ TEST(StereoBalance, MonoBecomesStereo) {
   ASSERT_EQ(out.size(), 40000u);
   for (int i = 0; i < 20000; ++i) {
     ASSERT_EQ(out[2 * i + 1], samples[i]);
-    ASSERT_EQ(out[2 * i], std::int16_t(au::Round(samples[i] * (1.0 - 0.6f))));
+    ASSERT_EQ(out[2 * i], std::int16_t(au::Round(samples[i] * 2 * (1.0 - 0.6f))));
   }
 }
 
