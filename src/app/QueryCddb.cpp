@@ -1,5 +1,7 @@
 #include "QueryCddb.h"
 
+#include "ToolWidgets.h"
+
 #include "Dialogs.h"
 #include "Language.h"
 #include "Text.h"
@@ -19,11 +21,6 @@ namespace {
 const char *const DefaultScript = "/~cddb/cddb.cgi";
 
 QString Q(const std::string &text) { return QString::fromStdString(text); }
-
-template <class T> T *Named(T *widget, const char *name) {
-  widget->setObjectName(name);
-  return widget;
-}
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "Global.h"
 #include "PartFile.h"
 #include "Text.h"
+#include "ToolWidgets.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -39,13 +40,6 @@ QLabel *Value(const char *name, QWidget *parent) {
   label->setObjectName(name);
   label->setMinimumWidth(160);
   return label;
-}
-
-QPushButton *Button(const char *name, const char *caption, QWidget *parent) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 } // namespace

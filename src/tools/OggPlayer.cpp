@@ -8,6 +8,7 @@
 #include "Language.h"
 #include "Player.h"
 #include "Text.h"
+#include "ToolWidgets.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -31,13 +32,6 @@ QLabel *Label(const char *name, const char *caption, QWidget *parent) {
   auto *label = new QLabel(caption, parent);
   label->setObjectName(name);
   return label;
-}
-
-QPushButton *Button(const char *name, const char *caption, QWidget *parent) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 } // namespace

@@ -1,0 +1,16 @@
+#pragma once
+// Small builders the tool windows share: widgets named as the language files address them.
+#include <QPushButton>
+
+// Gives the widget its name and hands it back.
+template <class T> T *Named(T *widget, const char *name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+// A push button that Enter in another control does not press.
+inline QPushButton *Button(const char *name, const char *caption, QWidget *parent) {
+  auto *button = Named(new QPushButton(caption, parent), name);
+  button->setAutoDefault(false);
+  return button;
+}
