@@ -547,9 +547,9 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
   EXPECT_EQ(items("PopupMenu1"),
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect",
                                       "-", "aPlay", "aPause", "aStop", "-", "aEditTrackName"}));
-  EXPECT_EQ(items("Actions1"),
-            (std::vector<std::string>{"ActionExtract", "-", "OGGPlayer1", "-", "aPlay", "aPause",
-                                      "aStop", "-", "VolumeControlMenu", "-", ""}));
+  EXPECT_EQ(items("Actions1"), (std::vector<std::string>{
+                                   "ActionExtract", "-", "ActionRecord", "-", "OGGPlayer1", "-",
+                                   "aPlay", "aPause", "aStop", "-", "VolumeControlMenu", "-", ""}));
   EXPECT_EQ(items("ClearHistory1"),
             (std::vector<std::string>{"miRealOnePlayer", "miWindowsMediaPlayer"}));
   std::vector<std::string> languages = items("miLanguage");
@@ -560,6 +560,7 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
   EXPECT_EQ(languages[22], "miOther");
   EXPECT_EQ(form.ActionExtract->shortcut(), QKeySequence("Ctrl+X"));
   EXPECT_EQ(form.ActionWavToMp3->shortcut(), QKeySequence("Ctrl+W"));
+  EXPECT_EQ(form.ActionRecord->shortcut(), QKeySequence("Ctrl+R"));
   EXPECT_EQ(Named(form, "mnuHelp")->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(form.ActionOptionSet->shortcut(), QKeySequence("Ctrl+O"));
   EXPECT_EQ(form.aEditTrackName->shortcut(), QKeySequence(Qt::Key_F2));
