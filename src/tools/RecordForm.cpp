@@ -400,9 +400,12 @@ void TfrmRecord::RecordClick() {
   std::string from;
   if (fs::exists(WorkFile)) // recording replaces from the slider's point on
     from = " from " + std::to_string(Length() * TrackBar1->value() / SliderEnd);
+  if (Mci("record", from) != 0) { // no input to record from: say so rather than seem to record
+    Fail("RES_MCI_Init_Fail", "Error while initializing MCI device!");
+    return;
+  }
   RecordStart = std::chrono::steady_clock::now();
   TimerRecord->start();
-  Mci("record", from);
   EnableButtons({btStop});
   lbState->setText(Q(GetLanString("RES_RecordingStr", "Recording...")));
   Modified = true;

@@ -151,6 +151,17 @@ TEST_F(RecordForm, RecordsSavesRecordsOverAndUndoes) {
   EXPECT_EQ(Head(Audio(saved), taken.size()), taken);
 }
 
+TEST_F(RecordForm, NoInputToRecordFromIsReportedAndNothingChanges) {
+  Script.ModalHandler = [](QDialog &) { return int(QDialog::Accepted); };
+  Form->miNewClick();
+  ASSERT_TRUE(Form->btRecord->isEnabled());
+  Form->RecordClick(); // the capture file SDL reads from does not exist
+  ASSERT_EQ(Script.Shown.size(), 2u);
+  EXPECT_EQ(Script.Shown[1].Text, "Error while initializing MCI device!");
+  EXPECT_TRUE(Form->btRecord->isEnabled());
+  EXPECT_FALSE(Form->Modified);
+}
+
 TEST_F(RecordForm, AMissingFileIsNamedWithTheFullWidthExclamationMark) {
   Script.AnswerFiles({Dir.File("gone.wav")});
   Form->miOpenClick();
