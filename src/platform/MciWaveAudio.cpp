@@ -45,7 +45,9 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::uint32_t Get32(const std::uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24u; }
+std::uint32_t Get32(const std::uint8_t *p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
+}
 std::uint16_t Get16(const std::uint8_t *p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 void Put(std::vector<std::uint8_t> &out, std::uint32_t value, int bytes) {
@@ -116,7 +118,7 @@ std::optional<std::uint32_t> Offset(const TDevice &d, const std::string &ms) {
   const unsigned long long value = std::strtoull(ms.c_str(), &end, 10);
   if (ms.empty() || *end != 0 || ms[0] == '-')
     return std::nullopt;
-  const unsigned long long frames = value * d.Format.Rate / 1000;
+  const unsigned long long frames = std::min(value, 1ull << 32) * d.Format.Rate / 1000;
   return static_cast<std::uint32_t>(
       std::min<unsigned long long>(frames * d.Format.BlockAlign(), d.Audio.size()));
 }

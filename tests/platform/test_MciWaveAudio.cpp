@@ -156,6 +156,13 @@ TEST_F(MciWaveAudio, BadFilesAndCommandsAreRefused) {
   };
   for (const auto &c : cases)
     EXPECT_EQ(Send(c.command), c.error) << c.command;
+
+  // A file cut short of the length its header claims opens with the sound it holds.
+  Bytes cut = Wav(1, 8000, 16, Pattern(1600, 1));
+  std::fill(cut.begin() + 40, cut.begin() + 44, 0xFF);
+  Write(Dir.File("cut.wav"), cut);
+  ASSERT_EQ(Send("open \"" + Dir.File("cut.wav") + "\" alias rec"), 0);
+  EXPECT_EQ(Status("length"), "100");
 }
 
 } // namespace
