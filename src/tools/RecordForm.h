@@ -87,7 +87,6 @@ protected:
 
 private:
   std::string UntitledFile() const;
-  bool DeviceOpen() const { return FDeviceOpen; }
   bool OpenDevice(const std::string &file);
   void CloseDevice();
   std::int64_t Length() const;
