@@ -16,6 +16,7 @@
 #include "OggPlayer.h"
 #include "OptionSet.h"
 #include "QueryCddb.h"
+#include "RecordForm.h"
 #include "Text.h"
 #include "TrackList.h"
 #include "WMAEncodeThread.h"
@@ -185,6 +186,8 @@ void TMainForm::CreateActions() {
   aID3Edit = make("aID3Edit", "&ID3 Tag Edit", "MP3 ID3 edit", {}, &TMainForm::aID3EditExecute);
   ActionWavToMp3 = make("ActionWavToMp3", "&WAV to MP3", "Convert  WAV file to MP3 file",
                         QKeySequence("Ctrl+W"), &TMainForm::ActionWavToMp3Execute);
+  ActionRecord = make("ActionRecord", "&Record...", "Record to wav or mp3", QKeySequence("Ctrl+R"),
+                      &TMainForm::ActionRecordExecute);
   CreatePlaybackActions();
   ActionOptionSet = make("ActionOptionSet", "&Options...", "Options", QKeySequence("Ctrl+O"),
                          &TMainForm::ActionOptionSetExecute);
@@ -231,6 +234,8 @@ void TMainForm::CreateMenus() {
 
   QMenu *actions = addMenu("Actions1", "&Actions");
   actions->addAction(ActionExtract);
+  actions->addSeparator();
+  actions->addAction(ActionRecord);
   actions->addSeparator();
   AddItem(actions, "OGGPlayer1", "&OGG Player...", &TMainForm::OGGPlayer1Click);
   actions->addSeparator();
@@ -314,6 +319,8 @@ void TMainForm::CreateToolBar() {
       ->setToolTip(ActionWavToMp3->toolTip());
   AddToolButton("tbFolder", "Folder", QStyle::SP_DirOpenIcon,
                 &TMainForm::Openoutputdirectory1Click);
+  AddToolButton("tbRecord", "Record", QStyle::SP_MediaVolume, &TMainForm::ActionRecordExecute)
+      ->setToolTip(ActionRecord->toolTip());
   AddToolButton("tbOptions", "Options", QStyle::SP_FileDialogDetailedView,
                 &TMainForm::ActionOptionSetExecute)
       ->setToolTip(ActionOptionSet->toolTip());
@@ -730,6 +737,11 @@ void TMainForm::aEditTrackNameExecute() {
 void TMainForm::ListView1DblClick() {
   if (ListView1->currentItem())
     aEditTrackNameExecute();
+}
+
+void TMainForm::ActionRecordExecute() {
+  // The recording is encoded from its saved file: the job needs no drive.
+  ShowRecorder([this](const std::string &wav) { RunJobWindow(jmRecordToMp3, 0, {wav}); }, this);
 }
 
 void TMainForm::OGGPlayer1Click() {

@@ -90,6 +90,7 @@ public:
   void miWAVtoWAVClick();
   // The Ogg player, modally; whatever fails while it runs is ignored.
   void OGGPlayer1Click();
+  void ActionRecordExecute();
   // File conversions in the job window: MP3 files to WAV, WAV files to WMA.
   void ActionWavToMp3Execute();
   void mnuMp3ToWavClick();
@@ -154,6 +155,7 @@ public:
   QAction *ActionExit = nullptr;
   QAction *aID3Edit = nullptr;
   QAction *ActionWavToMp3 = nullptr;
+  QAction *ActionRecord = nullptr;
   QAction *aPlay = nullptr;
   QAction *aPause = nullptr;
   QAction *aStop = nullptr;

@@ -1,11 +1,13 @@
 #include "Mci.h"
 
 #include "MciCDAudio.h"
+#include "MciWaveAudio.h"
 
 #include <cdio/cdio.h>
 
 #include <algorithm>
 #include <cctype>
+#include <iomanip>
 #include <mutex>
 #include <sstream>
 #include <vector>
@@ -16,13 +18,17 @@ namespace {
 std::mutex DeviceLock;
 std::string Device;
 
-std::vector<std::string> LowerWords(const std::string &command) {
-  std::string lower = command;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  std::istringstream in(lower);
+  return text;
+}
+
+// The words as given; a file name in double quotes is one word, its blanks kept.
+std::vector<std::string> Words(const std::string &command) {
+  std::istringstream in(command);
   std::vector<std::string> words;
-  for (std::string word; in >> word;)
+  for (std::string word; in >> std::quoted(word);)
     words.push_back(word);
   return words;
 }
@@ -111,11 +117,20 @@ int CDAudioCommand(const std::vector<std::string> &words, std::string *result,
 } // namespace
 
 int mciSendString(const std::string &command, std::string *result, TWindowHandle notifyWindow) {
-  std::vector<std::string> words = LowerWords(command);
-  if (!words.empty() && words.back() == "wait") // the tray moves before the call returns anyway
+  std::vector<std::string> words = Words(command);
+  // The tray moves and the sound file is read or written before the call returns anyway.
+  if (!words.empty() && Lower(words.back()) == "wait")
     words.pop_back();
-  if (words.size() >= 2 && words[1] == "cdaudio")
+  if (words.size() < 2)
+    return MciErrUnrecognizedCommand;
+  if (Lower(words[1]) == "cdaudio") {
+    std::transform(words.begin(), words.end(), words.begin(), Lower);
     return CDAudioCommand(words, result, notifyWindow);
+  }
+  if (Lower(words[0]) == "open")
+    return waveaudio::Open(words);
+  if (waveaudio::Owns(words[1]))
+    return waveaudio::Command(words, result);
   return MciErrUnrecognizedCommand;
 }
 

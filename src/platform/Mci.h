@@ -11,7 +11,10 @@ namespace plat {
 constexpr int MciErrUnrecognizedCommand = 261;
 constexpr int MciErrHardware = 262;
 constexpr int MciErrNoDevice = 263;
+constexpr int MciErrDeviceOpen = 265;
+constexpr int MciErrFileNotFound = 275;
 constexpr int MciErrOutOfRange = 282;
+constexpr int MciErrInvalidFile = 296;
 
 // The notification a play with "notify" posts to its window when it ends by itself; wParam
 // says how.
@@ -23,7 +26,9 @@ constexpr unsigned MCI_NOTIFY_FAILURE = 8;
 // audio device understands: "set cdaudio door open|closed" (the tray), "open cdaudio",
 // "close cdaudio", "status cdaudio position track N" and "status cdaudio length" (times as
 // "mm:ss:ff" into result), "status cdaudio mode", "play cdaudio from P [to Q] [notify]"
-// (notifying notifyWindow), "pause cdaudio", "resume cdaudio" and "stop cdaudio".
+// (notifying notifyWindow), "pause cdaudio", "resume cdaudio" and "stop cdaudio". Any other
+// "open" opens a WAV file on the waveaudio device (MciWaveAudio.h); a file name with blanks
+// goes in double quotes.
 int mciSendString(const std::string &command, std::string *result = nullptr,
                   TWindowHandle notifyWindow = 0);
 

@@ -14,7 +14,9 @@
 #include "NoDeviceHint.h"
 #include "OptionSet.h"
 #include "QueryCddb.h"
+#include "RecordForm.h"
 #include "Registry.h"
+#include "RunProgram.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "rip.h"
@@ -547,9 +549,9 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
   EXPECT_EQ(items("PopupMenu1"),
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect",
                                       "-", "aPlay", "aPause", "aStop", "-", "aEditTrackName"}));
-  EXPECT_EQ(items("Actions1"),
-            (std::vector<std::string>{"ActionExtract", "-", "OGGPlayer1", "-", "aPlay", "aPause",
-                                      "aStop", "-", "VolumeControlMenu", "-", ""}));
+  EXPECT_EQ(items("Actions1"), (std::vector<std::string>{
+                                   "ActionExtract", "-", "ActionRecord", "-", "OGGPlayer1", "-",
+                                   "aPlay", "aPause", "aStop", "-", "VolumeControlMenu", "-", ""}));
   EXPECT_EQ(items("ClearHistory1"),
             (std::vector<std::string>{"miRealOnePlayer", "miWindowsMediaPlayer"}));
   std::vector<std::string> languages = items("miLanguage");
@@ -560,6 +562,7 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
   EXPECT_EQ(languages[22], "miOther");
   EXPECT_EQ(form.ActionExtract->shortcut(), QKeySequence("Ctrl+X"));
   EXPECT_EQ(form.ActionWavToMp3->shortcut(), QKeySequence("Ctrl+W"));
+  EXPECT_EQ(form.ActionRecord->shortcut(), QKeySequence("Ctrl+R"));
   EXPECT_EQ(Named(form, "mnuHelp")->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(form.ActionOptionSet->shortcut(), QKeySequence("Ctrl+O"));
   EXPECT_EQ(form.aEditTrackName->shortcut(), QKeySequence(Qt::Key_F2));
@@ -656,6 +659,34 @@ TEST_F(MainFormTest, EncodeAndWavToOggConvertTheChosenFiles) {
   EXPECT_EQ(jobs, (std::vector<std::pair<int, std::string>>{
                       {jmWavToMp3, "Encoding(01/01): /nowhere/a.wav"},
                       {jmWavToOgg, "Encoding(01/01): /nowhere/b.wav"}}));
+}
+
+TEST_F(MainFormTest, TheRecorderEncodesItsSavedFileToMp3WithoutACDDrive) {
+  TImageDrives none;
+  auto form = Started();
+  ASSERT_TRUE(RunQuietly({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", Dir.File("opened.wav"),
+                          "synth", "1", "sine", "440"}));
+  const std::string saved = Dir.File("take.wav");
+  Script.ModalHandler = [&](QDialog &dialog) {
+    if (auto *job = dynamic_cast<TRipForm *>(&dialog)) {
+      EXPECT_EQ(job->Mode, jmRecordToMp3);
+      EXPECT_TRUE(PumpUntil([job] {
+        QApplication::processEvents();
+        return job->JobFinished();
+      }));
+      return 0;
+    }
+    auto &recorder = dynamic_cast<TfrmRecord &>(dialog);
+    Script.AnswerFiles({Dir.File("opened.wav")});
+    recorder.miOpenClick();
+    recorder.miMp3Format->setChecked(true);
+    Script.AnswerFiles({saved});
+    recorder.actSaveAsExecute();
+    return 0;
+  };
+  form->findChild<QToolButton *>("tbRecord")->click();
+  ASSERT_TRUE(fs::exists(Dir.File("take.mp3")));
+  EXPECT_GT(fs::file_size(Dir.File("take.mp3")), 8000u); // a second of sound at 128 kbit/s
 }
 
 TEST_F(MainFormTest, FolderHelpAndHomePageOpenWithTheDesktop) {
