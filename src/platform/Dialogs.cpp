@@ -61,6 +61,14 @@ QString Q(const std::string &s) { return QString::fromStdString(s); }
 } // namespace
 
 TDialogScript::TDialogScript() { script = this; }
+std::vector<std::string> TDialogScript::Messages() const {
+  std::vector<std::string> texts;
+  for (const TShownDialog &shown : Shown)
+    if (shown.Kind == "message")
+      texts.push_back(shown.Text);
+  return texts;
+}
+
 TDialogScript::~TDialogScript() {
   if (script == this)
     script = nullptr;

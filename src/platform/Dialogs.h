@@ -83,6 +83,9 @@ public:
   std::deque<TDialogAnswer> Answers;
   std::vector<TShownDialog> Shown;
   std::function<int(QDialog &)> ModalHandler;
+
+  // The texts of the message boxes shown so far, in order.
+  std::vector<std::string> Messages() const;
 };
 
 } // namespace plat

@@ -81,14 +81,6 @@ protected:
     ini.WriteString(section, key, value);
   }
 
-  static std::vector<std::string> Messages(const plat::TDialogScript &script) {
-    std::vector<std::string> texts;
-    for (auto &shown : script.Shown)
-      if (shown.Kind == "message")
-        texts.push_back(shown.Text);
-    return texts;
-  }
-
   TTempDir Dir;
   plat::TDialogScript Script;
 };
@@ -471,7 +463,7 @@ TEST_F(MainFormTest, ExtractRefusesARipTimeOfZeroSeconds) {
   GlobalOptions.EnableRipTime = true;
   GlobalOptions.RipTime = 0;
   form->ActionExtractExecute();
-  EXPECT_EQ(Messages(Script),
+  EXPECT_EQ(Script.Messages(),
             std::vector<std::string>{
                 "You select to extract 0 second, please change it on Options dialog."});
   EXPECT_TRUE(form->Jobs.empty());
@@ -494,9 +486,9 @@ TEST_F(MainFormTest, CheckOutputFolderExplainsAMissingFolder) {
   EXPECT_TRUE(form->CheckOutputFolder());
   GlobalOptions.OutputFolder = Dir.File("gone");
   EXPECT_FALSE(form->CheckOutputFolder());
-  EXPECT_EQ(Messages(Script), std::vector<std::string>{"The output directory does not exist."
-                                                       "Please check the output directory "
-                                                       "setting."});
+  EXPECT_EQ(Script.Messages(), std::vector<std::string>{"The output directory does not exist."
+                                                        "Please check the output directory "
+                                                        "setting."});
 }
 
 // ---- selection and commands ----
@@ -635,7 +627,7 @@ TEST_F(MainFormTest, HistoryCleanersDeleteNumberedEntriesUpToTheFirstGap) {
   form->miRealOnePlayerClick();
   form->miWindowsMediaPlayerClick();
   form->miRealOnePlayerClick();
-  EXPECT_EQ(Messages(Script),
+  EXPECT_EQ(Script.Messages(),
             (std::vector<std::string>{"3 list records are deleted!", "2 list records are deleted!",
                                       "0 list records are deleted!"}));
   plat::TRegistry registry(TMainForm::RegistryFile());

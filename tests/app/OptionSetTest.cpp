@@ -30,14 +30,6 @@ protected:
     DiscInfo = TDiscInfo{};
   }
 
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> texts;
-    for (auto &shown : Script.Shown)
-      if (shown.Kind == "message")
-        texts.push_back(shown.Text);
-    return texts;
-  }
-
   TTempDir Dir;
   plat::TDialogScript Script;
 };
@@ -119,7 +111,7 @@ TEST_F(OptionSetTest, ARefusedOKStoresNothing) {
     form.cbOutputFormat->setCurrentIndex(3);
     form.ID3artist->setText("Changed");
     form.btOk->click();
-    EXPECT_EQ(Messages(), std::vector<std::string>{c.Message}) << c.RipTime << c.BitRate;
+    EXPECT_EQ(Script.Messages(), std::vector<std::string>{c.Message}) << c.RipTime << c.BitRate;
     EXPECT_EQ(Script.Shown.at(0).Icon, plat::TMsgIcon::Error);
     EXPECT_EQ(Script.Shown.at(0).Caption, "Plindar");
     EXPECT_NE(form.result(), QDialog::Accepted);
