@@ -174,6 +174,13 @@ void StopAll(TDevice &d) {
   CloseSdl(d.Player);
 }
 
+// The system took the capture device away (unplugged, or its sound server went): what it had
+// captured is still queued, so the recording ends as if stopped and keeps all of it.
+void EndLostRecording(TDevice &d) {
+  if (d.Recorder != 0 && SDL_GetAudioDeviceStatus(d.Recorder) == SDL_AUDIO_STOPPED)
+    StopAll(d);
+}
+
 // The start of a play or record: "from MS" or the current position; nullopt for other words.
 std::optional<std::uint32_t> Start(const TDevice &d, const std::vector<std::string> &words) {
   if (words.size() == 2)
@@ -260,6 +267,7 @@ int Command(const std::vector<std::string> &words, std::string *result) {
   if (!gDevice || words.size() < 2)
     return MciErrNoDevice;
   TDevice &d = *gDevice;
+  EndLostRecording(d);
   std::vector<std::string> lower(words.size());
   std::transform(words.begin(), words.end(), lower.begin(), Lower);
   const std::string &verb = lower[0];

@@ -15,7 +15,8 @@ int Open(const std::vector<std::string> &words);
 // Any other command on the open device: "close", "set D time format milliseconds", "status D
 // length|mode|position", "play D [from MS]", "record D [from MS]" (what is recorded replaces
 // the audio from that point on), "stop", "seek D to start|end", "save D [FILE]". Keywords in
-// lower case.
+// lower case. A capture device that the system takes away ends the recording with what it
+// captured: the mode is "stopped" from then on.
 int Command(const std::vector<std::string> &words, std::string *result);
 
 } // namespace plat::waveaudio

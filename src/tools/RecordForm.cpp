@@ -370,13 +370,25 @@ void TfrmRecord::StopClick() {
   EnableButtons({btPlay, btNext, btPrev, btRecord});
   lbState->setText(Idle);
   if (Mode() == "recording") {
-    Mci("save");
-    TrackBar1->setValue(SliderEnd);
-    lbLength->setText(Q(FormatMs(Length())));
-    lbState->setText("Record over!");
+    ShowRecordOver();
     SaveRecording();
   }
   Mci("stop");
+}
+
+void TfrmRecord::ShowRecordOver() {
+  Mci("save");
+  TrackBar1->setValue(SliderEnd);
+  lbLength->setText(Q(FormatMs(Length())));
+  lbState->setText("Record over!");
+}
+
+void TfrmRecord::InputLost() {
+  TimerRecord->stop();
+  EnableButtons({btPlay, btNext, btPrev, btRecord});
+  ShowRecordOver();
+  Fail("RES_Record_Lost", "The sound input is gone. The recording ends here; what was recorded is "
+                          "kept.");
 }
 
 void TfrmRecord::SaveRecording() {
@@ -433,6 +445,8 @@ void TfrmRecord::TimerRecordTimer() {
                 static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60),
                 static_cast<int>(LastMs / 100));
   panRecordTime->setText(text);
+  if (Mode() != "recording")
+    InputLost();
 }
 
 void TfrmRecord::TrackBar1Change() {

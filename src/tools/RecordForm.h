@@ -94,6 +94,10 @@ private:
   void EnableButtons(std::initializer_list<QPushButton *> enabled);
   void OpenForEdit(const std::string &file);
   void SaveRecording();
+  // Writes what was recorded into the working file and shows its length.
+  void ShowRecordOver();
+  // The capture device went away mid-recording: end it, keeping what was recorded.
+  void InputLost();
   void ConvertToMp3();
   std::string AskSaveTarget();
 

@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -160,6 +161,39 @@ TEST_F(RecordForm, NoInputToRecordFromIsReportedAndNothingChanges) {
   EXPECT_EQ(Script.Shown[1].Text, "Error while initializing MCI device!");
   EXPECT_TRUE(Form->btRecord->isEnabled());
   EXPECT_FALSE(Form->Modified);
+}
+
+// SDL's disk driver cannot be unplugged; closing its device behind the recorder's back is what
+// the recorder sees of a lost input: SDL reports the device stopped.
+void PullEverySoundDevice() {
+  for (SDL_AudioDeviceID id = 1; id < 64; ++id)
+    if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED)
+      SDL_CloseAudioDevice(id);
+}
+
+TEST_F(RecordForm, ALostInputEndsTheRecordingAndKeepsWhatWasRecorded) {
+  Script.ModalHandler = [](QDialog &) { return int(QDialog::Accepted); };
+  Form->miNewClick();
+  const Bytes sound = Pattern(44100 * 4 * 5, 3);
+  std::ofstream(Dir.File("captured.raw"), std::ios::binary)
+      .write(reinterpret_cast<const char *>(sound.data()), std::streamsize(sound.size()));
+  Form->RecordClick();
+  ASSERT_TRUE(PumpUntil([&] {
+    std::string length;
+    plat::mciSendString("status recorder length", &length);
+    return std::stoll(length) >= 1000;
+  }));
+  PullEverySoundDevice();
+  Form->TimerRecordTimer(); // the recording clock's next tick
+  EXPECT_EQ(Form->lbState->text(), "Record over!");
+  ASSERT_EQ(Script.Shown.size(), 2u); // the format window, then the message
+  EXPECT_EQ(Script.Shown[1].Text,
+            "The sound input is gone. The recording ends here; what was recorded is kept.");
+  const Bytes kept = Audio(Form->CurrentFile); // a new recording is made in place
+  EXPECT_GE(kept.size(), 44100u * 4);
+  EXPECT_EQ(kept, Head(sound, kept.size()));
+  EXPECT_TRUE(Form->Modified);
+  EXPECT_TRUE(Form->btRecord->isEnabled());
 }
 
 TEST_F(RecordForm, AMissingFileIsNamedWithTheFullWidthExclamationMark) {
