@@ -14,6 +14,8 @@ packages=(
   libogg-dev libvorbis-dev
   # sound card, HTTP
   libsdl2-dev libcurl4-openssl-dev
+  # fuzzing (scripts/fuzz.sh)
+  clang libclang-rt-14-dev
   # test and benchmark peers
   sox ffmpeg cd-paranoia vorbis-tools python3 xvfb
 )

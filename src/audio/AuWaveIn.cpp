@@ -36,7 +36,8 @@ public:
       return false;
     auto *out = static_cast<std::uint8_t *>(buffer);
     const auto ahead = static_cast<std::uint32_t>(std::min<std::int64_t>(count, FAheadCount));
-    std::memcpy(out, FAhead + FAheadStart, ahead);
+    if (ahead > 0) // an empty chunk's body may have no buffer at all
+      std::memcpy(out, FAhead + FAheadStart, ahead);
     FAheadStart += ahead;
     FAheadCount -= ahead;
     std::int64_t got = ahead + FStream.Read(out + ahead, count - ahead);

@@ -222,7 +222,7 @@ int ParseQueryAnswer(const std::string &answer, std::vector<TMatch> &matches) {
   const std::vector<std::string_view> lines = Lines(answer);
   const int status = lines.empty() ? -1 : StatusOf(lines.front());
   TMatch match;
-  if (status == 200 && SplitMatch(lines.front().substr(4), match))
+  if (status == 200 && lines.front().size() > 4 && SplitMatch(lines.front().substr(4), match))
     matches.push_back(match);
   if (status == 210 || status == 211)
     for (std::size_t i = 1; i < lines.size() && lines[i] != "." && matches.size() < MaxMatches; ++i)

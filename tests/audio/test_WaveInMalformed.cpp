@@ -120,6 +120,8 @@ TEST(WaveInMalformed, LyingFormatFieldsMakeTheFileInvalid) {
       {"ms with 33 coefficient pairs", Patched(msStereo, Fmt + 20, {33, 0})},
       {"ms with no coefficient pairs", Patched(msStereo, Fmt + 20, {0, 0})},
       {"ms with more pairs than the chunk holds", Patched(msStereo, Fmt + 20, {20, 0})},
+      {"nothing but an empty unknown chunk",
+       {'R', 'I', 'F', 'F', 0x52, 4, 0xFF, 0xFF, 'W', 'A', 'V', 'E', '9', 0, 0, 0, 0, 0, 0, 0}},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);

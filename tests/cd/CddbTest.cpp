@@ -174,6 +174,7 @@ TEST(CddbAnswer, QueryAnswersGiveStatusAndMatches) {
         "rock 00001003 Title 3", "rock 00001004 Title 4", "rock 00001005 Title 5",
         "rock 00001006 Title 6", "rock 00001007 Title 7", "rock 00001008 Title 8",
         "rock 00001009 Title 9"}},
+      {"200\r\n", 200, {}}, // an exact match that names nothing
       {"202 No match found\r\n", 202, {}},
       {"403 Database entry is corrupt\r\n", 403, {}},
       {"500 Command syntax error\r\n", 500, {}},
