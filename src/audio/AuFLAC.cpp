@@ -14,17 +14,27 @@ constexpr std::uint32_t InputBlockBytes = 24576;
 constexpr std::uint32_t SeekPointSeconds = 10;
 constexpr TFileMode ReadSharingReads = fmOpenRead | fmShareDenyWrite;
 
-// One sample of interleaved little-endian PCM as the encoder's signed integer.
-FLAC__int32 IntegerSample(const std::uint8_t *p, std::uint32_t bytesPerSample) {
+// Interleaved little-endian PCM as the encoder's signed integers, one width per loop.
+void IntegerSamples(const std::uint8_t *p, std::uint32_t bytesPerSample, FLAC__int32 *out,
+                    std::size_t count) {
   switch (bytesPerSample) {
-  case 1: return p[0] - 128;
-  case 2: return static_cast<std::int16_t>(p[0] | p[1] << 8);
+  case 1:
+    for (std::size_t i = 0; i < count; ++i)
+      out[i] = p[i] - 128;
+    break;
+  case 2:
+    for (std::size_t i = 0; i < count; ++i, p += 2)
+      out[i] = static_cast<std::int16_t>(p[0] | p[1] << 8);
+    break;
   case 3:
-    return static_cast<std::int32_t>(std::uint32_t(p[0]) << 8 | std::uint32_t(p[1]) << 16 |
-                                     std::uint32_t(p[2]) << 24) >>
-           8;
+    for (std::size_t i = 0; i < count; ++i, p += 3)
+      out[i] = static_cast<std::int32_t>(std::uint32_t(p[0]) << 8 | std::uint32_t(p[1]) << 16 |
+                                         std::uint32_t(p[2]) << 24) >>
+               8;
+    break;
   default:
-    return static_cast<std::int32_t>(p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24);
+    for (std::size_t i = 0; i < count; ++i, p += 4)
+      out[i] = static_cast<std::int32_t>(p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24);
   }
 }
 
@@ -142,8 +152,7 @@ bool TFLACOut::DoOutput(bool abort) {
   }
   const std::uint32_t frames = bytes / (FChannels * FBytesPerSample);
   FSamples.resize(std::size_t{frames} * FChannels);
-  for (std::size_t i = 0; i < FSamples.size(); ++i)
-    FSamples[i] = IntegerSample(data + i * FBytesPerSample, FBytesPerSample);
+  IntegerSamples(data, FBytesPerSample, FSamples.data(), FSamples.size());
   if (!FLAC__stream_encoder_process_interleaved(FEncoder, FSamples.data(), frames))
     Fail("Error writing FLAC file");
   return true;
