@@ -1,6 +1,6 @@
 // The job window's steps that run through the audio pipeline: Ogg Vorbis, FLAC and Opus
-// encoding (CD rip with those outputs, and WAV to OGG) and the resampling of WAV files below 44100
-// Hz into a temporary copy before they are encoded (WAV to MP3 and WAV to OGG).
+// encoding (CD rip with those outputs, and WAV to OGG) and the resampling of WAV files below
+// 44100 Hz into a temporary copy before they are encoded (WAV to MP3 and WAV to OGG).
 #include "rip.h"
 
 #include "AuConverters.h"
