@@ -4,6 +4,7 @@
 
 #include <FLAC/metadata.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <string>
