@@ -11,13 +11,13 @@ packages=(
   libcdio-dev libcdio-paranoia-dev libcdio-utils
   # encoders and decoders
   lame libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libmpg123-dev
-  libogg-dev libvorbis-dev
+  libogg-dev libvorbis-dev libflac-dev libopusenc-dev libopusfile-dev
   # sound card, HTTP
   libsdl2-dev libcurl4-openssl-dev
   # fuzzing (scripts/fuzz.sh)
   clang libclang-rt-14-dev
   # test and benchmark peers
-  sox ffmpeg cd-paranoia vorbis-tools python3 xvfb
+  sox ffmpeg cd-paranoia vorbis-tools flac opus-tools python3 xvfb
 )
 
 missing=()

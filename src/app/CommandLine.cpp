@@ -92,11 +92,13 @@ bool TakeConvertOption(const std::vector<std::string> &args, std::size_t &i,
 // What --convert's output asks for fits the writer its extension chooses.
 bool CheckConversion(const TConvertOptions &conversion, bool qualityGiven, std::string &error) {
   const TConvertWriter writer = WriterFor(conversion.Output);
+  const bool lossy = writer == TConvertWriter::Vorbis || writer == TConvertWriter::Opus;
   if (writer == TConvertWriter::None)
-    error = "--convert writes .wav or .ogg files, not " + conversion.Output;
-  else if (writer == TConvertWriter::Vorbis && (conversion.Ima || conversion.BitsPerSample != 0))
-    error = "--ima and --bits go with a .wav output";
-  else if (writer == TConvertWriter::Wave && qualityGiven)
+    error = "--convert writes .wav, .ogg, .flac or .opus files, not " + conversion.Output;
+  else if ((writer != TConvertWriter::Wave && conversion.Ima) ||
+           (lossy && conversion.BitsPerSample != 0))
+    error = "--ima goes with a .wav output, --bits with a .wav or .flac one";
+  else if (writer != TConvertWriter::Vorbis && qualityGiven)
     error = "--quality goes with an .ogg output";
   else if (conversion.Ima && conversion.BitsPerSample != 0 && conversion.BitsPerSample != 16)
     error = "--ima encodes 16-bit samples: --bits must be 16 or left out";
@@ -136,13 +138,15 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     } else if (IsOption(arg, "--format")) {
       if (!TakeValue(args, i, "--format", value, error))
         return false;
-      options.OutputFormat = value == "mp3"   ? 0
-                             : value == "wav" ? 1
-                             : value == "ogg" ? 2
-                             : value == "wma" ? 3
-                                              : -1;
+      options.OutputFormat = value == "mp3"    ? 0
+                             : value == "wav"  ? 1
+                             : value == "ogg"  ? 2
+                             : value == "wma"  ? 3
+                             : value == "flac" ? 4
+                             : value == "opus" ? 5
+                                               : -1;
       if (options.OutputFormat < 0) {
-        error = "--format must be mp3, wav, ogg or wma, not " + value;
+        error = "--format must be mp3, wav, ogg, wma, flac or opus, not " + value;
         return false;
       }
     } else if (IsOption(arg, "--output")) {
@@ -223,7 +227,8 @@ std::string UsageText() {
          "...\n"
          "       plindar --play FILE\n"
          "\n"
-         "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG or WMA files.\n"
+         "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG, WMA, FLAC or Opus\n"
+         "files.\n"
          "\n"
          "  --cd-image FILE.cue    use a BIN/CUE disc image as one more CD drive (repeatable)\n"
          "  --list                 print the track list (No., Title, Length(min), Size(MB),\n"
@@ -232,16 +237,17 @@ std::string UsageText() {
          "  --extract              rip every track of the disc with the saved settings, print\n"
          "                         each file made, and exit (0 when every track was made);\n"
          "                         files already there are replaced\n"
-         "  --format mp3|wav|ogg|wma\n"
+         "  --format mp3|wav|ogg|wma|flac|opus\n"
          "                         with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
          "  --convert IN OUT       convert the sound file IN (any WAV file the program reads,\n"
-         "                         MP3 data in a WAV file, or Ogg Vorbis) into OUT, a .wav or\n"
-         "                         .ogg file; what is not given stays as in IN. Needs no\n"
-         "                         screen; exits 0 when OUT was made, and leaves no OUT when not\n"
+         "                         MP3 data in a WAV file, Ogg Vorbis, FLAC or Opus) into OUT,\n"
+         "                         a .wav, .ogg, .flac (level 5) or .opus (160 kbit/s) file;\n"
+         "                         what is not given stays as in IN. Needs no screen; exits 0\n"
+         "                         when OUT was made, and leaves no OUT when not\n"
          "  --rate HZ              with --convert: the sample rate of OUT\n"
          "  --channels 1|2         with --convert: mono or stereo\n"
-         "  --bits 8|16|24|32      with --convert to .wav: the sample size\n"
+         "  --bits 8|16|24|32      with --convert to .wav or .flac: the sample size\n"
          "  --ima                  with --convert to .wav: IMA ADPCM instead of PCM\n"
          "  --quality Q            with --convert to .ogg: the Vorbis quality, -0.1 (smallest)\n"
          "                         to 1 (best); 0.2 when not given, as the rip window's default\n"
@@ -249,7 +255,8 @@ std::string UsageText() {
          "                         server of the settings first; exits 1 when that fails\n"
          "  --cddb-server URL      with --query: http://host[:port]/path/to/cddb.cgi instead\n"
          "                         of the server of the settings, for this run only\n"
-         "  --play FILE            play a WAV or Ogg Vorbis file on the default sound device\n"
-         "                         and exit at its end (0), showing the position on a terminal\n"
+         "  --play FILE            play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
+         "                         sound device and exit at its end (0), showing the position\n"
+         "                         on a terminal\n"
          "  --help                 show this text\n";
 }

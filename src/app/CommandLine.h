@@ -11,14 +11,14 @@ struct TProgramOptions {
   std::string DemoDiscFolder;        // --make-demo-disc DIR
   bool Help = false;                 // --help
   bool Extract = false;              // --extract: rip every track and exit
-  int OutputFormat = -1;      // --format mp3|wav|ogg|wma as the OutputFormat setting; -1 none
+  int OutputFormat = -1; // --format mp3|wav|ogg|wma|flac|opus as the OutputFormat setting; -1 none
   std::string OutputFolder;   // --output DIR
   bool Convert = false;       // --convert IN OUT: convert one file and exit
   TConvertOptions Conversion; // its files, --rate, --channels, --bits, --ima, --quality
   bool Query = false;         // --query: look the titles up before listing or ripping
   std::string CddbServer;     // --cddb-server URL: its host[:port], for this run only
   std::string CddbScript;     // and its path
-  std::string PlayFile;       // --play FILE: play a WAV or Ogg Vorbis file and exit
+  std::string PlayFile;       // --play FILE: play a WAV, Ogg Vorbis, FLAC or Opus file and exit
 };
 
 // Fills options from the arguments after the program name. False with a message naming the

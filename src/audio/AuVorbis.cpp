@@ -1,6 +1,6 @@
 #include "AuVorbis.h"
 
-#include "Text.h"
+#include "VorbisComments.h"
 
 #include <algorithm>
 #include <array>
@@ -282,33 +282,10 @@ void TVorbisIn::OpenFile() {
 void TVorbisIn::ReadComments() {
   FVorbisTags.Clear();
   const vorbis_comment *comments = VorbisFile().ov_comment(&FFile, -1);
-  for (int i = 0; comments && i < comments->comments; ++i) {
-    const std::string entry(comments->user_comments[i], comments->comment_lengths[i]);
-    const std::size_t equals = entry.find('=');
-    if (equals == std::string::npos)
-      continue;
-    const std::string name = plat::LowerCase(entry.substr(0, equals));
-    const std::u16string value = plat::Utf8ToUtf16(entry.substr(equals + 1));
-    if (name == "artist")
-      FVorbisTags.SetArtist(value);
-    else if (name == "album")
-      FVorbisTags.SetAlbum(value);
-    else if (name == "title")
-      FVorbisTags.SetTitle(value);
-    else if (name == "date")
-      FVorbisTags.SetDate(value);
-    else if (name == "genre")
-      FVorbisTags.SetGenre(value);
-    else if (name == "tracknumber")
-      FVorbisTags.SetTrack(value);
-  }
-  FCommonTags.Clear();
-  FCommonTags.SetArtist(FVorbisTags.Artist());
-  FCommonTags.SetAlbum(FVorbisTags.Album());
-  FCommonTags.SetTitle(FVorbisTags.Title());
-  FCommonTags.SetYear(plat::Utf16ToUtf8(FVorbisTags.Date()));
-  FCommonTags.SetTrack(plat::Utf16ToUtf8(FVorbisTags.Track()));
-  FCommonTags.SetGenre(FVorbisTags.Genre());
+  for (int i = 0; comments && i < comments->comments; ++i)
+    ReadVorbisComment({comments->user_comments[i], std::size_t(comments->comment_lengths[i])},
+                      FVorbisTags);
+  CommonTagsOf(FVorbisTags, FCommonTags);
 }
 
 void TVorbisIn::CloseFile() {

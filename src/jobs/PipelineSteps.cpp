@@ -1,9 +1,11 @@
-// The job window's steps that run through the audio pipeline: Ogg Vorbis encoding (CD rip with
-// Ogg output, and WAV to OGG) and the resampling of WAV files below 44100 Hz into a temporary
-// copy before they are encoded (WAV to MP3 and WAV to OGG).
+// The job window's steps that run through the audio pipeline: Ogg Vorbis, FLAC and Opus
+// encoding (CD rip with those outputs, and WAV to OGG) and the resampling of WAV files below
+// 44100 Hz into a temporary copy before they are encoded (WAV to MP3 and WAV to OGG).
 #include "rip.h"
 
 #include "AuConverters.h"
+#include "AuFLAC.h"
+#include "AuOpus.h"
 #include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
@@ -16,6 +18,7 @@
 #include "OggComments.h"
 #include "PartFile.h"
 #include "Text.h"
+#include "akrip32.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -53,12 +56,20 @@ void TRipForm::CreatePipeline() {
   WaveOut1->OnDone = [this](TComponent *) { WaveOut1Done(); };
   VorbisOut1 = std::make_unique<TVorbisOut>();
   VorbisOut1->SetName("VorbisOut1");
-  VorbisOut1->SetInput(WaveIn1.get());
   VorbisOut1->SetFileMode(foRewrite);
   VorbisOut1->SetCompression(0.2f);
   VorbisOut1->SetSerial(0);
-  VorbisOut1->OnProgress = [this](TComponent *) { VorbisOut1Progress(); };
-  VorbisOut1->OnDone = [this](TComponent *) { VorbisOut1Done(); };
+  FLACOut1 = std::make_unique<TFLACOut>();
+  FLACOut1->SetName("FLACOut1");
+  OpusOut1 = std::make_unique<TOpusOut>();
+  OpusOut1->SetName("OpusOut1");
+  for (TAuFileOut *encoder :
+       {static_cast<TAuFileOut *>(VorbisOut1.get()), static_cast<TAuFileOut *>(FLACOut1.get()),
+        static_cast<TAuFileOut *>(OpusOut1.get())}) {
+    encoder->SetInput(WaveIn1.get());
+    encoder->OnProgress = [this](TComponent *) { EncoderProgress(); };
+    encoder->OnDone = [this](TComponent *) { EncoderDone(); };
+  }
 }
 
 std::string TRipForm::TempCopy() {
@@ -124,17 +135,11 @@ void TRipForm::StartResample() {
 void TRipForm::StartOgg(const std::string &output) {
   FOggName = output;
   FOggPart = std::make_unique<plat::TPartFile>(output);
-  VorbisOut1->SetFileName(FOggPart->PartName());
-  VorbisOut1->SetCompression(
-      GlobalOptions.IsUseCompress
-          ? std::clamp((GlobalOptions.CompressPosition - 10) / 100.0f, -0.1f, 1.0f)
-          : 0.2f);
-  VorbisOut1->Comments().Clear();
-  if (Mode == jmCDRip && GlobalOptions.UseID3)
-    FillOggComments(VorbisOut1->Comments(), Title(RipCount - 1), TrackOfEntry(RipCount - 1));
+  FEncoder = &PreparedEncoder(plat::LowerCase(fs::path(output).extension().string()));
+  FEncoder->SetFileName(FOggPart->PartName());
   StepStart = Clock::now();
   try {
-    VorbisOut1->Run();
+    FEncoder->Run();
   } catch (const std::exception &e) {
     FOggPart.reset();
     ShowError(e.what());
@@ -142,11 +147,49 @@ void TRipForm::StartOgg(const std::string &output) {
   }
 }
 
+TAuFileOut &TRipForm::PreparedEncoder(const std::string &extension) {
+  const bool tagged = Mode == jmCDRip && GlobalOptions.UseID3;
+  const int k = RipCount - 1;
+  if (extension == ".flac") {
+    FLACOut1->SetCompressionLevel(GlobalOptions.FLACCompression);
+    FLACOut1->Comments().Clear();
+    if (tagged)
+      FillTrackComments(FLACOut1->Comments(), Title(k), TrackOfEntry(k), TrackTotal());
+    return *FLACOut1;
+  }
+  if (extension == ".opus") {
+    OpusOut1->SetBitRate(GlobalOptions.OpusBitRate);
+    OpusOut1->Comments().Clear();
+    if (tagged)
+      FillTrackComments(OpusOut1->Comments(), Title(k), TrackOfEntry(k), TrackTotal());
+    return *OpusOut1;
+  }
+  VorbisOut1->SetCompression(
+      GlobalOptions.IsUseCompress
+          ? std::clamp((GlobalOptions.CompressPosition - 10) / 100.0f, -0.1f, 1.0f)
+          : 0.2f);
+  VorbisOut1->Comments().Clear();
+  if (tagged)
+    FillOggComments(VorbisOut1->Comments(), Title(k), TrackOfEntry(k));
+  return *VorbisOut1;
+}
+
+int TRipForm::TrackTotal() {
+  if (FTrackTotal < 0) {
+    TToc toc{};
+    FTrackTotal = ReadTOC(CDHandle, &toc) == 1 ? toc.LastTrack : 0;
+  }
+  return FTrackTotal;
+}
+
 // Progress -----------------------------------------------------------------------------------
 
 void TRipForm::WaveOut1Progress() { PostPipelineProgress(WaveOut1->Progress()); }
 
-void TRipForm::VorbisOut1Progress() { PostPipelineProgress(VorbisOut1->Progress()); }
+void TRipForm::EncoderProgress() {
+  if (FEncoder)
+    PostPipelineProgress(FEncoder->Progress());
+}
 
 void TRipForm::PostPipelineProgress(int percent) {
   auto info = std::make_unique<TProcessInfo>(TProcessInfo{percent, "", "", 0});
@@ -186,10 +229,10 @@ void TRipForm::Resampled() {
   }
 }
 
-void TRipForm::VorbisOut1Done() {
+void TRipForm::EncoderDone() {
   if (!JobList || !FOggPart)
     return;
-  const std::string failure = VorbisOut1->ExceptionMessage();
+  const std::string failure = FEncoder->ExceptionMessage();
   bool made = false;
   if (!failure.empty())
     ShowError(failure);
@@ -207,7 +250,8 @@ void TRipForm::OggEnded(const TProcessInfo &info) {
 
 void TRipForm::StopPipeline() {
   for (TAuOutput *output :
-       {static_cast<TAuOutput *>(VorbisOut1.get()), static_cast<TAuOutput *>(WaveOut1.get())})
+       {static_cast<TAuOutput *>(VorbisOut1.get()), static_cast<TAuOutput *>(FLACOut1.get()),
+        static_cast<TAuOutput *>(OpusOut1.get()), static_cast<TAuOutput *>(WaveOut1.get())})
     if (output->Busy()) {
       output->Pause();
       output->Stop(false);

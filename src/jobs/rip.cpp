@@ -1,6 +1,8 @@
 #include "rip.h"
 
 #include "AuConverters.h"
+#include "AuFLAC.h"
+#include "AuOpus.h"
 #include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
@@ -45,7 +47,7 @@ constexpr std::array<int64_t, 33> WmaRatio = {
 // A file below this size encodes in about two seconds.
 constexpr int64_t SmallWmaInput = 2000000;
 
-enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3 };
+enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3, fmtFLAC = 4, fmtOpus = 5 };
 
 // What follows each rip; for a value outside the list the job keeps the WAV files.
 TFormat RipOutput() {
@@ -53,6 +55,8 @@ TFormat RipOutput() {
   case fmtMP3: return fmtMP3;
   case fmtOGG: return fmtOGG;
   case fmtWMA: return fmtWMA;
+  case fmtFLAC: return fmtFLAC;
+  case fmtOpus: return fmtOpus;
   default: return fmtWAV;
   }
 }
@@ -75,6 +79,8 @@ const char *EncodedExtension(TFormat format) {
   case fmtMP3: return ".mp3";
   case fmtOGG: return ".ogg";
   case fmtWMA: return ".wma";
+  case fmtFLAC: return ".flac";
+  case fmtOpus: return ".opus";
   default: return nullptr;
   }
 }
@@ -343,19 +349,19 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
     if (format == fmtWMA)
       RipThread.reset();
     ProgressSeen = true;
-    PostSkipped(format == fmtMP3 ? JobMp3Ended : format == fmtOGG ? JobOggEnded : JobWmaEnded);
+    PostSkipped(format == fmtMP3 ? JobMp3Ended : format == fmtWMA ? JobWmaEnded : JobOggEnded);
     return;
   }
   setWindowTitle(QString::fromStdString(Caption("Encoding", RipCount, Title(RipCount - 1))));
   SetStage(GetLanString("RES_Encoding", "Encoding"));
   if (format == fmtMP3) {
     StartMp3(wav, WithExtension(wav, ".mp3"), true);
-  } else if (format == fmtOGG) {
-    WaveIn1->SetFileName(wav);
-    StartOgg(WithExtension(wav, ".ogg"));
-  } else {
+  } else if (format == fmtWMA) {
     RipThread.reset();
     StartWma(wav, WithExtension(wav, ".wma"));
+  } else {
+    WaveIn1->SetFileName(wav);
+    StartOgg(WithExtension(wav, EncodedExtension(format)));
   }
 }
 

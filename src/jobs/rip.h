@@ -1,8 +1,9 @@
 #pragma once
 // The job window: runs one job over a list of items, one step at a time. In CD-rip mode it
 // rips each track with a rip thread and hands the WAV file to the chosen encoder; in the
-// conversion modes it runs the encoder over each file. Ogg Vorbis encoding and the resampling
-// of WAV files below 44100 Hz run through the audio pipeline components of the window. Every
+// conversion modes it runs the encoder over each file. Ogg Vorbis, FLAC and Opus encoding and
+// the resampling of WAV files below 44100 Hz run through the audio pipeline components of the
+// window. Every
 // step reports back with WM_JOBINFO, and the handler starts the next step, so the window never
 // waits for a worker.
 // The state machine is in the public methods below, which tests drive directly; the widgets
@@ -25,9 +26,12 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class TAuFileOut;
 class TCDRipThread;
 class TEncodeProcess;
+class TFLACOut;
 class TFastResampler;
+class TOpusOut;
 class TVorbisOut;
 class TWaveIn;
 class TWaveOut;
@@ -48,8 +52,8 @@ enum TJobMode : int {
 };
 
 // End notices of the encoder processes and of the pipeline steps, and the sub-codes this
-// window gives an item whose rip failed (or whose encoder could not be started) and an Ogg
-// encoding that made its file.
+// window gives an item whose rip failed (or whose encoder could not be started) and a pipeline
+// encoding (Ogg Vorbis, FLAC, Opus) that made its file.
 constexpr int32_t JobMp3Ended = 2000;
 constexpr int32_t JobOggEnded = 3000;
 constexpr int32_t JobResampled = 4000;
@@ -116,12 +120,15 @@ public:
   std::unique_ptr<TFastResampler> FastResampler1;
   std::unique_ptr<TWaveOut> WaveOut1;
   std::unique_ptr<TVorbisOut> VorbisOut1;
+  std::unique_ptr<TFLACOut> FLACOut1;
+  std::unique_ptr<TOpusOut> OpusOut1;
 
-  // The pipeline outputs' events, on the user-interface thread.
+  // The pipeline outputs' events, on the user-interface thread. The encoder's are those of
+  // whichever of VorbisOut1, FLACOut1 and OpusOut1 runs.
   void WaveOut1Progress();
-  void VorbisOut1Progress();
+  void EncoderProgress();
   void WaveOut1Done();
-  void VorbisOut1Done();
+  void EncoderDone();
 
 protected:
   void WndProc(TMessage &message) override;
@@ -169,7 +176,13 @@ private:
   // 44100 Hz, else the encoding. A file that cannot be read is named and skipped.
   // first: the job's first item, whose stage names the job.
   void StartPipelineItem(int k, bool first);
+  // Encodes WaveIn1 into output, in the format its extension names (.ogg, .flac or .opus).
   void StartOgg(const std::string &output);
+  // The encoder of an extension, with the settings and, in CD-rip mode, the comments of the
+  // track that was just ripped.
+  TAuFileOut &PreparedEncoder(const std::string &extension);
+  // The disc's last track number, read once; 0 when the table of contents cannot be read.
+  int TrackTotal();
   void StartResample();
   void Resampled();
   void OggEnded(const TProcessInfo &info);
@@ -196,7 +209,9 @@ private:
   std::vector<std::string> FFileTitles; // per rip entry: the file title its rip took
   std::vector<std::string> FFinished;
   int FItemCount = 0;
-  std::unique_ptr<plat::TPartFile> FOggPart; // the Ogg file being written
+  std::unique_ptr<plat::TPartFile> FOggPart; // the pipeline encoder's file being written
   std::string FOggName;                      // the name it takes when complete
+  TAuFileOut *FEncoder = nullptr;            // the pipeline encoder running
+  int FTrackTotal = -1;                      // not read yet
   std::string FTempCopy;                     // the resampled copy; empty until first needed
 };

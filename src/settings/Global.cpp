@@ -94,6 +94,8 @@ void LoadSaveOptions(bool Load) {
   f.Field("OggOptions", "NomalBitRate", o.OggNomalBitRate, d.OggNomalBitRate);
   f.Field("OggOptions", "MinBitRate", o.OggMinBitRate, d.OggMinBitRate);
   f.Field("WMAOptions", "BitRate", o.WMABitRate, d.WMABitRate);
+  f.Field("FLACOptions", "Compression", o.FLACCompression, d.FLACCompression);
+  f.Field("OpusOptions", "BitRate", o.OpusBitRate, d.OpusBitRate);
   f.Field("CDOptions", "Index", o.CDIndex, d.CDIndex);
   f.Field("CDOptions", "CDDb", o.CDDb, d.CDDb);
   f.Field("RecordOptions", "SaveMp3", o.SaveMp3, d.SaveMp3);
@@ -104,9 +106,14 @@ void LoadSaveOptions(bool Load) {
   f.Field("QueryCDDB", "Port", o.Port, d.Port);
   f.Field("ID3", "Use", o.UseID3, d.UseID3);
   f.Field("Options", "Lan", o.Lan, d.Lan);
-  if (Load)
+  if (Load) {
     o.CompressPosition = std::clamp(o.CompressPosition, 30, 100);
-  else
+    o.FLACCompression = std::clamp(o.FLACCompression, 0, 8);
+    o.OpusBitRate = std::clamp(o.OpusBitRate, 32, 256);
+    // A format this version does not know (a newer one's, or a damaged file) rips to MP3.
+    if (o.OutputFormat < 0 || o.OutputFormat > 5)
+      o.OutputFormat = d.OutputFormat;
+  } else
     f.Ini().UpdateFile(); // a failed write is not reported
 }
 
@@ -116,6 +123,8 @@ std::string GetFormatName() {
   case 1: return "WAV";
   case 2: return "OGG";
   case 3: return "WMA";
+  case 4: return "FLAC";
+  case 5: return "OPUS";
   default: return "";
   }
 }

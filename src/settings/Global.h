@@ -16,7 +16,7 @@ inline constexpr const char *SupportEmail = "support@plindar.org";
 
 struct TGlobalOptions {
   std::string OutputFolder;
-  int32_t OutputFormat = 0; // 0 MP3, 1 WAV, 2 OGG, 3 WMA
+  int32_t OutputFormat = 0; // 0 MP3, 1 WAV, 2 OGG, 3 WMA, 4 FLAC, 5 Opus
   bool IsKeepWav = false;
   bool IsNormalize = false;
   int32_t NormalizePercent = 95;
@@ -35,6 +35,8 @@ struct TGlobalOptions {
   int32_t OggNomalBitRate = 0;
   int32_t OggMinBitRate = 0;
   int32_t WMABitRate = 8;
+  int32_t FLACCompression = 5; // 0 fastest ... 8 smallest
+  int32_t OpusBitRate = 160;   // kbit/s, 32 ... 256
   int32_t CDIndex = -1;
   bool CDDb = false;
   bool SaveMp3 = false;
@@ -55,7 +57,7 @@ std::string GetAppDataFolder();
 std::string GetSettingsFolder();
 // Load = true fills GlobalOptions from options.ini, false writes it.
 void LoadSaveOptions(bool Load);
-// "MP3", "WAV", "OGG" or "WMA" for OutputFormat 0..3, else "".
+// "MP3", "WAV", "OGG", "WMA", "FLAC" or "OPUS" for OutputFormat 0..5, else "".
 std::string GetFormatName();
 // n in decimal with a leading "0" when n is 9 or less.
 std::string TwoDigits(int n);

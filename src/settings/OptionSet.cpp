@@ -132,6 +132,7 @@ TOptionSetForm::TOptionSetForm(TOptionSetHost host, QWidget *parent)
   PageControl1->addTab(WmaPage(), "WMA");
   PageControl1->addTab(Id3Page(), "ID3 Tag");
   PageControl1->addTab(CDRomPage(), "CD-ROM");
+  PageControl1->addTab(FlacOpusPage(), "FLAC/Opus");
   PageControl1->setCurrentIndex(0);
 
   btOk = Button("btOk", "OK", this);
@@ -173,9 +174,10 @@ QWidget *TOptionSetForm::OutputPage() {
 
   auto *formatGroup = new QGroupBox("Output format", page);
   formatGroup->setObjectName("GroupBox2");
-  cbOutputFormat = List(
-      "cbOutputFormat",
-      {"MP3 file(*.MP3)", "WAV file(*.WAV)", "OGG file(*.OGG)", "WMA file(*.WMA)"}, formatGroup);
+  cbOutputFormat = List("cbOutputFormat",
+                        {"MP3 file(*.MP3)", "WAV file(*.WAV)", "OGG file(*.OGG)", "WMA file(*.WMA)",
+                         "FLAC file(*.FLAC)", "Opus file(*.OPUS)"},
+                        formatGroup);
   ckNormalize = CheckBox("ckNormalize", "Normalize", formatGroup);
   SpinEdit1 = new QSpinBox(formatGroup);
   SpinEdit1->setObjectName("SpinEdit1");
@@ -289,6 +291,36 @@ QWidget *TOptionSetForm::WmaPage() {
   return page;
 }
 
+QWidget *TOptionSetForm::FlacOpusPage() {
+  QWidget *page = Page("TabSheet7");
+  auto *flac = new QGroupBox("FLAC", page);
+  flac->setObjectName("GroupBox5");
+  seFLACLevel = new QSpinBox(flac);
+  seFLACLevel->setObjectName("seFLACLevel");
+  seFLACLevel->setRange(0, 8);
+  auto *flacGrid = new QGridLayout(flac);
+  flacGrid->addWidget(Label("Label21", "Compression level:", flac), 0, 0);
+  flacGrid->addWidget(seFLACLevel, 0, 1);
+  flacGrid->addWidget(Label("Label22", "0 = fastest, 8 = smallest file", flac), 1, 0, 1, 2);
+
+  auto *opus = new QGroupBox("Opus", page);
+  opus->setObjectName("GroupBox6");
+  seOpusBitRate = new QSpinBox(opus);
+  seOpusBitRate->setObjectName("seOpusBitRate");
+  seOpusBitRate->setRange(32, 256);
+  seOpusBitRate->setSingleStep(16);
+  seOpusBitRate->setSuffix(" kbit/s");
+  auto *opusGrid = new QGridLayout(opus);
+  opusGrid->addWidget(Label("Label23", "Variable bitrate:", opus), 0, 0);
+  opusGrid->addWidget(seOpusBitRate, 0, 1);
+
+  auto *column = new QVBoxLayout(page);
+  column->addWidget(flac);
+  column->addWidget(opus);
+  column->addStretch();
+  return page;
+}
+
 QWidget *TOptionSetForm::Id3Page() {
   QWidget *page = Page("TabSheet4");
   cbUseID3 = CheckBox("cbUseID3", "Use ID3 tag", page);
@@ -368,6 +400,8 @@ void TOptionSetForm::FillControls() {
   cbOggMaxBit->setCurrentIndex(o.OggMaxBitRate);
   cbOggMinBit->setCurrentIndex(o.OggMinBitRate);
   cbWMABitrate->setCurrentIndex(o.WMABitRate);
+  seFLACLevel->setValue(o.FLACCompression);
+  seOpusBitRate->setValue(o.OpusBitRate);
   // The drive the main window has open is the one shown as chosen, also when it was chosen
   // for this run only.
   OldCDIndex = FHost.OpenDrive >= 0 ? FHost.OpenDrive : std::max(o.CDIndex, 0);
@@ -477,6 +511,8 @@ void TOptionSetForm::btOkClick() {
   o.OggNomalBitRate = cbOggNomBit->currentIndex();
   o.OggMinBitRate = cbOggMinBit->currentIndex();
   o.WMABitRate = cbWMABitrate->currentIndex();
+  o.FLACCompression = seFLACLevel->value();
+  o.OpusBitRate = seOpusBitRate->value();
   // The drive choice changes only when the user picked another drive: the list is empty
   // until its page is shown, and a drive opened for this run only is not saved as chosen.
   const int drive = cbCDList->currentIndex();

@@ -1,5 +1,5 @@
 #pragma once
-// The options window: six pages of controls over the settings (GlobalOptions) and the disc
+// The options window: seven pages of controls over the settings (GlobalOptions) and the disc
 // information that goes into tags (DiscInfo), and the choice of CD drive. Showing fills the
 // controls from the records; OK checks the output folder, the rip length and the bit rates,
 // and only when all of them hold copies every control into the records (so a refusal changes
@@ -78,6 +78,8 @@ public:
   QComboBox *cbOggMinBit;
   QComboBox *cbWMABitrate;
   QPushButton *bWMADefault;
+  QSpinBox *seFLACLevel;
+  QSpinBox *seOpusBitRate;
   QCheckBox *cbUseID3;
   QLineEdit *ID3artist;
   QLineEdit *ID3album;
@@ -103,6 +105,7 @@ private:
   QWidget *WmaPage();
   QWidget *Id3Page();
   QWidget *CDRomPage();
+  QWidget *FlacOpusPage();
   // Shows a refusal with the error icon and puts the focus into the control at fault when
   // its page is the one shown.
   void Refuse(const std::string &text, QWidget *control);

@@ -227,8 +227,8 @@ TAPEv2Tags::TAPEv2Tags() {
 
 TVorbisTags::TVorbisTags() {
   for (const char *name :
-       {"album", "artist", "date", "genre", "title", "comment", "tracknumber", "discnumber",
-        "replaygain_reference_loudness", "replaygain_track_gain", "replaygain_track_peak",
-        "replaygain_album_gain", "replaygain_album_peak"})
+       {"album", "artist", "date", "genre", "title", "comment", "tracknumber", "tracktotal",
+        "discnumber", "replaygain_reference_loudness", "replaygain_track_gain",
+        "replaygain_track_peak", "replaygain_album_gain", "replaygain_album_peak"})
     AddTag(name, std::monostate{});
 }

@@ -181,6 +181,7 @@ public:
   PLINDAR_TAG_WIDE(Title, "title")
   PLINDAR_TAG_WIDE(Comment, "comment")
   PLINDAR_TAG_WIDE(Track, "tracknumber")
+  PLINDAR_TAG_WIDE(TrackTotal, "tracktotal")
   PLINDAR_TAG_WIDE(Disc, "discnumber")
   PLINDAR_TAG_WIDE(Reference, "replaygain_reference_loudness")
   PLINDAR_TAG_WIDE(TrackGain, "replaygain_track_gain")

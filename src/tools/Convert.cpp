@@ -1,6 +1,8 @@
 #include "Convert.h"
 
 #include "AuConverters.h"
+#include "AuFLAC.h"
+#include "AuOpus.h"
 #include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
@@ -64,14 +66,37 @@ bool OggFileEndsWhole(std::ifstream &file) {
   return false;
 }
 
+// The comments of an input that has them.
+const TVorbisTags *CommentsOf(TAuFileIn *input) {
+  if (auto *vorbis = dynamic_cast<TVorbisIn *>(input))
+    return &vorbis->VorbisTags();
+  if (auto *flac = dynamic_cast<TFLACIn *>(input))
+    return &flac->VorbisTags();
+  if (auto *opus = dynamic_cast<TOpusIn *>(input))
+    return &opus->VorbisTags();
+  return nullptr;
+}
+
+// Opens input with its reader, naming the file in the reader's refusal.
+void OpenWith(TAuFileIn &input, const std::string &name) {
+  input.SetFileName(name);
+  try {
+    input.SampleRate(); // opens the file, raising the decoder's refusal
+  } catch (const EAuException &e) {
+    throw EAuException(name + ": " + e.what());
+  }
+}
+
 } // namespace
 
 TConvertWriter WriterFor(const std::string &outputName) {
   const std::string extension =
       plat::LowerCase(std::filesystem::path(outputName).extension().string());
-  return extension == ".wav"   ? TConvertWriter::Wave
-         : extension == ".ogg" ? TConvertWriter::Vorbis
-                               : TConvertWriter::None;
+  return extension == ".wav"    ? TConvertWriter::Wave
+         : extension == ".ogg"  ? TConvertWriter::Vorbis
+         : extension == ".flac" ? TConvertWriter::FLAC
+         : extension == ".opus" ? TConvertWriter::Opus
+                                : TConvertWriter::None;
 }
 
 TConversion::TConversion(const TConvertOptions &options) : FOptions(options) {}
@@ -83,7 +108,7 @@ TConversion::~TConversion() {
 
 void TConversion::Start() {
   if (WriterFor(FOptions.Output) == TConvertWriter::None)
-    throw EAuException(FOptions.Output + ": the output must be a .wav or an .ogg file");
+    throw EAuException(FOptions.Output + ": the output must be a .wav, .ogg, .flac or .opus file");
   OpenInput();
   BuildChain();
   FPart = std::make_unique<plat::TPartFile>(FOptions.Output);
@@ -110,30 +135,33 @@ void TConversion::OpenInput() {
   std::ifstream file(name, std::ios::binary);
   if (!file)
     throw EAuException(name + ": " + plat::SysErrorMessage(errno));
-  char start[4] = {};
-  const bool empty = !file.read(start, 4) && file.gcount() == 0;
-  if (empty)
+  // Long enough for an Ogg page's header and the start of the packet it holds.
+  char start[64] = {};
+  file.read(start, sizeof start);
+  const std::string_view head(start, static_cast<std::size_t>(file.gcount()));
+  if (head.empty())
     throw EAuException(name + ": the file is empty");
   file.clear();
-  if (file.gcount() == 4 && std::memcmp(start, "OggS", 4) == 0) {
-    auto vorbis = std::make_unique<TVorbisIn>();
-    vorbis->SetFileName(name);
-    try {
-      vorbis->SampleRate(); // opens the file, raising the decoder's refusal
-    } catch (const EAuException &e) {
-      throw EAuException(name + ": " + e.what());
-    }
+  if (head.starts_with("OggS")) {
+    // An Ogg Opus stream starts with its identification packet, "OpusHead".
+    if (head.find("OpusHead") != std::string_view::npos)
+      FInput = std::make_unique<TOpusIn>();
+    else
+      FInput = std::make_unique<TVorbisIn>();
+    OpenWith(*FInput, name);
     if (!OggFileEndsWhole(file))
       throw EAuException(name + ": the Ogg file is cut short (its stream has no end)");
-    FInput = std::move(vorbis);
+  } else if (head.starts_with("fLaC")) {
+    FInput = std::make_unique<TFLACIn>();
+    OpenWith(*FInput, name);
   } else {
     auto wave = std::make_unique<TWaveIn>();
     wave->SetFileName(name);
     wave->SetLoop(false);
     if (!wave->Valid())
-      throw EAuException(name + (std::memcmp(start, "RIFF", 4) == 0
+      throw EAuException(name + (head.starts_with("RIFF")
                                      ? ": not a WAV file that can be read"
-                                     : ": neither a WAV file nor an Ogg Vorbis file"));
+                                     : ": not a WAV, Ogg Vorbis, FLAC or Opus file"));
     FInput = std::move(wave);
   }
 }
@@ -177,11 +205,24 @@ void TConversion::BuildChain() {
     out->SetCreateNonMsHeaders(false);
     FOutput = std::move(out);
   } else {
-    auto out = std::make_unique<TVorbisOut>();
-    out->SetCompression(FOptions.Quality);
-    if (auto *vorbis = dynamic_cast<TVorbisIn *>(FInput.get()))
-      out->SetComments(vorbis->VorbisTags()); // an Ogg file re-encoded keeps its comments
-    FOutput = std::move(out);
+    // A file with comments keeps them in a format that has them.
+    const TVorbisTags *comments = CommentsOf(FInput.get());
+    const TVorbisTags none;
+    const TVorbisTags &tags = comments ? *comments : none;
+    if (WriterFor(FOptions.Output) == TConvertWriter::FLAC) {
+      auto out = std::make_unique<TFLACOut>();
+      out->SetComments(tags);
+      FOutput = std::move(out);
+    } else if (WriterFor(FOptions.Output) == TConvertWriter::Opus) {
+      auto out = std::make_unique<TOpusOut>();
+      out->SetComments(tags);
+      FOutput = std::move(out);
+    } else {
+      auto out = std::make_unique<TVorbisOut>();
+      out->SetCompression(FOptions.Quality);
+      out->SetComments(tags);
+      FOutput = std::move(out);
+    }
   }
   FOutput->SetInput(last);
 }
@@ -202,6 +243,8 @@ void TConversion::Finished() {
     FError = "The conversion was stopped.";
   else if (!failure.empty())
     FError = failure;
+  else if (dynamic_cast<TFLACIn *>(FInput.get()) && FInput->Position() < FInput->Size())
+    FError = FOptions.Input + ": the FLAC file is cut short (it holds less than it announces)";
   else if (!FPart->Complete())
     FError = "The converted file could not be named " + FOptions.Output + ".";
   FPart.reset(); // removes the part file of a run that did not complete

@@ -1,8 +1,11 @@
 #pragma once
 // Converting one sound file into another without a window. The reader is chosen by what the
-// input holds: an Ogg page starts an Ogg Vorbis file, anything else must be a WAV file the WAV
-// reader knows (any of its kinds, MP3 data in a WAV file among them). The writer is chosen by
-// the output's extension: ".wav" (PCM, or IMA ADPCM) or ".ogg" (Ogg Vorbis at a quality).
+// input holds: an Ogg page starts an Ogg Opus file when its first packet is Opus's, else an Ogg
+// Vorbis file; "fLaC" starts a FLAC file; anything else must be a WAV file the WAV reader knows
+// (any of its kinds, MP3 data in a WAV file among them). A cut Ogg or FLAC file is refused. The
+// writer is chosen by the output's extension: ".wav" (PCM, or IMA ADPCM), ".ogg" (Ogg Vorbis at
+// a quality), ".flac" (FLAC at level 5) or ".opus" (Opus at 160 kbit/s); the last three keep
+// the comments of an input that has them.
 // The sample rate, channel count and width change only when asked to: a stage that would
 // change nothing is left out of the chain.
 //
@@ -24,7 +27,7 @@ namespace plat {
 class TPartFile;
 }
 
-enum class TConvertWriter : std::uint8_t { None, Wave, Vorbis };
+enum class TConvertWriter : std::uint8_t { None, Wave, Vorbis, FLAC, Opus };
 
 // The writer an output name asks for, by its extension in any case; None for any other.
 TConvertWriter WriterFor(const std::string &outputName);

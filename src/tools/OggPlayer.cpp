@@ -2,6 +2,8 @@
 
 #include "AuConverters.h"
 #include "AuDXAudio.h"
+#include "AuFLAC.h"
+#include "AuOpus.h"
 #include "AuVorbis.h"
 #include "Dialogs.h"
 #include "Global.h"
@@ -38,6 +40,7 @@ QLabel *Label(const char *name, const char *caption, QWidget *parent) {
 
 TfrmOggPlayer::TfrmOggPlayer(QWidget *parent)
     : QDialog(parent), VorbisIn1(std::make_unique<TVorbisIn>()),
+      FLACIn1(std::make_unique<TFLACIn>()), OpusIn1(std::make_unique<TOpusIn>()),
       StereoBalance1(std::make_unique<TStereoBalance>()),
       DXAudioOut1(std::make_unique<TDXAudioOut>()) {
   setObjectName("frmOggPlayer");
@@ -47,6 +50,8 @@ TfrmOggPlayer::TfrmOggPlayer(QWidget *parent)
   VorbisIn1->SetName("VorbisIn1");
   VorbisIn1->SetLoop(false);
   VorbisIn1->SetEndSample(-1);
+  FLACIn1->SetName("FLACIn1");
+  OpusIn1->SetName("OpusIn1");
   StereoBalance1->SetName("StereoBalance1");
   StereoBalance1->SetBalance(0.5f);
   DXAudioOut1->SetName("DXAudioOut1");
@@ -122,7 +127,7 @@ void TfrmOggPlayer::showEvent(QShowEvent *event) {
 
 void TfrmOggPlayer::BitBtn1Click() {
   plat::TFileDialogOptions options;
-  options.Filter = "Sound file(*.ogg)|*.ogg| Any file(*.*)|*.*";
+  options.Filter = "Sound file(*.ogg;*.flac;*.opus)|*.ogg;*.flac;*.opus| Any file(*.*)|*.*";
   std::vector<std::string> files;
   if (!plat::OpenFileDialog(options, files) || files.empty())
     return;
@@ -134,21 +139,33 @@ void TfrmOggPlayer::BitBtn1Click() {
   }
 }
 
+TAuTaggedFileIn *TfrmOggPlayer::ReaderFor(const std::string &file) const {
+  const std::string extension = plat::LowerCase(std::filesystem::path(file).extension().string());
+  if (extension == ".ogg")
+    return VorbisIn1.get();
+  if (extension == ".flac")
+    return FLACIn1.get();
+  if (extension == ".opus")
+    return OpusIn1.get();
+  return nullptr;
+}
+
 void TfrmOggPlayer::Play(const std::string &file) {
-  VorbisIn1->SetFileName(file);
-  const std::string upper = plat::UpperCase(file);
-  // The name is looked at first: a file not named as Ogg is never opened.
-  if (upper.size() < 4 || upper.compare(upper.size() - 4, 4, ".OGG") != 0 || !VorbisIn1->Valid()) {
+  // The name is looked at first: a file not named as one the player takes is never opened.
+  TAuTaggedFileIn *input = ReaderFor(file);
+  if (input)
+    input->SetFileName(file);
+  if (!input || !input->Valid()) {
     plat::MessageBox("Ogg file is not valid.", "", plat::TMsgButtons::OK, plat::TMsgIcon::None);
     return;
   }
   // What is shown is read before the run: the output thread then owns the input.
-  const std::string name = std::filesystem::path(file).filename().string();
-  lFileName->setText(Q(name.substr(0, name.size() - 4)));
-  FTotalSeconds = static_cast<std::int32_t>(VorbisIn1->TotalTime());
-  lSampleRate->setText(Q(std::to_string(VorbisIn1->SampleRate()) + " bps"));
+  lFileName->setText(Q(std::filesystem::path(file).stem().string()));
+  FTotalSeconds = static_cast<std::int32_t>(input->TotalTime());
+  lSampleRate->setText(Q(std::to_string(input->SampleRate()) + " bps"));
   lTotalTime->setText(Q(MinutesSeconds(FTotalSeconds)));
-  ShowTags();
+  ShowTags(*input);
+  StereoBalance1->SetInput(input);
   DXAudioOut1->Run();
   BitBtn1->setEnabled(false); // after Run, which may refuse: its end gives the button back
   Timer2->start();
@@ -156,12 +173,13 @@ void TfrmOggPlayer::Play(const std::string &file) {
   ScrollBar1->setEnabled(true);
 }
 
-void TfrmOggPlayer::ShowTags() {
+void TfrmOggPlayer::ShowTags(TAuTaggedFileIn &input) {
   Memo1->clear();
-  const TVorbisTags &tags = VorbisIn1->VorbisTags();
+  const TCommonTags &tags = input.CommonTags();
   const std::pair<const char *, std::u16string> lines[] = {
-      {"Artist: ", tags.Artist()}, {"Album: ", tags.Album()}, {"Title: ", tags.Title()},
-      {"Date: ", tags.Date()},     {"Genre: ", tags.Genre()}, {"Track: ", tags.Track()}};
+      {"Artist: ", tags.Artist()}, {"Album: ", tags.Album()},
+      {"Title: ", tags.Title()},   {"Date: ", plat::Utf8ToUtf16(tags.Year())},
+      {"Genre: ", tags.Genre()},   {"Track: ", plat::Utf8ToUtf16(tags.Track())}};
   for (const auto &[caption, value] : lines)
     if (!value.empty())
       Memo1->appendPlainText(Q(caption + plat::Utf16ToUtf8(value)));

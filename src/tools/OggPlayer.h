@@ -1,11 +1,12 @@
 #pragma once
-// The Ogg player: plays one Ogg Vorbis file at a time through VorbisIn1 → StereoBalance1 →
-// DXAudioOut1 (the players' sound path, Player.h) with a position bar to seek, pause and
-// resume, stop, a balance slider, the elapsed and total time and the file's tags. The
-// output's progress and end reach the handlers on the user-interface thread through the
-// pipeline's event thread. Every way of closing the window stops the sound first and waits
-// until the output is idle; the idle state needs no help from the user-interface thread.
-// The handlers are public so that tests can drive them; the widgets are the view.
+// The Ogg player: plays one Ogg Vorbis, FLAC or Opus file at a time through its reader
+// (VorbisIn1, FLACIn1 or OpusIn1, by the file's extension) → StereoBalance1 → DXAudioOut1 (the
+// players' sound path, Player.h) with a position bar to seek, pause and resume, stop, a balance
+// slider, the elapsed and total time and the file's tags. The output's progress and end reach the
+// handlers on the user-interface thread through the pipeline's event thread. Every way of closing
+// the window stops the sound first and waits until the output is idle; the idle state needs no help
+// from the user-interface thread. The handlers are public so that tests can drive them; the widgets
+// are the view.
 #include <QDialog>
 
 #include <cstdint>
@@ -17,7 +18,10 @@ class QPushButton;
 class QScrollBar;
 class QSlider;
 class QTimer;
+class TAuTaggedFileIn;
 class TDXAudioOut;
+class TFLACIn;
+class TOpusIn;
 class TStereoBalance;
 class TVorbisIn;
 
@@ -28,9 +32,9 @@ public:
   explicit TfrmOggPlayer(QWidget *parent = nullptr);
   ~TfrmOggPlayer() override;
 
-  // Open and play: asks for a file; one whose name does not end in ".ogg" (any case) or that
-  // is no Ogg Vorbis file gets "Ogg file is not valid." and the player stays idle. Any other
-  // failure is ignored.
+  // Open and play: asks for a file; one whose name does not end in ".ogg", ".flac" or ".opus"
+  // (any case), or that is not of the format its name gives, gets "Ogg file is not valid." and
+  // the player stays idle. Any other failure is ignored.
   void BitBtn1Click();
   // Pause when playing; otherwise resume, and the time display runs.
   void BitBtn2Click();
@@ -49,6 +53,8 @@ public:
   bool Closing = false;
 
   std::unique_ptr<TVorbisIn> VorbisIn1;
+  std::unique_ptr<TFLACIn> FLACIn1;
+  std::unique_ptr<TOpusIn> OpusIn1;
   std::unique_ptr<TStereoBalance> StereoBalance1;
   std::unique_ptr<TDXAudioOut> DXAudioOut1; // last: destroyed first, while its inputs exist
 
@@ -72,7 +78,9 @@ protected:
 
 private:
   void Play(const std::string &file);
-  void ShowTags();
+  // The reader of a file's name; none for a name the player does not take.
+  TAuTaggedFileIn *ReaderFor(const std::string &file) const;
+  void ShowTags(TAuTaggedFileIn &input);
 
   std::int32_t FTotalSeconds = 0; // of the file playing
 };

@@ -2,6 +2,8 @@
 
 #include "AuConverters.h"
 #include "AuDXAudio.h"
+#include "AuFLAC.h"
+#include "AuOpus.h"
 #include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "Messages.h"
@@ -42,17 +44,18 @@ int PlayFile(const std::string &file, std::ostream &err, bool showPosition) {
   close(fd);
   TWaveIn wave;
   TVorbisIn vorbis;
+  TFLACIn flac;
+  TOpusIn opus;
   TAuFileIn *input = nullptr;
-  wave.SetFileName(file);
-  if (wave.Valid()) {
-    input = &wave;
-  } else {
-    vorbis.SetFileName(file);
-    if (vorbis.Valid())
-      input = &vorbis;
+  for (TAuFileIn *reader : std::initializer_list<TAuFileIn *>{&wave, &vorbis, &flac, &opus}) {
+    reader->SetFileName(file);
+    if (reader->Valid()) {
+      input = reader;
+      break;
+    }
   }
   if (!input)
-    return fail("not a WAV or Ogg Vorbis file that can be played");
+    return fail("not a WAV, Ogg Vorbis, FLAC or Opus file that can be played");
 
   TStereoBalance balance;
   TDXAudioOut output; // last: stopped and destroyed before its inputs

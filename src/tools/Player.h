@@ -18,7 +18,8 @@ void ConnectPlayer(TAuInput &input, TStereoBalance &balance, TDXAudioOut &output
 // Whole seconds as minutes and two-digit seconds: 187 gives "3:07".
 std::string MinutesSeconds(long seconds);
 
-// Plays a WAV or Ogg Vorbis file to its end. With showPosition, the position and the length
+// Plays a WAV, Ogg Vorbis, FLAC or Opus file to its end. With showPosition, the position and the
+// length
 // ("\r0:05 / 3:07") are written to err as it plays. 0 at the end of the file; 1, with the
 // reason written to err, when the file cannot be played or the sound device fails.
 int PlayFile(const std::string &file, std::ostream &err, bool showPosition);

@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -84,6 +85,36 @@ TEST_F(OptionSetTest, EachControlFollowsItsSwitch) {
     rule.Switch->setChecked(false);
     EXPECT_FALSE(rule.Follower->isEnabled()) << name;
   }
+}
+
+// The FLAC level and the Opus bit rate show as stored and come back from OK, with the format;
+// in German the new format entries and page read in German.
+TEST_F(OptionSetTest, FlacAndOpusSettingsRoundTripThroughTheWindow) {
+  const struct { int Format, Level, BitRate; } cases[] = {{4, 0, 32}, {5, 8, 256}, {4, 5, 100}};
+  for (const auto &c : cases) {
+    GlobalOptions.OutputFormat = c.Format;
+    GlobalOptions.FLACCompression = c.Level;
+    GlobalOptions.OpusBitRate = c.BitRate;
+    TOptionSetForm form({});
+    form.show();
+    EXPECT_EQ(form.cbOutputFormat->currentIndex(), c.Format);
+    EXPECT_EQ(form.seFLACLevel->value(), c.Level);
+    EXPECT_EQ(form.seOpusBitRate->value(), c.BitRate);
+    GlobalOptions = TGlobalOptions{};
+    GlobalOptions.OutputFolder = Dir.Path();
+    form.btOk->click();
+    EXPECT_EQ(GlobalOptions.OutputFormat, c.Format);
+    EXPECT_EQ(GlobalOptions.FLACCompression, c.Level);
+    EXPECT_EQ(GlobalOptions.OpusBitRate, c.BitRate);
+  }
+  GlobalOptions.Lan = "German";
+  TOptionSetForm form({});
+  form.show();
+  EXPECT_EQ(form.cbOutputFormat->itemText(4).toStdString(), "FLAC-Datei(*.FLAC)");
+  EXPECT_EQ(form.cbOutputFormat->itemText(5).toStdString(), "Opus-Datei(*.OPUS)");
+  EXPECT_EQ(form.PageControl1->tabText(6).toStdString(), "FLAC/Opus");
+  EXPECT_EQ(form.findChild<QLabel *>("Label21")->text().toStdString(), "Kompressionsstufe:");
+  EXPECT_TRUE(Script.Shown.empty());
 }
 
 TEST_F(OptionSetTest, ARefusedOKStoresNothing) {

@@ -198,6 +198,8 @@ TEST_F(ProgramTest, CommandLineErrorsAndHelp) {
 TEST_F(ProgramTest, ConvertWritesTheFormatAskedForAndKeepsTheRest) {
   MakeTone("in.wav");
   ASSERT_EQ(Convert("in.wav", "in.ogg").ExitCode, 0);
+  ASSERT_EQ(Convert("in.wav", "in.flac").ExitCode, 0);
+  ASSERT_EQ(Convert("in.wav", "in.opus").ExitCode, 0);
   ASSERT_TRUE(RunQuietly({"ffmpeg", "-v", "error", "-i", Dir.File("in.wav"), "-c:a", "libmp3lame",
                           "-b:a", "128k", Dir.File("mp3.wav")}));
   struct TCase {
@@ -215,6 +217,8 @@ TEST_F(ProgramTest, ConvertWritesTheFormatAskedForAndKeepsTheRest) {
       {"in.ogg", "ogg.wav", {}, "44100", "2", "16", "Signed Integer PCM", 44100, 0},
       {"in.ogg", "mono.wav", {"--channels", "1", "--rate", "22050"},
        "22050", "1", "16", "Signed Integer PCM", 22050, 0},
+      {"in.flac", "flac.wav", {}, "44100", "2", "16", "Signed Integer PCM", 44100, 0},
+      {"in.opus", "opus.wav", {}, "48000", "2", "16", "Signed Integer PCM", 48000, 0},
       // MP3 data decodes with the encoder's delay and padding (up to two frames more), 5 % softer
       // as the encoder made it (ffmpeg decodes the same level).
       {"mp3.wav", "mp3pcm.wav", {}, "44100", "2", "16", "Signed Integer PCM", 44100, 2304, 0.07},
@@ -222,7 +226,8 @@ TEST_F(ProgramTest, ConvertWritesTheFormatAskedForAndKeepsTheRest) {
   };
   const TTone input =
       Measure(FirstChannel(Dir.File("in.wav"), Dir.File("raw")), 4410, 39690, 44100);
-  std::vector<std::string> made = {"err", "in.ogg", "in.wav", "mp3.wav", "out"}; // out, err: runs
+  std::vector<std::string> made = {"err",    "in.flac", "in.ogg", "in.opus",
+                                   "in.wav", "mp3.wav", "out"}; // out, err: runs
   for (const TCase &c : cases) {
     SCOPED_TRACE(c.Out);
     const TRun run = Convert(c.In, c.Out, c.Options);
@@ -290,6 +295,26 @@ TEST_F(ProgramTest, ConvertEncodesOggVorbisAtTheQualityAskedFor) {
   EXPECT_EQ(OggDecBytes("again.ogg"), 44100u * 4);
 }
 
+// WAV to FLAC keeps every byte and the sample size asked for; comments go from FLAC to Opus
+// and back.
+TEST_F(ProgramTest, ConvertWritesFlacLosslesslyAndKeepsCommentsAcrossFormats) {
+  MakeTone("in.wav");
+  ASSERT_EQ(Convert("in.wav", "out.flac").ExitCode, 0);
+  ASSERT_TRUE(RunQuietly({"flac", "-d", "-s", "-o", Dir.File("back.wav"), Dir.File("out.flac")}));
+  EXPECT_EQ(ReadFileBytes(Dir.File("back.wav")), ReadFileBytes(Dir.File("in.wav")));
+  ASSERT_EQ(Convert("in.wav", "wide.flac", {"--bits", "24"}).ExitCode, 0);
+  EXPECT_EQ(RunProgram({"metaflac", "--show-bps", Dir.File("wide.flac")}).Output, "24\n");
+
+  ASSERT_TRUE(RunQuietly({"flac", "-s", "-T", "ARTIST=Zoë", "-T", "TITLE=Song", "-o",
+                          Dir.File("tagged.flac"), Dir.File("in.wav")}));
+  ASSERT_EQ(Convert("tagged.flac", "tagged.opus").ExitCode, 0);
+  const std::string info = RunProgram({"opusinfo", Dir.File("tagged.opus")}).Output;
+  EXPECT_NE(info.find("\tARTIST=Zoë\n"), std::string::npos) << info;
+  ASSERT_EQ(Convert("tagged.opus", "again.flac").ExitCode, 0);
+  EXPECT_EQ(RunProgram({"metaflac", "--export-tags-to=-", Dir.File("again.flac")}).Output,
+            "ARTIST=Zoë\nTITLE=Song\n");
+}
+
 // Input that cannot be converted, and an output that cannot be made: the message and status
 // 1, never a crash or a hang, and no file, whole or part, left behind.
 TEST_F(ProgramTest, ConvertRefusesBadInputWithTheReasonAndLeavesNoFile) {
@@ -308,6 +333,11 @@ TEST_F(ProgramTest, ConvertRefusesBadInputWithTheReasonAndLeavesNoFile) {
   const auto good = ReadFileBytes(Dir.File("good.ogg"));
   std::ofstream(Dir.File("cut.ogg"), std::ios::binary)
       .write(reinterpret_cast<const char *>(good.data()), long(good.size() - 100));
+  ASSERT_EQ(Convert("in.wav", "good.flac").ExitCode, 0);
+  const auto flac = ReadFileBytes(Dir.File("good.flac"));
+  std::ofstream(Dir.File("cut.flac"), std::ios::binary)
+      .write(reinterpret_cast<const char *>(flac.data()), long(flac.size() / 2));
+  std::ofstream(Dir.File("fake.flac")) << "fLaC, and then nothing of the kind";
   fs::create_directory(Dir.File("folder.wav"));
   const std::vector<std::string> inputs = FolderListing(Dir.Path());
   struct TCase {
@@ -316,7 +346,9 @@ TEST_F(ProgramTest, ConvertRefusesBadInputWithTheReasonAndLeavesNoFile) {
     const char *Message;
   } cases[] = {
       {"empty.wav", "out.wav", {}, "empty.wav: the file is empty"},
-      {"notes.txt", "out.wav", {}, "notes.txt: neither a WAV file nor an Ogg Vorbis file"},
+      {"notes.txt", "out.wav", {}, "notes.txt: not a WAV, Ogg Vorbis, FLAC or Opus file"},
+      {"cut.flac", "out.wav", {}, "cut.flac: the FLAC file is cut short"},
+      {"fake.flac", "out.opus", {}, "fake.flac: Not a FLAC file that can be read."},
       {"odd.wav", "out.ogg", {}, "odd.wav: not a WAV file that can be read"},
       {"flac.ogg", "out.wav", {}, "flac.ogg: Failed to open an ogg file: -"},
       {"cut.ogg", "out.wav", {}, "cut.ogg: the Ogg file is cut short"},
@@ -372,14 +404,22 @@ TEST_F(ProgramTest, PlayGivesTheCardTheWavFilesAudio) {
   for (std::size_t i = 0; i < audio.size(); ++i)
     audio[i] = static_cast<std::uint8_t>(i * 7 + 1);
   WriteWav(Dir.File("pattern.wav"), audio);
-  TRun run = Run({"--play", Dir.File("pattern.wav")}, DiskSound());
-  ASSERT_EQ(run.ExitCode, 0) << run.Err;
-  EXPECT_EQ(run.Out, "");
-  EXPECT_EQ(run.Err.find('\r'), std::string::npos) << run.Err;
-  const std::vector<std::uint8_t> sound = PlayedSound();
-  ASSERT_GE(sound.size(), audio.size());
-  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), sound.begin()));
-  EXPECT_TRUE(std::all_of(sound.begin() + audio.size(), sound.end(), [](auto b) { return !b; }));
+  ASSERT_TRUE(RunQuietly({"flac", "-s", "-o", Dir.File("pattern.flac"), Dir.File("pattern.wav")}));
+  for (const char *file : {"pattern.wav", "pattern.flac"}) {
+    SCOPED_TRACE(file);
+    TRun run = Run({"--play", Dir.File(file)}, DiskSound());
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err.find('\r'), std::string::npos) << run.Err;
+    const std::vector<std::uint8_t> sound = PlayedSound();
+    ASSERT_GE(sound.size(), audio.size());
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), sound.begin()));
+    EXPECT_TRUE(std::all_of(sound.begin() + audio.size(), sound.end(), [](auto b) { return !b; }));
+  }
+  // Opus plays at its own 48 kHz: the card gets the half second of it.
+  ASSERT_TRUE(RunQuietly({"opusenc", "--quiet", Dir.File("pattern.wav"), Dir.File("p.opus")}));
+  ASSERT_EQ(Run({"--play", Dir.File("p.opus")}, DiskSound()).ExitCode, 0);
+  EXPECT_GE(PlayedSound().size(), 24000u * 4 * 9 / 10);
 
   // On a terminal (script gives the program one) the position counts up to the length.
   const std::string command =
@@ -407,7 +447,7 @@ TEST_F(ProgramTest, PlayEndsWithTheReasonWhenItCannotPlay) {
     const char *Reason; // empty: plays to its end
   } cases[] = {
       {"absent.ogg", "", "No such file or directory"},
-      {"notes.wav", "", "not a WAV or Ogg Vorbis file that can be played"},
+      {"notes.wav", "", "not a WAV, Ogg Vorbis, FLAC or Opus file that can be played"},
       {"tone.ogg", "env SDL_AUDIODRIVER=no-such-driver", "Failed to create DirectSound device"},
       {"cut.ogg", nullptr, ""},
   };

@@ -86,6 +86,29 @@ TEST_F(ExtractProgram, OggFilesDecodeToTheWholeTrackAndTheWavsAreGone) {
             (std::vector<std::string>{"Track01.ogg", "Track02.ogg"}));
 }
 
+// FLAC files decode to the disc's bytes, Opus files to the tracks' length; the WAVs go.
+TEST_F(ExtractProgram, FlacAndOpusFilesHoldTheTracks) {
+  TRunResult run = Extract({"--format", "flac", "--output", Dir.File("out")});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+  EXPECT_EQ(run.Output, Lines({"Track01.flac", "Track02.flac"}));
+  ASSERT_EQ(
+      RunProgram({"flac", "-d", "-s", "-o", Dir.File("back.wav"), Out("Track02.flac")}).ExitStatus,
+      0);
+  EXPECT_EQ(WavAudio(Dir.File("back.wav")), TestAudio(2, 110));
+
+  run = Extract({"--format", "opus", "--output", Dir.File("out")});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+  EXPECT_EQ(run.Output, Lines({"Track01.opus", "Track02.opus"}));
+  ASSERT_EQ(RunProgram({"opusdec", "--quiet", "--rate", "44100", Out("Track01.opus"),
+                        Dir.File("back.wav")})
+                .ExitStatus,
+            0);
+  EXPECT_EQ(ReadWav(Dir.File("back.wav")).Samples.size(), 150u * 588 * 2);
+  EXPECT_EQ(
+      FolderListing(Dir.File("out")),
+      (std::vector<std::string>{"Track01.flac", "Track01.opus", "Track02.flac", "Track02.opus"}));
+}
+
 TEST_F(ExtractProgram, WmaFilesAreWmav2AndTheSavedSettingsStayAsTheyWere) {
   fs::create_directories(Config.File("Varnex/Plindar"));
   const std::string saved =
@@ -160,9 +183,10 @@ TEST_F(ExtractProgram, TitlesGivingOneNameOrNoneStillMakeAFileEach) {
 }
 
 TEST_F(ExtractProgram, OptionsItCannotUseAreRefused) {
-  TRunResult flac = Extract({"--format", "flac"});
-  EXPECT_EQ(flac.ExitStatus, 2);
-  EXPECT_NE(flac.Output.find("--format must be mp3, wav, ogg or wma, not flac"), std::string::npos);
+  TRunResult aac = Extract({"--format", "aac"});
+  EXPECT_EQ(aac.ExitStatus, 2);
+  EXPECT_NE(aac.Output.find("--format must be mp3, wav, ogg, wma, flac or opus, not aac"),
+            std::string::npos);
   TRunResult alone = RunProgram({PLINDAR_PROGRAM, "--output", Dir.File("out")});
   EXPECT_EQ(alone.ExitStatus, 2);
   EXPECT_NE(alone.Output.find("--format and --output go with --extract"), std::string::npos);

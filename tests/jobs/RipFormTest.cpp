@@ -232,7 +232,7 @@ TEST_F(RipForm, StoppedWhileEncodingLeavesTheWavAndNoEncodedFile) {
         bytes += size;
     return bytes;
   };
-  for (int format : {0, 2, 3}) {
+  for (int format : {0, 2, 3, 4, 5}) {
     GlobalOptions.OutputFormat = format;
     Open(jmCDRip, {"01Long"});
     ASSERT_TRUE(
@@ -373,6 +373,42 @@ TEST_F(RipForm, OggOutputEncodesEachReadableRipWithTheDiscsComments) {
   EXPECT_EQ(comments.Output,
             "album=Folk Singer\nartist=Tōru Takemitsu\ncomment=Chess\ndate=1964\ngenre=0\n"
             "title=Good Morning\ntracknumber=3\n");
+}
+
+// FLAC keeps the disc's bytes; Opus the sound at its length. Both carry the disc information
+// as comments, the genre by name and the disc's track count among them.
+TEST_F(RipForm, FlacAndOpusOutputsEncodeEachRipWithTheDiscsComments) {
+  const std::string comments = "ALBUM=Folk Singer\nARTIST=Tōru Takemitsu\nCOMMENT=Chess\n"
+                               "DATE=1964\nGENRE=Blues\nTITLE=Good Morning\nTRACKNUMBER=3\n"
+                               "TRACKTOTAL=3\n";
+  TagWithDisc("Tōru Takemitsu");
+  GlobalOptions.OutputFormat = 4;
+  RunJob(jmCDRip, {"01My Home", "03Good Morning"});
+  EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.flac", "Good Morning.flac"}));
+  EXPECT_EQ(FolderListing(Out("")),
+            (std::vector<std::string>{"Good Morning.flac", "My Home.flac"}));
+  const std::string flac = Out("Good Morning.flac"), raw = Dir.File("decoded.raw");
+  ASSERT_EQ(RunProgram({"flac", "-d", "-s", "--force-raw-format", "--endian=little",
+                        "--sign=signed", "-o", raw, flac})
+                .ExitStatus,
+            0);
+  EXPECT_TRUE(ReadFileBytes(raw) == TestAudio(3, 90));
+  EXPECT_EQ(RunProgram({"flac", "-t", "-s", flac}).ExitStatus, 0);
+  EXPECT_EQ(RunProgram({"metaflac", "--export-tags-to=-", flac}).Output, comments);
+
+  fs::remove(raw);
+  GlobalOptions.OutputFormat = 5;
+  GlobalOptions.OpusBitRate = 96;
+  RunJob(jmCDRip, {"03Good Morning"});
+  EXPECT_EQ(Form->FinishedFiles(), Outs({"Good Morning.opus"}));
+  const std::string opus = Out("Good Morning.opus");
+  ASSERT_EQ(RunProgram({"opusdec", "--quiet", "--rate", "48000", opus, raw}).ExitStatus, 0);
+  EXPECT_EQ(ReadFileBytes(raw).size(), std::size_t{90} * CDSectorSize * 48000 / 44100);
+  const std::string info = RunProgram({"opusinfo", opus}).Output;
+  for (std::size_t at = 0, end = 0; (end = comments.find('\n', at)) != std::string::npos;
+       at = end + 1)
+    EXPECT_NE(info.find("\t" + comments.substr(at, end - at + 1)), std::string::npos) << info;
 }
 
 TEST_F(RipForm, WavToOggAndToMp3ResampleSlowFilesThroughATemporaryCopy) {

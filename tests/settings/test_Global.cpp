@@ -109,6 +109,31 @@ TEST_F(Settings, StoredValuesAreClampedAndNonNumbersReadAsDefaults) {
   EXPECT_EQ(GlobalOptions.CompressPosition, 64);
 }
 
+// A file of a version before FLAC and Opus loads with their defaults; their settings are held
+// within their ranges, and a format number no version knows rips to MP3.
+TEST_F(Settings, FlacAndOpusSettingsLoadFromOlderAndDamagedFiles) {
+  WriteFile(OptionsFile(), "[CommonOptions]\nOutputFormat=2\n[OggOptions]\nCompressPosition=64\n");
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.OutputFormat, 2);
+  EXPECT_EQ(GlobalOptions.FLACCompression, 5);
+  EXPECT_EQ(GlobalOptions.OpusBitRate, 160);
+  const struct {
+    const char *Text;
+    int Format, Level, BitRate;
+  } cases[] = {
+      {"OutputFormat=4\n[FLACOptions]\nCompression=8\n[OpusOptions]\nBitRate=96", 4, 8, 96},
+      {"OutputFormat=5\n[FLACOptions]\nCompression=-1\n[OpusOptions]\nBitRate=6", 5, 0, 32},
+      {"OutputFormat=6\n[FLACOptions]\nCompression=9\n[OpusOptions]\nBitRate=900", 0, 8, 256},
+      {"OutputFormat=-1", 0, 5, 160}};
+  for (const auto &c : cases) {
+    WriteFile(OptionsFile(), std::string("[CommonOptions]\n") + c.Text + "\n");
+    LoadSaveOptions(true);
+    EXPECT_EQ(GlobalOptions.OutputFormat, c.Format) << c.Text;
+    EXPECT_EQ(GlobalOptions.FLACCompression, c.Level) << c.Text;
+    EXPECT_EQ(GlobalOptions.OpusBitRate, c.BitRate) << c.Text;
+  }
+}
+
 TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   WriteFile(OptionsFile(), "[CommonOptions]\nFutureKey=keep me\n[Elsewhere]\nA=1\n");
   LoadSaveOptions(true);
@@ -121,6 +146,8 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   o.OggMinBitRate = 7;
   o.BitRate = 192;
   o.WMABitRate = 3;
+  o.FLACCompression = 7;
+  o.OpusBitRate = 64;
   o.CDIndex = 1;
   o.UseID3 = true;
   o.IsKeepWav = true;
@@ -142,6 +169,8 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(ini.ReadInteger("OggOptions", "NomalBitRate", 0), 6);
   EXPECT_EQ(ini.ReadInteger("OggOptions", "MinBitRate", 0), 7);
   EXPECT_EQ(ini.ReadInteger("WMAOptions", "BitRate", 0), 3);
+  EXPECT_EQ(ini.ReadInteger("FLACOptions", "Compression", 0), 7);
+  EXPECT_EQ(ini.ReadInteger("OpusOptions", "BitRate", 0), 64);
   EXPECT_EQ(ini.ReadInteger("CDOptions", "Index", 0), 1);
   EXPECT_EQ(ini.ReadString("ID3", "Use", ""), "1");
   EXPECT_EQ(ini.ReadString("QueryCDDB", "Server", ""), "cddb.example.org");
@@ -156,6 +185,8 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(o.OggMaxBitRate, 5);
   EXPECT_EQ(o.MaxBitRate, 256);
   EXPECT_EQ(o.WMABitRate, 3);
+  EXPECT_EQ(o.FLACCompression, 7);
+  EXPECT_EQ(o.OpusBitRate, 64);
   EXPECT_EQ(o.Lan, "German");
 }
 
@@ -191,9 +222,9 @@ TEST_F(Settings, FileThatCannotBeReadIsNotReplaced) {
 }
 
 TEST_F(Settings, FormatNamesAndTwoDigitNumbers) {
-  const char *names[] = {"MP3", "WAV", "OGG", "WMA", "", ""};
-  int formats[] = {0, 1, 2, 3, 4, -1};
-  for (int i = 0; i < 6; ++i) {
+  const char *names[] = {"MP3", "WAV", "OGG", "WMA", "FLAC", "OPUS", "", ""};
+  int formats[] = {0, 1, 2, 3, 4, 5, 6, -1};
+  for (int i = 0; i < 8; ++i) {
     GlobalOptions.OutputFormat = formats[i];
     EXPECT_EQ(GetFormatName(), names[i]) << formats[i];
   }

@@ -112,6 +112,37 @@ TEST_F(OggPlayer, OnlyAnOggVorbisFileNamedSoPlays) {
   }
 }
 
+// FLAC and Opus files play by their names with their comments shown; one of the other format
+// under such a name is refused like any file that is not what its name says.
+TEST_F(OggPlayer, FlacAndOpusFilesPlayWithTheirComments) {
+  const std::string wav = Dir.File("source.wav");
+  ASSERT_TRUE(RunQuietly({"sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
+                          "0.3", "sine", "440", "gain", "-6"}));
+  ASSERT_TRUE(RunQuietly({"flac", "-s", "-T", "ARTIST=Ärtist", "-T", "TRACKNUMBER=7", "-o",
+                          Dir.File("tone.flac"), wav}));
+  ASSERT_TRUE(RunQuietly({"opusenc", "--quiet", "--artist", "Ärtist", "--comment", "TRACKNUMBER=7",
+                          wav, Dir.File("tone.opus")}));
+  std::filesystem::copy_file(Dir.File("tone.flac"), Dir.File("flac.opus"));
+  const struct {
+    const char *Name, *Rate;
+    std::size_t Bytes; // of the 0.3 seconds at the rate played
+  } cases[] = {{"tone.flac", "44100 bps", 13230 * 4}, {"tone.opus", "48000 bps", 14400 * 4}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    Open(Dir.File(c.Name));
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Form->lFileName->text(), "tone");
+    EXPECT_EQ(Form->lSampleRate->text(), c.Rate);
+    EXPECT_EQ(Form->Memo1->toPlainText(), "Artist: Ärtist\nTrack: 7");
+    ASSERT_TRUE(PumpUntil([&] { return Idle(); }));
+    EXPECT_EQ(Form->DXAudioOut1->ExceptionMessage(), "");
+    EXPECT_GE(ReadFileBytes(Dir.File("played.raw")).size(), c.Bytes);
+  }
+  Open(Dir.File("flac.opus"));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"[] Ogg file is not valid."});
+  EXPECT_TRUE(Idle());
+}
+
 // A long file with tags: the labels, the tag lines (empty tags left out), the time display,
 // seeking, pause and resume. 187 seconds show 3:07.
 TEST_F(OggPlayer, ShowsTheFileAndFollowsTheBarAndTheButtons) {
