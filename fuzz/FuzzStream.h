@@ -1,5 +1,6 @@
 #pragma once
-// The input as a memory stream, for the pipeline's inputs.
+// The input as a memory stream, read to its end by one of the pipeline's file inputs.
+#include "AuClasses.h"
 #include "Streams.h"
 
 #include <cstddef>
@@ -11,4 +12,28 @@ inline std::unique_ptr<TMemoryStream> StreamOf(const std::uint8_t *data, std::si
   stream->Write(data, static_cast<std::int64_t>(size));
   stream->Seek(0, TSeekOrigin::soBeginning);
   return stream;
+}
+
+// Opens the input over the bytes (its tags first, where it has them) and reads all it delivers.
+template <typename TInput>
+void ReadToEnd(const std::uint8_t *data, std::size_t size, void (*tags)(TInput &) = nullptr) {
+  auto stream = StreamOf(data, size);
+  TInput in;
+  in.SetStream(stream.get());
+  try {
+    if (tags)
+      tags(in);
+    if (!in.Valid())
+      return;
+    in.Init();
+    for (;;) {
+      std::uint8_t *buffer = nullptr;
+      std::uint32_t bytes = 16384;
+      in.GetData(buffer, bytes);
+      if (bytes == 0)
+        break;
+    }
+    in.Flush();
+  } catch (const EAuException &) {
+  }
 }
