@@ -416,7 +416,7 @@ int32_t CDDBSetOption(int32_t option, const char *text, int32_t number) {
   return 1;
 }
 
-int32_t CDDBQuery(int32_t handle, TCDDBQuery *query) {
+int32_t CDDBQuery(int32_t handle, TCDDBMatchList *query) {
   if (!query || query->Count < 0 || (query->Count > 0 && !query->Items))
     return Fail(CDErrBadArgument);
   const int room = std::min(query->Count, MaxCDDBMatches);
