@@ -34,7 +34,7 @@ TCddbLookup LookUpDisc(int32_t cdHandle, const TGlobalOptions &options) {
   TCddbLookup lookup;
   SetOptions(options);
   std::vector<TCDDBMatchItem> items(MaxCDDBMatches);
-  TCDDBQuery query{MaxCDDBMatches, items.data()};
+  TCDDBMatchList query{MaxCDDBMatches, items.data()};
   if (CDDBQuery(cdHandle, &query) != 1) {
     lookup.Why = GetCDDBErrorText();
     return lookup;

@@ -83,7 +83,7 @@ struct TCDDBMatchItem {
 
 constexpr int MaxCDDBMatches = 10;
 
-struct TCDDBQuery {
+struct TCDDBMatchList {
   int32_t Count;         // in: room in Items (at most 10 are used); out: matches found
   TCDDBMatchItem *Items; // zero-filled by the caller
 };
@@ -156,7 +156,7 @@ int32_t GetAspiLibError();
 int32_t CDDBSetOption(int32_t option, const char *text, int32_t number);
 // Looks up the disc in the drive: 1 with query->Count matches (0 and GetAspiLibError
 // CDErrCddbNoMatch when the server knows none), 0 on failure.
-int32_t CDDBQuery(int32_t handle, TCDDBQuery *query);
+int32_t CDDBQuery(int32_t handle, TCDDBMatchList *query);
 // Reads the entry of a match into text (NUL-ended UTF-8 lines; an entry longer than size is cut
 // after its last whole line that fits); 1 on success.
 int32_t CDDBGetDiskInfo(const TCDDBMatchItem *item, char *text, int32_t size);
@@ -180,6 +180,10 @@ bool AddDiscImage(const std::string &cuePath, std::string *error = nullptr);
 void ClearDiscImages();
 // Whether the system's CD devices are listed (default true); off gives a list of images only.
 void SetScanSystemDrives(bool scan);
+// The registered images, in order, and whether the system's devices are listed: what the CD
+// ripping library is handed so that both CD access modes list the same drives.
+std::vector<std::string> DiscImages();
+bool ScanSystemDrives();
 
 // A read request with its data area, in one block as ReadCDAudioLBA expects.
 class TReadBuffer {

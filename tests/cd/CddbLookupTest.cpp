@@ -152,7 +152,7 @@ TEST_F(CddbLookupTest, AnEntryLongerThanTheBufferIsCutAfterAWholeLine) {
   CDDBSetOption(CDDBOptServer, server.Address().c_str(), 0);
   const int32_t handle = OpenFirstDrive();
   std::vector<TCDDBMatchItem> items(MaxCDDBMatches);
-  TCDDBQuery query{MaxCDDBMatches, items.data()};
+  TCDDBMatchList query{MaxCDDBMatches, items.data()};
   ASSERT_EQ(CDDBQuery(handle, &query), 1);
   ASSERT_EQ(query.Count, 1);
   EXPECT_STREQ(items[0].Title, "The Plindar Trio / Rip Tests");
