@@ -1,4 +1,6 @@
-// Bytes as a freedb server's answers: the query answer, the read answer and the xmcd entry.
+// Bytes as a freedb server's answers: the query answer, the read answer and the xmcd entry,
+// as the lookup of the drive library and the CDDB component of CD-input mode read them.
+#include "CDDBInfo.h"
 #include "Cddb.h"
 
 #include <cstddef>
@@ -11,5 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   std::string entry;
   cddb::EntryOfReadAnswer(answer, entry);
   cddb::ParseEntry(answer).HasTitles();
+  TCDDBQuery query(nullptr);
+  if (query.ParseQueryResponse(answer) == 200)
+    for (const std::string &match : query.Matches)
+      TCDDBQuery::SplitMatch(match);
+  query.ParseEntry(answer);
   return 0;
 }
