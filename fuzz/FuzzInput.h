@@ -1,17 +1,31 @@
 #pragma once
 // The input as a file, for the parsers that read files.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
-// A path of this process's own, in memory where the system offers a memory file system: the
-// targets run many times faster there.
+// A path of this process's own, in memory where the system offers a memory file system (the
+// targets run many times faster there), removed when the process ends.
 inline std::string FuzzPath(const char *suffix) {
   static const std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return folder + "/plindar-fuzz-" + std::to_string(getpid()) + suffix;
+  static std::vector<std::string> made;
+  static const bool cleanup = std::atexit([] {
+                                for (const std::string &path : made) {
+                                  std::error_code ignored;
+                                  std::filesystem::remove_all(path, ignored);
+                                }
+                              }) == 0;
+  (void)cleanup;
+  const std::string path = folder + "/plindar-fuzz-" + std::to_string(getpid()) + suffix;
+  if (std::find(made.begin(), made.end(), path) == made.end())
+    made.push_back(path);
+  return path;
 }
 
 inline void WriteFile(const std::string &name, const std::uint8_t *data, std::size_t size) {

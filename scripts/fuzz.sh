@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 target="${1:-all}"
 seconds="${2:-20}"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLINDAR_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$(nproc)" >/dev/null
+cmake --build build-fuzz -j"$(nproc)" >build-fuzz/build.log 2>&1 || { tail -40 build-fuzz/build.log; exit 1; }
 
 declare -A more_seeds=([cddb]=tests/data/cddb [ini]=data)
 targets=()
