@@ -14,6 +14,7 @@
 #include "Language.h"
 #include "Mp3EncodeThread.h"
 #include "OggComments.h"
+#include "OggOptions.h"
 #include "PartFile.h"
 #include "Text.h"
 
@@ -125,10 +126,7 @@ void TRipForm::StartOgg(const std::string &output) {
   FOggName = output;
   FOggPart = std::make_unique<plat::TPartFile>(output);
   VorbisOut1->SetFileName(FOggPart->PartName());
-  VorbisOut1->SetCompression(
-      GlobalOptions.IsUseCompress
-          ? std::clamp((GlobalOptions.CompressPosition - 10) / 100.0f, -0.1f, 1.0f)
-          : 0.2f);
+  VorbisOut1->SetCompression(OggQuality());
   VorbisOut1->Comments().Clear();
   if (Mode == jmCDRip && GlobalOptions.UseID3)
     FillOggComments(VorbisOut1->Comments(), Title(RipCount - 1), TrackOfEntry(RipCount - 1));

@@ -37,6 +37,7 @@ struct TGlobalOptions {
   int32_t WMABitRate = 8;
   int32_t CDIndex = -1;
   bool CDDb = false;
+  bool SecureRip = false; // read the disc through the CD ripping library, with error correction
   bool SaveMp3 = false;
   std::string Server = "gnudb.gnudb.org"; // a public server that still answers
   std::string Script = "/~cddb/cddb.cgi";

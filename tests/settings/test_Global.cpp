@@ -122,6 +122,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   o.BitRate = 192;
   o.WMABitRate = 3;
   o.CDIndex = 1;
+  o.SecureRip = true;
   o.UseID3 = true;
   o.IsKeepWav = true;
   o.Server = "cddb.example.org";
@@ -143,6 +144,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(ini.ReadInteger("OggOptions", "MinBitRate", 0), 7);
   EXPECT_EQ(ini.ReadInteger("WMAOptions", "BitRate", 0), 3);
   EXPECT_EQ(ini.ReadInteger("CDOptions", "Index", 0), 1);
+  EXPECT_EQ(ini.ReadString("CDOptions", "SecureRip", ""), "1");
   EXPECT_EQ(ini.ReadString("ID3", "Use", ""), "1");
   EXPECT_EQ(ini.ReadString("QueryCDDB", "Server", ""), "cddb.example.org");
   EXPECT_EQ(ini.ReadString("QueryCDDB", "Port", ""), "8080");
@@ -156,6 +158,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(o.OggMaxBitRate, 5);
   EXPECT_EQ(o.MaxBitRate, 256);
   EXPECT_EQ(o.WMABitRate, 3);
+  EXPECT_TRUE(o.SecureRip);
   EXPECT_EQ(o.Lan, "German");
 }
 
