@@ -2,6 +2,8 @@
 
 #include <cdio/logging.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <mutex>
 #include <utility>
 
@@ -29,7 +31,12 @@ uint8_t ControlOf(CdIo_t *cdio, track_t track) {
 
 void QuietCdioLog() {
   static std::once_flag once;
-  std::call_once(once, [] { cdio_log_set_handler(KeepMessage); });
+  std::call_once(once, [] {
+    // The CD ripping library carries a copy of this code: the first copy's handler stays.
+    const cdio_log_handler_t old = cdio_log_set_handler(KeepMessage);
+    if (old != cdio_default_log_handler)
+      cdio_log_set_handler(old);
+  });
 }
 
 std::string TakeCdioMessage() { return std::exchange(FirstMessage, {}); }
@@ -51,4 +58,19 @@ bool ReadDiscLayout(CdIo_t *cdio, TDiscLayout &disc) {
     disc.Tracks.push_back({lsn, ControlOf(cdio, t)});
   }
   return true;
+}
+
+std::vector<std::string> CdioDevicePaths() {
+  std::vector<std::string> paths;
+  char **devices = cdio_get_devices(DRIVER_DEVICE);
+  if (!devices)
+    return paths;
+  for (char **d = devices; *d; ++d) {
+    std::error_code ec;
+    const std::string path = std::filesystem::weakly_canonical(*d, ec).string();
+    if (!ec && std::find(paths.begin(), paths.end(), path) == paths.end())
+      paths.push_back(path);
+  }
+  cdio_free_device_list(devices);
+  return paths;
 }

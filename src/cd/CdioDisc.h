@@ -21,6 +21,10 @@ struct TDiscLayout {
 // is inconsistent (a track starting past the lead-out, as a BIN cut short gives).
 bool ReadDiscLayout(CdIo_t *cdio, TDiscLayout &disc);
 
+// The CD devices libcdio finds, each listed once (/dev/cdrom and /dev/sr0 are often one drive),
+// in libcdio's order. libcdio's device scan is not thread-safe: callers serialise it.
+std::vector<std::string> CdioDevicePaths();
+
 // Keeps libcdio's messages for TakeCdioMessage() instead of printing them (once per process).
 void QuietCdioLog();
 // The first warning or error libcdio gave on this thread since the last call.

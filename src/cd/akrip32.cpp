@@ -86,17 +86,8 @@ std::vector<TDriveRef> ListDrives() {
   std::vector<TDriveRef> drives;
   if (ScanSystem) {
     std::lock_guard lock(CdioOpenLock);
-    if (char **devices = cdio_get_devices(DRIVER_DEVICE)) {
-      for (char **d = devices; *d; ++d) {
-        // /dev/cdrom and /dev/sr0 are often one drive: list it once.
-        std::error_code ec;
-        const std::string path = std::filesystem::weakly_canonical(*d, ec).string();
-        const auto same = [&](const TDriveRef &r) { return r.Path == path; };
-        if (!ec && std::none_of(drives.begin(), drives.end(), same))
-          drives.push_back({false, path, 0, static_cast<uint8_t>(drives.size())});
-      }
-      cdio_free_device_list(devices);
-    }
+    for (const std::string &path : CdioDevicePaths())
+      drives.push_back({false, path, 0, static_cast<uint8_t>(drives.size())});
   }
   std::lock_guard lock(ImagesLock);
   for (size_t i = 0; i < Images.size(); ++i)
@@ -392,6 +383,13 @@ void ClearDiscImages() {
 }
 
 void SetScanSystemDrives(bool scan) { ScanSystem = scan; }
+
+std::vector<std::string> DiscImages() {
+  std::lock_guard lock(ImagesLock);
+  return Images;
+}
+
+bool ScanSystemDrives() { return ScanSystem; }
 
 int32_t CDDBSetOption(int32_t option, const char *text, int32_t number) {
   const std::string value = text ? text : "";

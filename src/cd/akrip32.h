@@ -180,6 +180,10 @@ bool AddDiscImage(const std::string &cuePath, std::string *error = nullptr);
 void ClearDiscImages();
 // Whether the system's CD devices are listed (default true); off gives a list of images only.
 void SetScanSystemDrives(bool scan);
+// The registered images, in order, and whether the system's devices are listed: what the CD
+// ripping library is handed so that both CD access modes list the same drives.
+std::vector<std::string> DiscImages();
+bool ScanSystemDrives();
 
 // A read request with its data area, in one block as ReadCDAudioLBA expects.
 class TReadBuffer {

@@ -50,6 +50,7 @@ enum : int32_t {
 };
 
 extern "C" {
+#pragma GCC visibility push(default)
 
 int32_t CR_Init(int32_t options); // counted: as many CR_DeInit calls end the library
 int32_t CR_DeInit();
@@ -129,4 +130,6 @@ void CR_SetSettingsFolder(const char *folder);
 // Tests: the sectors first ... first + count - 1 read wrong on their first badReads reads
 // (count 0 ends it), as a scratched disc or a drive's jitter would.
 void CR_SetReadFault(int32_t firstSector, int32_t count, int32_t badReads);
+
+#pragma GCC visibility pop
 }

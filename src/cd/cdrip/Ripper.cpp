@@ -1,0 +1,219 @@
+// The CD ripping library's ripper: a range of sectors read through libcdio-paranoia, chunk by
+// chunk, in the disc's byte order, with paranoia's corrections counted as jitter errors.
+//
+// The parameter block maps onto paranoia this way:
+// - jitter correction off: PARANOIA_MODE_DISABLE, sectors read once and handed on as read;
+// - jitter correction on and paranoid mode on: PARANOIA_MODE_FULL without NEVERSKIP, every
+//   check paranoia has;
+// - jitter correction on, paranoid mode off: paranoia mode 0 means VERIFY | OVERLAP (overlapped
+//   reads compared with each other); any other value is taken as paranoia's own mode bits,
+//   NEVERSKIP removed;
+// - NEVERSKIP is never set, so a sector that never reads right ends in a skip after the
+//   retries: multi-read on with a count > 0 gives that many retries, else paranoia's 20;
+// - read sectors: the sectors of one drive read (paranoia's nsectors); overlap sectors:
+//   paranoia's overlap; compare sectors: kept in the block only, paranoia sizes its own
+//   comparisons; 0 leaves paranoia's own value.
+#include "CDRip.h"
+
+#include "Drives.h"
+
+#include <cdio/mmc_ll_cmds.h>
+#include <cdio/paranoia/cdda.h>
+#include <cdio/paranoia/paranoia.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr int32_t SectorBytes = CDIO_CD_FRAMESIZE_RAW;
+constexpr int DefaultRetries = 20;
+
+struct TRipper {
+  CdIo_t *Cdio = nullptr;
+  cdrom_drive_t *Drive = nullptr;
+  cdrom_paranoia_t *Paranoia = nullptr;
+  long (*DriveRead)(cdrom_drive_t *, void *, lsn_t, long) = nullptr;
+  int32_t Start = 0, End = 0, Current = 0;
+  int32_t LeadOut = 0;
+  int32_t ChunkSectors = 0;
+  int Retries = DefaultRetries;
+  bool TrayLocked = false;
+
+  ~TRipper() {
+    if (TrayLocked)
+      mmc_prevent_allow_medium_removal(Cdio, false, false, 0);
+    if (Paranoia)
+      cdio_paranoia_free(Paranoia);
+    if (Drive)
+      cdio_cddap_close_no_free_cdio(Drive);
+    if (Cdio)
+      cdio_destroy(Cdio);
+  }
+};
+
+std::unique_ptr<TRipper> Ripper;
+// Written by paranoia's callback during CR_RipChunk, read by the library's callers.
+std::atomic<int32_t> JitterErrors{0};
+std::atomic<int32_t> LastJitterSector{-1};
+std::atomic<int32_t> Peak{0};
+
+struct TFault {
+  int32_t First = 0, Count = 0, BadReads = 0;
+  std::map<int32_t, int32_t> Reads; // reads served so far, by sector
+} Fault;
+
+// Serves a faulty sector with different wrong bytes on each bad read.
+void Damage(int32_t sector, uint8_t *data) {
+  const int32_t read = Fault.Reads[sector]++;
+  if (read >= Fault.BadReads)
+    return;
+  for (int32_t i = 0; i < SectorBytes; ++i)
+    data[i] = static_cast<uint8_t>(data[i] ^ (0x5A + 31 * read + i));
+}
+
+// The drive's own read, kept inside the disc: a read across the lead-out can report success
+// without filling the buffer. Then the test fault, when one is set.
+long CheckedRead(cdrom_drive_t *d, void *buffer, lsn_t begin, long sectors) {
+  sectors = std::min<long>(sectors, Ripper->LeadOut - begin);
+  if (begin < 0 || sectors <= 0)
+    return -1;
+  const long read = Ripper->DriveRead(d, buffer, begin, sectors);
+  for (long i = 0; i < read; ++i)
+    if (begin + i >= Fault.First && begin + i < Fault.First + Fault.Count)
+      Damage(static_cast<int32_t>(begin + i), static_cast<uint8_t *>(buffer) + i * SectorBytes);
+  return read;
+}
+
+// Counts what paranoia had to repair, re-align or give up on; position is in 16-bit words.
+void Progress(long position, paranoia_cb_mode_t mode) {
+  switch (mode) {
+  case PARANOIA_CB_FIXUP_EDGE:
+  case PARANOIA_CB_FIXUP_ATOM:
+  case PARANOIA_CB_SCRATCH:
+  case PARANOIA_CB_REPAIR:
+  case PARANOIA_CB_SKIP:
+  case PARANOIA_CB_DRIFT:
+  case PARANOIA_CB_FIXUP_DROPPED:
+  case PARANOIA_CB_FIXUP_DUPED:
+  case PARANOIA_CB_READERR:
+    ++JitterErrors;
+    LastJitterSector = static_cast<int32_t>(position / (SectorBytes / 2));
+    break;
+  default: break;
+  }
+}
+
+int ParanoiaModeOf(const TCDRipParams &params) {
+  constexpr int checks = PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP;
+  if (!params.JitterCorrection)
+    return PARANOIA_MODE_DISABLE;
+  if (params.Paranoid)
+    return checks;
+  return params.ParanoiaMode == 0 ? PARANOIA_MODE_VERIFY | PARANOIA_MODE_OVERLAP
+                                  : params.ParanoiaMode & checks;
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector) {
+  CR_CloseRipper();
+  const TCDRipDrive *drive = ActiveDrive();
+  if (!drive)
+    return CDRipNoDrive;
+  if (!bufferSize || *bufferSize < SectorBytes || startSector < 0 || endSector < startSector)
+    return CDRipError;
+  auto ripper = std::make_unique<TRipper>();
+  ripper->Cdio = OpenDrive(*drive);
+  if (!ripper->Cdio)
+    return CDRipNotReady;
+  ripper->LeadOut = cdio_get_track_lsn(ripper->Cdio, CDIO_CDROM_LEADOUT_TRACK);
+  if (ripper->LeadOut == CDIO_INVALID_LSN || endSector > ripper->LeadOut)
+    return CDRipNotReady;
+  ripper->Drive = cdio_cddap_identify_cdio(ripper->Cdio, CDDA_MESSAGE_FORGETIT, nullptr);
+  if (!ripper->Drive)
+    return CDRipNotReady;
+  ripper->Drive->bigendianp = 0; // no guessing of the byte order from the audio: never swap
+  if (cdio_cddap_open(ripper->Drive) != 0)
+    return CDRipNotReady;
+  ripper->Drive->b_swap_bytes = false;
+  ripper->DriveRead = ripper->Drive->read_audio;
+  ripper->Drive->read_audio = CheckedRead;
+  const TCDRipParams &params = drive->Params;
+  if (params.ReadSectors > 0)
+    ripper->Drive->nsectors = params.ReadSectors;
+  ripper->Paranoia = cdio_paranoia_init(ripper->Drive);
+  if (!ripper->Paranoia)
+    return CDRipError;
+  cdio_paranoia_modeset(ripper->Paranoia, ParanoiaModeOf(params));
+  if (params.OverlapSectors > 0)
+    cdio_paranoia_overlapset(ripper->Paranoia, params.OverlapSectors);
+  if (params.EnableMultiRead && params.MultiReadCount > 0)
+    ripper->Retries = params.MultiReadCount;
+  cdio_paranoia_seek(ripper->Paranoia, startSector, SEEK_SET);
+  if (params.LockTray && !drive->Image)
+    ripper->TrayLocked =
+        mmc_prevent_allow_medium_removal(ripper->Cdio, false, true, 0) == DRIVER_OP_SUCCESS;
+  ripper->Start = ripper->Current = startSector;
+  ripper->End = endSector;
+  ripper->ChunkSectors = *bufferSize / SectorBytes;
+  *bufferSize = ripper->ChunkSectors * SectorBytes;
+  JitterErrors = 0;
+  LastJitterSector = -1;
+  Peak = 0;
+  Ripper = std::move(ripper);
+  return CDRipOK;
+}
+
+int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort) {
+  if (!bytes)
+    return CDRipError;
+  *bytes = 0;
+  if (!Ripper || !buffer)
+    return CDRipError;
+  const int32_t sectors = std::min(Ripper->ChunkSectors, Ripper->End - Ripper->Current);
+  int16_t peak = 0;
+  for (int32_t i = 0; i < sectors && !(abort && *abort); ++i) {
+    const int16_t *audio = cdio_paranoia_read_limited(Ripper->Paranoia, Progress, Ripper->Retries);
+    if (!audio)
+      return CDRipError;
+    std::memcpy(buffer + *bytes, audio, SectorBytes);
+    for (int k = 0; k < SectorBytes / 2; ++k)
+      peak =
+          std::max<int16_t>(peak, static_cast<int16_t>(std::abs(std::max<int>(audio[k], -32767))));
+    *bytes += SectorBytes;
+    ++Ripper->Current;
+  }
+  Peak = peak;
+  return CDRipOK;
+}
+
+int32_t CR_CloseRipper() {
+  Ripper.reset();
+  return CDRipOK;
+}
+
+int32_t CR_GetPercentCompleted() {
+  if (!Ripper || Ripper->End == Ripper->Start)
+    return 0;
+  return static_cast<int32_t>(int64_t{Ripper->Current - Ripper->Start} * 100 /
+                              (Ripper->End - Ripper->Start));
+}
+
+int32_t CR_GetPeakValue() { return Peak; }
+int32_t CR_GetNumberOfJitterErrors() { return JitterErrors; }
+int32_t CR_GetJitterPosition() { return CR_GetPercentCompleted(); }
+int32_t CR_GetLastJitterErrorPosition() { return LastJitterSector; }
+int32_t CR_GetCurrentRipSector() { return Ripper ? Ripper->Current : 0; }
+
+void CR_SetReadFault(int32_t firstSector, int32_t count, int32_t badReads) {
+  Fault = {firstSector, std::max(count, 0), badReads, {}};
+}
+
+} // extern "C"
