@@ -14,6 +14,7 @@
 #include "AuClasses.h"
 #include "CDRipLibrary.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,6 +63,10 @@ public:
   std::int32_t SizeBytes();
   // Jitter errors the library reported when the last read ended.
   std::int32_t JitterErrors() const { return FJitterErrors; }
+  // Sectors of the last read that could not be read right within the retries: delivered as
+  // read, so a caller must tell the user. Always 0 without jitter correction, which checks
+  // nothing.
+  std::int32_t UncorrectedSectors() const { return FUncorrectedSectors; }
 
   // Published; set before Init.
   bool EnableJitterCorrection = false;
@@ -83,10 +88,12 @@ protected:
 private:
   void LockDrive();
   void UnlockDrive();
-  std::int32_t SectorOf(const TCDPosition &position); // of the table read last
+  // The sector of a position in the table of contents read last.
+  std::int32_t SectorOf(const TCDPosition &position);
 
-  std::int32_t FDriveLock = 0;
-  std::int32_t FCurrentDrive = 0;
+  // Queries on the user-interface thread meet a read on the pipeline's thread here.
+  std::atomic<std::int32_t> FDriveLock{0};
+  std::atomic<std::int32_t> FCurrentDrive{0};
   std::int32_t FStartTrack = 0;
   std::int32_t FEndTrack = 0;
   TCDPosition FStartPos;
@@ -97,5 +104,6 @@ private:
   std::int32_t CompareSectors = 0;
   std::vector<std::uint8_t> FBuffer;
   std::int32_t FBufferSize = 0;
-  std::int32_t FJitterErrors = 0;
+  std::atomic<std::int32_t> FJitterErrors{0};
+  std::atomic<std::int32_t> FUncorrectedSectors{0};
 };

@@ -80,6 +80,11 @@ bool ReadDisc(const TCDRipDrive &drive, TDiscLayout &disc) {
 
 } // namespace
 
+std::recursive_mutex &LibraryLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
 TCDRipDrive *ActiveDrive() {
   return State.Active < static_cast<int>(State.Drives.size()) ? &State.Drives[State.Active]
                                                               : nullptr;
@@ -93,6 +98,7 @@ CdIo_t *OpenDrive(const TCDRipDrive &drive) {
 extern "C" {
 
 int32_t CR_Init(int32_t) {
+  const std::lock_guard guard(LibraryLock());
   if (State.InitCount++ == 0) {
     ListDrives();
     CR_LoadSettings();
@@ -101,6 +107,7 @@ int32_t CR_Init(int32_t) {
 }
 
 int32_t CR_DeInit() {
+  const std::lock_guard guard(LibraryLock());
   if (State.InitCount > 0 && --State.InitCount == 0) {
     CR_CloseRipper();
     State.Drives.clear();
@@ -110,19 +117,27 @@ int32_t CR_DeInit() {
 }
 
 int32_t CR_GetCDRipVersion() { return CDRipVersion; }
-int32_t CR_GetNumCDROM() { return static_cast<int32_t>(State.Drives.size()); }
+int32_t CR_GetNumCDROM() {
+  const std::lock_guard guard(LibraryLock());
+  return static_cast<int32_t>(State.Drives.size());
+}
 
 void CR_SetActiveCDROM(int32_t drive) {
+  const std::lock_guard guard(LibraryLock());
   if (drive >= 0 && drive < CR_GetNumCDROM())
     State.Active = drive;
 }
 
-int32_t CR_GetActiveCDROM() { return State.Active; }
+int32_t CR_GetActiveCDROM() {
+  const std::lock_guard guard(LibraryLock());
+  return State.Active;
+}
 int32_t CR_SelectCDROMType(int32_t) { return CDRipNotSupported; }
 int32_t CR_GetCDROMType() { return 0; }
 TCDRipParams *CR_GetStructPointer() { return &State.Block; }
 
 int32_t CR_GetCDROMParameters(TCDRipParams *params) {
+  const std::lock_guard guard(LibraryLock());
   const TCDRipDrive *drive = ActiveDrive();
   if (!drive || !params)
     return CDRipNoDrive;
@@ -131,6 +146,7 @@ int32_t CR_GetCDROMParameters(TCDRipParams *params) {
 }
 
 int32_t CR_SetCDROMParameters(const TCDRipParams *params) {
+  const std::lock_guard guard(LibraryLock());
   TCDRipDrive *drive = ActiveDrive();
   if (!drive || !params)
     return CDRipNoDrive;
@@ -141,6 +157,7 @@ int32_t CR_SetCDROMParameters(const TCDRipParams *params) {
 }
 
 void CR_LoadSettings() {
+  const std::lock_guard guard(LibraryLock());
   if (State.SettingsFolder.empty())
     return;
   TIniFile ini(IniPath());
@@ -149,6 +166,7 @@ void CR_LoadSettings() {
 }
 
 int32_t CR_SaveSettings() {
+  const std::lock_guard guard(LibraryLock());
   if (State.SettingsFolder.empty())
     return CDRipError;
   TIniFile ini(IniPath());
@@ -163,6 +181,7 @@ void CR_NormalizeChunk(int16_t *samples, int32_t count, double scale) {
 }
 
 int32_t CR_ReadToc() {
+  const std::lock_guard guard(LibraryLock());
   State.Toc.clear();
   const TCDRipDrive *drive = ActiveDrive();
   if (!drive)
@@ -180,10 +199,12 @@ int32_t CR_ReadToc() {
 }
 
 int32_t CR_GetNumTocEntries() {
+  const std::lock_guard guard(LibraryLock());
   return State.Toc.empty() ? 0 : static_cast<int32_t>(State.Toc.size()) - 1;
 }
 
 TCDRipTocEntry CR_GetTocEntry(int32_t index) {
+  const std::lock_guard guard(LibraryLock());
   return index >= 0 && index < static_cast<int32_t>(State.Toc.size()) ? State.Toc[index]
                                                                       : TCDRipTocEntry{};
 }
@@ -200,6 +221,7 @@ int32_t CR_IsUnitReady() {
 }
 
 int32_t CR_IsMediaLoaded(int32_t *status) {
+  const std::lock_guard guard(LibraryLock());
   const TCDRipDrive *drive = ActiveDrive();
   if (!drive || !status)
     return CDRipNoDrive;
@@ -209,6 +231,7 @@ int32_t CR_IsMediaLoaded(int32_t *status) {
 }
 
 int32_t CR_EjectCD(int32_t eject) {
+  const std::lock_guard guard(LibraryLock());
   const TCDRipDrive *drive = ActiveDrive();
   if (!drive)
     return CDRipNoDrive;
@@ -235,6 +258,7 @@ int32_t CR_ScanForC2Errors(int32_t, int32_t, int32_t *) { return CDRipNotSupport
 
 // libcdio has no tray lock for an image: there is nothing to lock.
 int32_t CR_LockCD(int32_t lock) {
+  const std::lock_guard guard(LibraryLock());
   const TCDRipDrive *drive = ActiveDrive();
   if (!drive)
     return CDRipNoDrive;
@@ -248,8 +272,14 @@ int32_t CR_LockCD(int32_t lock) {
   return result == DRIVER_OP_SUCCESS ? CDRipOK : CDRipError;
 }
 
-void CR_SetTransportLayer(int32_t layer) { State.TransportLayer = layer; }
-int32_t CR_GetTransportLayer() { return State.TransportLayer; }
+void CR_SetTransportLayer(int32_t layer) {
+  const std::lock_guard guard(LibraryLock());
+  State.TransportLayer = layer;
+}
+int32_t CR_GetTransportLayer() {
+  const std::lock_guard guard(LibraryLock());
+  return State.TransportLayer;
+}
 
 const char *CR_GetDriveID(const TCDRipParams *params) { return params ? params->DriveID : ""; }
 int32_t CR_GetJitterCorrection(const TCDRipParams *p) { return p->JitterCorrection; }
@@ -271,12 +301,16 @@ int32_t CR_IsParanoidMode(const TCDRipParams *p) { return p->Paranoid; }
 int32_t CR_GetParanoiaMode(const TCDRipParams *p) { return p->ParanoiaMode; }
 
 void CR_SetDiscImages(const char *const *cuePaths, int32_t count, int32_t scanSystemDrives) {
+  const std::lock_guard guard(LibraryLock());
   State.Images.assign(cuePaths, cuePaths + std::max(count, 0));
   State.ScanSystem = scanSystemDrives != 0;
   if (State.InitCount > 0)
     ListDrives();
 }
 
-void CR_SetSettingsFolder(const char *folder) { State.SettingsFolder = folder ? folder : ""; }
+void CR_SetSettingsFolder(const char *folder) {
+  const std::lock_guard guard(LibraryLock());
+  State.SettingsFolder = folder ? folder : "";
+}
 
 } // extern "C"

@@ -6,7 +6,8 @@
 // the disc images handed in with CR_SetDiscImages, in that order (the CD drive library lists
 // them the same way). Sectors are logical sector numbers without the 150-sector lead-in.
 // Results are 0 on success unless a line says otherwise; truth values are non-zero for true.
-// Every entry point is meant for one thread at a time, except CR_RipChunk's abort flag.
+// The entry points may be called from several threads: each runs alone. The parameter block
+// accessors touch only the block they are given.
 #include <cstdint>
 
 #pragma pack(push, 1)
@@ -125,6 +126,9 @@ int32_t CR_GetParanoiaMode(const TCDRipParams *params);
 // The disc images to list after the system's CD devices (cuePaths may be null when count is
 // 0); scanSystemDrives 0 lists the images only. Takes effect at the next CR_Init or at once.
 void CR_SetDiscImages(const char *const *cuePaths, int32_t count, int32_t scanSystemDrives);
+// Sectors of the current or last read that paranoia could not verify or correct within its
+// retries; they are delivered as last read.
+int32_t CR_GetNumberOfSkippedSectors();
 // The folder of cdr.ini, ending in '/'.
 void CR_SetSettingsFolder(const char *folder);
 // Tests: the sectors first ... first + count - 1 read wrong on their first badReads reads

@@ -1,10 +1,12 @@
 #pragma once
 // Inside the CD ripping library: the drive list and the active drive, shared by the entry
-// points of CDRip.cpp and the ripper of Ripper.cpp. One thread at a time, as the entry points.
+// points of CDRip.cpp and the ripper of Ripper.cpp. Every entry point that touches them holds
+// LibraryLock: the user-interface thread asks about the disc while a pipeline thread rips.
 #include "CDRip.h"
 
 #include <cdio/cdio.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@ struct TCDRipDrive {
   bool Image = false;
   TCDRipParams Params{}; // how it is read, as CR_SetCDROMParameters left it
 };
+
+std::recursive_mutex &LibraryLock();
 
 // The active drive; null when there is none.
 TCDRipDrive *ActiveDrive();

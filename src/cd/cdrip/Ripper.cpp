@@ -60,6 +60,7 @@ std::unique_ptr<TRipper> Ripper;
 // Written by paranoia's callback during CR_RipChunk, read by the library's callers.
 std::atomic<int32_t> JitterErrors{0};
 std::atomic<int32_t> LastJitterSector{-1};
+std::atomic<int32_t> SkippedSectors{0};
 std::atomic<int32_t> Peak{0};
 
 struct TFault {
@@ -91,6 +92,8 @@ long CheckedRead(cdrom_drive_t *d, void *buffer, lsn_t begin, long sectors) {
 
 // Counts what paranoia had to repair, re-align or give up on; position is in 16-bit words.
 void Progress(long position, paranoia_cb_mode_t mode) {
+  if (mode == PARANOIA_CB_SKIP) // the retries ran out: the sector is delivered unverified
+    ++SkippedSectors;
   switch (mode) {
   case PARANOIA_CB_FIXUP_EDGE:
   case PARANOIA_CB_FIXUP_ATOM:
@@ -123,6 +126,7 @@ int ParanoiaModeOf(const TCDRipParams &params) {
 extern "C" {
 
 int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector) {
+  const std::lock_guard guard(LibraryLock());
   CR_CloseRipper();
   const TCDRipDrive *drive = ActiveDrive();
   if (!drive)
@@ -166,12 +170,14 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
   *bufferSize = ripper->ChunkSectors * SectorBytes;
   JitterErrors = 0;
   LastJitterSector = -1;
+  SkippedSectors = 0;
   Peak = 0;
   Ripper = std::move(ripper);
   return CDRipOK;
 }
 
 int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort) {
+  const std::lock_guard guard(LibraryLock());
   if (!bytes)
     return CDRipError;
   *bytes = 0;
@@ -195,11 +201,13 @@ int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort) {
 }
 
 int32_t CR_CloseRipper() {
+  const std::lock_guard guard(LibraryLock());
   Ripper.reset();
   return CDRipOK;
 }
 
 int32_t CR_GetPercentCompleted() {
+  const std::lock_guard guard(LibraryLock());
   if (!Ripper || Ripper->End == Ripper->Start)
     return 0;
   return static_cast<int32_t>(int64_t{Ripper->Current - Ripper->Start} * 100 /
@@ -208,11 +216,16 @@ int32_t CR_GetPercentCompleted() {
 
 int32_t CR_GetPeakValue() { return Peak; }
 int32_t CR_GetNumberOfJitterErrors() { return JitterErrors; }
+int32_t CR_GetNumberOfSkippedSectors() { return SkippedSectors; }
 int32_t CR_GetJitterPosition() { return CR_GetPercentCompleted(); }
 int32_t CR_GetLastJitterErrorPosition() { return LastJitterSector; }
-int32_t CR_GetCurrentRipSector() { return Ripper ? Ripper->Current : 0; }
+int32_t CR_GetCurrentRipSector() {
+  const std::lock_guard guard(LibraryLock());
+  return Ripper ? Ripper->Current : 0;
+}
 
 void CR_SetReadFault(int32_t firstSector, int32_t count, int32_t badReads) {
+  const std::lock_guard guard(LibraryLock());
   Fault = {firstSector, std::max(count, 0), badReads, {}};
 }
 
