@@ -48,7 +48,10 @@ void TCDIn::UnlockDrive() {
     --FDriveLock;
 }
 
-std::int32_t TCDIn::DrivesCount() { return CDRip().CR_GetNumCDROM(); }
+std::int32_t TCDIn::DrivesCount() {
+  RefreshCDRipDrives();
+  return CDRip().CR_GetNumCDROM();
+}
 
 void TCDIn::SetCurrentDrive(std::int32_t n) {
   if (n >= 0 && n < DrivesCount())
@@ -185,7 +188,10 @@ void TCDIn::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
     FBufStart = 1;
     std::int32_t abort = 0;
     std::int32_t delivered = 0;
-    CDRip().CR_RipChunk(FBuffer.data(), &delivered, &abort);
+    // A sector that cannot be read at all would otherwise end the rip early, as a success.
+    if (CDRip().CR_RipChunk(FBuffer.data(), &delivered, &abort) != 0)
+      throw EAuException("Cannot read the CD at sector " +
+                         std::to_string(CDRip().CR_GetCurrentRipSector()));
     FBufEnd = delivered;
   }
   const std::uint32_t n = static_cast<std::uint32_t>(FBufEnd - FBufStart + 1);

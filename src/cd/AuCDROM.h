@@ -42,6 +42,7 @@ public:
   explicit TCDIn(TComponent *owner = nullptr);
   ~TCDIn() override;
 
+  // Also takes in disc images registered since the last call.
   std::int32_t DrivesCount();
   std::int32_t CurrentDrive() const { return FCurrentDrive; }
   // Ignored unless 0 <= n < DrivesCount.
@@ -63,9 +64,9 @@ public:
   std::int32_t SizeBytes();
   // Jitter errors the library reported when the last read ended.
   std::int32_t JitterErrors() const { return FJitterErrors; }
-  // Sectors of the last read that could not be read right within the retries: delivered as
-  // read, so a caller must tell the user. Always 0 without jitter correction, which checks
-  // nothing.
+  // The times the last read gave up on a sector within its retries and delivered it as read
+  // (a caller must tell the user); always 0 without jitter correction, which checks nothing. A
+  // sector that cannot be read at all raises EAuException "Cannot read the CD at sector n".
   std::int32_t UncorrectedSectors() const { return FUncorrectedSectors; }
 
   // Published; set before Init.
@@ -98,8 +99,8 @@ private:
   std::int32_t FEndTrack = 0;
   TCDPosition FStartPos;
   TCDPosition FEndPos;
-  std::int32_t FRipBytes = 0;
-  std::int32_t ReadSectors = 0; // 0 = the library's own value, as for the two below
+  std::atomic<std::int32_t> FRipBytes{0}; // asked for by the progress while reading
+  std::int32_t ReadSectors = 0;           // 0 = the library's own value, as for the two below
   std::int32_t OverlapSectors = 0;
   std::int32_t CompareSectors = 0;
   std::vector<std::uint8_t> FBuffer;

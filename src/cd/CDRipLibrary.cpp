@@ -50,18 +50,27 @@ bool Resolve(void *handle) {
   return all;
 }
 
-// The drives of the CD drive library, so that both CD access modes list the same ones.
+// What the library was last handed: the CD drive library's images and its device scan.
+std::vector<std::string> HandedImages;
+bool HandedScan = true;
+
 void HandOverDiscImages() {
-  const std::vector<std::string> images = DiscImages();
+  HandedImages = DiscImages();
+  HandedScan = ScanSystemDrives();
   std::vector<const char *> paths;
-  for (const std::string &image : images)
+  for (const std::string &image : HandedImages)
     paths.push_back(image.c_str());
-  Library.CR_SetDiscImages(paths.data(), static_cast<int32_t>(paths.size()), ScanSystemDrives());
+  Library.CR_SetDiscImages(paths.data(), static_cast<int32_t>(paths.size()), HandedScan);
 }
 
 } // namespace
 
 const TCDRipLibrary &CDRip() { return Library; }
+
+void RefreshCDRipDrives() {
+  if (CDRipLoaded && (DiscImages() != HandedImages || ScanSystemDrives() != HandedScan))
+    HandOverDiscImages();
+}
 
 bool LoadCDRipLibrary(const std::string &folder) {
   if (!Loaded.Handle) {

@@ -23,6 +23,10 @@ struct TCDRipLibrary {
 // The entry points; only valid while CDRipLoaded.
 const TCDRipLibrary &CDRip();
 
+// Hands the library the CD drive library's disc images again when they changed since, so that
+// both CD access modes list the same drives in the same order.
+void RefreshCDRipDrives();
+
 // Loads the library (once), hands it the disc images of the CD drive library, writes
 // folder + "cdr.ini" ("CD-ROM": nActive = 0, nTransportLayer = 1) and initialises it; a failed
 // initialisation shows "Failed to initialize CDRip (insufficient privileges?)" and goes on.

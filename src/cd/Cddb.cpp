@@ -8,18 +8,6 @@
 
 namespace cddb {
 
-namespace {
-
-constexpr int LeadIn = 150; // frames before the address 00:02:00
-
-int DigitSum(int n) {
-  int sum = 0;
-  for (; n > 0; n /= 10)
-    sum += n % 10;
-  return sum;
-}
-
-// The lines of a text, without their CR LF or LF.
 std::vector<std::string_view> Lines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
@@ -31,6 +19,26 @@ std::vector<std::string_view> Lines(std::string_view text) {
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
   }
   return lines;
+}
+
+void CutUtf8(std::string &text, std::size_t max) {
+  if (text.size() <= max)
+    return;
+  std::size_t n = max;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+    --n;
+  text.resize(n);
+}
+
+namespace {
+
+constexpr int LeadIn = 150; // frames before the address 00:02:00
+
+int DigitSum(int n) {
+  int sum = 0;
+  for (; n > 0; n /= 10)
+    sum += n % 10;
+  return sum;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -74,16 +82,6 @@ bool SplitMatch(std::string_view line, TMatch &match) {
   match.DiscId = id;
   match.Title = Trimmed(line.substr(second + 1, 255));
   return true;
-}
-
-// Cuts text to at most max bytes without splitting a UTF-8 character.
-void CutUtf8(std::string &text, std::size_t max) {
-  if (text.size() <= max)
-    return;
-  std::size_t n = max;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-    --n;
-  text.resize(n);
 }
 
 // Decodes the entry format's escapes; oneLine turns line breaks, tabs and every other control
@@ -248,16 +246,34 @@ bool TEntry::HasTitles() const {
   return false;
 }
 
+std::vector<std::string> JoinedEntryLines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::string_view lastKey;
+  for (std::string_view line : Lines(text)) {
+    const std::size_t equals = line.find('=');
+    const bool value = !line.empty() && line.front() != '#' && equals != std::string_view::npos;
+    const std::string_view key = value ? line.substr(0, equals + 1) : std::string_view();
+    if (value && key == lastKey) {
+      if (lines.back().size() < MaxValueBytes)
+        lines.back().append(line.substr(equals + 1, MaxValueBytes));
+      continue;
+    }
+    lines.emplace_back(line);
+    lastKey = key;
+  }
+  return lines;
+}
+
 TEntry ParseEntry(const std::string &text) {
   // Raw values by keyword, each line of a keyword appended to what came before.
   std::map<std::string, std::string, std::less<>> raw;
-  for (std::string_view line : Lines(text)) {
+  for (const std::string &line : JoinedEntryLines(text)) {
     const std::size_t equals = line.find('=');
-    if (line.empty() || line.front() == '#' || equals == std::string_view::npos || equals > 16)
+    if (line.empty() || line.front() == '#' || equals == std::string::npos || equals > 16)
       continue;
-    std::string &value = raw[std::string(line.substr(0, equals))];
+    std::string &value = raw[line.substr(0, equals)];
     if (value.size() < MaxValueBytes)
-      value.append(line.substr(equals + 1, MaxValueBytes));
+      value.append(line, equals + 1, MaxValueBytes);
   }
   TEntry entry;
   const auto field = [&](const char *key, bool oneLine) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cddb {
@@ -25,7 +26,7 @@ constexpr int MaxMatches = 10;
 constexpr int MaxTracks = 99;
 constexpr std::size_t MaxAnswerBytes = 1 << 20;
 constexpr std::size_t MaxValueBytes = 4096; // extended data
-constexpr std::size_t MaxFieldBytes = 255;   // titles, year, genre: they end up in file names
+constexpr std::size_t MaxFieldBytes = 255;  // titles, year, genre: they end up in file names
 
 // The eight lower-case hexadecimal digits of the disc id; "" for a disc without tracks.
 std::string DiscId(const TDiscToc &toc);
@@ -52,6 +53,15 @@ struct TEntry {
   std::vector<std::string> TrackTitles; // by TTITLE number; "" where the entry has none
   bool HasTitles() const;
 };
+
+// The lines of a text, without their CR LF or LF.
+std::vector<std::string_view> Lines(std::string_view text);
+// Cuts text to at most max bytes without splitting a UTF-8 character.
+void CutUtf8(std::string &text, std::size_t max);
+
+// The lines of an xmcd entry, each keyword's continuation lines (the same keyword on the lines
+// that follow) joined into its first line with nothing between; comments as they are.
+std::vector<std::string> JoinedEntryLines(const std::string &text);
 
 // Reads an xmcd entry. Lines of one keyword (DTITLE, TTITLE3, EXTD...) that follow each other
 // are one value continued; a title is taken by its number, numbers above MaxTracks - 1 are

@@ -8,6 +8,7 @@
 #include "MessagePump.h"
 #include "TempDir.h"
 #include "TestDisc.h"
+#include "akrip32.h"
 
 #include <gtest/gtest.h>
 
@@ -185,6 +186,8 @@ TEST_F(CDInTest, DrivesAndTracksAreThoseOfTheDriveLibrary) {
   EXPECT_EQ(In->GetTrackInfo(2).TrackType, 1);
   const TCDTrackInfo data = In->GetTrackInfo(2); // up to the lead-out
   EXPECT_EQ(data.Minute * 4500 + data.Second * 75 + data.Frame, 30);
+  ASSERT_TRUE(AddDiscImage(Audio)); // registered after the library was loaded
+  EXPECT_EQ(In->DrivesCount(), 3);
 }
 
 TEST_F(CDInTest, CdrIniIsWrittenIntoTheSettingsFolderAndKeepsOtherKeys) {
@@ -229,6 +232,39 @@ TEST_F(CDInTest, ParanoiaCorrectsABadSectorAndReportsWhatItCannotCorrect) {
     EXPECT_EQ(data.size(), 80 * Sector);
     EXPECT_EQ(In->JitterErrors() > 0, c.Corrected) << In->JitterErrors();
     EXPECT_EQ(In->UncorrectedSectors() > 0, c.Uncorrected) << In->UncorrectedSectors();
+  }
+}
+
+// The BIN cut short during a read of the last track: what cannot be read is never a silently
+// short rip.
+TEST_F(CDInTest, ABinCutShortDuringAReadIsReported) {
+  for (bool jitter : {true, false}) {
+    SCOPED_TRACE(jitter);
+    WriteAudioDisc(Discs.Path(), "Audio", {120, 80, 100});
+    In->EnableJitterCorrection = jitter;
+    In->SetStartTrack(3);
+    In->SetEndTrack(3);
+    In->Init();
+    std::filesystem::resize_file(BinOf(Audio), 250 * Sector);
+    std::uint64_t delivered = 0;
+    std::string error;
+    try {
+      for (std::uint32_t bytes = 1; bytes > 0; delivered += bytes) {
+        std::uint8_t *buffer = nullptr;
+        bytes = 100 * Sector;
+        In->GetData(buffer, bytes);
+      }
+    } catch (const EAuException &e) {
+      error = e.what();
+    }
+    In->Flush();
+    if (jitter) { // paranoia retries, gives up, goes on and says so
+      EXPECT_EQ(delivered, 100 * Sector);
+      EXPECT_GT(In->UncorrectedSectors(), 0);
+    } else { // no retries: the read fails there
+      EXPECT_EQ(delivered, 50 * Sector);
+      EXPECT_EQ(error, "Cannot read the CD at sector 250");
+    }
   }
 }
 

@@ -68,7 +68,9 @@ int32_t CR_SetCDROMParameters(const TCDRipParams *params); // makes it the activ
 // buffer, out: the chunk size (a whole number of sectors).
 int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector);
 // The next chunk in the disc's byte order; *bytes 0 at the end of the range. *abort non-zero
-// on entry stops at once. A sector paranoia could not read is delivered as read and counted.
+// on entry stops at once. A sector paranoia could not verify within its retries is delivered
+// as read and counted (CR_GetNumberOfSkippedSectors); a sector that cannot be read at all ends
+// the chunk before it, and the next call fails with CDRipError and no bytes.
 int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort);
 int32_t CR_CloseRipper();
 int32_t CR_GetPercentCompleted();
@@ -126,8 +128,8 @@ int32_t CR_GetParanoiaMode(const TCDRipParams *params);
 // The disc images to list after the system's CD devices (cuePaths may be null when count is
 // 0); scanSystemDrives 0 lists the images only. Takes effect at the next CR_Init or at once.
 void CR_SetDiscImages(const char *const *cuePaths, int32_t count, int32_t scanSystemDrives);
-// Sectors of the current or last read that paranoia could not verify or correct within its
-// retries; they are delivered as last read.
+// The times paranoia gave up on a sector of the current or last read within its retries: what
+// it read there is delivered unverified.
 int32_t CR_GetNumberOfSkippedSectors();
 // The folder of cdr.ini, ending in '/'.
 void CR_SetSettingsFolder(const char *folder);

@@ -2,7 +2,8 @@
 // chunk, in the disc's byte order, with paranoia's corrections counted as jitter errors.
 //
 // The parameter block maps onto paranoia this way:
-// - jitter correction off: PARANOIA_MODE_DISABLE, sectors read once and handed on as read;
+// - jitter correction off: PARANOIA_MODE_DISABLE, that is no paranoia: the drive's sectors as
+//   they come, and a sector that cannot be read is a failure;
 // - jitter correction on and paranoid mode on: PARANOIA_MODE_FULL without NEVERSKIP, every
 //   check paranoia has;
 // - jitter correction on, paranoid mode off: paranoia mode 0 means VERIFY | OVERLAP (overlapped
@@ -25,8 +26,13 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +49,8 @@ struct TRipper {
   int32_t ChunkSectors = 0;
   int Retries = DefaultRetries;
   bool TrayLocked = false;
+  bool Plain = false; // no jitter correction: sectors read as they come, no paranoia
+  int BinFile = -1;   // an image's BIN, to see it cut short under a read
 
   ~TRipper() {
     if (TrayLocked)
@@ -53,6 +61,8 @@ struct TRipper {
       cdio_cddap_close_no_free_cdio(Drive);
     if (Cdio)
       cdio_destroy(Cdio);
+    if (BinFile >= 0)
+      ::close(BinFile);
   }
 };
 
@@ -77,10 +87,19 @@ void Damage(int32_t sector, uint8_t *data) {
     data[i] = static_cast<uint8_t>(data[i] ^ (0x5A + 31 * read + i));
 }
 
+// The last sector the disc has now plus one: libcdio reads an image's BIN cut short after it
+// was opened as if nothing were missing.
+long EndOfDisc() {
+  struct stat info {};
+  if (Ripper->BinFile >= 0 && ::fstat(Ripper->BinFile, &info) == 0)
+    return std::min<long>(Ripper->LeadOut, info.st_size / SectorBytes);
+  return Ripper->LeadOut;
+}
+
 // The drive's own read, kept inside the disc: a read across the lead-out can report success
 // without filling the buffer. Then the test fault, when one is set.
 long CheckedRead(cdrom_drive_t *d, void *buffer, lsn_t begin, long sectors) {
-  sectors = std::min<long>(sectors, Ripper->LeadOut - begin);
+  sectors = std::min<long>(sectors, EndOfDisc() - begin);
   if (begin < 0 || sectors <= 0)
     return -1;
   const long read = Ripper->DriveRead(d, buffer, begin, sectors);
@@ -92,7 +111,7 @@ long CheckedRead(cdrom_drive_t *d, void *buffer, lsn_t begin, long sectors) {
 
 // Counts what paranoia had to repair, re-align or give up on; position is in 16-bit words.
 void Progress(long position, paranoia_cb_mode_t mode) {
-  if (mode == PARANOIA_CB_SKIP) // the retries ran out: the sector is delivered unverified
+  if (mode == PARANOIA_CB_SKIP) // the retries ran out: what was read is delivered unverified
     ++SkippedSectors;
   switch (mode) {
   case PARANOIA_CB_FIXUP_EDGE:
@@ -109,6 +128,13 @@ void Progress(long position, paranoia_cb_mode_t mode) {
     break;
   default: break;
   }
+}
+
+int32_t PeakOf(const int16_t *samples, int32_t count) {
+  int32_t peak = 0;
+  for (int32_t i = 0; i < count; ++i)
+    peak = std::max(peak, std::abs(int32_t{samples[i]}));
+  return peak;
 }
 
 int ParanoiaModeOf(const TCDRipParams &params) {
@@ -138,6 +164,9 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
   if (!ripper->Cdio)
     return CDRipNotReady;
   ripper->LeadOut = cdio_get_track_lsn(ripper->Cdio, CDIO_CDROM_LEADOUT_TRACK);
+  if (drive->Image) // libcdio reads the BIN of the .cue's base name
+    ripper->BinFile = ::open(std::filesystem::path(drive->Path).replace_extension(".bin").c_str(),
+                             O_RDONLY | O_CLOEXEC);
   if (ripper->LeadOut == CDIO_INVALID_LSN || endSector > ripper->LeadOut)
     return CDRipNotReady;
   ripper->Drive = cdio_cddap_identify_cdio(ripper->Cdio, CDDA_MESSAGE_FORGETIT, nullptr);
@@ -156,6 +185,7 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
   if (!ripper->Paranoia)
     return CDRipError;
   cdio_paranoia_modeset(ripper->Paranoia, ParanoiaModeOf(params));
+  ripper->Plain = ParanoiaModeOf(params) == PARANOIA_MODE_DISABLE;
   if (params.OverlapSectors > 0)
     cdio_paranoia_overlapset(ripper->Paranoia, params.OverlapSectors);
   if (params.EnableMultiRead && params.MultiReadCount > 0)
@@ -184,19 +214,28 @@ int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort) {
   if (!Ripper || !buffer)
     return CDRipError;
   const int32_t sectors = std::min(Ripper->ChunkSectors, Ripper->End - Ripper->Current);
-  int16_t peak = 0;
-  for (int32_t i = 0; i < sectors && !(abort && *abort); ++i) {
-    const int16_t *audio = cdio_paranoia_read_limited(Ripper->Paranoia, Progress, Ripper->Retries);
-    if (!audio)
-      return CDRipError;
-    std::memcpy(buffer + *bytes, audio, SectorBytes);
-    for (int k = 0; k < SectorBytes / 2; ++k)
-      peak =
-          std::max<int16_t>(peak, static_cast<int16_t>(std::abs(std::max<int>(audio[k], -32767))));
-    *bytes += SectorBytes;
-    ++Ripper->Current;
+  if (Ripper->Plain) {
+    // In blocks the drive can take; a sector that cannot be read ends the chunk before it.
+    while (*bytes < sectors * SectorBytes) {
+      const long want = std::min<long>(sectors - *bytes / SectorBytes, Ripper->Drive->nsectors);
+      const long read = cdio_cddap_read(Ripper->Drive, buffer + *bytes, Ripper->Current, want);
+      if (read <= 0)
+        return *bytes > 0 ? CDRipOK : CDRipError;
+      *bytes += static_cast<int32_t>(read) * SectorBytes;
+      Ripper->Current += static_cast<int32_t>(read);
+    }
+  } else {
+    for (int32_t i = 0; i < sectors && !(abort && *abort); ++i) {
+      const int16_t *audio =
+          cdio_paranoia_read_limited(Ripper->Paranoia, Progress, Ripper->Retries);
+      if (!audio) // what was read comes first; the failure is the next call's answer
+        return *bytes > 0 ? CDRipOK : CDRipError;
+      std::memcpy(buffer + *bytes, audio, SectorBytes);
+      *bytes += SectorBytes;
+      ++Ripper->Current;
+    }
   }
-  Peak = peak;
+  Peak = PeakOf(reinterpret_cast<const int16_t *>(buffer), *bytes / 2);
   return CDRipOK;
 }
 
