@@ -23,7 +23,7 @@ std::string WriteTocImage(const std::string &dir, const std::string &name,
   std::ofstream cue(dir + "/" + name + ".cue");
   cue << "FILE \"" << name << ".bin\" BINARY\n";
   for (std::size_t i = 0; i < starts.size(); ++i) {
-    char line[64];
+    char line[96];
     std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n    INDEX 01 %02d:%02d:%02d\n", i + 1,
                   starts[i] / 4500, starts[i] / 75 % 60, starts[i] % 75);
     cue << line;
