@@ -33,8 +33,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The SubCode of an encoding's end notice that made its file (as the encoder
-// processes say).
+// The SubCode of an encoding's end notice that made its file (as the encoder processes say).
 constexpr int32_t EncodingMade = 2;
 
 std::string OutputFolder() { return plat::IncludeTrailingSlash(GlobalOptions.OutputFolder); }
@@ -198,8 +197,8 @@ bool TfrmCDRip::RipComplete(int k) {
   } catch (const std::exception &) {
     return false; // the disc is gone or changed: what was read cannot be checked
   }
-  // The WAV output fills a read that ended early with silence up to the size the input
-  // announced, so only the bytes the CD input delivered tell whether the whole track came.
+  // The WAV output fills a read that ended early with silence up to the size the input announced,
+  // so only the bytes the CD input delivered tell whether the whole track came.
   if (FCDIn.Position() != expected)
     return false;
   // That size is one sector more than the track: the WAV ends where the track does.
@@ -223,8 +222,8 @@ bool TfrmCDRip::KeepRip(int k) {
               ". Please check the disc and the drive and extract the track again.");
     return false;
   }
-  // Sectors paranoia could not correct: the audio is kept for the user to judge, but the track
-  // is not taken as ripped (no encoding, not counted as made).
+  // Sectors paranoia could not correct: the audio is kept for the user to judge, but the track is
+  // not taken as ripped (no encoding, not counted as made).
   if (const int32_t uncorrected = FCDIn.UncorrectedSectors(); uncorrected > 0) {
     FPart->Complete();
     FPart.reset();
@@ -307,8 +306,7 @@ void TfrmCDRip::StartProcess(TEncodeProcess &encoder, int32_t endCode, int k,
 
 void TfrmCDRip::VorbisOut1Progress() { PostJobInfo(Handle(), VorbisOut1->Progress(), 0); }
 
-// Every encoding of this window ends with 2000, the pipeline's as the MP3
-// process's.
+// Every encoding of this window ends with 2000, the pipeline's as the MP3 process's.
 void TfrmCDRip::VorbisOut1Done() {
   if (!JobList || !FPart)
     return;
@@ -323,8 +321,8 @@ void TfrmCDRip::VorbisOut1Done() {
 bool TfrmCDRip::KeepEncoding(int k) {
   switch (FFormat) {
   case fmtMP3:
-    // Tagged whatever "Use ID3 tag" says, while still a part file: under its
-    // final name the MP3 never lacks its tag.
+    // Tagged whatever "Use ID3 tag" says, while still a part file: under its final name the MP3
+    // never lacks its tag.
     WriteTrackId3Tag(Title(k), TrackOfEntry((*JobList)[k]), FMp3.WrittenFile());
     return FMp3.Complete();
   case fmtWMA: return FWma.Complete();
@@ -430,8 +428,7 @@ void TfrmCDRip::FinishJob() {
       output->Stop(false);
     }
   FPart.reset(); // what the stopped step wrote goes
-  // A stopped job stops its encoder too: its end notice would find no window to
-  // keep the file.
+  // A stopped job stops its encoder too: its end notice would find no window to keep the file.
   if (FMp3.Busy)
     FMp3.Stop(0);
   if (FWma.Busy)

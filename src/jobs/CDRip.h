@@ -1,16 +1,15 @@
 #pragma once
-// The pipeline rip window of CD-input mode: rips the job entries one track at a
-// time through the main window's CD input (secure reading) into a WAV file,
-// then encodes that WAV to MP3 or WMA with the encoder processes or to Ogg
-// Vorbis through the pipeline, and rips the next. Every step reports back with
-// WM_JOBINFO, so the window never waits for a worker.
+// The pipeline rip window of CD-input mode: rips the job entries one track at a time through the
+// main window's CD input (secure reading) into a WAV file, then encodes that WAV to MP3 or WMA with
+// the encoder processes or to Ogg Vorbis through the pipeline, and rips the next. Every step
+// reports back with WM_JOBINFO, so the window never waits for a worker.
 //
-// Nothing is lost: a WAV is written under a hidden part name and takes its name
-// only once the whole track is in it (and scaled, with "Normalize"); an encoded
-// file likewise. A rip that fails or comes out short is reported and leaves no
-// file; an encoding that fails is reported and keeps the track's WAV. Two
-// entries giving one name get " (2)", " (3)", ... The state machine is in the
-// public methods, which tests drive; the widgets are its view.
+// Nothing is lost: a WAV is written under a hidden part name and takes its name only once the whole
+// track is in it (and scaled, with "Normalize"); an encoded file likewise. A rip that fails or
+// comes out short is reported and leaves no file; one holding sectors that could not be corrected
+// is reported and kept as read in its WAV, not encoded; an encoding that fails is reported and
+// keeps the track's WAV. Two entries giving one name get " (2)", " (3)", ... The state machine is
+// in the public methods, which tests drive; the widgets are its view.
 #include "Messages.h"
 #include "OutputNames.h"
 #include "RipFormats.h"
@@ -46,19 +45,17 @@ class TfrmCDRip : public QDialog, public TMessageWindow {
   Q_OBJECT
 
 public:
-  // Starts ripping the first entry at once through cdIn (with its tray locked);
-  // the encoder processes are the program's shared ones.
+  // Starts ripping the first entry at once through cdIn (with its tray locked); the encoder
+  // processes are the program's shared ones.
   TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string> &entries,
             TMp3EncodeProcess &mp3, TWMAEncodeProcess &wma);
   ~TfrmCDRip() override;
 
-  // The state machine: 1000 a track was ripped, 2000 or 5000 its encoding
-  // ended, 1..100 progress.
+  // The state machine: 1000 a track was ripped, 2000 or 5000 its encoding ended, 1..100 progress.
   void JobInfo(const TProcessInfo &info);
   // The WMA time estimate on the gauge, as of now.
   void Timer1Timer();
-  // Stops the step running (the rip or an encoding) and closes; what it wrote
-  // goes.
+  // Stops the step running (the rip or an encoding) and closes; what it wrote goes.
   void bStopClick();
 
   // The pipeline outputs' events, on the user-interface thread.
@@ -78,8 +75,7 @@ public:
   int RipCount = 0;
   std::chrono::steady_clock::time_point WmaStart;
   int64_t WmaInputSize = 0;
-  // The output Stop acts on: WaveOut1 while ripping, the encoding output while
-  // encoding.
+  // The output Stop acts on: WaveOut1 while ripping, the encoding output while encoding.
   TAuOutput *CurrentOutput = nullptr;
 
   QLabel *lCurrentTrack;
@@ -111,21 +107,18 @@ private:
   void StartTrack(int k);
   // Whether the part file of the rip holds the whole track k.
   bool RipComplete(int k);
-  // After a rip: gives the WAV its name, or reports why there is none; false
-  // then.
+  // After a rip: gives the WAV its name, or reports why there is none; false then.
   bool KeepRip(int k);
   void RipEnded();
   void StartEncoding(int k);
-  // The pipeline output that encodes a WAV to the format, set up for entry k;
-  // none when an encoder process does it. Another pipeline encoder is one more
-  // case here.
+  // The pipeline output that encodes a WAV to the format, set up for entry k; none when an encoder
+  // process does it. Another pipeline encoder is one more case here.
   TAuFileOut *PipelineEncoder(TFormat format, int k);
   void StartPipelineEncoding(TAuFileOut &output, int k, const char *extension);
   void StartProcess(TEncodeProcess &encoder, int32_t endCode, int k, const char *extension);
   void PostEncodingEnded(int32_t endCode, bool made);
   void EncodingEnded(const TProcessInfo &info);
-  // The encoded file of entry k was made (and tagged) under its part name: its
-  // final name.
+  // The encoded file of entry k was made (and tagged) under its part name: its final name.
   bool KeepEncoding(int k);
   void NextTrack();
   void FileFinished(const std::string &file);
