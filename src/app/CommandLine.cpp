@@ -175,6 +175,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       }
     } else if (arg == "--query") {
       options.Query = true;
+    } else if (arg == "--secure") {
+      options.Secure = true;
     } else if (IsOption(arg, "--play")) {
       if (!TakeValue(args, i, "--play", options.PlayFile, error))
         return false;
@@ -214,11 +216,16 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--play goes without --list and --extract";
     return false;
   }
+  if (options.Secure && (options.Convert || !options.PlayFile.empty())) {
+    error = "--secure goes without --convert and --play";
+    return false;
+  }
   return !options.Convert || CheckConversion(options.Conversion, qualityGiven, error);
 }
 
 std::string UsageText() {
-  return "Usage: plindar [--cd-image FILE.cue]... [--list] [--make-demo-disc DIR] [--help]\n"
+  return "Usage: plindar [--cd-image FILE.cue]... [--secure] [--list] [--make-demo-disc DIR] "
+         "[--help]\n"
          "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|ogg|wma] "
          "[--output DIR]\n"
          "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
@@ -255,6 +262,9 @@ std::string UsageText() {
          "                         server of the settings first; exits 1 when that fails\n"
          "  --cddb-server URL      with --query: http://host[:port]/path/to/cddb.cgi instead\n"
          "                         of the server of the settings, for this run only\n"
+         "  --secure               read the disc through the secure ripping library (jitter\n"
+         "                         correction), for this run only: the window, --list,\n"
+         "                         --extract and --query all go through it\n"
          "  --play FILE            play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
          "                         sound device and exit at its end (0), showing the position\n"
          "                         on a terminal\n"

@@ -1,6 +1,10 @@
 #include "MainForm.h"
 
+#include "AuCDROM.h"
 #include "AudioDisc.h"
+#include "CDDBInfo.h"
+#include "CDRip.h"
+#include "CddbLookup.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EditTrackName.h"
@@ -26,6 +30,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -78,6 +83,9 @@ void IgnoringFailures(const std::function<void()> &step) {
 std::string NotFoundCDRom() { return GetLanString("RES_NotFound_CDRom", "No CD devices found!"); }
 std::string CheckCDRom() {
   return GetLanString("RES_Check_CDRom", "Can not find audio CD in your CD device.");
+}
+std::string GetCDHandleFirst() {
+  return GetLanString("RES_Get_CDHandle", "Please access CD devices rightly above all!");
 }
 std::string DirectoryNotExist() {
   return GetLanString("RES_Directory_Not_Exist", "The output directory does not exist.");
@@ -352,15 +360,103 @@ void TMainForm::FormShow() {
     CheckLanguageItem(GlobalOptions.Lan);
     if (!plat::SameText(GlobalOptions.Lan, "English"))
       ApplyLanguage(this, GlobalOptions.Lan);
-    CDHandle = OpenCDDrive(FRunCDIndex >= 0 ? FRunCDIndex : GlobalOptions.CDIndex);
+    if (!SecureWanted())
+      CDHandle = OpenCDDrive(FRunCDIndex >= 0 ? FRunCDIndex : GlobalOptions.CDIndex);
     if (CDHandle != 0) {
       if (IsAudioCDPresent())
         LoadTracksFromTOC();
       else
         NoAudioCD = true;
       SavedStatus = StatusText();
+    } else {
+      EnterCDInputMode();
     }
   });
+}
+
+bool TMainForm::SecureWanted() const { return SecureRun || GlobalOptions.SecureRip; }
+
+void TMainForm::EnterCDInputMode() {
+  if (CDInputMode())
+    return;
+  CDIn1 = std::make_unique<TCDIn>();
+  CDIn1->SetName("CDIn1");
+  CDDBInfo1 = std::make_unique<TCDDBInfo>();
+  CDDBInfo1->SetName("CDDBInfo1");
+  CDDBInfo1->CDIn = CDIn1.get();
+  // The lookup blocks its caller; the windows stay painted meanwhile, nothing else runs.
+  CDDBInfo1->WhileWaiting = [] {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+  };
+}
+
+void TMainForm::LeaveCDInputMode() {
+  CDDBInfo1.reset();
+  CDIn1.reset();
+}
+
+void TMainForm::SelectCDInDrive() {
+  const int index = FRunCDIndex >= 0 ? FRunCDIndex : GlobalOptions.CDIndex;
+  CDIn1->SetCurrentDrive(index > 0 && index < CDIn1->DrivesCount() ? index : 0);
+}
+
+bool TMainForm::CDInAudioPresent() {
+  if (!CDIn1->MediaPresent())
+    return false;
+  for (int track = 1; track <= CDIn1->TracksCount(); ++track)
+    if (CDIn1->GetTrackInfo(track).TrackType == 0)
+      return true;
+  return false;
+}
+
+std::string TMainForm::CDInDiscID() {
+  // The same identifier the drive-library mode files the disc's titles under.
+  TToc toc{};
+  return cd::ReadDriveToc(CDIn1->CurrentDrive(), toc) ? cd::DiscID(toc) : "";
+}
+
+void TMainForm::ListCDInDisc() {
+  if (CDInAudioPresent()) {
+    LoadTracksFromCDIn();
+  } else {
+    ClearTrackList();
+    NoAudioCD = true;
+    SetStatus(CheckCDRom());
+  }
+}
+
+std::vector<std::string> TMainForm::CDInDriveNames() {
+  const int current = CDIn1->CurrentDrive();
+  std::vector<std::string> names;
+  for (int i = 0; i < CDIn1->DrivesCount(); ++i) {
+    CDIn1->SetCurrentDrive(i);
+    names.push_back(CDIn1->DriveName());
+  }
+  CDIn1->SetCurrentDrive(current);
+  return names;
+}
+
+void TMainForm::LoadTracksFromCDIn() {
+  ClearTrackList();
+  const std::string id = CDInDiscID();
+  LoadDiscInfo(id);
+  FListDiscID = id;
+  const int count = std::min(CDIn1->TracksCount(), MaxDiscTitles - 1);
+  ListView1->setUpdatesEnabled(false);
+  for (int i = 1; i <= count; ++i) {
+    const TCDTrackInfo info = CDIn1->GetTrackInfo(i);
+    const TTrackLength length{info.Minute, info.Second};
+    std::string &title = DiscInfo.Titles[i];
+    if (title.empty())
+      title = "Track" + TwoDigits(i);
+    AddRow(i, title, LengthText(length), SizeText(length));
+  }
+  ListView1->setUpdatesEnabled(true);
+  UpdateActions();
+  NoAudioCD = false;
+  DriveDescription = CDIn1->DriveName();
+  SetStatus(DriveDescription);
+  SavedStatus = StatusText();
 }
 
 void TMainForm::changeEvent(QEvent *event) {
@@ -376,9 +472,25 @@ void TMainForm::changeEvent(QEvent *event) {
 }
 
 void TMainForm::FormActivate() {
+  bool noDrive = CDHandle == 0;
+  if (CDInputMode())
+    IgnoringFailures([this, &noDrive] {
+      noDrive = CDIn1->DrivesCount() <= 0;
+      if (noDrive) {
+        SetStatus(NotFoundCDRom());
+        return;
+      }
+      SelectCDInDrive();
+      // The list of the disc shown stays, with the titles edited in it and its selection.
+      if (!CDInAudioPresent())
+        ListCDInDisc();
+      else if (RowCount() == 0 || CDInDiscID() != FListDiscID)
+        LoadTracksFromCDIn();
+    });
   // Once a run: closing the hint activates the window again. A window never shown (the
-  // command line's list and rip) asks nobody.
-  if (CDHandle == 0 && isVisible() && !FNoDeviceHintShown) {
+  // command line's list and rip) asks nobody. No driver file is renamed here: Linux reaches
+  // its drives without one, and the hint names what keeps a drive out of reach.
+  if (noDrive && isVisible() && !FNoDeviceHintShown) {
     FNoDeviceHintShown = true;
     ShowNoDeviceHint(this);
   }
@@ -475,6 +587,13 @@ void TMainForm::AddRow(int track, const std::string &title, const std::string &l
 }
 
 void TMainForm::bRefreshClick() {
+  if (CDInputMode()) {
+    IgnoringFailures([this] {
+      SelectCDInDrive();
+      ListCDInDisc();
+    });
+    return;
+  }
   if (CDHandle == 0)
     return;
   if (IsAudioCDPresent()) {
@@ -577,14 +696,15 @@ void TMainForm::ActionExtractExecute() {
       return;
     }
   }
-  if (CDHandle == 0) {
-    // Without a drive handle there is no drive to rip from.
-    Inform(GetLanString("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
+  if (CDHandle == 0 && !(CDInputMode() && CDIn1->DrivesCount() > 0)) {
+    // Without a drive there is nothing to rip from.
+    Inform(GetCDHandleFirst());
     return;
   }
   if (Playing)
     aStopExecute();
-  if (GlobalOptions.EnableRipTime && GlobalOptions.RipTime == 0) {
+  // The rip length applies to the drive library's rip only (the options hide it otherwise).
+  if (!CDInputMode() && GlobalOptions.EnableRipTime && GlobalOptions.RipTime == 0) {
     Inform(GetLanString("RES_Select_0",
                         "You select to extract 0 second, please change it on Options dialog."));
     return;
@@ -599,7 +719,14 @@ void TMainForm::ActionExtractExecute() {
 }
 
 void TMainForm::RunJobs(const std::vector<std::string> &entries) {
-  RunJobWindow(jmCDRip, CDHandle, entries);
+  if (!CDInputMode()) {
+    RunJobWindow(jmCDRip, CDHandle, entries);
+    return;
+  }
+  TfrmCDRip form(this, *CDIn1, entries, *Mp3Encoder, *WmaEncoder);
+  if (OnCDRipWindow)
+    OnCDRipWindow(form);
+  plat::ShowModal(form);
 }
 
 void TMainForm::RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items) {
@@ -673,8 +800,17 @@ void TMainForm::CloseCDClick() { plat::mciSendString("Set cdaudio door closed wa
 void TMainForm::aID3EditExecute() { ShowID3Editor(this); }
 
 void TMainForm::aQueryCDDBExecute() {
+  if (CDInputMode()) {
+    const TCddbLookup lookup = LookUpCDIn();
+    if (lookup.Found)
+      ApplyCddbLookup(lookup);
+    else // the texts of the drive library's lookup window
+      Inform("No match found,perhaps:\r\n1.No information in CDDB server\r\n2.error CDDB "
+             "options\r\n3.check the network");
+    return;
+  }
   if (CDHandle == 0) {
-    Inform(GetLanString("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
+    Inform(GetCDHandleFirst());
     return;
   }
   TToc toc{};
@@ -685,6 +821,37 @@ void TMainForm::aQueryCDDBExecute() {
   TfrmQueryCDDB form(this, toc.FirstTrack, toc.LastTrack, CDHandle,
                      [this](const TCddbLookup &lookup) { ApplyCddbLookup(lookup); });
   plat::ShowModal(form);
+}
+
+TCddbLookup TMainForm::LookUpCDIn() {
+  TCddbLookup lookup;
+  // The component keeps its entry between lookups: a failed one must not hand on the last
+  // disc's titles.
+  CDDBInfo1->CDDBQuery().Album = TCDDBAlbum{};
+  const int32_t status = CDDBInfo1->Query();
+  TCDDBAlbum album;
+  CDDBInfo1->GetAlbum(album);
+  std::string server = CDDBInfo1->Server;
+  if (server.rfind("http://", 0) == 0)
+    server.erase(0, 7);
+  lookup.NoMatch = status == 202;
+  if (CDDBInfo1->LastQueryString.empty())
+    lookup.Why = CheckCDRom();
+  else if (status < 0)
+    lookup.Why = "cannot reach the CDDB server " + server;
+  else if (lookup.NoMatch)
+    lookup.Why = "no match found for the disc " + CDDBInfo1->LastDiscID + " on " + server;
+  else if ((status != 200 && status != 210 && status != 211) || album.TrackCount == 0)
+    lookup.Why = "the CDDB server " + server + " answered " + std::to_string(status) +
+                 " without an entry for the disc " + CDDBInfo1->LastDiscID;
+  lookup.Found = lookup.Why.empty();
+  lookup.Entry.Artist = album.Artist;
+  lookup.Entry.Album = album.Title;
+  lookup.Entry.Year = album.Year;
+  lookup.Entry.Genre = album.Genre;
+  lookup.Entry.ExtendedData = album.ExtendedData;
+  lookup.Entry.TrackTitles = album.TrackTitles;
+  return lookup;
 }
 
 void TMainForm::ApplyCddbLookup(const TCddbLookup &lookup) {
@@ -706,6 +873,10 @@ void TMainForm::miWAVtoWAVClick() { ShowResampleWav(this); }
 void TMainForm::ActionOptionSetExecute() {
   TOptionSetHost host;
   host.OpenDrive = CDHandle != 0 ? FOpenDrive : -1;
+  if (CDInputMode()) {
+    host.OpenDrive = CDIn1->CurrentDrive();
+    host.DriveNames = [this] { return CDInDriveNames(); };
+  }
   host.ChangeDrive = [this](int drive) { ChangeDrive(drive); };
   host.Accepted = [this] { SavedStatus = StatusText(); };
   ShowOptionSet(std::move(host), this);
@@ -717,8 +888,20 @@ void TMainForm::ChangeDrive(int drive) {
   if (CDHandle != 0)
     CloseDrive();
   ClearTrackList();
-  CDHandle = OpenCDDrive(drive);
-  NoAudioCD = CDHandle != 0 && !IsAudioCDPresent();
+  NoAudioCD = false;
+  if (!SecureWanted())
+    CDHandle = OpenCDDrive(drive);
+  if (CDHandle == 0) {
+    EnterCDInputMode();
+    FRunCDIndex = drive; // activation keeps the drive chosen
+    IgnoringFailures([this, drive] {
+      CDIn1->SetCurrentDrive(drive);
+      ListCDInDisc();
+    });
+    return;
+  }
+  LeaveCDInputMode(); // the drive library reads the disc again
+  NoAudioCD = !IsAudioCDPresent();
   if (NoAudioCD)
     SetStatus(CheckCDRom());
   else if (CDHandle != 0)

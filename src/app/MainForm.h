@@ -21,8 +21,11 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class TCDDBInfo;
+class TCDIn;
 class TMp3EncodeProcess;
 class TRipForm;
+class TfrmCDRip;
 class TWMAEncodeProcess;
 struct TCddbLookup;
 
@@ -51,12 +54,19 @@ public:
   // while no drive has been chosen in the options, the first of them is the one FormShow opens,
   // for this run only: the saved choice stays as it was.
   void PreferImages(std::size_t imageCount);
+  // Opens the drive through the drive library, or enters CD-input mode when it gives no handle
+  // or the secure rip is asked for.
   void FormShow();
+  // In CD-input mode lists the disc of the chosen drive (the list stays as it is while it
+  // shows that disc, so titles edited in it survive); otherwise the no-device hint, once.
   void FormActivate();
   int32_t OpenCDDrive(int index);
   // Whether the drive the window opened holds a disc with an audio track.
   bool IsAudioCDPresent();
   void LoadTracksFromTOC();
+  // CD-input mode: the list from the CD input's drive, titles from the disc cache.
+  void LoadTracksFromCDIn();
+  bool CDInputMode() const { return CDIn1 != nullptr; }
   void bRefreshClick();
   // What a media change seen by the poll does: a new disc refreshes, a removed one clears.
   void CheckMediaChange();
@@ -79,10 +89,14 @@ public:
   void ListView1DblClick();
   // Opens the drive at this position of the drive list in place of the open one and lists its
   // disc; the titles of the disc listed before are kept in the cache first. The choice
-  // replaces a drive chosen for this run only.
+  // replaces a drive chosen for this run only. The secure rip, or a drive the drive library
+  // cannot open, reads it in CD-input mode.
   void ChangeDrive(int drive);
-  // Reads the table of contents and opens the CDDB query window on the open drive.
+  // Reads the table of contents and opens the CDDB query window on the open drive; in CD-input
+  // mode looks the disc up through CDDBInfo1 and says so when nothing was found.
   void aQueryCDDBExecute();
+  // The lookup of CD-input mode, blocking with the window kept painted; the list is not touched.
+  TCddbLookup LookUpCDIn();
   // Writes what a lookup found into the list's titles (TTITLE0 is the first row, whatever its
   // track number) and the disc information; a field the entry leaves empty keeps its value.
   void ApplyCddbLookup(const TCddbLookup &lookup);
@@ -142,8 +156,15 @@ public:
   std::unique_ptr<TMp3EncodeProcess> Mp3Encoder;
   std::unique_ptr<TWMAEncodeProcess> WmaEncoder;
   // Called with each job window just before it is shown (the command line's batch run
-  // watches the job through it).
+  // watches the job through it); the same for the pipeline rip window of CD-input mode.
   std::function<void(TRipForm &)> OnJobWindow;
+  std::function<void(TfrmCDRip &)> OnCDRipWindow;
+  // --secure: CD-input mode for this run, whatever the setting says; never saved. Set before
+  // FormShow.
+  bool SecureRun = false;
+  // CD-input mode's CD input and CDDB component; none in drive-library mode.
+  std::unique_ptr<TCDIn> CDIn1;
+  std::unique_ptr<TCDDBInfo> CDDBInfo1;
 
   QTreeWidget *ListView1 = nullptr;
   QLabel *StatusPanel1 = nullptr;
@@ -193,6 +214,21 @@ private:
   int CheckedCount() const;
   // Gives the open drive back; false when the library refuses the handle.
   bool CloseDrive();
+  // CD-input mode is asked for: by the setting or for this run.
+  bool SecureWanted() const;
+  void EnterCDInputMode();
+  void LeaveCDInputMode();
+  // The drive of the CD input as activation chooses it: the drive of the run or of the
+  // settings, else the first.
+  void SelectCDInDrive();
+  // The CD input's drive holds a disc with an audio track.
+  bool CDInAudioPresent();
+  // The cache identifier of the disc in the CD input's drive; "" when it cannot be read.
+  std::string CDInDiscID();
+  // Lists the disc of the CD input's drive, or says there is no audio CD.
+  void ListCDInDisc();
+  // The names of the CD input's drives; the current drive stays as it was.
+  std::vector<std::string> CDInDriveNames();
   // Puts the list's titles into DiscInfo and saves them under the listed disc's identifier.
   void SaveListInfo();
   // Shows the job window over items, modally.
@@ -205,7 +241,8 @@ private:
   QTimer *FMediaPoll = nullptr;
   // The identifier of the disc whose tracks the list shows; its titles are saved under it.
   std::string FListDiscID;
-  // The drive PreferImages chose for this run; -1: the one chosen in the options.
+  // The drive PreferImages chose for this run, in CD-input mode also the one chosen since;
+  // -1: the one chosen in the options.
   int FRunCDIndex = -1;
   // The position in the drive list of the drive CDHandle belongs to.
   int FOpenDrive = 0;

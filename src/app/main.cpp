@@ -1,5 +1,7 @@
 // Program start: the command line, then the main window, the printed track list, the
 // batch rip or the headless player.
+#include "CDDBInfo.h"
+#include "CDRip.h"
 #include "CddbLookup.h"
 #include "CommandLine.h"
 #include "Convert.h"
@@ -45,14 +47,18 @@ void QuietQtNotes(QtMsgType type, const QMessageLogContext &, const QString &mes
 }
 
 // With --query, looks the disc's titles up into the list; false after printing why it failed.
+// In CD-input mode the lookup is the CDDB component's, whose server path is its own.
 bool QueryTitles(TMainForm &form, const TProgramOptions &options) {
   if (!options.Query)
     return true;
   if (!options.CddbServer.empty()) {
     GlobalOptions.Server = options.CddbServer;
     GlobalOptions.Script = options.CddbScript;
+    if (form.CDInputMode())
+      form.CDDBInfo1->Server = "http://" + options.CddbServer;
   }
-  const TCddbLookup lookup = LookUpDisc(form.CDHandle, GlobalOptions);
+  const TCddbLookup lookup =
+      form.CDInputMode() ? form.LookUpCDIn() : LookUpDisc(form.CDHandle, GlobalOptions);
   if (!lookup.Found) {
     std::cerr << "plindar: CDDB lookup failed: " << lookup.Why << "\n";
     return false;
@@ -65,6 +71,7 @@ bool QueryTitles(TMainForm &form, const TProgramOptions &options) {
 // status the window would show goes to standard error.
 int ListTracks(const TProgramOptions &options) {
   TMainForm form;
+  form.SecureRun = options.Secure;
   form.PreferImages(options.CDImages.size());
   form.FormShow();
   form.FormActivate();
@@ -96,6 +103,7 @@ std::string CannotWriteInto(const std::string &folder) {
 // the command line hold for this run only: nothing is saved.
 int ExtractTracks(const TProgramOptions &options) {
   TMainForm form;
+  form.SecureRun = options.Secure;
   form.PreferImages(options.CDImages.size());
   if (options.OutputFormat >= 0)
     GlobalOptions.OutputFormat = options.OutputFormat;
@@ -121,12 +129,12 @@ int ExtractTracks(const TProgramOptions &options) {
   plat::TDialogScript script;
   script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
   int made = 0;
-  form.OnJobWindow = [&made](TRipForm &job) {
-    job.OnFileFinished = [&made](const std::string &file) {
-      std::cout << file << std::endl;
-      ++made;
-    };
+  auto printMade = [&made](const std::string &file) {
+    std::cout << file << std::endl;
+    ++made;
   };
+  form.OnJobWindow = [&printMade](TRipForm &job) { job.OnFileFinished = printMade; };
+  form.OnCDRipWindow = [&printMade](TfrmCDRip &job) { job.OnFileFinished = printMade; };
   form.ActionSelectAllExecute();
   form.ActionExtractExecute();
   for (const plat::TShownDialog &shown : script.Shown)
@@ -222,6 +230,7 @@ int main(int argc, char **argv) {
   if (options.Extract)
     return ExtractTracks(options);
   TMainForm form;
+  form.SecureRun = options.Secure;
   form.PreferImages(options.CDImages.size());
   form.show();
   return app.exec();

@@ -16,6 +16,7 @@
 #include "Language.h"
 #include "Mp3EncodeThread.h"
 #include "OggComments.h"
+#include "OggOptions.h"
 #include "PartFile.h"
 #include "Text.h"
 #include "akrip32.h"
@@ -151,23 +152,14 @@ TAuFileOut &TRipForm::PreparedEncoder(const std::string &extension) {
   const bool tagged = Mode == jmCDRip && GlobalOptions.UseID3;
   const int k = RipCount - 1;
   if (extension == ".flac") {
-    FLACOut1->SetCompressionLevel(GlobalOptions.FLACCompression);
-    FLACOut1->Comments().Clear();
-    if (tagged)
-      FillTrackComments(FLACOut1->Comments(), Title(k), TrackOfEntry(k), TrackTotal());
+    SetFLACOptions(*FLACOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
     return *FLACOut1;
   }
   if (extension == ".opus") {
-    OpusOut1->SetBitRate(GlobalOptions.OpusBitRate);
-    OpusOut1->Comments().Clear();
-    if (tagged)
-      FillTrackComments(OpusOut1->Comments(), Title(k), TrackOfEntry(k), TrackTotal());
+    SetOpusOptions(*OpusOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
     return *OpusOut1;
   }
-  VorbisOut1->SetCompression(
-      GlobalOptions.IsUseCompress
-          ? std::clamp((GlobalOptions.CompressPosition - 10) / 100.0f, -0.1f, 1.0f)
-          : 0.2f);
+  VorbisOut1->SetCompression(OggQuality());
   VorbisOut1->Comments().Clear();
   if (tagged)
     FillOggComments(VorbisOut1->Comments(), Title(k), TrackOfEntry(k));

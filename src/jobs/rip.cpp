@@ -7,16 +7,16 @@
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
 #include "Dialogs.h"
-#include "DiscInfo.h"
 #include "FileShare.h"
 #include "Folders.h"
-#include "Genres.h"
 #include "Global.h"
 #include "Id3Tag.h"
 #include "Language.h"
 #include "Mp3EncodeThread.h"
 #include "PartFile.h"
+#include "RipFormats.h"
 #include "Text.h"
+#include "TrackId3Tag.h"
 #include "WMAEncodeThread.h"
 #include "ripthread.h"
 
@@ -47,20 +47,6 @@ constexpr std::array<int64_t, 33> WmaRatio = {
 // A file below this size encodes in about two seconds.
 constexpr int64_t SmallWmaInput = 2000000;
 
-enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3, fmtFLAC = 4, fmtOpus = 5 };
-
-// What follows each rip; for a value outside the list the job keeps the WAV files.
-TFormat RipOutput() {
-  switch (GlobalOptions.OutputFormat) {
-  case fmtMP3: return fmtMP3;
-  case fmtOGG: return fmtOGG;
-  case fmtWMA: return fmtWMA;
-  case fmtFLAC: return fmtFLAC;
-  case fmtOpus: return fmtOpus;
-  default: return fmtWAV;
-  }
-}
-
 std::string OutputFolder() { return plat::IncludeTrailingSlash(GlobalOptions.OutputFolder); }
 
 int64_t FileSize(const std::string &name) {
@@ -71,26 +57,6 @@ int64_t FileSize(const std::string &name) {
 
 std::string WithExtension(const std::string &name, const char *extension) {
   return fs::path(name).replace_extension(extension).string();
-}
-
-// The extension of the file encoded from each rip; none when the WAV is the output.
-const char *EncodedExtension(TFormat format) {
-  switch (format) {
-  case fmtMP3: return ".mp3";
-  case fmtOGG: return ".ogg";
-  case fmtWMA: return ".wma";
-  case fmtFLAC: return ".flac";
-  case fmtOpus: return ".opus";
-  default: return nullptr;
-  }
-}
-
-// The track number of a job entry: its first two characters; 0 when they are not digits.
-int TrackOf(const std::string &entry) {
-  if (entry.size() < 2 || !isdigit(static_cast<unsigned char>(entry[0])) ||
-      !isdigit(static_cast<unsigned char>(entry[1])))
-    return 0;
-  return (entry[0] - '0') * 10 + (entry[1] - '0');
 }
 
 } // namespace
@@ -180,9 +146,9 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
 
 TRipForm::~TRipForm() { FinishJob(); }
 
-std::string TRipForm::Title(int k) const { return Item(k).size() > 2 ? Item(k).substr(2) : ""; }
+std::string TRipForm::Title(int k) const { return TitleOfEntry(Item(k)); }
 
-int TRipForm::TrackOfEntry(int k) const { return TrackOf(Item(k)); }
+int TRipForm::TrackOfEntry(int k) const { return ::TrackOfEntry(Item(k)); }
 
 std::string TRipForm::WavOfEntry(int k) const { return OutputFolder() + FFileTitles[k] + ".wav"; }
 
@@ -459,15 +425,7 @@ void TRipForm::RipError(std::intptr_t code) {
 }
 
 void TRipForm::WriteId3Tag(int k, const std::string &mp3) {
-  Tid3tag tag;
-  tag.SetTitle(Title(k));
-  tag.SetArtist(DiscInfo.Artist);
-  tag.SetAlbum(DiscInfo.Album);
-  tag.SetYear(DiscInfo.Year);
-  tag.SetComment(DiscInfo.Comment);
-  tag.Genre = GenreToId3(DiscInfo.Genre + 1);
-  tag.SetTrack(static_cast<uint8_t>(TrackOf(Item(k))));
-  const uint16_t result = tag.WriteTag(mp3);
+  const uint16_t result = WriteTrackId3Tag(Title(k), TrackOfEntry(k), mp3);
   if (result >= id3OpenError)
     plat::MessageBox("Error #" + std::to_string(result) + "! Could not save Tag!", product::Name,
                      plat::TMsgButtons::OK, plat::TMsgIcon::None);

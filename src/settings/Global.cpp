@@ -98,6 +98,7 @@ void LoadSaveOptions(bool Load) {
   f.Field("OpusOptions", "BitRate", o.OpusBitRate, d.OpusBitRate);
   f.Field("CDOptions", "Index", o.CDIndex, d.CDIndex);
   f.Field("CDOptions", "CDDb", o.CDDb, d.CDDb);
+  f.Field("CDOptions", "SecureRip", o.SecureRip, d.SecureRip);
   f.Field("RecordOptions", "SaveMp3", o.SaveMp3, d.SaveMp3);
   f.Field("QueryCDDB", "Server", o.Server, d.Server);
   f.Field("QueryCDDB", "Script", o.Script, d.Script);

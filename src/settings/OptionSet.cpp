@@ -356,11 +356,13 @@ QWidget *TOptionSetForm::CDRomPage() {
   cbCDList->setObjectName("cbCDList");
   ckbCDDb = CheckBox("ckbCDDb", "Get CD information from CD DB", page);
   ckbCDDb->setVisible(false);
+  ckbSecureRip = CheckBox("ckbSecureRip", "Secure rip (error correction, slower)", page);
   auto *grid = new QGridLayout(page);
   grid->addWidget(Label("Label20", "Device：", page), 0, 0);
   grid->addWidget(cbCDList, 0, 1);
   grid->addWidget(ckbCDDb, 1, 0, 1, 2);
-  grid->setRowStretch(2, 1);
+  grid->addWidget(ckbSecureRip, 2, 0, 1, 2);
+  grid->setRowStretch(3, 1);
   grid->setColumnStretch(1, 1);
   return page;
 }
@@ -375,7 +377,7 @@ void TOptionSetForm::FormShow() {
   if (!plat::SameText(GlobalOptions.Lan, "English"))
     ApplyLanguage(this, GlobalOptions.Lan);
   FillControls();
-  GroupBox4->setVisible(FHost.OpenDrive >= 0);
+  GroupBox4->setVisible(FHost.OpenDrive >= 0 && !FHost.DriveNames);
 }
 
 void TOptionSetForm::FillControls() {
@@ -407,6 +409,8 @@ void TOptionSetForm::FillControls() {
   OldCDIndex = FHost.OpenDrive >= 0 ? FHost.OpenDrive : std::max(o.CDIndex, 0);
   OldCDDb = o.CDDb;
   ckbCDDb->setChecked(o.CDDb);
+  OldSecureRip = o.SecureRip;
+  ckbSecureRip->setChecked(o.SecureRip);
   cbUseID3->setChecked(o.UseID3);
   ShowTagText(ID3artist, DiscInfo.Artist, 30);
   ShowTagText(ID3album, DiscInfo.Album, 30);
@@ -429,11 +433,16 @@ void TOptionSetForm::UpdateEnabled() {
 
 void TOptionSetForm::TabSheet3Show() {
   cbCDList->clear();
-  TCDDriveList list{};
-  list.Capacity = MaxCDDrives;
-  GetCDList(&list);
-  for (int i = 0; i < list.Count; ++i)
-    cbCDList->addItem(Q(cd::DriveText(list.Drives[i])).trimmed());
+  if (FHost.DriveNames) {
+    for (const std::string &name : FHost.DriveNames())
+      cbCDList->addItem(Q(name));
+  } else {
+    TCDDriveList list{};
+    list.Capacity = MaxCDDrives;
+    GetCDList(&list);
+    for (int i = 0; i < list.Count; ++i)
+      cbCDList->addItem(Q(cd::DriveText(list.Drives[i])).trimmed());
+  }
   cbCDList->setCurrentIndex(OldCDIndex < cbCDList->count() ? OldCDIndex : -1);
 }
 
@@ -520,6 +529,7 @@ void TOptionSetForm::btOkClick() {
   if (driveChosen)
     o.CDIndex = drive;
   o.CDDb = ckbCDDb->isChecked();
+  o.SecureRip = ckbSecureRip->isChecked();
   o.UseID3 = cbUseID3->isChecked();
   DiscInfo.Artist = S(ID3artist->text());
   DiscInfo.Album = S(ID3album->text());
@@ -527,7 +537,9 @@ void TOptionSetForm::btOkClick() {
   DiscInfo.Genre = ID3genre->currentIndex() - 1;
   DiscInfo.Comment = S(ID3comment->text());
 
-  if (cbCDList->count() > 0 && (driveChosen || o.CDDb != OldCDDb) && FHost.ChangeDrive)
+  // A changed rip mode reopens the drive too: the main window reads it the other way then.
+  if (cbCDList->count() > 0 && (driveChosen || o.CDDb != OldCDDb || o.SecureRip != OldSecureRip) &&
+      FHost.ChangeDrive)
     FHost.ChangeDrive(drive >= 0 ? drive : OldCDIndex);
   if (FHost.Accepted)
     FHost.Accepted();

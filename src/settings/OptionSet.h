@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -25,6 +26,9 @@ struct TOptionSetHost {
   // The position in the drive list of the drive the main window has open; -1 when it holds
   // no drive handle, which also hides the rip-length group (only the drive rip honours it).
   int OpenDrive = -1;
+  // In CD-input mode: the names of the CD input's drives, in order, which the drive page
+  // lists instead of the drive library's; the rip-length group is hidden then too.
+  std::function<std::vector<std::string>()> DriveNames;
   // Opens the drive at this position of the drive list and rereads its disc.
   std::function<void(int drive)> ChangeDrive;
   // Runs after OK has copied the controls: the main window keeps its status text.
@@ -43,7 +47,8 @@ public:
   void FillControls();
   // The enabling rules of the normalize, rip-length, VBR and keep-WAV controls.
   void UpdateEnabled();
-  // Lists the drives of the drive library and selects the one open (none when it is gone).
+  // Lists the drives (the CD input's in CD-input mode, else the drive library's) and selects
+  // the one open (none when it is gone).
   void TabSheet3Show();
   void bDefaultClick();
   void bWMADefaultClick();
@@ -88,12 +93,14 @@ public:
   QComboBox *ID3genre;
   QComboBox *cbCDList;
   QCheckBox *ckbCDDb;
+  QCheckBox *ckbSecureRip;
   QPushButton *btOk;
   QPushButton *btCancel;
 
-  // The drive position and CDDb setting when the window was filled.
+  // The drive position and the CDDb and SecureRip settings when the window was filled.
   int OldCDIndex = 0;
   bool OldCDDb = false;
+  bool OldSecureRip = false;
 
 protected:
   void showEvent(QShowEvent *event) override;

@@ -1,6 +1,9 @@
 // The main window on disc images: the track list, the disc cache, Extract's checks, the menu
 // commands and the language menu. Dialogs are answered by a script.
 #include "MainForm.h"
+#include "AuCDROM.h"
+#include "CDDBInfo.h"
+#include "CddbServer.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EditTrackName.h"
@@ -24,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -886,4 +890,76 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   }
   EXPECT_EQ(options.PageControl1->tabText(5).toStdString(), "CD-ROM");
   EXPECT_EQ(options.cbOutputFormat->itemText(1).toStdString(), "WAV-Datei(*.WAV)");
+}
+
+// ---- CD-input mode ----
+
+// The secure rip reads the disc through the CD input: the list comes from CDIn1 as the drive
+// library would give it, Query Freedb fills it through CDDBInfo1 (a failed lookup says so and
+// leaves it), the drive page lists the CD input's drives and a drive chosen there is listed,
+// and Extract rips through the pipeline rip window.
+TEST_F(MainFormTest, CDInputModeListsQueriesAndExtractsThroughTheCDInput) {
+  const std::string other = WriteAudioDisc(Dir.Path(), "other", {300, 450, 300});
+  TImageDrives drives({ThreeTrackDisc(), other});
+  auto form = std::make_unique<TTestMainForm>();
+  form->SecureRun = true;
+  form->FormShow();
+  form->FormActivate();
+  ASSERT_TRUE(form->CDInputMode());
+  EXPECT_EQ(form->CDHandle, 0);
+  ASSERT_EQ(form->RowCount(), 3);
+  EXPECT_EQ(form->RowText(0, 2), "01:05");
+  // The CD input gives a track's length in frames: 20 s and 50 frames is 20 s (the drive
+  // library's addresses, whose frames are dropped, make it 21).
+  EXPECT_EQ(form->RowText(1, 2), "00:20");
+  EXPECT_EQ(form->RowText(1, 3), "03.36");
+  EXPECT_EQ(form->RowTitle(2), "Track03");
+  EXPECT_EQ(form->StatusText(), form->CDIn1->DriveName());
+  EXPECT_EQ(form->SavedStatus, form->StatusText());
+
+  // The drive page shows both images; choosing the second lists its disc.
+  Script.ModalHandler = [&](QDialog &dialog) {
+    auto &options = dynamic_cast<TOptionSetForm &>(dialog);
+    options.show();
+    options.PageControl1->setCurrentIndex(5);
+    EXPECT_EQ(options.cbCDList->count(), 2);
+    EXPECT_FALSE(options.GroupBox4->isVisible());
+    options.cbCDList->setCurrentIndex(1);
+    options.btOk->click();
+    return options.result();
+  };
+  form->ActionOptionSetExecute();
+  form->FormActivate();
+  EXPECT_EQ(form->CDIn1->CurrentDrive(), 1);
+  ASSERT_EQ(form->RowCount(), 3);
+  EXPECT_EQ(form->RowText(1, 2), "00:06");
+
+  TCddbServer server;
+  form->CDDBInfo1->Server = "http://" + server.Address();
+  form->SetRowTitle(0, "Kept");
+  form->aQueryCDDBExecute(); // the server knows no such disc
+  EXPECT_EQ(form->RowTitle(0), "Kept");
+  ASSERT_EQ(Script.Shown.size(), 2u);
+  EXPECT_EQ(Script.Shown[1].Text.rfind("No match found,perhaps:", 0), 0u);
+  server.AddEntry("blues", "0b000e03", "plindar_three.xmcd");
+  form->aQueryCDDBExecute();
+  EXPECT_EQ(form->RowTitle(1), "A Title Long Enough to Continue on a Second Line");
+  EXPECT_EQ(form->RowTitle(2), "Coda für Café");
+  EXPECT_NE(server.Requests().find("proto=5"), std::string::npos) << "the component's own URL";
+  form->FormActivate(); // the same disc: the list keeps the titles it has
+  EXPECT_EQ(form->RowTitle(2), "Coda für Café");
+
+  // Extract hands the checked rows to the pipeline rip window.
+  TMainForm ripping;
+  ripping.SecureRun = true;
+  GlobalOptions.OutputFolder = Dir.File("out");
+  GlobalOptions.OutputFormat = 1;
+  fs::create_directory(GlobalOptions.OutputFolder);
+  ripping.FormShow();
+  ripping.FormActivate();
+  ripping.SetRowChecked(0, false);
+  ripping.SetRowChecked(2, false);
+  Script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
+  ripping.ActionExtractExecute();
+  EXPECT_EQ(FolderListing(Dir.File("out")), std::vector<std::string>{"Track02.wav"});
 }

@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -263,5 +264,35 @@ TEST_F(OptionSetTest, ADriveChoiceReopensTheDriveAndOnlyThen) {
     else
       EXPECT_EQ(main.CDHandle, handle) << label;
     EXPECT_EQ(main.SavedStatus, main.StatusText()) << label;
+  }
+}
+
+// In CD-input mode the drive page lists the CD input's drives and the rip-length group is
+// hidden; the secure-rip box shows and stores its setting, and a change of it reopens the drive
+// (the main window reads it the other way then), as a drive choice does.
+TEST_F(OptionSetTest, TheSecureRipBoxAndTheCDInputDrivePage) {
+  for (bool secure : {false, true}) {
+    GlobalOptions.SecureRip = secure;
+    std::vector<int> reopened;
+    TOptionSetHost host;
+    host.DriveNames = [] { return std::vector<std::string>{"IMAGE   one", "IMAGE   two"}; };
+    host.ChangeDrive = [&](int drive) { reopened.push_back(drive); };
+    TOptionSetForm form(host);
+    form.show();
+    EXPECT_FALSE(form.GroupBox4->isVisible());
+    EXPECT_EQ(form.ckbSecureRip->isChecked(), secure);
+    form.PageControl1->setCurrentIndex(5);
+    ASSERT_EQ(form.cbCDList->count(), 2);
+    EXPECT_EQ(form.cbCDList->itemText(1), "IMAGE   two");
+    EXPECT_EQ(form.cbCDList->currentIndex(), 0);
+    form.btOk->click(); // nothing changed: the drive stays open
+    EXPECT_TRUE(reopened.empty());
+
+    form.show();
+    form.PageControl1->setCurrentIndex(5);
+    form.ckbSecureRip->setChecked(!secure);
+    form.btOk->click();
+    EXPECT_EQ(GlobalOptions.SecureRip, !secure);
+    EXPECT_EQ(reopened, std::vector<int>{0});
   }
 }

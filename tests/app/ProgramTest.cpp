@@ -472,3 +472,34 @@ TEST_F(ProgramTest, PlayEndsWithTheReasonWhenItCannotPlay) {
     EXPECT_LT(played, 1.1 * held + 44100 * 4 * 0.3); // and at most the buffer's silence after
   }
 }
+
+// --secure reads through the CD input: the same list, the lookup of the CDDB component (its
+// own URL, protocol level 5) with the same outcome, and no use with the commands that read no
+// disc.
+TEST_F(ProgramTest, SecureListsAndQueriesThroughTheCDInput) {
+  const std::string cue = WriteAudioDisc(Dir.Path(), "three", {300, 450, 300});
+  TRun plain = Run({"--cd-image", cue, "--list"});
+  TRun secure = Run({"--cd-image", cue, "--secure", "--list"});
+  EXPECT_EQ(secure.ExitCode, 0) << secure.Err;
+  EXPECT_EQ(secure.Out, plain.Out);
+  EXPECT_EQ(secure.Err, "");
+
+  TCddbServer server;
+  const std::string url = "http://" + server.Address() + "/~cddb/cddb.cgi";
+  TRun none = Run({"--cd-image", cue, "--secure", "--query", "--cddb-server", url, "--list"});
+  EXPECT_EQ(none.ExitCode, 1);
+  EXPECT_EQ(none.Out, "");
+  EXPECT_EQ(none.Err, "plindar: CDDB lookup failed: no match found for the disc 0b000e03 on " +
+                          server.Address() + "\n");
+  server.AddEntry("blues", "0b000e03", "plindar_three.xmcd");
+  TRun found = Run({"--cd-image", cue, "--secure", "--query", "--cddb-server", url, "--list"});
+  EXPECT_EQ(found.ExitCode, 0) << found.Err;
+  EXPECT_EQ(found.Out, "1\tOpening Theme\t00:04\t00.67\n"
+                       "2\tA Title Long Enough to Continue on a Second Line\t00:06\t01.01\n"
+                       "3\tCoda für Café\t00:04\t00.67\n");
+  EXPECT_NE(server.Requests().find("proto=5"), std::string::npos) << server.Requests();
+
+  TRun convert = Run({"--secure", "--convert", cue, Dir.File("x.wav")});
+  EXPECT_EQ(convert.ExitCode, 2);
+  EXPECT_NE(convert.Err.find("--secure goes without --convert and --play"), std::string::npos);
+}

@@ -182,6 +182,31 @@ TEST_F(ExtractProgram, TitlesGivingOneNameOrNoneStillMakeAFileEach) {
   EXPECT_EQ(WavAudio(Out("Same (2).wav")), TestAudio(2, 60));
 }
 
+// --secure rips through the CD input and the pipeline rip window: every format, one line per
+// file made, the disc's audio; a track that cannot be ripped (a data track) fails the run and
+// says why, and the others are still made.
+TEST_F(ExtractProgram, SecureRipMakesEveryFormatAndFailsWhenATrackIsNotMade) {
+  for (const std::string format : {"wav", "mp3", "ogg", "wma"}) {
+    const std::string out = Dir.File("secure-" + format);
+    TRunResult run = Extract({"--secure", "--format", format, "--output", out});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+    EXPECT_EQ(run.Output, out + "/Track01." + format + "\n" + out + "/Track02." + format + "\n");
+    EXPECT_EQ(FolderListing(out),
+              (std::vector<std::string>{"Track01." + format, "Track02." + format}));
+  }
+  EXPECT_EQ(WavAudio(Dir.File("secure-wav/Track02.wav")), TestAudio(2, 110));
+
+  Cue = WriteTestDisc(Dir.Path(), "Mixed", {{150}, {300, true}});
+  TRunResult run = Extract({"--secure", "--format", "wav", "--output", Dir.File("mixed")});
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_NE(run.Output.find(Dir.File("mixed/Track01.wav") + "\n"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("plindar: " + Dir.File("mixed/Track02.wav") +
+                            " could not be ripped in full: Trying to rip a data track."),
+            std::string::npos)
+      << run.Output;
+  EXPECT_EQ(FolderListing(Dir.File("mixed")), std::vector<std::string>{"Track01.wav"});
+}
+
 TEST_F(ExtractProgram, OptionsItCannotUseAreRefused) {
   TRunResult aac = Extract({"--format", "aac"});
   EXPECT_EQ(aac.ExitStatus, 2);

@@ -7,6 +7,7 @@
 #include "Global.h"
 #include "Id3Tag.h"
 #include "Mp3EncodeThread.h"
+#include "RunUntil.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "WMAEncodeThread.h"
@@ -15,7 +16,6 @@
 #include "ripthread.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -51,20 +51,6 @@ protected:
 private:
   QWidget &FWindow;
 };
-
-// Runs the event loop until done() holds. The deadline only keeps a broken job from hanging
-// the suite; it measures nothing.
-bool RunUntil(const std::function<bool()> &done) {
-  QDeadlineTimer guard(180s);
-  QTimer heartbeat; // wakes the loop to look at done() again
-  heartbeat.start(100);
-  while (!done()) {
-    if (guard.hasExpired())
-      return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 std::vector<uint8_t> WavBytes(const std::string &path) {
   auto bytes = ReadFileBytes(path);

@@ -149,6 +149,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   o.FLACCompression = 7;
   o.OpusBitRate = 64;
   o.CDIndex = 1;
+  o.SecureRip = true;
   o.UseID3 = true;
   o.IsKeepWav = true;
   o.Server = "cddb.example.org";
@@ -172,6 +173,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(ini.ReadInteger("FLACOptions", "Compression", 0), 7);
   EXPECT_EQ(ini.ReadInteger("OpusOptions", "BitRate", 0), 64);
   EXPECT_EQ(ini.ReadInteger("CDOptions", "Index", 0), 1);
+  EXPECT_EQ(ini.ReadString("CDOptions", "SecureRip", ""), "1");
   EXPECT_EQ(ini.ReadString("ID3", "Use", ""), "1");
   EXPECT_EQ(ini.ReadString("QueryCDDB", "Server", ""), "cddb.example.org");
   EXPECT_EQ(ini.ReadString("QueryCDDB", "Port", ""), "8080");
@@ -187,6 +189,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(o.WMABitRate, 3);
   EXPECT_EQ(o.FLACCompression, 7);
   EXPECT_EQ(o.OpusBitRate, 64);
+  EXPECT_TRUE(o.SecureRip);
   EXPECT_EQ(o.Lan, "German");
 }
 

@@ -1,0 +1,486 @@
+#include "CDRip.h"
+
+#include "AuCDROM.h"
+#include "AuFLAC.h"
+#include "AuOpus.h"
+#include "AuVorbis.h"
+#include "AuWaveIn.h"
+#include "AuWaveOut.h"
+#include "Dialogs.h"
+#include "FileShare.h"
+#include "Folders.h"
+#include "Global.h"
+#include "Mp3EncodeThread.h"
+#include "OggOptions.h"
+#include "PartFile.h"
+#include "TrackId3Tag.h"
+#include "WMAEncodeThread.h"
+#include "rip.h"
+#include "ripthread.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The SubCode of an encoding's end notice that made its file (as the encoder processes say).
+constexpr int32_t EncodingMade = 2;
+
+std::string OutputFolder() { return plat::IncludeTrailingSlash(GlobalOptions.OutputFolder); }
+
+int64_t FileSize(const std::string &name) {
+  std::error_code ec;
+  const auto size = fs::file_size(name, ec);
+  return ec ? -1 : static_cast<int64_t>(size);
+}
+
+void PostJobInfo(TWindowHandle window, int32_t code, int32_t subCode) {
+  plat::PostMessage(window, WM_JOBINFO, 0,
+                    std::make_unique<TProcessInfo>(TProcessInfo{code, "", "", subCode}));
+}
+
+QLabel *NamedLabel(const char *name, const QString &text, QWidget *parent) {
+  auto *label = new QLabel(text, parent);
+  label->setObjectName(name);
+  return label;
+}
+
+} // namespace
+
+TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string> &entries,
+                     TMp3EncodeProcess &mp3, TWMAEncodeProcess &wma)
+    : QDialog(owner), FCDIn(cdIn), FMp3(mp3), FWma(wma),
+      JobList(std::make_unique<std::vector<std::string>>(entries)),
+      FItemCount(static_cast<int>(entries.size())), FFormat(RipOutput()),
+      FFileTitles(entries.size()) {
+  setObjectName("frmCDRip");
+  setModal(true);
+  setWindowTitle(product::Name);
+  lCurrentTrack = NamedLabel("lCurrentTrack", "", this);
+  lOutputFormat = NamedLabel("lOutputFormat", QString::fromStdString(GetFormatName()), this);
+  lSelectedTracks = NamedLabel("lSelectedTracks", QString::number(FItemCount), this);
+  lCompleted = NamedLabel("lCompleted", "0", this);
+  lProgressHint = NamedLabel("lProgressHint", "", this);
+  ProgressBar2 = new QProgressBar(this);
+  ProgressBar2->setObjectName("ProgressBar2");
+  ProgressBar2->setRange(0, 100);
+  ProgressBar2->setValue(0);
+  bStop = new QPushButton("Stop", this);
+  bStop->setObjectName("bStop");
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(1000);
+
+  auto *grid = new QGridLayout;
+  const std::pair<const char *, const char *> captions[] = {{"Label1", "Current track:"},
+                                                            {"Label2", "Output format:"},
+                                                            {"Label3", "Selected tracks:"},
+                                                            {"Label4", "Completed:"}};
+  QLabel *values[] = {lCurrentTrack, lOutputFormat, lSelectedTracks, lCompleted};
+  for (int row = 0; row < 4; ++row) {
+    grid->addWidget(NamedLabel(captions[row].first, captions[row].second, this), row, 0);
+    grid->addWidget(values[row], row, 1);
+  }
+  auto *layout = new QVBoxLayout(this);
+  layout->addLayout(grid);
+  layout->addWidget(lProgressHint);
+  layout->addWidget(ProgressBar2);
+  layout->addWidget(bStop, 0, Qt::AlignHCenter);
+  setMinimumWidth(380);
+  connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+  WaveIn1 = std::make_unique<TWaveIn>();
+  WaveIn1->SetName("WaveIn1");
+  WaveOut1 = std::make_unique<TWaveOut>();
+  WaveOut1->SetName("WaveOut1");
+  WaveOut1->SetInput(&FCDIn);
+  WaveOut1->SetWavType(wtPCM);
+  WaveOut1->SetBlockSize(512);
+  WaveOut1->SetCreateNonMsHeaders(false);
+  WaveOut1->SetFileMode(foRewrite);
+  WaveOut1->OnProgress = [this](TComponent *) { WaveOut1Progress(); };
+  WaveOut1->OnDone = [this](TComponent *) { WaveOut1Done(); };
+  VorbisOut1 = std::make_unique<TVorbisOut>();
+  VorbisOut1->SetName("VorbisOut1");
+  VorbisOut1->SetCompression(0.2f);
+  VorbisOut1->SetSerial(0);
+  FLACOut1 = std::make_unique<TFLACOut>();
+  FLACOut1->SetName("FLACOut1");
+  OpusOut1 = std::make_unique<TOpusOut>();
+  OpusOut1->SetName("OpusOut1");
+  for (TAuFileOut *output : PipelineEncoders()) {
+    output->SetInput(WaveIn1.get());
+    output->SetFileMode(foRewrite);
+    output->OnProgress = [this](TComponent *) { VorbisOut1Progress(); };
+    output->OnDone = [this](TComponent *) { VorbisOut1Done(); };
+  }
+
+  FCDIn.Reset();
+  FCDIn.LockTray = true;
+  if (Count() > 0) {
+    ShowStep("Extracting...");
+    lCurrentTrack->setText(QString::fromStdString(Title(0)));
+    StartTrack(0);
+  } else {
+    FinishJob();
+    CloseLater();
+  }
+}
+
+TfrmCDRip::~TfrmCDRip() { FinishJob(); }
+
+std::string TfrmCDRip::Title(int k) const { return TitleOfEntry((*JobList)[k]); }
+
+std::string TfrmCDRip::FilePath(int k, const char *extension) const {
+  return OutputFolder() + FFileTitles[k] + extension;
+}
+
+void TfrmCDRip::ShowError(const std::string &text) {
+  plat::MessageBox(text, product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Error);
+}
+
+void TfrmCDRip::ShowStep(const std::string &hint) {
+  lProgressHint->setText(QString::fromStdString(hint));
+  ProgressBar2->setToolTip(
+      QString::fromStdString(hint == "Extracting..." ? "Initializing..." : hint));
+  ProgressBar2->setValue(0);
+}
+
+bool TfrmCDRip::AllSucceeded() const { return static_cast<int>(FFinished.size()) == FItemCount; }
+
+void TfrmCDRip::FileFinished(const std::string &file) {
+  FFinished.push_back(file);
+  if (OnFileFinished)
+    OnFileFinished(file);
+}
+
+// Ripping
+// ------------------------------------------------------------------------------------
+
+void TfrmCDRip::StartTrack(int k) {
+  std::vector<std::string> extensions{".wav"};
+  if (const char *encoded = EncodedExtension(FFormat))
+    extensions.push_back(encoded);
+  FFileTitles[k] = FNames.Take(OutputFolder(), Title(k), extensions);
+  FPart = std::make_unique<plat::TPartFile>(FilePath(k, ".wav"));
+  const int track = TrackOfEntry((*JobList)[k]);
+  try {
+    FCDIn.SetStartTrack(track);
+    FCDIn.SetEndTrack(track);
+    WaveOut1->SetFileName(FPart->PartName());
+    CurrentOutput = WaveOut1.get();
+    WaveOut1->Run();
+  } catch (const std::exception &e) {
+    FPart.reset();
+    ShowError(e.what());
+    PostJobInfo(Handle(), JobRipEnded, ripReadFailed);
+  }
+}
+
+void TfrmCDRip::WaveOut1Progress() { PostJobInfo(Handle(), WaveOut1->Progress(), 0); }
+
+void TfrmCDRip::WaveOut1Done() {
+  if (!JobList || !FPart)
+    return;
+  PostJobInfo(Handle(), JobRipEnded, KeepRip(RipCount) ? ripDone : ripReadFailed);
+}
+
+bool TfrmCDRip::RipComplete(int k) {
+  int64_t expected = 0;
+  try {
+    const TCDTrackInfo length = FCDIn.GetTrackInfo(TrackOfEntry((*JobList)[k]));
+    expected = (length.Minute * 4500 + length.Second * 75 + length.Frame) * int64_t{CDSectorSize};
+  } catch (const std::exception &) {
+    return false; // the disc is gone or changed: what was read cannot be checked
+  }
+  // The WAV output fills a read that ended early with silence up to the size the input announced,
+  // so only the bytes the CD input delivered tell whether the whole track came.
+  if (FCDIn.Position() != expected)
+    return false;
+  // That size is one sector more than the track: the WAV ends where the track does.
+  const std::string part = FPart->PartName();
+  std::error_code ec;
+  if (FileSize(part) < WavHeaderSize + expected)
+    return false;
+  fs::resize_file(part, WavHeaderSize + expected, ec);
+  const auto header = CDWavHeader(static_cast<uint32_t>(expected));
+  std::fstream file(part, std::ios::in | std::ios::out | std::ios::binary);
+  file.write(reinterpret_cast<const char *>(header.data()), header.size());
+  return !ec && file.good();
+}
+
+bool TfrmCDRip::KeepRip(int k) {
+  const std::string wav = FilePath(k, ".wav");
+  const std::string failure = WaveOut1->ExceptionMessage();
+  if (!failure.empty() || !RipComplete(k)) {
+    FPart.reset();
+    ShowError(wav + " could not be ripped in full" + (failure.empty() ? "" : ": " + failure) +
+              ". Please check the disc and the drive and extract the track again.");
+    return false;
+  }
+  // Sectors paranoia could not correct: the audio is kept for the user to judge, but the track is
+  // not taken as ripped (no encoding, not counted as made).
+  if (const int32_t uncorrected = FCDIn.UncorrectedSectors(); uncorrected > 0) {
+    FPart->Complete();
+    FPart.reset();
+    ShowError(wav + " holds " + std::to_string(uncorrected) +
+              " sectors that could not be read right even after retries; it is kept as read. "
+              "Please clean the disc and extract the track again.");
+    return false;
+  }
+  // Only a whole track is scaled; one that cannot be is kept as it was read.
+  if (GlobalOptions.IsNormalize &&
+      !TCDRipThread::ScaleVolume(FPart->PartName(), GlobalOptions.NormalizePercent, 0))
+    ShowError(wav + " could not be normalized; it is kept as it was read.");
+  const bool kept = FPart->Complete();
+  FPart.reset();
+  if (!kept)
+    ShowError(wav + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  return kept;
+}
+
+void TfrmCDRip::RipEnded() {
+  RipCount += 1;
+  const int k = RipCount - 1;
+  if (FFormat == fmtWAV) {
+    FileFinished(FilePath(k, ".wav"));
+    NextTrack();
+  } else {
+    StartEncoding(k);
+  }
+}
+
+// Encoding
+// -----------------------------------------------------------------------------------
+
+void TfrmCDRip::StartEncoding(int k) {
+  ShowStep("Encoding...");
+  if (TAuFileOut *output = PipelineEncoder(FFormat, k)) {
+    StartPipelineEncoding(*output, k, EncodedExtension(FFormat));
+  } else if (FFormat == fmtMP3) {
+    StartProcess(FMp3, JobMp3Ended, k, ".mp3");
+  } else {
+    WmaStart = Clock::now();
+    WmaInputSize = FileSize(FilePath(k, ".wav"));
+    Timer1->start();
+    StartProcess(FWma, JobWmaEnded, k, ".wma");
+  }
+}
+
+TAuFileOut *TfrmCDRip::PipelineEncoder(TFormat format, int k) {
+  switch (format) {
+  case fmtOGG:
+    SetOggOptions(*VorbisOut1, Title(k), TrackOfEntry((*JobList)[k]));
+    return VorbisOut1.get();
+  case fmtFLAC:
+    SetFLACOptions(*FLACOut1, GlobalOptions.UseID3, Title(k), TrackOfEntry((*JobList)[k]),
+                   FCDIn.TracksCount());
+    return FLACOut1.get();
+  case fmtOpus:
+    SetOpusOptions(*OpusOut1, GlobalOptions.UseID3, Title(k), TrackOfEntry((*JobList)[k]),
+                   FCDIn.TracksCount());
+    return OpusOut1.get();
+  default: return nullptr;
+  }
+}
+
+void TfrmCDRip::StartPipelineEncoding(TAuFileOut &output, int k, const char *extension) {
+  WaveIn1->SetFileName(FilePath(k, ".wav"));
+  FPart = std::make_unique<plat::TPartFile>(FilePath(k, extension));
+  try {
+    output.SetFileName(FPart->PartName());
+    CurrentOutput = &output;
+    output.Run();
+  } catch (const std::exception &e) {
+    FPart.reset();
+    ShowError(e.what());
+    PostJobInfo(Handle(), JobMp3Ended, EncodeSkipped);
+  }
+}
+
+void TfrmCDRip::StartProcess(TEncodeProcess &encoder, int32_t endCode, int k,
+                             const char *extension) {
+  try {
+    encoder.StartFor(Handle(), FilePath(k, ".wav"), FilePath(k, extension), true, 1);
+  } catch (const std::exception &e) {
+    ShowError(e.what());
+    PostJobInfo(Handle(), endCode, EncodeSkipped);
+  }
+}
+
+void TfrmCDRip::VorbisOut1Progress() {
+  if (CurrentOutput)
+    PostJobInfo(Handle(), CurrentOutput->Progress(), 0);
+}
+
+// Every encoding of this window ends with 2000, the pipeline's as the MP3 process's.
+void TfrmCDRip::VorbisOut1Done() {
+  if (!JobList || !FPart)
+    return;
+  const std::string failure = CurrentOutput ? CurrentOutput->ExceptionMessage() : "";
+  if (!failure.empty()) {
+    FPart.reset();
+    ShowError(failure);
+  }
+  PostJobInfo(Handle(), JobMp3Ended, failure.empty() ? EncodingMade : EncodeSkipped);
+}
+
+bool TfrmCDRip::KeepEncoding(int k) {
+  switch (FFormat) {
+  case fmtMP3:
+    // Tagged whatever "Use ID3 tag" says, while still a part file: under its final name the MP3
+    // never lacks its tag.
+    WriteTrackId3Tag(Title(k), TrackOfEntry((*JobList)[k]), FMp3.WrittenFile());
+    return FMp3.Complete();
+  case fmtWMA: return FWma.Complete();
+  default: {
+    const bool kept = FPart && FPart->Complete();
+    FPart.reset();
+    return kept;
+  }
+  }
+}
+
+void TfrmCDRip::EncodingEnded(const TProcessInfo &info) {
+  Timer1->stop();
+  const int k = RipCount - 1;
+  const std::string wav = FilePath(k, ".wav");
+  const std::string encoded = FilePath(k, EncodedExtension(FFormat));
+  if (info.SubCode == EncodingMade && KeepEncoding(k)) {
+    FileFinished(encoded);
+    std::error_code ec;
+    if (!GlobalOptions.IsKeepWav && fs::exists(wav, ec) && !plat::FileInUse(wav))
+      fs::remove(wav, ec);
+  } else {
+    FPart.reset();
+    ShowError(encoded + " could not be made. The ripped track is kept in " + wav + ".");
+  }
+  if (JobList) // whoever was told of the file may have stopped the job
+    NextTrack();
+}
+
+void TfrmCDRip::NextTrack() {
+  lCompleted->setText(QString::number(RipCount));
+  if (RipCount == Count()) {
+    FinishJob();
+    CloseLater();
+    return;
+  }
+  ShowStep("Extracting...");
+  lCurrentTrack->setText(QString::fromStdString(Title(RipCount)));
+  StartTrack(RipCount);
+}
+
+// Messages
+// -----------------------------------------------------------------------------------
+
+void TfrmCDRip::WndProc(TMessage &message) {
+  if (message.Msg == WM_JOBINFO)
+    if (const TProcessInfo *info = message.PayloadAs<TProcessInfo>())
+      JobInfo(*info);
+}
+
+void TfrmCDRip::JobInfo(const TProcessInfo &info) {
+  // News of a step that ran on while the job was ending changes nothing.
+  if (!JobList)
+    return;
+  switch (info.Code) {
+  case JobRipEnded:
+    if (info.SubCode == ripDone) {
+      RipEnded();
+    } else {
+      RipCount += 1;
+      NextTrack();
+    }
+    break;
+  case JobMp3Ended:
+  case JobWmaEnded: EncodingEnded(info); break;
+  default:
+    if (info.Code >= 1 && info.Code <= 100)
+      ProgressBar2->setValue(info.Code);
+    break;
+  }
+}
+
+void TfrmCDRip::Timer1Timer() {
+  const auto elapsed = static_cast<int64_t>(
+      std::nearbyint(std::chrono::duration<double>(Clock::now() - WmaStart).count()));
+  if (!FWma.Busy)
+    return;
+  const int profile = GlobalOptions.WMABitRate >= 0 && GlobalOptions.WMABitRate <= 32
+                          ? GlobalOptions.WMABitRate
+                          : 8;
+  std::optional<int64_t> total =
+      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, profile);
+  if (!total)
+    return;
+  *total = std::max(*total, elapsed + 1);
+  ProgressBar2->setToolTip(QString::fromStdString(MinutesSeconds(static_cast<int>(*total))));
+  const auto percent = static_cast<int>(std::nearbyint(elapsed * 100.0 / *total));
+  ProgressBar2->setValue(std::max(ProgressBar2->value(), percent));
+}
+
+// Ending
+// -------------------------------------------------------------------------------------
+
+void TfrmCDRip::FinishJob() {
+  if (!JobList)
+    return;
+  JobList.reset();
+  Timer1->stop();
+  std::vector<TAuOutput *> outputs = {WaveOut1.get()};
+  for (TAuFileOut *output : PipelineEncoders())
+    outputs.push_back(output);
+  for (TAuOutput *output : outputs)
+    if (output->Busy()) {
+      output->Pause();
+      output->Stop(false);
+    }
+  FPart.reset(); // what the stopped step wrote goes
+  // A stopped job stops its encoder too: its end notice would find no window to keep the file.
+  if (FMp3.Busy)
+    FMp3.Stop(0);
+  if (FWma.Busy)
+    FWma.Stop(0);
+  WaveIn1->SetFileName("");
+  for (TAuFileOut *output : PipelineEncoders())
+    output->SetFileName("");
+}
+
+std::vector<TAuFileOut *> TfrmCDRip::PipelineEncoders() const {
+  return {VorbisOut1.get(), FLACOut1.get(), OpusOut1.get()};
+}
+
+void TfrmCDRip::bStopClick() {
+  FinishJob();
+  close();
+}
+
+void TfrmCDRip::CloseLater() {
+  QMetaObject::invokeMethod(
+      this, [this] { close(); }, Qt::QueuedConnection);
+}
+
+void TfrmCDRip::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  // The job may have ended while the window was being created.
+  if (!JobList)
+    CloseLater();
+}
+
+void TfrmCDRip::done(int result) {
+  FinishJob();
+  QDialog::done(result);
+}

@@ -1,0 +1,16 @@
+#pragma once
+// What follows the rip of each track, by the OutputFormat setting, and how the job entries
+// the main window hands to a rip window read: the track's position on the disc as two
+// digits, then the file title.
+#include <string>
+
+enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3, fmtFLAC = 4, fmtOpus = 5 };
+
+// The format of the setting; for a value outside the list the rip keeps the WAV files.
+TFormat RipOutput();
+// The extension of the file encoded from each rip; none when the WAV is the output.
+const char *EncodedExtension(TFormat format);
+// The track number of a job entry: its first two characters; 0 when they are not digits.
+int TrackOfEntry(const std::string &entry);
+// The file title of a job entry: what follows the track number.
+std::string TitleOfEntry(const std::string &entry);
