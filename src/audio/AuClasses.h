@@ -301,6 +301,13 @@ protected:
   void InitInternal() override;
   void FlushInternal() override;
   bool NameAssigned() const { return !FWideName.empty(); }
+  // The start of a decoder's OpenFile: sets FValid and opens the named file unless a stream
+  // was given; false (not valid) when there is neither. A file that cannot be opened raises
+  // "Failed to open stream".
+  bool OpenSourceStream();
+  // Gives the stream up after a file was refused or closed: one given from outside is rewound
+  // for the next try, the input's own one freed.
+  void ReleaseStream();
   // Raises "The component is Busy" while busy; called under the lock.
   void CheckIdle() const;
 

@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::uint32_t InputBlockBytes = 24576;
 constexpr std::uint32_t SeekPointSeconds = 10;
-constexpr TFileMode ReadSharingReads = fmOpenRead | fmShareDenyWrite;
 
 // Interleaved little-endian PCM as the encoder's signed integers, one width per loop.
 void IntegerSamples(const std::uint8_t *p, std::uint32_t bytesPerSample, FLAC__int32 *out,
@@ -291,29 +290,15 @@ void TFLACIn::Release() {
   if (FDecoder)
     FLAC__stream_decoder_delete(FDecoder);
   FDecoder = nullptr;
-  if (FStreamAssigned)
-    FStream->Seek(0, TSeekOrigin::soBeginning);
-  else
-    FreeOwnStream();
+  ReleaseStream();
 }
 
 void TFLACIn::OpenFile() {
   std::lock_guard<std::recursive_mutex> lock(FFileLock);
   if (FOpenCount > 0)
     return;
-  FValid = true;
-  if (!FStreamAssigned && !NameAssigned()) {
-    FValid = false;
+  if (!OpenSourceStream())
     return;
-  }
-  if (!FStreamAssigned && !FStream) {
-    try {
-      FStream = new TAuFileStream(FWideName, ReadSharingReads);
-    } catch (const EAuException &) {
-      FValid = false;
-      throw EAuException("Failed to open stream");
-    }
-  }
   // The decoder would search a file of another kind to its end for a frame: look at the
   // start first (a FLAC file may begin with an ID3v2 tag).
   char start[4] = {};

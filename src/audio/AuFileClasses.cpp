@@ -114,6 +114,30 @@ void TAuFileIn::SetStream(TStream *stream) {
 }
 
 // Closing the file of a run would cut the run's output short without a word.
+bool TAuFileIn::OpenSourceStream() {
+  FValid = true;
+  if (!FStreamAssigned && !NameAssigned()) {
+    FValid = false;
+    return false;
+  }
+  if (!FStreamAssigned && !FStream) {
+    try {
+      FStream = new TAuFileStream(FWideName, fmOpenRead | fmShareDenyWrite);
+    } catch (const EAuException &) {
+      FValid = false;
+      throw EAuException("Failed to open stream");
+    }
+  }
+  return true;
+}
+
+void TAuFileIn::ReleaseStream() {
+  if (FStreamAssigned)
+    FStream->Seek(0, TSeekOrigin::soBeginning);
+  else
+    FreeOwnStream();
+}
+
 void TAuFileIn::CheckIdle() const {
   if (FBusy)
     throw EAuException("The component is Busy");

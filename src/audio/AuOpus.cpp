@@ -12,7 +12,6 @@ namespace {
 constexpr std::uint32_t InputBlockBytes = 24576;
 constexpr std::uint32_t DecodedRate = 48000;
 constexpr std::size_t DecodeBufferSamples = 11520; // 120 ms of stereo: the longest packet
-constexpr TFileMode ReadSharingReads = fmOpenRead | fmShareDenyWrite;
 
 } // namespace
 
@@ -135,30 +134,12 @@ opus_int64 TOpusIn::TellCallback(void *source) {
   return static_cast<TOpusIn *>(source)->FStream->Position();
 }
 
-void TOpusIn::ReleaseStream() {
-  if (FStreamAssigned)
-    FStream->Seek(0, TSeekOrigin::soBeginning);
-  else
-    FreeOwnStream();
-}
-
 void TOpusIn::OpenFile() {
   std::lock_guard<std::recursive_mutex> lock(FFileLock);
   if (FOpenCount > 0)
     return;
-  FValid = true;
-  if (!FStreamAssigned && !NameAssigned()) {
-    FValid = false;
+  if (!OpenSourceStream())
     return;
-  }
-  if (!FStreamAssigned && !FStream) {
-    try {
-      FStream = new TAuFileStream(FWideName, ReadSharingReads);
-    } catch (const EAuException &) {
-      FValid = false;
-      throw EAuException("Failed to open stream");
-    }
-  }
   // No close callback: the stream is this input's, given up in CloseFile.
   const OpusFileCallbacks callbacks = {ReadCallback, SeekCallback, TellCallback, nullptr};
   int error = 0;

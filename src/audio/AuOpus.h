@@ -75,9 +75,6 @@ private:
   static int SeekCallback(void *source, opus_int64 offset, int whence);
   static opus_int64 TellCallback(void *source);
 
-  // Gives up a stream this input opened.
-  void ReleaseStream();
-
   TVorbisTags FVorbisTags;
   std::vector<opus_int16> FBuffer;
   OggOpusFile *FFile = nullptr;

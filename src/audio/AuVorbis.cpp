@@ -14,7 +14,6 @@ namespace {
 constexpr std::uint32_t InputBlockBytes = 24576;
 constexpr int AnalysisFrames = 24576;
 constexpr std::size_t DecodeBufferBytes = 12288;
-constexpr TFileMode ReadSharingReads = fmOpenRead | fmShareDenyWrite;
 
 constexpr std::array<long, bitrate499 + 1> BitsPerSecond = {
     -1,     24000,  32000,  45000,  48000,  56000,  64000,  80000,  96000,
@@ -228,31 +227,13 @@ long TVorbisIn::TellCallback(void *source) {
   return static_cast<long>(static_cast<TVorbisIn *>(source)->FStream->Position());
 }
 
-void TVorbisIn::ReleaseStream() {
-  if (FStreamAssigned)
-    FStream->Seek(0, TSeekOrigin::soBeginning);
-  else
-    FreeOwnStream();
-}
-
 void TVorbisIn::OpenFile() {
   std::lock_guard<std::recursive_mutex> lock(FFileLock);
   if (FOpenCount > 0)
     return;
   LoadVorbisLibraries();
-  FValid = true;
-  if (!FStreamAssigned && !NameAssigned()) {
-    FValid = false;
+  if (!OpenSourceStream())
     return;
-  }
-  if (!FStreamAssigned && !FStream) {
-    try {
-      FStream = new TAuFileStream(FWideName, ReadSharingReads);
-    } catch (const EAuException &) {
-      FValid = false;
-      throw EAuException("Failed to open stream");
-    }
-  }
   const ov_callbacks callbacks = {ReadCallback, SeekCallback, CloseCallback, TellCallback};
   FFile = OggVorbis_File{};
   int result = VorbisFile().ov_test_callbacks(this, &FFile, nullptr, 0, callbacks);

@@ -127,8 +127,6 @@ private:
   static long TellCallback(void *source);
 
   void ReadComments();
-  // Gives up a stream this input opened after the decoder refused it.
-  void ReleaseStream();
 
   TVorbisTags FVorbisTags;
   std::vector<std::uint8_t> FBuffer;
