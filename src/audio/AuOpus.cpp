@@ -124,10 +124,7 @@ int TOpusIn::SeekCallback(void *source, opus_int64 offset, int whence) {
   auto *self = static_cast<TOpusIn *>(source);
   if (!self->FSeekable)
     return -1;
-  const TSeekOrigin origin = whence == SEEK_CUR   ? TSeekOrigin::soCurrent
-                             : whence == SEEK_END ? TSeekOrigin::soEnd
-                                                  : TSeekOrigin::soBeginning;
-  return self->FStream->Seek(offset, origin) < 0 ? -1 : 0;
+  return self->FStream->Seek(offset, SeekOriginOf(whence)) < 0 ? -1 : 0;
 }
 
 opus_int64 TOpusIn::TellCallback(void *source) {

@@ -212,10 +212,7 @@ int TVorbisIn::SeekCallback(void *source, ogg_int64_t offset, int whence) {
   auto *self = static_cast<TVorbisIn *>(source);
   if (!self->FSeekable)
     return -1;
-  const TSeekOrigin origin = whence == SEEK_CUR   ? TSeekOrigin::soCurrent
-                             : whence == SEEK_END ? TSeekOrigin::soEnd
-                                                  : TSeekOrigin::soBeginning;
-  return self->FStream->Seek(offset, origin) < 0 ? -1 : 0;
+  return self->FStream->Seek(offset, SeekOriginOf(whence)) < 0 ? -1 : 0;
 }
 
 int TVorbisIn::CloseCallback(void *source) {

@@ -8,6 +8,7 @@
 // sharing nothing takes an exclusive lock, sharing reading or writing a shared one, sharing
 // both none. A lock that cannot be taken fails the open at once.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,13 @@ constexpr TFileMode fmShareDenyRead = 0x0030;  // others may write
 constexpr TFileMode fmShareDenyNone = 0x0040;  // others may read and write
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+// The origin of a C library's SEEK_SET, SEEK_CUR or SEEK_END, as decoders' callbacks pass them.
+inline TSeekOrigin SeekOriginOf(int whence) {
+  return whence == SEEK_CUR   ? TSeekOrigin::soCurrent
+         : whence == SEEK_END ? TSeekOrigin::soEnd
+                              : TSeekOrigin::soBeginning;
+}
 
 class TStream {
 public:
