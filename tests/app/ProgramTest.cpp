@@ -411,10 +411,9 @@ TEST_F(ProgramTest, PlayGivesTheCardTheWavFilesAudio) {
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_EQ(run.Out, "");
     EXPECT_EQ(run.Err.find('\r'), std::string::npos) << run.Err;
-    const std::vector<std::uint8_t> sound = PlayedSound();
-    ASSERT_GE(sound.size(), audio.size());
-    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), sound.begin()));
-    EXPECT_TRUE(std::all_of(sound.begin() + audio.size(), sound.end(), [](auto b) { return !b; }));
+    // A loaded machine may starve the card for a moment, which plays silence: what was heard,
+    // in order, is the file's audio.
+    EXPECT_TRUE(WithoutSilence(ReadFileBytes(Dir.File("played"))) == audio);
   }
   // Opus plays at its own 48 kHz: the card gets the half second of it.
   ASSERT_TRUE(RunQuietly({"opusenc", "--quiet", Dir.File("pattern.wav"), Dir.File("p.opus")}));
