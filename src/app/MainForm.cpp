@@ -445,11 +445,7 @@ void TMainForm::LoadTracksFromCDIn() {
   ListView1->setUpdatesEnabled(false);
   for (int i = 1; i <= count; ++i) {
     const TCDTrackInfo info = CDIn1->GetTrackInfo(i);
-    const TTrackLength length{info.Minute, info.Second};
-    std::string &title = DiscInfo.Titles[i];
-    if (title.empty())
-      title = "Track" + TwoDigits(i);
-    AddRow(i, title, LengthText(length), SizeText(length));
+    AddRow(i, TTrackLength{info.Minute, info.Second});
   }
   ListView1->setUpdatesEnabled(true);
   UpdateActions();
@@ -564,10 +560,7 @@ void TMainForm::LoadTracksFromTOC() {
     const TTocEntry &next = toc.Entries[i - toc.FirstTrack + 1];
     TTrackLength length =
         TrackLengthBetween(start.Address[1], start.Address[2], next.Address[1], next.Address[2]);
-    std::string &title = DiscInfo.Titles[i];
-    if (title.empty())
-      title = "Track" + TwoDigits(i);
-    AddRow(i, title, LengthText(length), SizeText(length));
+    AddRow(i, length);
   }
   ListView1->setUpdatesEnabled(true);
   UpdateActions();
@@ -575,15 +568,17 @@ void TMainForm::LoadTracksFromTOC() {
   SetStatus(DriveDescription);
 }
 
-void TMainForm::AddRow(int track, const std::string &title, const std::string &length,
-                       const std::string &size) {
+void TMainForm::AddRow(int track, const TTrackLength &length) {
+  std::string &title = DiscInfo.Titles[track];
+  if (title.empty())
+    title = "Track" + TwoDigits(track);
   auto *row = new QTreeWidgetItem(ListView1);
   row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
   row->setText(0, QString::number(track));
   row->setCheckState(0, Qt::Checked);
   row->setText(1, Q(title));
-  row->setText(2, Q(length));
-  row->setText(3, Q(size));
+  row->setText(2, Q(LengthText(length)));
+  row->setText(3, Q(SizeText(length)));
 }
 
 void TMainForm::bRefreshClick() {

@@ -28,6 +28,7 @@ class TRipForm;
 class TfrmCDRip;
 class TWMAEncodeProcess;
 struct TCddbLookup;
+struct TTrackLength;
 
 class TMainForm;
 
@@ -208,8 +209,9 @@ private:
   QToolButton *AddToolButton(const char *name, const QString &caption, int icon,
                              void (TMainForm::*handler)());
   void CheckLanguageItem(const std::string &lan);
-  void AddRow(int track, const std::string &title, const std::string &length,
-              const std::string &size);
+  // A checked row with the track's title from the disc information ("TrackNN" when it has
+  // none), its length and its size.
+  void AddRow(int track, const TTrackLength &length);
   void ArrangeControls();
   int CheckedCount() const;
   // Gives the open drive back; false when the library refuses the handle.
