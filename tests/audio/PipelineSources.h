@@ -209,6 +209,21 @@ inline std::string RunToEnd(TAuOutput &out, TAuInput &input) {
   return out.ExceptionMessage();
 }
 
+// Everything an input delivers in one run, asked for in blocks of 5000 bytes.
+inline std::vector<std::uint8_t> DecodeAll(TAuInput &in) {
+  in.Init();
+  std::vector<std::uint8_t> all;
+  std::uint8_t *data = nullptr;
+  std::uint32_t bytes = 0;
+  do {
+    bytes = 5000;
+    in.GetData(data, bytes);
+    all.insert(all.end(), data, data + bytes);
+  } while (bytes > 0);
+  in.Flush();
+  return all;
+}
+
 // A fresh folder per test, removed afterwards.
 class TTempFolder : public ::testing::Test {
 protected:

@@ -33,20 +33,6 @@ protected:
     out.SetFileName(name);
     return RunToEnd(out, in);
   }
-  // Everything the reader delivers in one run.
-  TBytes DecodeAll(TAuFileIn &in) {
-    in.Init();
-    TBytes all;
-    std::uint8_t *data = nullptr;
-    std::uint32_t bytes = 0;
-    do {
-      bytes = 5000;
-      in.GetData(data, bytes);
-      all.insert(all.end(), data, data + bytes);
-    } while (bytes > 0);
-    in.Flush();
-    return all;
-  }
   // flac's decoding to headerless little-endian PCM (8-bit unsigned); empty when it fails.
   TBytes FlacDecode(const std::string &flac, std::uint32_t bits) {
     const std::string raw = flac + ".raw";

@@ -70,19 +70,6 @@ protected:
     out.SetFileName(name);
     return RunToEnd(out, in);
   }
-  TBytes DecodeAll(TAuFileIn &in) {
-    in.Init();
-    TBytes all;
-    std::uint8_t *data = nullptr;
-    std::uint32_t bytes = 0;
-    do {
-      bytes = 5000;
-      in.GetData(data, bytes);
-      all.insert(all.end(), data, data + bytes);
-    } while (bytes > 0);
-    in.Flush();
-    return all;
-  }
   // opusdec's 16-bit little-endian decoding at 48 kHz; empty when it fails.
   TBytes OpusDec(const std::string &opus) {
     const std::string raw = opus + ".raw";

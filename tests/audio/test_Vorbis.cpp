@@ -68,20 +68,6 @@ protected:
     out.SetFileName(name);
     return RunToEnd(out, in);
   }
-  // Everything the reader delivers in one run.
-  TBytes DecodeAll(TVorbisIn &in) {
-    in.Init();
-    TBytes all;
-    std::uint8_t *data = nullptr;
-    std::uint32_t bytes = 0;
-    do {
-      bytes = 5000;
-      in.GetData(data, bytes);
-      all.insert(all.end(), data, data + bytes);
-    } while (bytes > 0);
-    in.Flush();
-    return all;
-  }
   // oggdec's 16-bit little-endian decoding of a file; empty when it fails.
   TBytes OggDec(const std::string &ogg) {
     const std::string raw = ogg + ".raw";
