@@ -35,4 +35,5 @@ protected:
   void DeliverEndNotice(int SubCode, const std::string &Text) override;
   // SubCode 2 when lame succeeded, 3 when it failed, so a short file is never taken as done.
   void ChildEnded(int status) override;
+  int FailedSubCode() const override { return 3; }
 };
