@@ -41,59 +41,74 @@ protected:
   void UseLongFirstTrack() { Cue = WriteAudioDisc(Dir.Path(), "Long", {3000, 75}); }
 };
 
-// The disk fills while the encoder writes the first track; the second track's WAV does not fit
-// either. A small tmpfs mounted for the run in a mount namespace of its own is a real full
-// disk; where mounting is not permitted, a file size limit on the run (inherited by lame, with
-// SIGXFSZ ignored so that the writes fail instead) stands in for it, on tracks too short for an
-// encoded file to be smaller than the WAV.
+// The disk fills while the encoder writes the first track. On a small tmpfs mounted for the run
+// in a mount namespace of its own (where mounting is permitted: as root) the disk is really
+// full, and the second track's WAV does not fit either. A file size limit on the run, inherited
+// by lame, with SIGXFSZ ignored so that the writes fail instead, runs everywhere; its tracks are
+// too short for an encoded file to be smaller than the WAV, so only the encodings fail.
 TEST_F(ExtractFaults, AFullDiskDuringTheEncodingKeepsTheWavAndNamesTheFailure) {
   const std::string out = Dir.File("out"), copy = Dir.File("copy");
   fs::create_directories(out);
-  const bool tmpfs =
+  const bool mountable =
       RunProgram({"unshare", "-m", "sh", "-c", "mount -t tmpfs -o size=4k tmpfs \"$0\"", out})
           .ExitStatus == 0;
-  const std::vector<uint32_t> sectors =
-      tmpfs ? std::vector<uint32_t>{600, 300} : std::vector<uint32_t>{1, 1};
-  Cue = WriteAudioDisc(Dir.Path(), "Full", sectors);
-  std::cout << "full disk: "
-            << (tmpfs ? "a tmpfs with room for the first WAV only" : "a file size limit") << "\n";
-  // Room for the first WAV and four pages more.
-  const uint64_t room = (44 + sectors[0] * 2352ull + 4095) / 4096 * 4 + 16;
-  const std::string script =
-      tmpfs ? "mount -t tmpfs -o size=" + std::to_string(room) + "k tmpfs \"$1\" || exit 90; "
-            : "trap '' XFSZ; ulimit -f 5; "; // 2560 bytes: a one-sector WAV and no more
+  // Room for a 600-sector WAV and four pages more.
+  const uint64_t room = (44 + 600 * 2352 + 4095) / 4096 * 4 + 16;
+  const struct {
+    const char *Name;
+    bool Mount; // a tmpfs in a mount namespace of the run's own
+    std::vector<uint32_t> Sectors;
+    std::string Script; // runs the command "$@" with the folder $out full
+  } disks[] = {{"a tmpfs with room for the first WAV only",
+                true,
+                {600, 300},
+                "mount -t tmpfs -o size=" + std::to_string(room) + "k tmpfs \"$out\" && \"$@\""},
+               {"a file size limit of 2560 bytes",
+                false,
+                {1, 1},
+                "(trap '' XFSZ; ulimit -f 5; exec \"$@\")"}};
   WriteOptions("[Mp3Options]\nBitRate=320\n");
-  for (const std::string format : {"mp3", "ogg"}) {
-    fs::remove_all(copy);
-    fs::create_directories(copy);
-    std::vector<std::string> argv{"sh",
-                                  "-c",
-                                  script + "out=$1 copy=$2; shift 2; \"$@\"; status=$?; "
-                                           "cp -a \"$out\"/. \"$copy\"; exit $status",
-                                  "sh",
-                                  out,
-                                  copy};
-    for (const std::string &a : ExtractArgs({"--format", format, "--output", out}))
-      argv.push_back(a);
-    if (tmpfs)
-      argv.insert(argv.begin(), {"unshare", "-m"});
-    const TRunResult run = RunProgram(argv);
-    EXPECT_EQ(run.ExitStatus, 1) << format << ": " << run.Output;
-    EXPECT_TRUE(Has(run.Output, format == "mp3" ? "plindar: Create MP3 file error!"
-                                                : "plindar: Error writing ogg file"))
-        << run.Output;
-    std::vector<std::string> kept{"Track01.wav"};
-    if (tmpfs)
-      EXPECT_TRUE(Has(run.Output, "plindar: " + out + "/Track02.wav could not be written in full."))
+  for (const auto &disk : disks) {
+    const bool tmpfs = disk.Mount;
+    if (tmpfs && !mountable) {
+      std::cout << "full disk: no tmpfs, mounting is not permitted here\n";
+      continue;
+    }
+    std::cout << "full disk: " << disk.Name << "\n";
+    Cue = WriteAudioDisc(Dir.Path(), "Full", disk.Sectors);
+    for (const std::string format : {"mp3", "ogg"}) {
+      fs::remove_all(copy);
+      fs::create_directories(copy);
+      std::vector<std::string> argv{"sh",
+                                    "-c",
+                                    "out=$1 copy=$2; shift 2; " + disk.Script +
+                                        "; status=$?; cp -a \"$out\"/. \"$copy\"; exit $status",
+                                    "sh",
+                                    out,
+                                    copy};
+      for (const std::string &a : ExtractArgs({"--format", format, "--output", out}))
+        argv.push_back(a);
+      if (tmpfs)
+        argv.insert(argv.begin(), {"unshare", "-m"});
+      const TRunResult run = RunProgram(argv);
+      EXPECT_EQ(run.ExitStatus, 1) << disk.Name << ", " << format << ": " << run.Output;
+      EXPECT_TRUE(Has(run.Output, format == "mp3" ? "plindar: Create MP3 file error!"
+                                                  : "plindar: Error writing ogg file"))
           << run.Output;
-    else
-      kept.push_back("Track02.wav");
-    EXPECT_EQ(FolderListing(copy), kept) << format;
-    for (size_t k = 0; k < kept.size(); ++k)
-      EXPECT_EQ(WavAudio(copy + "/" + kept[k]), TestAudio(int(k) + 1, sectors[k])) << kept[k];
-    if (!tmpfs)
-      for (const std::string &file : kept)
-        fs::remove(out + "/" + file);
+      std::vector<std::string> kept{"Track01.wav"};
+      if (tmpfs)
+        EXPECT_TRUE(
+            Has(run.Output, "plindar: " + out + "/Track02.wav could not be written in full."))
+            << run.Output;
+      else
+        kept.push_back("Track02.wav");
+      EXPECT_EQ(FolderListing(copy), kept) << disk.Name << ", " << format;
+      for (size_t k = 0; k < kept.size(); ++k)
+        EXPECT_EQ(WavAudio(copy + "/" + kept[k]), TestAudio(int(k) + 1, disk.Sectors[k]))
+            << kept[k];
+      for (const std::string &name : FolderListing(out))
+        fs::remove(out + "/" + name);
+    }
   }
 }
 
