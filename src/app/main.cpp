@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QTimer>
 
 #include <atomic>
 #include <cerrno>
@@ -87,6 +88,17 @@ int ListTracks(const TProgramOptions &options) {
   return 0;
 }
 
+// Set by SIGINT and SIGTERM: an interrupted batch run still ends its job, so that what it was
+// writing is removed and its encoder does not run on.
+std::atomic<bool> gStopRequested{false};
+
+void RequestStop(int) { gStopRequested = true; }
+
+void StopOnInterrupt() {
+  std::signal(SIGINT, RequestStop);
+  std::signal(SIGTERM, RequestStop);
+}
+
 // "" when a file can be made in the existing folder, else why not.
 std::string CannotWriteInto(const std::string &folder) {
   std::string probe = plat::IncludeTrailingSlash(folder) + ".plindar-XXXXXX";
@@ -135,31 +147,35 @@ int ExtractTracks(const TProgramOptions &options) {
   };
   form.OnJobWindow = [&printMade](TRipForm &job) { job.OnFileFinished = printMade; };
   form.OnCDRipWindow = [&printMade](TfrmCDRip &job) { job.OnFileFinished = printMade; };
+  // An interrupt closes the job window, as a user closing it mid-job would.
+  StopOnInterrupt();
+  QTimer interruptWatch;
+  QObject::connect(&interruptWatch, &QTimer::timeout, [] {
+    if (QWidget *job = QApplication::activeModalWidget(); job && gStopRequested)
+      job->close();
+  });
+  interruptWatch.start(100);
   form.ActionSelectAllExecute();
   form.ActionExtractExecute();
   for (const plat::TShownDialog &shown : script.Shown)
     if (shown.Kind == "message" && shown.Buttons == plat::TMsgButtons::OK) // not the questions
       std::cerr << "plindar: " << shown.Text << "\n";
+  if (gStopRequested)
+    std::cerr << "plindar: interrupted: the track in progress was not made\n";
   return made == form.RowCount() ? 0 : 1;
 }
-
-std::atomic<bool> gStopConversion{false};
-
-// An interrupted conversion still removes what it wrote.
-void StopConversion(int) { gStopConversion = true; }
 
 // One file into another, without Qt: the pipeline reports through this thread's messages.
 // Progress is shown only to a person watching a terminal.
 int ConvertOneFile(const TConvertOptions &conversion) {
-  std::signal(SIGINT, StopConversion);
-  std::signal(SIGTERM, StopConversion);
+  StopOnInterrupt();
   std::function<void(int)> progress;
   const bool terminal = isatty(STDERR_FILENO) == 1;
   if (terminal)
     progress = [&conversion](int percent) {
       std::cerr << "\r" << conversion.Output << ": " << percent << "%" << std::flush;
     };
-  const std::string error = ConvertFile(conversion, progress, &gStopConversion);
+  const std::string error = ConvertFile(conversion, progress, &gStopRequested);
   if (terminal)
     std::cerr << "\n";
   if (!error.empty()) {

@@ -28,10 +28,11 @@ namespace {
 // What the watcher hands to the user-interface thread.
 constexpr unsigned WM_ENCODERNEWS = WM_USER + 400;
 constexpr int ChildHasEnded = -1;
+constexpr int ChildStalled = -2;
 
 struct TNews {
   std::uint64_t Run;
-  int Stream; // 0 standard output, 1 standard error, or ChildHasEnded
+  int Stream; // 0 standard output, 1 standard error, ChildHasEnded or ChildStalled
   std::string Text;
 };
 
@@ -117,16 +118,30 @@ std::string FindProgram(const std::string &name, const std::vector<std::string> 
 
 namespace {
 
+// Size of a file, -1 when it cannot be read.
+off_t SizeOf(const std::string &file) {
+  struct stat st;
+  return stat(file.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
 // The watcher: hands every piece of output to the user-interface thread as it arrives and,
-// once the child has ended and both pipes are drained, reports the end. It never waits for
-// the user-interface thread, so that thread may end a run at any time by waking and joining it.
-void Watch(int out, int err, int pidFd, int wake, TWindowHandle mailbox, std::uint64_t run) {
+// once the child has ended and both pipes are drained, reports the end. A child that neither
+// prints nor grows its output file for stallTime is reported as stalled. The watcher never
+// waits for the user-interface thread, so that thread may end a run at any time by waking and
+// joining it.
+void Watch(int out, int err, int pidFd, int wake, TWindowHandle mailbox, std::uint64_t run,
+           std::string output, std::chrono::seconds stallTime) {
+  using Clock = std::chrono::steady_clock;
+  constexpr int LookAtOutputMs = 1000; // how often the output file's growth is looked at
   pollfd fds[4] = {{out, POLLIN, 0}, {err, POLLIN, 0}, {pidFd, POLLIN, 0}, {wake, POLLIN, 0}};
   char buffer[4096];
+  auto lastProgress = Clock::now();
+  off_t size = SizeOf(output);
   // False at the end of the pipe (or when nothing is waiting in it).
   auto readOnce = [&](int stream) {
     ssize_t n = read(fds[stream].fd, buffer, sizeof buffer);
     if (n > 0) {
+      lastProgress = Clock::now();
       plat::PostMessage(mailbox, WM_ENCODERNEWS, 0,
                         std::make_unique<TNews>(TNews{run, stream, std::string(buffer, n)}));
       return true;
@@ -136,8 +151,20 @@ void Watch(int out, int err, int pidFd, int wake, TWindowHandle mailbox, std::ui
     return false;
   };
   for (;;) {
-    if (poll(fds, 4, -1) < 0)
+    const int ready = poll(fds, 4, LookAtOutputMs);
+    if (ready < 0)
       continue; // interrupted
+    if (ready == 0) {
+      if (const off_t now = SizeOf(output); now != size) {
+        size = now;
+        lastProgress = Clock::now();
+      } else if (Clock::now() - lastProgress >= stallTime) {
+        plat::PostMessage(mailbox, WM_ENCODERNEWS, 0,
+                          std::make_unique<TNews>(TNews{run, ChildStalled, {}}));
+        return;
+      }
+      continue;
+    }
     if (fds[3].revents)
       return;
     for (int stream = 0; stream < 2; ++stream)
@@ -194,7 +221,6 @@ void TEncodeProcess::Start() {
   if (!PrepareStart())
     return;
 
-  FPart = std::make_unique<plat::TPartFile>(OutputFile);
   auto child = std::make_unique<TChild>();
   TPipe in = MakePipe("STDIN"), out = MakePipe("STDOUT"), err = MakePipe("STDERR");
   fcntl(out.Read.Get(), F_SETFL, O_NONBLOCK);
@@ -203,7 +229,15 @@ void TEncodeProcess::Start() {
   if (child->Wake.Get() < 0)
     throw CreateProcessError(errno);
 
+  FPart = std::make_unique<plat::TPartFile>(OutputFile);
+  if (FPart->InUse()) { // another job is making the same file
+    FPart.reset();
+    EndNotice(1);
+    return;
+  }
   TCommandLine command = BuildCommandLine();
+  FProgramName = command.Program;
+  FStallSeconds = std::max(GlobalOptions.StallTime, MinStallTime);
   if (command.Program.empty())
     throw CreateProcessError(EINVAL);
   std::string path = command.Program.find('/') == std::string::npos
@@ -254,7 +288,8 @@ void TEncodeProcess::Start() {
   child->StdErrRead = std::move(err.Read);
   StartTime = std::chrono::steady_clock::now();
   FWatcher = std::thread(Watch, child->StdOutRead.Get(), child->StdErrRead.Get(),
-                         child->PidFd.Get(), child->Wake.Get(), Handle(), FRun);
+                         child->PidFd.Get(), child->Wake.Get(), Handle(), FRun, WrittenFile(),
+                         std::chrono::seconds(FStallSeconds));
   FChild = std::move(child);
 }
 
@@ -291,6 +326,8 @@ void TEncodeProcess::WndProc(TMessage &message) {
     return;
   if (news->Stream == ChildHasEnded)
     ProcessEnded();
+  else if (news->Stream == ChildStalled)
+    ProcessStalled();
   else
     Parse(news->Stream, news->Text);
 }
@@ -331,6 +368,16 @@ void TEncodeProcess::ProcessEnded() {
   // A run that failed, even one whose child went on after printing its error, leaves nothing.
   if (FRun == run && !FSucceeded)
     FPart.reset();
+}
+
+void TEncodeProcess::ProcessStalled() {
+  EndChild();
+  std::string text =
+      GetLanString("RES_Encoder_Stalled", " made no progress for %d seconds and was stopped.");
+  if (const size_t at = text.find("%d"); at != std::string::npos)
+    text.replace(at, 2, std::to_string(FStallSeconds));
+  EndNotice(FailedSubCode(), FProgramName + text);
+  FPart.reset();
 }
 
 bool TEncodeProcess::Complete() {

@@ -4,7 +4,10 @@
 // that output to the user-interface thread, where it is parsed into progress reports and an
 // end notice for the job window. The two encoders differ only in their command lines, their
 // parsers and how they deliver the end notice.
-// The encoder writes a hidden part file beside OutputFile. A run that fails or is stopped
+// A child that neither prints anything nor grows its output file for the stall time (a
+// setting) is ended, and the run fails with a message that says so.
+// The encoder writes a hidden part file beside OutputFile; a part file another job is writing
+// ends the run with SubCode 1 before any child starts. A run that fails or is stopped
 // removes it; after the end notice of success (SubCode 2) the receiver calls Complete, which
 // gives the file its final name, so a file under that name is always whole (and tagged, when
 // the receiver tags the part file first).
@@ -95,6 +98,8 @@ protected:
   virtual void DeliverEndNotice(int SubCode, const std::string &Text) = 0;
   // The child has ended with this wait status and its output is parsed: send the end notice.
   virtual void ChildEnded(int status) = 0;
+  // The SubCode of a run that failed with a message carried in the end notice's text.
+  virtual int FailedSubCode() const = 0;
 
   // The run's one end notice; any later one of the same run is dropped, so a job never
   // counts an item twice.
@@ -109,6 +114,8 @@ private:
   void WndProc(TMessage &message) override;
   void Parse(int stream, const std::string &chunk);
   void ProcessEnded();
+  // The child made no progress for the stall time: ends it and fails the run.
+  void ProcessStalled();
   // Ends the child and its watcher.
   void EndChild();
   // Ends the child and removes a part file that was not completed.
@@ -118,6 +125,8 @@ private:
   bool FEndSent = false;
   bool FSucceeded = false; // the end notice told of success
   std::unique_ptr<plat::TPartFile> FPart;
+  std::string FProgramName;               // of the current run, as its command line names it
+  int FStallSeconds = 0;                  // the stall time of the current run
   std::array<std::string, 2> FUnfinished; // output after the last line end, per pipe
   std::unique_ptr<TChild> FChild;
   std::thread FWatcher;

@@ -42,6 +42,14 @@ bool IsEncodeProgressLine(const std::string &line) {
 
 bool IsDecodeProgressLine(const std::string &line) { return Trim(line).rfind("Frame#", 0) == 0; }
 
+// lame's report of a write that failed ("Error writing mp3 output", "Writing LAME Tag...fatal
+// error: can't update LAME-tag frame!"): lame ends with status 0 after some of them, leaving a
+// short file.
+bool IsLameWriteError(const std::string &line) {
+  return line.find("Error writing") != std::string::npos ||
+         line.find("fatal error: can't update") != std::string::npos;
+}
+
 } // namespace
 
 std::optional<TLameProgress> ParseLameEncodeLine(const std::string &line, int &ProgressColumn) {
@@ -113,7 +121,16 @@ TCommandLine TMp3EncodeProcess::BuildCommandLine() {
   return c;
 }
 
+bool TMp3EncodeProcess::PrepareStart() {
+  FWriteFailed = false;
+  return true;
+}
+
 void TMp3EncodeProcess::ParseLine(const std::string &line) {
+  if (IsLameWriteError(line)) {
+    FWriteFailed = true;
+    return;
+  }
   std::optional<TLameProgress> p =
       IsEncode ? ParseLameEncodeLine(line, ProgressColumn)
                : ParseLameDecodeLine(line, ProgressColumn, SecondsRunning());
@@ -127,5 +144,5 @@ void TMp3EncodeProcess::DeliverEndNotice(int SubCode, const std::string &Text) {
 }
 
 void TMp3EncodeProcess::ChildEnded(int status) {
-  EndNotice(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 2 : 3);
+  EndNotice(WIFEXITED(status) && WEXITSTATUS(status) == 0 && !FWriteFailed ? 2 : 3);
 }

@@ -30,9 +30,15 @@ public:
 
 protected:
   bool OverwriteWithoutAsking() const override { return OverwriteMode == 1 || OverwriteMode == 4; }
+  bool PrepareStart() override;
   void ParseLine(const std::string &line) override;
   // Posted: Code 2000.
   void DeliverEndNotice(int SubCode, const std::string &Text) override;
-  // SubCode 2 when lame succeeded, 3 when it failed, so a short file is never taken as done.
+  // SubCode 2 when lame succeeded, 3 when it failed or reported a failed write, so a short
+  // file is never taken as done.
   void ChildEnded(int status) override;
+  int FailedSubCode() const override { return 3; }
+
+private:
+  bool FWriteFailed = false; // lame reported a failed write in this run
 };

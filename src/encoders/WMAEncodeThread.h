@@ -32,4 +32,5 @@ protected:
   void DeliverEndNotice(int SubCode, const std::string &Text) override;
   // SubCode 2; an encoder that failed without printing its error line gives SubCode 8 too.
   void ChildEnded(int status) override;
+  int FailedSubCode() const override { return 8; }
 };

@@ -136,6 +136,12 @@ void TRipForm::StartResample() {
 void TRipForm::StartOgg(const std::string &output) {
   FOggName = output;
   FOggPart = std::make_unique<plat::TPartFile>(output);
+  if (FOggPart->InUse()) {
+    ShowError(output + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+    FOggPart.reset();
+    PostSkipped(JobOggEnded);
+    return;
+  }
   FEncoder = &PreparedEncoder(plat::LowerCase(fs::path(output).extension().string()));
   FEncoder->SetFileName(FOggPart->PartName());
   StepStart = Clock::now();
@@ -222,7 +228,7 @@ void TRipForm::Resampled() {
 }
 
 void TRipForm::EncoderDone() {
-  if (!JobList || !FOggPart)
+  if (!JobList || !FOggPart || OutputFolderGone())
     return;
   const std::string failure = FEncoder->ExceptionMessage();
   bool made = false;

@@ -32,6 +32,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -53,6 +54,14 @@ int64_t FileSize(const std::string &name) {
   std::error_code ec;
   const auto size = fs::file_size(name, ec);
   return ec ? -1 : static_cast<int64_t>(size);
+}
+
+// Device and inode of a file; zeros when it cannot be read.
+std::pair<std::uint64_t, std::uint64_t> FileId(const std::string &name) {
+  struct stat st {};
+  if (stat(name.c_str(), &st) != 0)
+    return {0, 0};
+  return {st.st_dev, st.st_ino};
 }
 
 std::string WithExtension(const std::string &name, const char *extension) {
@@ -78,7 +87,7 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
                    TWMAEncodeProcess &wma)
     : QDialog(owner), Mode(mode), CDHandle(cdHandle), FMp3(mp3), FWma(wma),
       JobList(std::make_unique<std::vector<std::string>>(items)), FEncoded(items.size()),
-      FFileTitles(items.size()), FItemCount(static_cast<int>(items.size())) {
+      FFileTitles(items.size()), FWavIds(items.size()), FItemCount(static_cast<int>(items.size())) {
   setObjectName("RipForm");
   setModal(true);
   GroupBox1 = new QGroupBox("Extracting", this);
@@ -280,8 +289,22 @@ void TRipForm::JobInfo(const TProcessInfo &info) {
   }
 }
 
+bool TRipForm::OutputFolderGone() {
+  std::error_code ec;
+  if (Mode == jmRecordToMp3 || fs::is_directory(OutputFolder(), ec))
+    return false;
+  // Nothing more can be made: one message, and the job ends.
+  ShowError(GlobalOptions.OutputFolder + "," +
+            GetLanString("RES_Directory_Not_Exist", "The output directory does not exist."));
+  FinishJob();
+  CloseLater();
+  return true;
+}
+
 void TRipForm::RipEnded(const TProcessInfo &info) {
   const std::string wav = WavOfEntry(RipCount);
+  if (OutputFolderGone())
+    return;
   switch (info.SubCode) {
   case ripReadFailed:
     ShowError(GetLanString("RES_ReadCDAudioError", "Error while reading CD information!"));
@@ -296,8 +319,15 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
                                  " could not be written in full. Please check the free space "
                                  "in the output directory."));
     break;
+  case ripFileInUse:
+    ShowError(wav + ": " +
+              GetLanString("RES_CreateFileError",
+                           "WAV file will be created maybe is been using,extract failed!"));
+    break;
   default: break;
   }
+  if (info.SubCode == ripDone)
+    FWavIds[RipCount] = FileId(wav);
   RipCount += 1;
   const TFormat format = RipOutput();
   if (format == fmtWAV) {
@@ -333,10 +363,17 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
 
 void TRipForm::Mp3Ended(const TProcessInfo &info) {
   const int k = EncodeCount;
-  if (info.SubCode == 1 && !ProgressSeen)
-    ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
-  // Sub-code 3 is a lame that failed: its file is no MP3 even when progress was shown.
-  if ((info.SubCode == 2 && !ProgressSeen) || info.SubCode == 3)
+  if (OutputFolderGone())
+    return;
+  // In a rip the progress seen was the rip's: the encoding's output file in use is named.
+  if (info.SubCode == 1 && (!ProgressSeen || Mode == jmCDRip))
+    ShowError((Mode == jmCDRip ? FMp3.OutputFile : Item(k)) +
+              GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  // Sub-code 3 is a lame that failed: its file is no MP3 even when progress was shown. A lame
+  // ended for want of progress says so in Elapsed.
+  if (info.SubCode == 3 && !info.Elapsed.empty())
+    ShowError(info.Elapsed);
+  else if ((info.SubCode == 2 && !ProgressSeen) || info.SubCode == 3)
     ShowError(GetLanString("RES_Check_Mp3Options",
                            "Create MP3 file error!\r\nPlease check the output and lame options "
                            "or run application again."));
@@ -350,6 +387,8 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
 void TRipForm::WmaEnded(const TProcessInfo &info) {
   const int k = EncodeCount;
   Timer1->stop();
+  if (OutputFolderGone())
+    return;
   if (info.SubCode == 1 && !ProgressSeen)
     ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
   if (info.SubCode == 8)
@@ -473,7 +512,7 @@ void TRipForm::FinishJob() {
     for (int k = 0; k < Count(); ++k) {
       const std::string wav = WavOfEntry(k);
       std::error_code ec;
-      if (FEncoded[k] && fs::exists(wav, ec) && !plat::FileInUse(wav))
+      if (FEncoded[k] && FileId(wav) == FWavIds[k] && !plat::FileInUse(wav))
         fs::remove(wav, ec);
     }
   JobList.reset();

@@ -161,6 +161,8 @@ private:
   void StartMp3(const std::string &input, const std::string &output, bool encode);
   void StartWma(const std::string &input, const std::string &output);
   void StartConversion();
+  // After a step ended: when the output folder is gone, says so once and ends the job.
+  bool OutputFolderGone();
   void RipEnded(const TProcessInfo &info);
   void Mp3Ended(const TProcessInfo &info);
   void WmaEnded(const TProcessInfo &info);
@@ -207,6 +209,9 @@ private:
   std::vector<bool> FEncoded; // per item: its encoding made the output file
   TJobOutputNames FNames;
   std::vector<std::string> FFileTitles; // per rip entry: the file title its rip took
+  // Per rip entry: the device and inode of the WAV its rip made. Another job may since have
+  // put its own WAV under that name, which this job must not remove.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> FWavIds;
   std::vector<std::string> FFinished;
   int FItemCount = 0;
   std::unique_ptr<plat::TPartFile> FOggPart; // the pipeline encoder's file being written

@@ -3,6 +3,7 @@
 #include "EncodeProcess.h"
 #include "Folders.h"
 #include "Global.h"
+#include "PartFile.h"
 #include "Streams.h"
 #include "akrip32.h"
 
@@ -178,8 +179,13 @@ TRipResult TCDRipThread::WritePending() {
 }
 
 int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
+  // Ripped under the part name: a track that ends short (a stop, a bad sector, a full disk)
+  // never shows as a WAV file of the title.
+  plat::TPartFile part(WavFileName());
+  if (!part.Claimed())
+    return part.InUse() ? ripFileInUse : ripCannotCreate;
   try {
-    OutStream = std::make_unique<TFileStream>(WavFileName(), fmCreate);
+    OutStream = std::make_unique<TFileStream>(part.PartName(), fmCreate);
   } catch (const std::exception &) {
     return ripCannotCreate;
   }
@@ -197,26 +203,25 @@ int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
     done += n;
     PostProgress(NotifyWindow, static_cast<int32_t>(PercentOf(done, length)), startTime);
   }
-  // Whatever ended the rip, the audio read so far is kept.
-  if (result != ripWriteFailed && WritePending() != ripDone)
-    result = ripWriteFailed;
-  // The header tells the size of the whole frames the file holds, whatever ended the rip: a
-  // full disk leaves a playable file of the audio that fitted.
-  const int64_t size = OutStream->Size();
-  const auto header =
-      CDWavHeader(static_cast<uint32_t>(std::max<int64_t>(size - WavHeaderSize, 0) & ~3));
-  if (size < WavHeaderSize || OutStream->Seek(0, TSeekOrigin::soBeginning) != 0 ||
-      OutStream->Write(header.data(), WavHeaderSize) != WavHeaderSize)
-    result = ripWriteFailed;
+  if (result == ripDone)
+    result = WritePending();
+  if (result == ripDone) {
+    const auto header = CDWavHeader(static_cast<uint32_t>(OutStream->Size() - WavHeaderSize));
+    if (OutStream->Seek(0, TSeekOrigin::soBeginning) != 0 ||
+        OutStream->Write(header.data(), WavHeaderSize) != WavHeaderSize)
+      result = ripWriteFailed;
+  }
   OutStream.reset();
   if (result != ripDone)
     return result;
   if (StopRequested)
     return -1;
-  if (GlobalOptions.IsNormalize &&
-      !ScaleVolume(WavFileName(), GlobalOptions.NormalizePercent, NotifyWindow))
-    return ripReadFailed;
-  return ripDone;
+  // A failed volume step still leaves the whole track, unscaled.
+  const bool scaled = !GlobalOptions.IsNormalize ||
+                      ScaleVolume(part.PartName(), GlobalOptions.NormalizePercent, NotifyWindow);
+  if (!part.Complete())
+    return ripCannotCreate;
+  return scaled ? ripDone : ripReadFailed;
 }
 
 bool TCDRipThread::ScaleVolume(const std::string &fileName, int percent, TWindowHandle window) {

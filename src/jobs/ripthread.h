@@ -20,6 +20,7 @@ enum TRipResult : int32_t {
   ripReadFailed = 3,   // a sector could not be read, or the volume step failed
   ripCannotCreate = 5, // the WAV file cannot be created
   ripWriteFailed = 6,  // the WAV file could not be written in full (a full disk)
+  ripFileInUse = 7,    // another job is ripping the same WAV file
 };
 
 // Event codes of WM_JOBINFO besides progress.
@@ -29,8 +30,8 @@ constexpr int32_t JobRipEnded = 1000;   // SubCode: a TRipResult
 // Arguments of WM_RIPERROR.
 constexpr std::intptr_t RipErrorMsf = 1; // the drive cannot be switched to MSF addresses
 constexpr std::intptr_t RipErrorToc = 2; // the table of contents cannot be read
-// The WAV file is in use. Job windows understand it; this thread reports a file it cannot
-// create as the end of the track with sub-code 5 instead.
+// The WAV file is in use. Job windows understand it; this thread reports a WAV another job
+// is ripping as the end of the track with sub-code 7 instead.
 constexpr std::intptr_t RipErrorFileInUse = 3;
 
 constexpr std::uint32_t RipBlockSectors = 10;

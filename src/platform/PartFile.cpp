@@ -1,7 +1,10 @@
 #include "PartFile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 namespace plat {
 
@@ -11,18 +14,42 @@ std::string PartFileName(const std::string &finalName) {
 }
 
 TPartFile::TPartFile(const std::string &finalName)
-    : FFinalName(finalName), FPartName(PartFileName(finalName)) {}
+    : FFinalName(finalName), FPartName(PartFileName(finalName)) {
+  FFd = open(FPartName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (FFd < 0)
+    return;
+  // An open-file-description lock: held until this descriptor closes, whatever other
+  // descriptors of the file this process opens and closes meanwhile.
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  if (fcntl(FFd, F_OFD_SETLK, &lock) != 0) {
+    FInUse = errno == EAGAIN || errno == EACCES;
+    Release();
+    return;
+  }
+  // A part file left by a job that ended without cleaning up starts afresh.
+  if (ftruncate(FFd, 0) != 0)
+    Release();
+}
 
 TPartFile::~TPartFile() { Discard(); }
 
+void TPartFile::Release() {
+  if (FFd >= 0)
+    close(FFd);
+  FFd = -1;
+}
+
 bool TPartFile::Complete() {
-  if (FDone)
+  if (FDone || !Claimed())
     return false;
   if (std::rename(FPartName.c_str(), FFinalName.c_str()) != 0) {
     Discard();
     return false;
   }
   FDone = true;
+  Release();
   return true;
 }
 
@@ -30,7 +57,9 @@ void TPartFile::Discard() {
   if (FDone)
     return;
   FDone = true;
-  std::remove(FPartName.c_str());
+  if (Claimed())
+    std::remove(FPartName.c_str());
+  Release();
 }
 
 } // namespace plat

@@ -2,6 +2,10 @@
 // A file made by a job is written under a hidden part name beside its final name and takes the
 // final name only once it is complete, so no half-made file ever shows under a name the user
 // keeps. Whatever ends its making short (a stop, a failure, an exception) removes the part.
+// Creating a TPartFile claims the part file for this job with a lock that other jobs (another
+// Plindar process ripping into the same folder) see, so two jobs never write one part file and
+// a job never removes a part file it does not hold. The lock is of another kind than the
+// sharing locks of the writers that then open the part file, so it never stands in their way.
 #include <string>
 
 namespace plat {
@@ -12,6 +16,7 @@ std::string PartFileName(const std::string &finalName);
 
 class TPartFile {
 public:
+  // Creates (or empties) the part file and claims it; see Claimed.
   explicit TPartFile(const std::string &finalName);
   // Removes the part file unless it was completed.
   ~TPartFile();
@@ -20,15 +25,24 @@ public:
 
   const std::string &FinalName() const { return FFinalName; }
   const std::string &PartName() const { return FPartName; }
+  // False when the part file could not be claimed: another job holds it (InUse), or it cannot
+  // be created (a missing folder, a name the file system refuses).
+  bool Claimed() const { return FFd >= 0; }
+  // Another job is writing this part file.
+  bool InUse() const { return FInUse; }
   // Renames the part file to the final name, replacing a file there. False when it cannot:
   // the part file is removed then, so nothing is left half-named.
   bool Complete();
-  // Removes the part file; nothing once completed.
+  // Removes the part file; nothing once completed, nor when it was never claimed.
   void Discard();
 
 private:
+  void Release();
+
   std::string FFinalName;
   std::string FPartName;
+  int FFd = -1; // holds the claim
+  bool FInUse = false;
   bool FDone = false;
 };
 

@@ -88,6 +88,7 @@ void LoadSaveOptions(bool Load) {
   f.Field("Mp3Options", "MpegQuality", o.MpegQuality, d.MpegQuality);
   f.Field("Mp3Options", "VBRQuality", o.VBRQuality, d.VBRQuality);
   f.Field("Mp3Options", "StereoMode", o.StereoMode, d.StereoMode);
+  f.Field("EncoderOptions", "StallTime", o.StallTime, d.StallTime);
   f.Field("OggOptions", "IsUseCompress", o.IsUseCompress, d.IsUseCompress);
   f.Field("OggOptions", "CompressPosition", o.CompressPosition, d.CompressPosition);
   f.Field("OggOptions", "MaxBitRate", o.OggMaxBitRate, d.OggMaxBitRate);
@@ -111,6 +112,7 @@ void LoadSaveOptions(bool Load) {
     o.CompressPosition = std::clamp(o.CompressPosition, 30, 100);
     o.FLACCompression = std::clamp(o.FLACCompression, 0, 8);
     o.OpusBitRate = std::clamp(o.OpusBitRate, 32, 256);
+    o.StallTime = std::clamp(o.StallTime, MinStallTime, MaxStallTime);
     // A format this version does not know (a newer one's, or a damaged file) rips to MP3.
     if (o.OutputFormat < 0 || o.OutputFormat > 5)
       o.OutputFormat = d.OutputFormat;

@@ -29,6 +29,7 @@ struct TGlobalOptions {
   int32_t MpegQuality = 0;
   int32_t VBRQuality = 4;
   int32_t StereoMode = 1;
+  int32_t StallTime = 120; // seconds an encoder process may go without progress
   bool IsUseCompress = true;
   int32_t CompressPosition = 30;
   int32_t OggMaxBitRate = 0;
@@ -51,6 +52,10 @@ struct TGlobalOptions {
 };
 
 extern TGlobalOptions GlobalOptions;
+
+// The range of StallTime.
+constexpr int32_t MinStallTime = 1;
+constexpr int32_t MaxStallTime = 3600;
 
 // The per-user application-data folder, with a trailing '/'.
 std::string GetAppDataFolder();

@@ -225,6 +225,12 @@ QWidget *TOptionSetForm::Mp3Page() {
       List("cbStereoMode",
            {"Stereo", "Joint Stereo", "Forced Joint Stereo", "Dual Channels", "Mono"}, page);
   bDefault = Button("bDefault", "&Default", page);
+  seStallTime = new QSpinBox(page);
+  seStallTime->setObjectName("seStallTime");
+  seStallTime->setRange(MinStallTime, MaxStallTime);
+  seStallTime->setSuffix(" s");
+  seStallTime->setToolTip("An encoder that makes no progress for this long is stopped and its "
+                          "track fails");
 
   auto *grid = new QGridLayout(page);
   grid->addWidget(ckbSelectVBR, 0, 0, 1, 2);
@@ -239,8 +245,10 @@ QWidget *TOptionSetForm::Mp3Page() {
     grid->addWidget(Label(captions[row].first, captions[row].second, page), row + 2, 0);
     grid->addWidget(lists[row], row + 2, 1);
   }
-  grid->addWidget(bDefault, 7, 1, Qt::AlignRight);
-  grid->setRowStretch(8, 1);
+  grid->addWidget(Label("Label24", "Stall time:", page), 7, 0);
+  grid->addWidget(seStallTime, 7, 1);
+  grid->addWidget(bDefault, 8, 1, Qt::AlignRight);
+  grid->setRowStretch(9, 1);
   return page;
 }
 
@@ -396,6 +404,7 @@ void TOptionSetForm::FillControls() {
   cbMpegQuality->setCurrentIndex(o.MpegQuality);
   cbVBRQuality->setCurrentIndex(o.VBRQuality);
   cbStereoMode->setCurrentIndex(o.StereoMode);
+  seStallTime->setValue(o.StallTime);
   cbUseCompress->setChecked(o.IsUseCompress);
   tbCompression->setValue(o.CompressPosition);
   cbOggNomBit->setCurrentIndex(o.OggNomalBitRate);
@@ -514,6 +523,7 @@ void TOptionSetForm::btOkClick() {
   o.MpegQuality = cbMpegQuality->currentIndex();
   o.VBRQuality = cbVBRQuality->currentIndex();
   o.StereoMode = cbStereoMode->currentIndex();
+  o.StallTime = seStallTime->value();
   o.IsUseCompress = cbUseCompress->isChecked();
   o.CompressPosition = tbCompression->value();
   o.OggMaxBitRate = cbOggMaxBit->currentIndex();

@@ -75,6 +75,7 @@ public:
   QComboBox *cbVBRQuality;
   QComboBox *cbMpegQuality;
   QComboBox *cbStereoMode;
+  QSpinBox *seStallTime;
   QPushButton *bDefault;
   QCheckBox *cbUseCompress;
   QSlider *tbCompression;

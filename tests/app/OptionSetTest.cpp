@@ -88,25 +88,30 @@ TEST_F(OptionSetTest, EachControlFollowsItsSwitch) {
   }
 }
 
-// The FLAC level and the Opus bit rate show as stored and come back from OK, with the format;
-// in German the new format entries and page read in German.
-TEST_F(OptionSetTest, FlacAndOpusSettingsRoundTripThroughTheWindow) {
-  const struct { int Format, Level, BitRate; } cases[] = {{4, 0, 32}, {5, 8, 256}, {4, 5, 100}};
+// The FLAC level, the Opus bit rate and the encoders' stall time show as stored and come back
+// from OK, with the format; in German the new format entries and page read in German.
+TEST_F(OptionSetTest, FlacOpusAndStallSettingsRoundTripThroughTheWindow) {
+  const struct {
+    int Format, Level, BitRate, Stall;
+  } cases[] = {{4, 0, 32, 1}, {5, 8, 256, 3600}, {4, 5, 100, 120}};
   for (const auto &c : cases) {
     GlobalOptions.OutputFormat = c.Format;
     GlobalOptions.FLACCompression = c.Level;
     GlobalOptions.OpusBitRate = c.BitRate;
+    GlobalOptions.StallTime = c.Stall;
     TOptionSetForm form({});
     form.show();
     EXPECT_EQ(form.cbOutputFormat->currentIndex(), c.Format);
     EXPECT_EQ(form.seFLACLevel->value(), c.Level);
     EXPECT_EQ(form.seOpusBitRate->value(), c.BitRate);
+    EXPECT_EQ(form.seStallTime->value(), c.Stall);
     GlobalOptions = TGlobalOptions{};
     GlobalOptions.OutputFolder = Dir.Path();
     form.btOk->click();
     EXPECT_EQ(GlobalOptions.OutputFormat, c.Format);
     EXPECT_EQ(GlobalOptions.FLACCompression, c.Level);
     EXPECT_EQ(GlobalOptions.OpusBitRate, c.BitRate);
+    EXPECT_EQ(GlobalOptions.StallTime, c.Stall);
   }
   GlobalOptions.Lan = "German";
   TOptionSetForm form({});

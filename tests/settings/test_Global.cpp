@@ -92,8 +92,9 @@ TEST_F(Settings, FolderThatCannotBeCreatedFallsBackToTheProgramFolder) {
 TEST_F(Settings, StoredValuesAreClampedAndNonNumbersReadAsDefaults) {
   WriteFile(OptionsFile(), "[OggOptions]\nCompressPosition=10\nIsUseCompress=yes\n"
                            "[CommonOptions]\nIsKeepWav=yes\nIsNormalize=2\nRipTime=0x1E\n"
-                           "[Mp3Options]\nBitRate=fast\n");
+                           "[Mp3Options]\nBitRate=fast\n[EncoderOptions]\nStallTime=0\n");
   LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.StallTime, MinStallTime);
   EXPECT_EQ(GlobalOptions.CompressPosition, 30);
   EXPECT_TRUE(GlobalOptions.IsUseCompress) << "yes is not a number: the default (true) holds";
   EXPECT_FALSE(GlobalOptions.IsKeepWav);
@@ -101,9 +102,11 @@ TEST_F(Settings, StoredValuesAreClampedAndNonNumbersReadAsDefaults) {
   EXPECT_EQ(GlobalOptions.RipTime, 30);
   EXPECT_EQ(GlobalOptions.BitRate, 128);
 
-  WriteFile(OptionsFile(), "[OggOptions]\nCompressPosition=250\n");
+  WriteFile(OptionsFile(),
+            "[OggOptions]\nCompressPosition=250\n[EncoderOptions]\nStallTime=7200\n");
   LoadSaveOptions(true);
   EXPECT_EQ(GlobalOptions.CompressPosition, 100);
+  EXPECT_EQ(GlobalOptions.StallTime, MaxStallTime);
   WriteFile(OptionsFile(), "[OggOptions]\nCompressPosition=64\n");
   LoadSaveOptions(true);
   EXPECT_EQ(GlobalOptions.CompressPosition, 64);
@@ -148,6 +151,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   o.WMABitRate = 3;
   o.FLACCompression = 7;
   o.OpusBitRate = 64;
+  o.StallTime = 30;
   o.CDIndex = 1;
   o.SecureRip = true;
   o.UseID3 = true;
@@ -172,6 +176,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(ini.ReadInteger("WMAOptions", "BitRate", 0), 3);
   EXPECT_EQ(ini.ReadInteger("FLACOptions", "Compression", 0), 7);
   EXPECT_EQ(ini.ReadInteger("OpusOptions", "BitRate", 0), 64);
+  EXPECT_EQ(ini.ReadInteger("EncoderOptions", "StallTime", 0), 30);
   EXPECT_EQ(ini.ReadInteger("CDOptions", "Index", 0), 1);
   EXPECT_EQ(ini.ReadString("CDOptions", "SecureRip", ""), "1");
   EXPECT_EQ(ini.ReadString("ID3", "Use", ""), "1");
@@ -189,6 +194,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(o.WMABitRate, 3);
   EXPECT_EQ(o.FLACCompression, 7);
   EXPECT_EQ(o.OpusBitRate, 64);
+  EXPECT_EQ(o.StallTime, 30);
   EXPECT_TRUE(o.SecureRip);
   EXPECT_EQ(o.Lan, "German");
 }
@@ -302,6 +308,7 @@ TEST_F(MessageLookup, ShippedGermanFileTranslatesEveryMessage) {
                         "RES_Decoding",
                         "RES_Rip_Time_Error",
                         "RES_Directory_Not_Exist",
+                        "RES_Encoder_Stalled",
                         "RES_Select_Directory",
                         "RES_RecordingStr",
                         "RES_Save_Error",
