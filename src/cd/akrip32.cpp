@@ -7,12 +7,14 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -352,6 +354,25 @@ std::string GetCDDevicePath(int32_t handle) {
   return drive->Ref.Path;
 }
 
+namespace {
+
+// libcdio's CUE reader reads outside its track table (and crashes) when a sheet's first track
+// number is 74 or more; no pressed disc starts that high, so such a sheet is refused before it.
+constexpr int HighestFirstTrack = 73;
+
+int FirstTrackNumber(const std::string &cuePath) {
+  std::ifstream sheet(cuePath);
+  std::string word;
+  while (sheet >> word)
+    if (strcasecmp(word.c_str(), "TRACK") == 0) {
+      int number = 0;
+      return sheet >> number ? number : 0;
+    }
+  return 0;
+}
+
+} // namespace
+
 bool AddDiscImage(const std::string &cuePath, std::string *error) {
   const auto report = [&](const std::string &why) {
     if (error)
@@ -362,6 +383,8 @@ bool AddDiscImage(const std::string &cuePath, std::string *error) {
   const std::string path = std::filesystem::absolute(cuePath, ec).string();
   if (ec || !std::filesystem::is_regular_file(path, ec))
     return report("no such file");
+  if (FirstTrackNumber(path) > HighestFirstTrack)
+    return report("its first track number is above " + std::to_string(HighestFirstTrack));
   TOpenDrive probe;
   probe.Ref = {true, path};
   TakeCdioMessage();

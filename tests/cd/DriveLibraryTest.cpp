@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -176,6 +177,13 @@ TEST_F(DriveLibrary, ANinetyNineTrackDiscListsEveryTrack) {
   CloseCDHandle(handle);
 }
 
+// A whole image whose sheet numbers its first track 81 (found by fuzzing: libcdio crashed).
+std::string HighFirstTrackDisc(const std::string &dir) {
+  const std::string cue = WriteAudioDisc(dir, "High", {100});
+  std::ofstream(cue) << "FILE \"High.bin\" BINARY\n  TRACK 81 AUDIO\n    INDEX 01 00:00:00\n";
+  return cue;
+}
+
 TEST_F(DriveLibrary, BrokenImagesAreRefusedWithTheFileNamed) {
   struct Case {
     const char *what;
@@ -187,6 +195,7 @@ TEST_F(DriveLibrary, BrokenImagesAreRefusedWithTheFileNamed) {
       {"BIN ends before the last track starts",
        WriteTruncatedDisc(Dir.Path(), "Short", {{100}, {50}}, 90 * CDSectorSize)},
       {"no .cue at all", Dir.File("Nothing.cue")},
+      {"a first track number libcdio cannot take", HighFirstTrackDisc(Dir.Path())},
   };
   for (const Case &c : cases) {
     std::string error;
