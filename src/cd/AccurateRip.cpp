@@ -19,11 +19,6 @@ uint32_t Le32(const uint8_t *p) {
 constexpr std::size_t HeaderBytes = 13, EntryBytes = 9;
 constexpr uint64_t Frame450First = uint64_t{OffsetFrame} * SectorSamples + 1; // 1-based
 
-bool SameDisc(const TDiscIds &a, const TDiscIds &b) {
-  return a.AudioTracks == b.AudioTracks && a.Id1 == b.Id1 && a.Id2 == b.Id2 &&
-         a.FreedbId == b.FreedbId;
-}
-
 } // namespace
 
 int32_t AudioLeadOut(const TDiscToc &toc) {
@@ -140,8 +135,7 @@ TTrackVerdict VerifyTrack(const std::vector<TResponse> &responses, const TDiscId
                           const TTrackSums &sums) {
   TTrackVerdict verdict{TVerdict::NotInDatabase, 0, false};
   for (const TResponse &response : responses) {
-    if (!SameDisc(response.Ids, ids) || index < 0 ||
-        index >= static_cast<int>(response.Tracks.size()))
+    if (response.Ids != ids || index < 0 || index >= static_cast<int>(response.Tracks.size()))
       continue;
     const TTrackEntry &entry = response.Tracks[index];
     const bool v2 = entry.Checksum == sums.V2, v1 = entry.Checksum == sums.V1;

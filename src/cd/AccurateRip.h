@@ -39,6 +39,7 @@ struct TDiscToc {
 struct TDiscIds {
   int AudioTracks = 0;
   uint32_t Id1 = 0, Id2 = 0, FreedbId = 0;
+  bool operator==(const TDiscIds &) const = default;
 };
 
 // The first sector after the last audio track: the lead-out, or for a disc whose last track is

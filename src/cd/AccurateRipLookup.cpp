@@ -4,6 +4,18 @@
 
 namespace accuraterip {
 
+namespace {
+
+// Whether any response was filed under the disc's ids: an answer for another disc is unreadable.
+bool AnswersFor(const std::vector<TResponse> &responses, const TDiscIds &ids) {
+  for (const TResponse &r : responses)
+    if (r.Ids == ids)
+      return true;
+  return false;
+}
+
+} // namespace
+
 TLookupResult LookUp(const std::string &base, const TDiscIds &ids,
                      std::chrono::milliseconds connectTimeout,
                      std::chrono::milliseconds totalTimeout) {
@@ -17,10 +29,12 @@ TLookupResult LookUp(const std::string &base, const TDiscIds &ids,
   TLookupResult result;
   switch (HttpGet(request, body, detail)) {
   case THttpError::None:
-    if (ParseAnswer(body, result.Responses))
-      result.Status = TLookup::Found;
-    else
+    if (!ParseAnswer(body, result.Responses))
       result.Why = "the AccurateRip answer is not readable";
+    else if (!AnswersFor(result.Responses, ids))
+      result.Why = "the AccurateRip answer is for another disc";
+    else
+      result.Status = TLookup::Found;
     return result;
   case THttpError::NotFound: result.Status = TLookup::NotInDatabase; return result;
   case THttpError::TimedOut: result.Why = "the AccurateRip server did not answer in time"; break;

@@ -16,7 +16,8 @@ struct TLookupResult {
 };
 
 // Fetches <base>/<request path> of the disc: Found with the answer's responses, NotInDatabase
-// for a 404, Failed when the server cannot be reached, times out or sends no readable answer.
+// for a 404, Failed when the server cannot be reached, times out or sends no readable
+// answer for this disc.
 TLookupResult LookUp(const std::string &base, const TDiscIds &ids,
                      std::chrono::milliseconds connectTimeout = std::chrono::seconds(10),
                      std::chrono::milliseconds totalTimeout = std::chrono::seconds(30));
