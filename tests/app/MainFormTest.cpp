@@ -67,6 +67,7 @@ protected:
     std::error_code ec;
     fs::remove_all(plat::ConfigHome() + "Varnex", ec);
     GlobalOptions = TGlobalOptions{};
+    GlobalOptions.AccurateRipUrl = NoServerUrl;
     DiscInfo = TDiscInfo{};
   }
 
