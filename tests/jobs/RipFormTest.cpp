@@ -21,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -126,6 +127,20 @@ protected:
   std::unique_ptr<TRipForm> Form;
   std::unique_ptr<TCaptions> Captions;
 };
+
+TEST_F(RipForm, AWatchedRipStaysOpenWithItsSummaryAndItsLog) {
+  GlobalOptions.OutputFormat = 1;
+  Open(jmCDRip, {"01First"});
+  Form->StayAtEnd = true; // the job ends through messages, after this
+  ASSERT_TRUE(RunUntil([&] { return Form->JobFinished(); }));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(Form->isVisible());
+  EXPECT_EQ(Form->Label3->text().toStdString().rfind("Not verified: cannot reach", 0), 0u);
+  EXPECT_TRUE(Form->btOpenLog->isVisible());
+  EXPECT_TRUE(fs::exists(Out("Rip.log")));
+  Form->btStop->click();
+  EXPECT_FALSE(Form->isVisible());
+}
 
 TEST_F(RipForm, WavOutputRipsEveryTrackAndClosesAfterTheLast) {
   GlobalOptions.OutputFormat = 1;
