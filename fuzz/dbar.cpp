@@ -2,9 +2,9 @@
 // verdicts without any checksum matching by accident of the reading.
 #include "AccurateRip.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 
 using namespace accuraterip;
