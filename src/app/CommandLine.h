@@ -20,6 +20,7 @@ struct TProgramOptions {
   std::string CddbScript;     // and its path
   std::string PlayFile;       // --play FILE: play a WAV, Ogg Vorbis, FLAC or Opus file and exit
   bool Secure = false;        // --secure: read the disc with error correction, this run only
+  std::string AccurateRipUrl; // --accuraterip-url URL: where rips are verified, this run only
 };
 
 // Fills options from the arguments after the program name. False with a message naming the

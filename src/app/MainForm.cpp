@@ -719,6 +719,7 @@ void TMainForm::RunJobs(const std::vector<std::string> &entries) {
     return;
   }
   TfrmCDRip form(this, *CDIn1, entries, *Mp3Encoder, *WmaEncoder);
+  form.StayAtEnd = RipSummaryStays;
   if (OnCDRipWindow)
     OnCDRipWindow(form);
   plat::ShowModal(form);
@@ -726,6 +727,7 @@ void TMainForm::RunJobs(const std::vector<std::string> &entries) {
 
 void TMainForm::RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items) {
   TRipForm form(this, mode, cdHandle, items, *Mp3Encoder, *WmaEncoder);
+  form.StayAtEnd = RipSummaryStays;
   if (OnJobWindow)
     OnJobWindow(form);
   plat::ShowModal(form);

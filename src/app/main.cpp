@@ -12,6 +12,7 @@
 #include "MainForm.h"
 #include "Messages.h"
 #include "Player.h"
+#include "RipLog.h"
 #include "Text.h"
 #include "akrip32.h"
 #include "rip.h"
@@ -110,6 +111,16 @@ std::string CannotWriteInto(const std::string &folder) {
   return "";
 }
 
+// After the files of an Extract: the disc's verification, each track's, and the rip log.
+void PrintVerification(const TRipLog &log, const std::string &path) {
+  std::cout << "AccurateRip: " << log.Summary() << "\n";
+  for (const TRipLogTrack &track : log.Tracks)
+    std::cout << "  Track " << TwoDigits(track.Track) << ": "
+              << accuraterip::VerdictText(track.Verdict) << "\n";
+  std::cout << (path.empty() ? std::string("No rip log could be written") : "Rip log: " + path)
+            << std::endl;
+}
+
 // Extract with every track checked, through the job window; each file made is printed as
 // it is made and every message the job shows goes to standard error. The settings given on
 // the command line hold for this run only: nothing is saved.
@@ -121,6 +132,8 @@ int ExtractTracks(const TProgramOptions &options) {
     GlobalOptions.OutputFormat = options.OutputFormat;
   if (!options.OutputFolder.empty())
     GlobalOptions.OutputFolder = std::filesystem::absolute(options.OutputFolder).string();
+  if (!options.AccurateRipUrl.empty())
+    GlobalOptions.AccurateRipUrl = options.AccurateRipUrl;
   std::error_code ec;
   if (std::filesystem::is_directory(GlobalOptions.OutputFolder, ec))
     if (std::string why = CannotWriteInto(GlobalOptions.OutputFolder); !why.empty()) {
@@ -145,8 +158,14 @@ int ExtractTracks(const TProgramOptions &options) {
     std::cout << file << std::endl;
     ++made;
   };
-  form.OnJobWindow = [&printMade](TRipForm &job) { job.OnFileFinished = printMade; };
-  form.OnCDRipWindow = [&printMade](TfrmCDRip &job) { job.OnFileFinished = printMade; };
+  form.OnJobWindow = [&printMade](TRipForm &job) {
+    job.OnFileFinished = printMade;
+    job.OnLogWritten = PrintVerification;
+  };
+  form.OnCDRipWindow = [&printMade](TfrmCDRip &job) {
+    job.OnFileFinished = printMade;
+    job.OnLogWritten = PrintVerification;
+  };
   // An interrupt closes the job window, as a user closing it mid-job would.
   StopOnInterrupt();
   QTimer interruptWatch;
@@ -248,6 +267,7 @@ int main(int argc, char **argv) {
   TMainForm form;
   form.SecureRun = options.Secure;
   form.PreferImages(options.CDImages.size());
+  form.RipSummaryStays = true;
   form.show();
   return app.exec();
 }

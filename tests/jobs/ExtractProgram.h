@@ -1,6 +1,7 @@
 #pragma once
 // The fixture of the suites that run "plindar --extract" as a separate process: a settings and
 // home folder of the test's own, a disc image, and the paths of what the run makes.
+#include "CddbServer.h"
 #include "EncoderTestSupport.h"
 #include "FirstDrive.h"
 #include "TempDir.h"
@@ -32,12 +33,20 @@ protected:
   }
 
   std::vector<std::string> ExtractArgs(const std::vector<std::string> &options) const {
-    std::vector<std::string> argv{PLINDAR_PROGRAM, "--cd-image", Cue, "--extract"};
+    std::vector<std::string> argv{PLINDAR_PROGRAM, "--cd-image",        Cue,
+                                  "--extract",     "--accuraterip-url", NoServerUrl};
     argv.insert(argv.end(), options.begin(), options.end());
     return argv;
   }
   TRunResult Extract(const std::vector<std::string> &options) {
-    return RunProgram(ExtractArgs(options));
+    TRunResult run = RunProgram(ExtractArgs(options));
+    // The verification follows the files, down to the line of the log.
+    const std::size_t from = std::min(run.Output.find("AccurateRip: "), run.Output.size());
+    const std::size_t to =
+        std::min(run.Output.find('\n', run.Output.find("ip log", from)), run.Output.size() - 1) + 1;
+    Verification = run.Output.substr(from, to - from);
+    run.Output.erase(from, to - from);
+    return run;
   }
   std::string Out(const std::string &name) const { return Dir.File("out/" + name); }
   std::string Lines(std::initializer_list<const char *> names) const {
@@ -51,4 +60,5 @@ protected:
   TTempDir Config;
   TTempDir Dir;
   std::string Cue;
+  std::string Verification; // what the last run printed after its files
 };
