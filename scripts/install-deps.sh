@@ -14,10 +14,12 @@ packages=(
   libogg-dev libvorbis-dev libflac-dev libopusenc-dev libopusfile-dev
   # sound card, HTTP
   libsdl2-dev libcurl4-openssl-dev
+  # checksums
+  zlib1g-dev
   # fuzzing (scripts/fuzz.sh)
   clang libclang-rt-14-dev
   # test and benchmark peers
-  sox ffmpeg cd-paranoia vorbis-tools flac opus-tools python3 xvfb
+  sox ffmpeg cd-paranoia vorbis-tools flac opus-tools python3 xvfb whipper
 )
 
 missing=()

@@ -362,7 +362,8 @@ bool TClient::Get(const std::string &command, std::string &answer) {
     Why = "cannot reach the CDDB server " + Server.Host + where + " (" + detail + ")";
     return false;
   case THttpError::TooLarge:
-  case THttpError::BadStatus: break;
+  case THttpError::BadStatus:
+  case THttpError::NotFound: break;
   }
   Failure = TFailure::BadAnswer;
   Why = "the CDDB server " + Server.Host + " gave no CDDB answer (" + detail + ")";

@@ -68,7 +68,7 @@ THttpError HttpGet(const THttpRequest &request, std::string &body, std::string &
   if (status != 200) {
     body.clear();
     detail = "HTTP status " + std::to_string(status);
-    return THttpError::BadStatus;
+    return status == 404 ? THttpError::NotFound : THttpError::BadStatus;
   }
   return THttpError::None;
 }

@@ -13,7 +13,8 @@ struct THttpRequest {
   std::size_t MaxBytes = 1 << 20;
 };
 
-enum class THttpError { None, Unreachable, TimedOut, TooLarge, BadStatus };
+// NotFound: the server answered 404; BadStatus: any other status but 200.
+enum class THttpError { None, Unreachable, TimedOut, TooLarge, BadStatus, NotFound };
 
 // Fills body with the answer of a 200 response. Otherwise the error, with detail saying what
 // went wrong in words (curl's text, or the HTTP status).

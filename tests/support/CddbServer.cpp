@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -14,8 +15,12 @@ extern char **environ;
 
 TCddbServer::TCddbServer(const std::string &mode, bool proto5, double delay) {
   std::filesystem::create_directory(Dir.File("entries"));
-  std::vector<std::string> argv = {"python3", PLINDAR_CDDB_SERVER, "--entries", Dir.File("entries"),
-                                   "--log",   Dir.File("log"),     "--mode",    mode};
+  std::filesystem::create_directory(Dir.File("files"));
+  std::vector<std::string> argv = {"python3",   PLINDAR_CDDB_SERVER,
+                                   "--entries", Dir.File("entries"),
+                                   "--files",   Dir.File("files"),
+                                   "--log",     Dir.File("log"),
+                                   "--mode",    mode};
   if (proto5)
     argv.push_back("--proto5");
   if (delay > 0)
@@ -52,6 +57,12 @@ void TCddbServer::AddEntry(const std::string &category, const std::string &discI
                            const std::string &file) {
   std::filesystem::create_directories(Dir.File("entries/" + category));
   std::filesystem::copy_file(CddbDataFile(file), Dir.File("entries/" + category + "/" + discId));
+}
+
+void TCddbServer::AddFile(const std::string &path, const std::string &bytes) {
+  const std::filesystem::path file = Dir.File("files/" + path);
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << bytes;
 }
 
 std::string TCddbServer::Requests() const { return FileText(Dir.File("log")); }

@@ -1,6 +1,7 @@
 #pragma once
 // The freedb-protocol test server (cddb_server.py) run for one test: on 127.0.0.1 at a free
-// port, serving the entries added to a folder of its own, stopped at the end of the scope.
+// port, serving the entries and plain files added to a folder of its own, stopped at the end of
+// the scope.
 #include "TempDir.h"
 
 #include <string>
@@ -17,6 +18,8 @@ public:
 
   // Serves the file of tests/data/cddb as the entry category/discId.
   void AddEntry(const std::string &category, const std::string &discId, const std::string &file);
+  // Serves bytes at http://<address>/<path>; other plain paths get 404.
+  void AddFile(const std::string &path, const std::string &bytes);
   // "127.0.0.1:port".
   std::string Address() const { return "127.0.0.1:" + std::to_string(Port); }
   // Every request line received so far, one per line.

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """A freedb-protocol HTTP server for the tests, on 127.0.0.1 at a free port.
 
+A request without a "cmd" is a plain file request: FILES/<path> as it is, or 404.
+
 Prints the port on its first line of output, then serves until it is killed. Entries are
 files ENTRIES/<category>/<discid> in UTF-8. Every request line is appended to --log, so a test
 can see what reached the server (also as a proxy: a request for a full URL is answered as if
@@ -86,24 +88,40 @@ class Handler(BaseHTTPRequestHandler):
             time.sleep(3600)
             return
         time.sleep(args.delay)
+        url = urllib.parse.urlsplit(self.path)
+        query = urllib.parse.parse_qs(url.query)
+        if "cmd" not in query:
+            self.send_file(url.path)
+            return
         if args.mode == "garbage":
             rnd = random.Random(7)
             body = bytes(rnd.randrange(256) for _ in range(5000)) + b"x" * 100000 + b"\r\n" * 3
         else:
-            query = urllib.parse.parse_qs(urllib.parse.urlsplit(self.path).query)
             text, level = answer(query)
             body = text.encode("latin-1", "replace") if level < 6 else text.encode("utf-8")
-        self.send_response(200)
+        self.send_body(body)
+
+    def send_body(self, body, status=200):
+        self.send_response(status)
         self.send_header("Content-Type", "text/plain")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def send_file(self, path):
+        name = os.path.normpath(os.path.join(args.files, path.lstrip("/")))
+        if not name.startswith(args.files + os.sep) or not os.path.isfile(name):
+            self.send_body(b"Not found\r\n", 404)
+            return
+        with open(name, "rb") as f:
+            self.send_body(f.read())
 
 
 def main():
     global args
     parser = argparse.ArgumentParser()
     parser.add_argument("--entries", required=True)
+    parser.add_argument("--files", required=True)
     parser.add_argument("--mode", default="normal",
                         choices=["normal", "211", "403", "500", "hang", "garbage"])
     parser.add_argument("--delay", type=float, default=0)
