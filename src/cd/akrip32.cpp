@@ -2,7 +2,7 @@
 
 #include "Cddb.h"
 #include "CdioDisc.h"
-#include "ReadOffset.h"
+#include "OffsetReader.h"
 
 #include <algorithm>
 #include <atomic>
@@ -93,7 +93,7 @@ std::vector<TDriveRef> ListDrives() {
   }
   std::lock_guard lock(ImagesLock);
   for (size_t i = 0; i < Images.size(); ++i)
-    drives.push_back({true, Images[i], 1, static_cast<uint8_t>(i)});
+    drives.push_back({true, Images[i], ImageHostAdapter, static_cast<uint8_t>(i)});
   return drives;
 }
 

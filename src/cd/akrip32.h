@@ -26,6 +26,9 @@ struct TCDDriveEntry {
 };
 
 constexpr int MaxCDDrives = 8;
+// The host adapter of the disc images in the list; an image's target is its position among
+// DiscImages(). The system's drives have host adapter 0.
+constexpr uint8_t ImageHostAdapter = 1;
 
 struct TCDDriveList {
   uint8_t Capacity; // in: entries the caller has room for (at most 8)

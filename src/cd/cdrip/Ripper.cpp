@@ -17,7 +17,7 @@
 #include "CDRip.h"
 
 #include "Drives.h"
-#include "ReadOffset.h"
+#include "OffsetReader.h"
 
 #include <cdio/mmc_ll_cmds.h>
 #include <cdio/paranoia/cdda.h>

@@ -1,4 +1,4 @@
-#include "ReadOffset.h"
+#include "OffsetReader.h"
 
 #include <algorithm>
 #include <cstring>
