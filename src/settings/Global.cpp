@@ -149,6 +149,13 @@ int32_t StoredReadOffset(const std::string &driveKey) {
   return found == GlobalOptions.ReadOffsets.end() ? 0 : found->second;
 }
 
+void StoreReadOffset(const std::string &driveKey, int32_t offset) {
+  if (offset == 0)
+    GlobalOptions.ReadOffsets.erase(driveKey);
+  else
+    GlobalOptions.ReadOffsets[driveKey] = offset;
+}
+
 std::string GetFormatName() {
   switch (GlobalOptions.OutputFormat) {
   case 0: return "MP3";

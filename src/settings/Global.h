@@ -65,6 +65,8 @@ std::string GetSettingsFolder();
 void LoadSaveOptions(bool Load);
 // The stored read offset of the drive with that key; 0 when none is stored.
 int32_t StoredReadOffset(const std::string &driveKey);
+// Stores the read offset of the drive with that key (0 leaves no entry).
+void StoreReadOffset(const std::string &driveKey, int32_t offset);
 // "MP3", "WAV", "OGG", "WMA", "FLAC" or "OPUS" for OutputFormat 0..5, else "".
 std::string GetFormatName();
 // n in decimal with a leading "0" when n is 9 or less.

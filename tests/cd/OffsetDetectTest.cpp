@@ -1,8 +1,8 @@
 // Finding a drive's read offset: an image whose true audio lies some samples away from where
 // its BIN puts it, and the answer of a local server that holds the true audio's checksums.
+#include "OffsetDetect.h"
 #include "AccurateRip.h"
 #include "CddbServer.h"
-#include "OffsetDetect.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
@@ -51,13 +51,17 @@ TEST(OffsetDetect, FindsTheOffsetAtWhichTheTracksSector450MatchesTheDatabase) {
     std::string Answer;
     TOffsetDetection Expected;
   } cases[] = {
-      {"+6", Answer(ids, {{5, frame450(0, 6)}, {9, frame450(520, 6)}, {2, 77}}),
+      {"+6",
+       Answer(ids, {{5, frame450(0, 6)}, {9, frame450(520, 6)}, {2, 77}}),
        {true, 6, 2, 2, 9, ""}},
-      {"-1000, one track", Answer(ids, {{3, frame450(0, -1000)}, {3, 0x5555}, {2, 0}}),
+      {"-1000, one track",
+       Answer(ids, {{3, frame450(0, -1000)}, {3, 0x5555}, {2, 0}}),
        {true, -1000, 1, 2, 3, ""}},
-      {"+2000", Answer(ids, {{4, frame450(0, 2000)}, {4, frame450(520, 2000)}, {4, 1}}),
+      {"+2000",
+       Answer(ids, {{4, frame450(0, 2000)}, {4, frame450(520, 2000)}, {4, 1}}),
        {true, 2000, 2, 2, 4, ""}},
-      {"no match", Answer(ids, {{4, 0x5555}, {4, 0x6666}, {4, 1}}),
+      {"no match",
+       Answer(ids, {{4, 0x5555}, {4, 0x6666}, {4, 1}}),
        {false, 0, 0, 2, 0,
         "no offset from -2000 to 2000 samples gives a track's sector 450 as the AccurateRip "
         "database holds it"}},

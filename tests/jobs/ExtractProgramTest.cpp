@@ -62,6 +62,31 @@ TEST_F(ExtractProgram, WavFilesHoldTheTracks) {
   EXPECT_FALSE(fs::exists(OptionsFile())) << "nothing of the run is saved";
 }
 
+// The offset of the run, else the one stored for the image, in both CD access modes.
+TEST_F(ExtractProgram, TracksAreReadWithTheReadOffsetOfTheRunOrOfTheDrive) {
+  const struct {
+    std::vector<std::string> Options;
+    const char *Stored;
+    int32_t Offset;
+  } cases[] = {{{"--offset", "+6"}, "", 6},
+               {{"--secure", "--offset=-6"}, "", -6},
+               {{}, "1000", 1000},
+               {{"--secure"}, "-1000", -1000},
+               {{"--offset", "0"}, "1000", 0}};
+  fs::create_directories(Config.File("Varnex/Plindar"));
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Offset);
+    std::ofstream(OptionsFile()) << "[ReadOffsets]\nDrive1=" << Cue << "\nOffset1=" << c.Stored
+                                 << "\n";
+    std::vector<std::string> options = {"--format", "wav", "--output", Dir.File("out")};
+    options.insert(options.end(), c.Options.begin(), c.Options.end());
+    const TRunResult run = Extract(options);
+    EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+    EXPECT_TRUE(WavAudio(Out("Track01.wav")) == ShiftedBin(Cue, 0, 150, c.Offset));
+    EXPECT_TRUE(WavAudio(Out("Track02.wav")) == ShiftedBin(Cue, 150, 110, c.Offset));
+  }
+}
+
 TEST_F(ExtractProgram, Mp3FilesDecodeAndTheWavsAreGone) {
   TRunResult run = Extract({"--format", "mp3", "--output", Dir.File("out")});
   EXPECT_EQ(run.ExitStatus, 0) << run.Output;
