@@ -190,6 +190,15 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       options.DetectOffset = true;
     } else if (arg == "--store-offset") {
       options.StoreOffset = true;
+    } else if (IsOption(arg, "--accuraterip-url")) {
+      if (!TakeValue(args, i, "--accuraterip-url", options.AccurateRipUrl, error))
+        return false;
+      if (!options.AccurateRipUrl.starts_with("http://") &&
+          !options.AccurateRipUrl.starts_with("https://")) {
+        error =
+            "--accuraterip-url must be an http:// or https:// URL, not " + options.AccurateRipUrl;
+        return false;
+      }
     } else if (arg == "--query") {
       options.Query = true;
     } else if (arg == "--secure") {
@@ -210,6 +219,10 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
   }
   if (!options.Extract && (options.OutputFormat >= 0 || !options.OutputFolder.empty())) {
     error = "--format and --output go with --extract";
+    return false;
+  }
+  if (!options.Extract && !options.DetectOffset && !options.AccurateRipUrl.empty()) {
+    error = "--accuraterip-url goes with --extract or --detect-offset";
     return false;
   }
   if (!options.Convert && convertOptions) {
@@ -259,11 +272,13 @@ std::string UsageText() {
          "[--make-demo-disc DIR] [--help]\n"
          "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|ogg|wma] "
          "[--output DIR]\n"
+         "               [--accuraterip-url URL]\n"
          "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
          "               [--ima] [--quality Q]\n"
          "       plindar [--cd-image FILE.cue]... --query [--cddb-server URL] --list|--extract "
          "...\n"
          "       plindar [--cd-image FILE.cue]... --detect-offset [--store-offset]\n"
+         "               [--accuraterip-url URL]\n"
          "       plindar --play FILE\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG, WMA, FLAC or Opus\n"
@@ -275,10 +290,13 @@ std::string UsageText() {
          "  --make-demo-disc DIR   write a demo disc image into DIR and print its .cue path\n"
          "  --extract              rip every track of the disc with the saved settings, print\n"
          "                         each file made, and exit (0 when every track was made);\n"
-         "                         files already there are replaced\n"
+         "                         files already there are replaced. Then each track's\n"
+         "                         AccurateRip result and the path of the rip log\n"
          "  --format mp3|wav|ogg|wma|flac|opus\n"
          "                         with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
+         "  --accuraterip-url URL  with --extract or --detect-offset: the AccurateRip database's\n"
+         "                         base URL instead of the one of the settings, for this run only\n"
          "  --convert IN OUT       convert the sound file IN (any WAV file the program reads,\n"
          "                         MP3 data in a WAV file, Ogg Vorbis, FLAC or Opus) into OUT,\n"
          "                         a .wav, .ogg, .flac (level 5) or .opus (160 kbit/s) file;\n"

@@ -25,6 +25,7 @@ struct TProgramOptions {
   std::optional<int32_t> ReadOffset; // --offset N: the drive's read offset, this run only
   bool DetectOffset = false;         // --detect-offset: find the drive's read offset and exit
   bool StoreOffset = false;          // --store-offset: and store it for the drive
+  std::string AccurateRipUrl; // --accuraterip-url URL: where rips are verified, this run only
 };
 
 // Fills options from the arguments after the program name. False with a message naming the

@@ -732,6 +732,7 @@ void TMainForm::RunJobs(const std::vector<std::string> &entries) {
     return;
   }
   TfrmCDRip form(this, *CDIn1, entries, *Mp3Encoder, *WmaEncoder);
+  form.StayAtEnd = RipSummaryStays;
   if (OnCDRipWindow)
     OnCDRipWindow(form);
   plat::ShowModal(form);
@@ -739,6 +740,7 @@ void TMainForm::RunJobs(const std::vector<std::string> &entries) {
 
 void TMainForm::RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items) {
   TRipForm form(this, mode, cdHandle, items, *Mp3Encoder, *WmaEncoder);
+  form.StayAtEnd = RipSummaryStays;
   if (OnJobWindow)
     OnJobWindow(form);
   plat::ShowModal(form);
@@ -888,7 +890,7 @@ void TMainForm::ActionOptionSetExecute() {
   host.ChangeDrive = [this](int drive) { ChangeDrive(drive); };
   host.Accepted = [this] { SavedStatus = StatusText(); };
   host.DetectOffset = [](int drive) {
-    return DetectReadOffset(drive, accuraterip::DefaultBaseUrl);
+    return DetectReadOffset(drive, GlobalOptions.AccurateRipUrl);
   };
   ShowOptionSet(std::move(host), this);
 }

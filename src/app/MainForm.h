@@ -161,6 +161,9 @@ public:
   // watches the job through it); the same for the pipeline rip window of CD-input mode.
   std::function<void(TRipForm &)> OnJobWindow;
   std::function<void(TfrmCDRip &)> OnCDRipWindow;
+  // Whether a rip window stays open at its end with the rip's summary and its log (a person
+  // is watching), or closes by itself.
+  bool RipSummaryStays = false;
   // --secure: CD-input mode for this run, whatever the setting says; never saved. Set before
   // FormShow.
   bool SecureRun = false;

@@ -42,11 +42,15 @@ TfrmQueryCDDB::TfrmQueryCDDB(QWidget *owner, uint8_t firstTrack, uint8_t lastTra
     cbServer->addItem(Q(server));
   Label2 = Named(new QLabel("Query Script:", GroupBox1), "Label2");
   eScript = Named(new QLineEdit(DefaultScript, GroupBox1), "eScript");
+  lAccurateRip = Named(new QLabel("AccurateRip URL:", GroupBox1), "lAccurateRip");
+  eAccurateRip = Named(new QLineEdit(GroupBox1), "eAccurateRip");
   auto *server = new QGridLayout(GroupBox1);
   server->addWidget(Label1, 0, 0);
   server->addWidget(cbServer, 0, 1);
   server->addWidget(Label2, 1, 0);
   server->addWidget(eScript, 1, 1);
+  server->addWidget(lAccurateRip, 2, 0);
+  server->addWidget(eAccurateRip, 2, 1);
 
   GroupBox2 = Named(new QGroupBox("Proxy server", this), "GroupBox2");
   cbProxy = Named(new QCheckBox("Use a proxy server", GroupBox2), "cbProxy");
@@ -102,6 +106,7 @@ void TfrmQueryCDDB::FormShow() {
   if (preset < 0 && !GlobalOptions.Server.empty())
     cbServer->setEditText(Q(GlobalOptions.Server)); // a server the user typed is kept
   eScript->setText(Q(GlobalOptions.Script));
+  eAccurateRip->setText(Q(GlobalOptions.AccurateRipUrl));
   cbProxy->setChecked(GlobalOptions.UseProxy);
   cbProxyClick();
   eAddress->setText(Q(GlobalOptions.ProxyAddress));
@@ -119,6 +124,7 @@ void TfrmQueryCDDB::bDefaultClick() {
   cbServer->setCurrentIndex(0);
   cbServer->setEditText(cbServer->itemText(0));
   eScript->setText(DefaultScript);
+  eAccurateRip->setText(Q(TGlobalOptions().AccurateRipUrl));
   cbProxy->setChecked(false);
   cbProxyClick();
 }
@@ -126,6 +132,7 @@ void TfrmQueryCDDB::bDefaultClick() {
 void TfrmQueryCDDB::bQueryClick() {
   GlobalOptions.Server = cbServer->currentText().trimmed().toStdString();
   GlobalOptions.Script = eScript->text().trimmed().toStdString();
+  GlobalOptions.AccurateRipUrl = eAccurateRip->text().trimmed().toStdString();
   GlobalOptions.UseProxy = cbProxy->isChecked();
   GlobalOptions.ProxyAddress = eAddress->text().trimmed().toStdString();
   GlobalOptions.Port = ePort->text().trimmed().toStdString();

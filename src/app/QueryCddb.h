@@ -33,7 +33,8 @@ public:
   // Stores the settings and runs the lookup; closes the window with result 6 when it finished.
   void bQueryClick();
   void bCloseClick();
-  // The first preset, the default script, no proxy (the proxy's texts stay).
+  // The first preset, the default script and verification URL, no proxy (the proxy's texts
+  // stay).
   void bDefaultClick();
   void cbProxyClick();
 
@@ -45,6 +46,8 @@ public:
   QComboBox *cbServer;
   QLabel *Label2;
   QLineEdit *eScript;
+  QLabel *lAccurateRip;
+  QLineEdit *eAccurateRip; // where rips are verified
   QGroupBox *GroupBox2;
   QCheckBox *cbProxy;
   QLabel *Label3;

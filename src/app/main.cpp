@@ -14,6 +14,7 @@
 #include "Messages.h"
 #include "OffsetDetect.h"
 #include "Player.h"
+#include "RipLog.h"
 #include "Text.h"
 #include "akrip32.h"
 #include "rip.h"
@@ -100,6 +101,16 @@ std::string CannotWriteInto(const std::string &folder) {
   return "";
 }
 
+// After the files of an Extract: the disc's verification, each track's, and the rip log.
+void PrintVerification(const TRipLog &log, const std::string &path) {
+  std::cout << "AccurateRip: " << log.Summary() << "\n";
+  for (const TRipLogTrack &track : log.Tracks)
+    std::cout << "  Track " << TwoDigits(track.Track) << ": "
+              << accuraterip::VerdictText(track.Verdict) << "\n";
+  std::cout << (path.empty() ? std::string("No rip log could be written") : "Rip log: " + path)
+            << std::endl;
+}
+
 // Extract with every track checked, through the job window; each file made is printed as
 // it is made and every message the job shows goes to standard error. The settings given on
 // the command line hold for this run only: nothing is saved.
@@ -112,6 +123,8 @@ int ExtractTracks(const TProgramOptions &options) {
     GlobalOptions.OutputFormat = options.OutputFormat;
   if (!options.OutputFolder.empty())
     GlobalOptions.OutputFolder = std::filesystem::absolute(options.OutputFolder).string();
+  if (!options.AccurateRipUrl.empty())
+    GlobalOptions.AccurateRipUrl = options.AccurateRipUrl;
   std::error_code ec;
   if (std::filesystem::is_directory(GlobalOptions.OutputFolder, ec))
     if (std::string why = CannotWriteInto(GlobalOptions.OutputFolder); !why.empty()) {
@@ -136,8 +149,14 @@ int ExtractTracks(const TProgramOptions &options) {
     std::cout << file << std::endl;
     ++made;
   };
-  form.OnJobWindow = [&printMade](TRipForm &job) { job.OnFileFinished = printMade; };
-  form.OnCDRipWindow = [&printMade](TfrmCDRip &job) { job.OnFileFinished = printMade; };
+  form.OnJobWindow = [&printMade](TRipForm &job) {
+    job.OnFileFinished = printMade;
+    job.OnLogWritten = PrintVerification;
+  };
+  form.OnCDRipWindow = [&printMade](TfrmCDRip &job) {
+    job.OnFileFinished = printMade;
+    job.OnLogWritten = PrintVerification;
+  };
   form.ActionSelectAllExecute();
   form.ActionExtractExecute();
   for (const plat::TShownDialog &shown : script.Shown)
@@ -151,12 +170,14 @@ int ExtractTracks(const TProgramOptions &options) {
 // settings as they were. Needs no screen.
 int DetectOffset(const TProgramOptions &options) {
   LoadSaveOptions(true);
+  const std::string base =
+      options.AccurateRipUrl.empty() ? GlobalOptions.AccurateRipUrl : options.AccurateRipUrl;
   TCDDriveList list{};
   list.Capacity = MaxCDDrives;
   GetCDList(&list);
   const int images = static_cast<int>(options.CDImages.size());
   const int drive = images > 0 ? list.Count - images : std::max(GlobalOptions.CDIndex, 0);
-  const TOffsetDetection found = DetectReadOffset(drive, accuraterip::DefaultBaseUrl);
+  const TOffsetDetection found = DetectReadOffset(drive, base);
   if (!found.Found) {
     std::cerr << "plindar: " << DetectionText(found) << "\n";
     return 1;
@@ -264,6 +285,7 @@ int main(int argc, char **argv) {
   form.SecureRun = options.Secure;
   form.RunReadOffset = options.ReadOffset;
   form.PreferImages(options.CDImages.size());
+  form.RipSummaryStays = true;
   form.show();
   return app.exec();
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace accuraterip {
 
@@ -22,9 +23,11 @@ constexpr uint64_t Frame450First = uint64_t{OffsetFrame} * SectorSamples + 1; //
 } // namespace
 
 int32_t AudioLeadOut(const TDiscToc &toc) {
-  if (toc.Tracks.size() > 1 && !toc.Tracks.back().Audio && toc.Tracks[toc.Tracks.size() - 2].Audio)
-    return toc.Tracks.back().Lsn - DataSessionGap;
-  return toc.LeadOut;
+  const std::size_t n = toc.Tracks.size();
+  if (n < 2 || toc.Tracks[n - 1].Audio || !toc.Tracks[n - 2].Audio)
+    return toc.LeadOut;
+  const int32_t data = toc.Tracks[n - 1].Lsn;
+  return data - DataSessionGap > toc.Tracks[n - 2].Lsn ? data - DataSessionGap : data;
 }
 
 TDiscIds DiscIds(const TDiscToc &toc) {
@@ -115,6 +118,10 @@ void TTrackChecksum::Add(const uint8_t *data, std::size_t bytes) {
 void TTrackChecksum::AddSamples(const uint8_t *data, std::size_t count) {
   const uint64_t first = FPos + 1; // the weight of data's first sample
   FPos += count;
+  for (std::size_t i = 0; i < 2 * count; ++i) {
+    const auto value = static_cast<int16_t>(data[2 * i] | data[2 * i + 1] << 8);
+    FPeak = std::max<uint32_t>(FPeak, static_cast<uint32_t>(std::abs(int32_t{value})));
+  }
   // Only the positions that count are visited: the loop below is the whole cost of a rip's
   // verification.
   const uint64_t from = std::max(first, FFrom), to = std::min(FPos, FTo);
@@ -129,7 +136,24 @@ void TTrackChecksum::AddSamples(const uint8_t *data, std::size_t count) {
     FFrame450 += Le32(data + 4 * (pos - first)) * static_cast<uint32_t>(pos - Frame450First + 1);
 }
 
-TTrackSums TTrackChecksum::Sums() const { return {FCrc, FV1, FV2, FFrame450, FPos}; }
+TTrackSums TTrackChecksum::Sums() const { return {FCrc, FV1, FV2, FFrame450, FPos, FPeak}; }
+
+TTrackChecksum TrackChecksum(const TDiscToc &toc, int n) {
+  const auto &tracks = toc.Tracks;
+  if (n < 1 || n > static_cast<int>(tracks.size()))
+    return TTrackChecksum(0, false, false);
+  int first = 0, last = static_cast<int>(tracks.size());
+  while (first < last && !tracks[first].Audio)
+    ++first;
+  while (last > first && !tracks[last - 1].Audio)
+    --last;
+  const int32_t end = n == last                             ? AudioLeadOut(toc)
+                      : n < static_cast<int>(tracks.size()) ? tracks[n].Lsn
+                                                            : toc.LeadOut;
+  const int32_t sectors = std::max(end - tracks[n - 1].Lsn, 0);
+  return TTrackChecksum(uint64_t{static_cast<uint32_t>(sectors)} * SectorSamples, n - 1 == first,
+                        n == last);
+}
 
 TTrackVerdict VerifyTrack(const std::vector<TResponse> &responses, const TDiscIds &ids, int index,
                           const TTrackSums &sums) {

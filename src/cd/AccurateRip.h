@@ -43,7 +43,7 @@ struct TDiscIds {
 };
 
 // The first sector after the last audio track: the lead-out, or for a disc whose last track is
-// data, that track's start less the gap before it.
+// data, that track's start less the gap before it (a disc image without the gap: its start).
 int32_t AudioLeadOut(const TDiscToc &toc);
 // The ids of a disc: id1 sums the audio tracks' starts and the lead-out, id2 weights each
 // start by its track number (a start of 0 counting as 1) and the lead-out by the number of
@@ -83,13 +83,14 @@ struct TTrackSums {
   uint32_t V1 = 0, V2 = 0;
   uint32_t Frame450 = 0; // the v1 checksum of the track's sector 450 alone, weights 1..588
   uint64_t Samples = 0;  // how many were added
+  uint32_t Peak = 0;     // the largest magnitude of a 16-bit value, 0 ... 32768
 };
 
 // The v1 checksum of one sector (SectorBytes bytes) with weights 1..588: what the answer
 // holds for sector 450 of each track.
 uint32_t FrameChecksum(const uint8_t *sector);
 
-// The checksums of one track, fed its PCM bytes in order as they pass, in blocks of any size
+// The checksums and the peak level of one track, fed its PCM bytes in order as they pass, in blocks of any size
 // (a block may end inside a sample). Not shared between threads.
 class TTrackChecksum {
 public:
@@ -105,10 +106,14 @@ private:
 
   uint64_t FFrom, FTo; // the weights (1-based positions) that count
   uint64_t FPos = 0;   // samples added
-  uint32_t FCrc = 0, FV1 = 0, FV2 = 0, FFrame450 = 0;
+  uint32_t FCrc = 0, FV1 = 0, FV2 = 0, FFrame450 = 0, FPeak = 0;
   uint8_t FPartial[4] = {};
   int FPartialBytes = 0;
 };
+
+// The checksum for the track at position n (from 1) of the table of contents: its length up to
+// the next track or the audio's end, its edges left out when it is the first or last audio track.
+TTrackChecksum TrackChecksum(const TDiscToc &toc, int n);
 
 enum class TVerdict {
   Accurate,      // a checksum matched: Confidence of the best match, V2 when v2 matched

@@ -171,6 +171,7 @@ void TCDIn::InitInternal() {
   if (FEndPos.Track < 1 || FEndPos.Track > tracks + 1)
     throw EAuException("The end track out of range");
   FSize = SizeBytes();
+  StartChecksum();
   FBusy = true;
   FBufStart = 1;
   FBufEnd = 0;
@@ -195,6 +196,8 @@ void TCDIn::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
       throw EAuException("Cannot read the CD at sector " +
                          std::to_string(CDRip().CR_GetCurrentRipSector()));
     FBufEnd = delivered;
+    const std::lock_guard lock(FSumsLock);
+    FChecksum->Add(FBuffer.data(), static_cast<std::size_t>(std::max(delivered, 0)));
   }
   const std::uint32_t n = static_cast<std::uint32_t>(FBufEnd - FBufStart + 1);
   if (bytes > n)
@@ -202,6 +205,31 @@ void TCDIn::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   buffer = BufferAt(FBuffer.data(), FBufStart);
   FBufStart += static_cast<std::int32_t>(bytes);
   FPosition += bytes;
+}
+
+accuraterip::TDiscToc TCDIn::VerificationToc() {
+  accuraterip::TDiscToc toc;
+  LockDrive();
+  const std::int32_t n = CDRip().CR_ReadToc() == 0 ? CDRip().CR_GetNumTocEntries() : 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const TCDRipTocEntry entry = CDRip().CR_GetTocEntry(i);
+    toc.Tracks.push_back({static_cast<std::int32_t>(entry.StartSector), entry.Flags != 4});
+  }
+  if (n > 0)
+    toc.LeadOut = static_cast<std::int32_t>(CDRip().CR_GetTocEntry(n).StartSector);
+  UnlockDrive();
+  return toc;
+}
+
+void TCDIn::StartChecksum() {
+  const accuraterip::TDiscToc toc = VerificationToc();
+  const std::lock_guard lock(FSumsLock);
+  FChecksum.emplace(accuraterip::TrackChecksum(toc, FStartPos.Track));
+}
+
+accuraterip::TTrackSums TCDIn::TrackSums() const {
+  const std::lock_guard lock(FSumsLock);
+  return FChecksum ? FChecksum->Sums() : accuraterip::TTrackSums{};
 }
 
 void TCDIn::FlushInternal() {

@@ -11,11 +11,14 @@
 // every call is bracketed by LockDrive/UnlockDrive, which selects CurrentDrive at the outermost
 // level, and a read keeps its drive selected until Flush. Tracks count from 1; sectors are
 // 2352 bytes, 75 a second.
+#include "AccurateRip.h"
 #include "AuClasses.h"
 #include "CDRipLibrary.h"
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +71,11 @@ public:
   // (a caller must tell the user); always 0 without jitter correction, which checks nothing. A
   // sector that cannot be read at all raises EAuException "Cannot read the CD at sector n".
   std::int32_t UncorrectedSectors() const { return FUncorrectedSectors; }
+  // The table of contents for the rip verification; no tracks when it cannot be read.
+  accuraterip::TDiscToc VerificationToc();
+  // The checksums of the audio the last read delivered, computed as it passed, as the sums of
+  // its start track (the disc's first and last audio tracks leave out their edges).
+  accuraterip::TTrackSums TrackSums() const;
 
   // Published; set before Init.
   bool EnableJitterCorrection = false;
@@ -92,6 +100,8 @@ protected:
 private:
   void LockDrive();
   void UnlockDrive();
+  // A fresh checksum for the read's start track.
+  void StartChecksum();
   // The sector of a position in the table of contents read last.
   std::int32_t SectorOf(const TCDPosition &position);
 
@@ -110,4 +120,6 @@ private:
   std::int32_t FBufferSize = 0;
   std::atomic<std::int32_t> FJitterErrors{0};
   std::atomic<std::int32_t> FUncorrectedSectors{0};
+  mutable std::mutex FSumsLock; // the read's thread adds, the user-interface thread asks
+  std::optional<accuraterip::TTrackChecksum> FChecksum;
 };

@@ -1,5 +1,7 @@
 #include "AudioDisc.h"
 
+#include <cdio/cdio.h>
+
 #include <cstring>
 
 namespace cd {
@@ -60,6 +62,29 @@ bool ReadDriveToc(int index, TToc &toc) {
 
 bool ReadHandleToc(int32_t handle, TToc &toc) {
   return ModifyCDParms(handle, CDParmMsfAddresses, 1) && ReadTOC(handle, &toc) == 1;
+}
+
+std::string HandleDriveText(int32_t handle) {
+  const std::string path = GetCDDevicePath(handle);
+  if (path.ends_with(".cue"))
+    return "Disc image " + path;
+  cdio_hwinfo_t info{};
+  CdIo_t *cdio = cdio_open(path.c_str(), DRIVER_DEVICE);
+  const bool known = cdio && cdio_get_hwinfo(cdio, &info);
+  if (cdio)
+    cdio_destroy(cdio);
+  return known ? std::string(info.psz_vendor) + " " + info.psz_model + " (" + path + ")" : path;
+}
+
+accuraterip::TDiscToc VerificationToc(const TToc &toc) {
+  accuraterip::TDiscToc disc;
+  const int count = TrackCount(toc);
+  for (int i = 0; i < count; ++i)
+    disc.Tracks.push_back({static_cast<int32_t>(Frames(toc.Entries[i])) - 150,
+                           !(toc.Entries[i].AdrControl & TocControlData)});
+  if (count > 0)
+    disc.LeadOut = static_cast<int32_t>(Frames(toc.Entries[count])) - 150;
+  return disc;
 }
 
 bool IsAudioCDPresent(int32_t handle) {

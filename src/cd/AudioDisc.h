@@ -3,6 +3,7 @@
 // answer comes from one table of contents, so the disc that is listed and the disc whose
 // titles are cached are the same; a caller that reads the table its own way asks
 // HasAudioTrack and DiscID.
+#include "AccurateRip.h"
 #include "akrip32.h"
 
 #include <string>
@@ -27,6 +28,13 @@ int32_t AudioVolumeSerial(const TToc &toc);
 // The disc identifier: the volume serial number in decimal when the disc has an audio track,
 // else "".
 std::string DiscID(const TToc &toc);
+
+// The drive of an open handle as a rip log names it: vendor, product and device, or the disc
+// image's file.
+std::string HandleDriveText(int32_t handle);
+
+// The table of contents (MSF addresses) as the rip verification reads it.
+accuraterip::TDiscToc VerificationToc(const TToc &toc);
 
 // Whether the open drive holds a disc with an audio track.
 bool IsAudioCDPresent(int32_t handle);

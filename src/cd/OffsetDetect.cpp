@@ -26,21 +26,6 @@ bool Silent(const TFrameWindow &window) {
   return std::all_of(window.begin(), window.end(), [](uint8_t b) { return b == 0; });
 }
 
-// The table of contents of the drive library (MSF addresses) as the database reads it.
-TDiscToc DiscTocOf(const TToc &toc) {
-  TDiscToc disc;
-  const int count = toc.LastTrack - toc.FirstTrack + 1;
-  for (int i = 0; i <= count; ++i) {
-    const uint8_t *msf = toc.Entries[i].Address + 1;
-    const int32_t lsn = msf[0] * 4500 + msf[1] * 75 + msf[2] - 150;
-    if (i == count)
-      disc.LeadOut = lsn;
-    else
-      disc.Tracks.push_back({lsn, !(toc.Entries[i].AdrControl & TocControlData)});
-  }
-  return disc;
-}
-
 // The windows of the disc's audio tracks, in order; false when a sector cannot be read.
 bool ReadWindows(int32_t handle, const TDiscToc &disc, std::vector<TFrameWindow> &windows) {
   const int32_t audioEnd = AudioLeadOut(disc);
@@ -119,7 +104,7 @@ TOffsetDetection DetectReadOffset(int driveIndex, const std::string &base,
     return NotFound("the drive cannot be opened");
   TToc toc{};
   const bool audio = cd::ReadHandleToc(handle, toc) && cd::HasAudioTrack(toc);
-  const TDiscToc disc = audio ? DiscTocOf(toc) : TDiscToc{};
+  const TDiscToc disc = audio ? cd::VerificationToc(toc) : TDiscToc{};
   std::vector<TFrameWindow> windows;
   const bool read = audio && ReadWindows(handle, disc, windows);
   CloseCDHandle(handle);

@@ -292,6 +292,14 @@ int32_t ModifyCDParms(int32_t handle, int32_t parm, int32_t value) {
   return 1;
 }
 
+int32_t GetCDReadOffset(int32_t handle) {
+  auto drive = Find(handle);
+  if (!drive)
+    return Fail(CDErrBadHandle);
+  std::lock_guard lock(drive->Lock);
+  return drive->ReadOffset;
+}
+
 int32_t ReadTOC(int32_t handle, TToc *toc) {
   auto drive = Find(handle);
   if (!drive)

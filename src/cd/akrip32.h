@@ -148,6 +148,8 @@ int32_t CloseCDHandle(int32_t handle);
 // CDParmReadOffset sets the read offset. 0 on failure (an unknown parameter, an offset out of
 // range).
 int32_t ModifyCDParms(int32_t handle, int32_t parm, int32_t value);
+// The handle's read offset in samples (CDParmReadOffset); 0 for a handle that is not open.
+int32_t GetCDReadOffset(int32_t handle);
 // Reads the disc's table of contents; 1 on success.
 int32_t ReadTOC(int32_t handle, TToc *toc);
 // Reads raw 2352-byte sectors into the data area that follows the request, corrected by the

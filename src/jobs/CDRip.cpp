@@ -13,12 +13,14 @@
 #include "Mp3EncodeThread.h"
 #include "OggOptions.h"
 #include "PartFile.h"
+#include "RipLog.h"
 #include "TrackId3Tag.h"
 #include "WMAEncodeThread.h"
 #include "rip.h"
 #include "ripthread.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -79,6 +81,9 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   ProgressBar2->setValue(0);
   bStop = new QPushButton("Stop", this);
   bStop->setObjectName("bStop");
+  bOpenLog = new QPushButton("Open log", this);
+  bOpenLog->setObjectName("bOpenLog");
+  bOpenLog->setVisible(false);
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
 
@@ -96,9 +101,13 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   layout->addLayout(grid);
   layout->addWidget(lProgressHint);
   layout->addWidget(ProgressBar2);
-  layout->addWidget(bStop, 0, Qt::AlignHCenter);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(bOpenLog);
+  buttons->addWidget(bStop);
+  layout->addLayout(buttons);
   setMinimumWidth(380);
   connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
+  connect(bOpenLog, &QPushButton::clicked, this, [this] { plat::ShellOpen(FLogPath); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
   WaveIn1 = std::make_unique<TWaveIn>();
@@ -130,6 +139,12 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   FCDIn.Reset();
   FCDIn.LockTray = true;
   if (Count() > 0) {
+    FLog = NewRipLog(entries,
+                     "Secure (paranoia mode " + std::to_string(FCDIn.ParanoiaMode) +
+                         (FCDIn.EnableJitterCorrection ? ", jitter correction)" : ")"),
+                     FCDIn.DriveName());
+    FLog->ReadOffset = FCDIn.ReadOffset;
+    FLog->Toc = FCDIn.VerificationToc();
     ShowStep("Extracting...");
     lCurrentTrack->setText(QString::fromStdString(Title(0)));
     StartTrack(0);
@@ -184,6 +199,7 @@ void TfrmCDRip::StartTrack(int k) {
     WaveOut1->Run();
   } catch (const std::exception &e) {
     FPart.reset();
+    FLog->Tracks[k].ReadResult = std::string("Read failed: ") + e.what();
     ShowError(e.what());
     PostJobInfo(Handle(), JobRipEnded, ripReadFailed);
   }
@@ -224,7 +240,11 @@ bool TfrmCDRip::RipComplete(int k) {
 bool TfrmCDRip::KeepRip(int k) {
   const std::string wav = FilePath(k, ".wav");
   const std::string failure = WaveOut1->ExceptionMessage();
+  TRipLogTrack &logged = FLog->Tracks[k];
+  logged.Sums = FCDIn.TrackSums();
+  logged.EncoderResult = "Not encoded";
   if (!failure.empty() || !RipComplete(k)) {
+    logged.ReadResult = "Read failed" + (failure.empty() ? "" : ": " + failure);
     FPart.reset();
     ShowError(wav + " could not be ripped in full" + (failure.empty() ? "" : ": " + failure) +
               ". Please check the disc and the drive and extract the track again.");
@@ -232,7 +252,12 @@ bool TfrmCDRip::KeepRip(int k) {
   }
   // Sectors paranoia could not correct: the audio is kept for the user to judge, but the track is
   // not taken as ripped (no encoding, not counted as made).
-  if (const int32_t uncorrected = FCDIn.UncorrectedSectors(); uncorrected > 0) {
+  // Read in full: whether it came right is what the verification tells.
+  logged.Whole = true;
+  const int32_t jitter = FCDIn.JitterErrors(), uncorrected = FCDIn.UncorrectedSectors();
+  logged.ReadResult = "Read in full, " + std::to_string(jitter) + " jitter errors corrected, " +
+                      std::to_string(uncorrected) + " sectors not corrected";
+  if (uncorrected > 0) {
     FPart->Complete();
     FPart.reset();
     ShowError(wav + " holds " + std::to_string(uncorrected) +
@@ -248,6 +273,8 @@ bool TfrmCDRip::KeepRip(int k) {
   FPart.reset();
   if (!kept)
     ShowError(wav + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  else
+    logged.EncoderResult.clear();
   return kept;
 }
 
@@ -255,6 +282,7 @@ void TfrmCDRip::RipEnded() {
   RipCount += 1;
   const int k = RipCount - 1;
   if (FFormat == fmtWAV) {
+    FLog->Tracks[k].File = FilePath(k, ".wav");
     FileFinished(FilePath(k, ".wav"));
     NextTrack();
   } else {
@@ -358,7 +386,10 @@ void TfrmCDRip::EncodingEnded(const TProcessInfo &info) {
   const int k = RipCount - 1;
   const std::string wav = FilePath(k, ".wav");
   const std::string encoded = FilePath(k, EncodedExtension(FFormat));
-  if (info.SubCode == EncodingMade && KeepEncoding(k)) {
+  const bool made = info.SubCode == EncodingMade && KeepEncoding(k);
+  FLog->Tracks[k].File = made ? encoded : "";
+  FLog->Tracks[k].EncoderResult = made ? "OK" : "Failed: no file was made";
+  if (made) {
     FileFinished(encoded);
     std::error_code ec;
     if (!GlobalOptions.IsKeepWav && fs::exists(wav, ec) && !plat::FileInUse(wav))
@@ -374,13 +405,33 @@ void TfrmCDRip::EncodingEnded(const TProcessInfo &info) {
 void TfrmCDRip::NextTrack() {
   lCompleted->setText(QString::number(RipCount));
   if (RipCount == Count()) {
-    FinishJob();
-    CloseLater();
+    JobDone();
     return;
   }
   ShowStep("Extracting...");
   lCurrentTrack->setText(QString::fromStdString(Title(RipCount)));
   StartTrack(RipCount);
+}
+
+void TfrmCDRip::JobDone() {
+  ShowStep("Verifying the rip with AccurateRip...");
+  VerifyLater(FLog, GlobalOptions.AccurateRipUrl, Handle());
+}
+
+void TfrmCDRip::Verified() {
+  FLogPath = WriteRipLog(*FLog, OutputFolder());
+  if (FLogPath.empty())
+    ShowError(OutputFolder() + RipLogName(FLog->Artist, FLog->Album) + " could not be written.");
+  if (OnLogWritten)
+    OnLogWritten(*FLog, FLogPath);
+  FinishJob();
+  ShowStep(FLog->Summary());
+  if (!StayAtEnd) {
+    CloseLater();
+    return;
+  }
+  bOpenLog->setVisible(!FLogPath.empty());
+  bStop->setText("Close");
 }
 
 // Messages
@@ -407,6 +458,7 @@ void TfrmCDRip::JobInfo(const TProcessInfo &info) {
     break;
   case JobMp3Ended:
   case JobWmaEnded: EncodingEnded(info); break;
+  case JobVerified: Verified(); break;
   default:
     if (info.Code >= 1 && info.Code <= 100)
       ProgressBar2->setValue(info.Code);

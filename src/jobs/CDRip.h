@@ -39,6 +39,7 @@ class TWMAEncodeProcess;
 class TWaveIn;
 class TWaveOut;
 struct TProcessInfo;
+struct TRipLog;
 namespace plat {
 class TPartFile;
 }
@@ -75,6 +76,12 @@ public:
   bool AllSucceeded() const;
   // Called with each output file as it is made.
   std::function<void(const std::string &)> OnFileFinished;
+  // The job ends by verifying its tracks and writing its log next to its files; called then
+  // with the log and the path it was written to ("" when it could not be).
+  std::function<void(const TRipLog &, const std::string &)> OnLogWritten;
+  // Whether the window stays open at the end to show the summary and open the log, until
+  // closed; else it closes by itself.
+  bool StayAtEnd = false;
 
   int RipCount = 0;
   std::chrono::steady_clock::time_point WmaStart;
@@ -89,6 +96,7 @@ public:
   QLabel *lProgressHint;
   QProgressBar *ProgressBar2;
   QPushButton *bStop;
+  QPushButton *bOpenLog; // shown once a log was written
   QTimer *Timer1;
   // The outputs last, so that they are destroyed while their inputs exist.
   std::unique_ptr<TWaveIn> WaveIn1;
@@ -129,6 +137,9 @@ private:
   // The encoded file of entry k was made (and tagged) under its part name: its final name.
   bool KeepEncoding(int k);
   void NextTrack();
+  // The last entry ended: the job is verified, then it ends.
+  void JobDone();
+  void Verified();
   void FileFinished(const std::string &file);
   void FinishJob();
   void CloseLater();
@@ -143,4 +154,6 @@ private:
   std::vector<std::string> FFileTitles; // per entry: the file title its rip took
   std::vector<std::string> FFinished;
   std::unique_ptr<plat::TPartFile> FPart; // the WAV being ripped or the pipeline's encoding
+  std::shared_ptr<TRipLog> FLog;          // per entry, what the log tells
+  std::string FLogPath;
 };

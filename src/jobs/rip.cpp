@@ -6,7 +6,9 @@
 #include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
+#include "AudioDisc.h"
 #include "Dialogs.h"
+#include "DiscInfo.h"
 #include "FileShare.h"
 #include "Folders.h"
 #include "Global.h"
@@ -15,6 +17,7 @@
 #include "Mp3EncodeThread.h"
 #include "PartFile.h"
 #include "RipFormats.h"
+#include "RipLog.h"
 #include "Text.h"
 #include "TrackId3Tag.h"
 #include "WMAEncodeThread.h"
@@ -22,6 +25,7 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -99,6 +103,9 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
   Label2->setObjectName("Label2");
   btStop = new QPushButton("Stop", this);
   btStop->setObjectName("btStop");
+  btOpenLog = new QPushButton("Open log", this);
+  btOpenLog->setObjectName("btOpenLog");
+  btOpenLog->setVisible(false);
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
 
@@ -111,15 +118,24 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
   grid->addWidget(Label2, 3, 1);
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(GroupBox1);
-  layout->addWidget(btStop, 0, Qt::AlignHCenter);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(btOpenLog);
+  buttons->addWidget(btStop);
+  layout->addLayout(buttons);
   setMinimumWidth(420);
 
   connect(btStop, &QPushButton::clicked, this, [this] { btStopClick(); });
+  connect(btOpenLog, &QPushButton::clicked, this, [this] { plat::ShellOpen(FLogPath); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   CreatePipeline();
 
   if (Count() > 0) {
     if (Mode == jmCDRip) {
+      FLog = NewRipLog(*JobList, "Raw (no error correction)", cd::HandleDriveText(CDHandle));
+      FLog->ReadOffset = GetCDReadOffset(CDHandle);
+      TToc toc{};
+      if (cd::ReadHandleToc(CDHandle, toc))
+        FLog->Toc = cd::VerificationToc(toc);
       setWindowTitle(QString::fromStdString(Caption("Extracting", 1, Title(0))));
       ShowInitializing();
       StartRip(0);
@@ -276,12 +292,19 @@ void TRipForm::JobInfo(const TProcessInfo &info) {
   case JobOggEnded: OggEnded(info); break;
   case JobResampled: Resampled(); break;
   case JobWmaEnded: WmaEnded(info); break;
+  case JobVerified: Verified(); break;
   default: Progress(info); break;
   }
 }
 
 void TRipForm::RipEnded(const TProcessInfo &info) {
   const std::string wav = WavOfEntry(RipCount);
+  TRipLogTrack &logged = FLog->Tracks[RipCount];
+  if (RipThread) {
+    logged.Sums = RipThread->Sums();
+    logged.Whole = RipThread->WholeTrack();
+  }
+  logged.ReadResult = ReadResultText(info.SubCode);
   switch (info.SubCode) {
   case ripReadFailed:
     ShowError(GetLanString("RES_ReadCDAudioError", "Error while reading CD information!"));
@@ -301,17 +324,19 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
   RipCount += 1;
   const TFormat format = RipOutput();
   if (format == fmtWAV) {
-    if (info.SubCode == ripDone)
+    if (info.SubCode == ripDone) {
+      logged.File = wav;
       FileFinished(wav);
+    }
     if (RipCount == Count()) {
-      FinishJob();
-      CloseLater();
+      JobDone();
     } else {
       NextRip();
     }
     return;
   }
   if (info.SubCode != ripDone) {
+    logged.EncoderResult = "Not encoded";
     if (format == fmtWMA)
       RipThread.reset();
     ProgressSeen = true;
@@ -366,6 +391,10 @@ bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
 
 void TRipForm::ItemDone(int &counter, int k, bool succeeded, const std::string &output) {
   FEncoded[k] = succeeded;
+  if (FLog && FLog->Tracks[k].EncoderResult.empty()) {
+    FLog->Tracks[k].File = succeeded ? output : "";
+    FLog->Tracks[k].EncoderResult = succeeded ? "OK" : "Failed: no file was made";
+  }
   if (succeeded)
     FileFinished(output);
   if (!JobList)
@@ -373,8 +402,7 @@ void TRipForm::ItemDone(int &counter, int k, bool succeeded, const std::string &
   ProgressSeen = false;
   counter += 1;
   if (counter == Count()) {
-    FinishJob();
-    CloseLater();
+    JobDone();
   } else if (Mode == jmCDRip) {
     NextRip();
   } else {
@@ -483,6 +511,35 @@ void TRipForm::FinishJob() {
   if (FWma.Busy)
     FWma.Stop(0);
   RemoveTempCopy();
+}
+
+void TRipForm::JobDone() {
+  if (!FLog) {
+    FinishJob();
+    CloseLater();
+    return;
+  }
+  Label3->setText(QString::fromStdString(
+      GetLanString("RES_Verifying", "Verifying the rip with AccurateRip...")));
+  Label3->setVisible(true);
+  VerifyLater(FLog, GlobalOptions.AccurateRipUrl, Handle());
+}
+
+void TRipForm::Verified() {
+  FLogPath = WriteRipLog(*FLog, OutputFolder());
+  if (FLogPath.empty())
+    ShowError(OutputFolder() + RipLogName(FLog->Artist, FLog->Album) + " could not be written.");
+  if (OnLogWritten)
+    OnLogWritten(*FLog, FLogPath);
+  FinishJob();
+  Label3->setText(QString::fromStdString(FLog->Summary()));
+  Label3->setVisible(true);
+  if (!StayAtEnd) {
+    CloseLater();
+    return;
+  }
+  btOpenLog->setVisible(!FLogPath.empty());
+  btStop->setText(QString::fromStdString(GetLanString("RES_Close", "Close")));
 }
 
 void TRipForm::btStopClick() {

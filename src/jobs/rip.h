@@ -38,6 +38,7 @@ class TWaveOut;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 struct TProcessInfo;
+struct TRipLog;
 namespace plat {
 class TPartFile;
 }
@@ -97,6 +98,12 @@ public:
   const std::vector<std::string> &FinishedFiles() const { return FFinished; }
   // Called with each output file as it is made.
   std::function<void(const std::string &)> OnFileFinished;
+  // A rip job ends by verifying its tracks and writing its log next to its files; called then
+  // with the log and the path it was written to ("" when it could not be).
+  std::function<void(const TRipLog &, const std::string &)> OnLogWritten;
+  // Whether the window stays open after a rip job to show its summary and open its log, until
+  // closed; else it closes by itself.
+  bool StayAtEnd = false;
 
   const int Mode;
   const int32_t CDHandle;
@@ -114,6 +121,7 @@ public:
   QLabel *Label3; // "Initializing..."
   QProgressBar *FlatGauge1;
   QPushButton *btStop;
+  QPushButton *btOpenLog; // shown once a log was written
   QTimer *Timer1;
   // The pipeline steps; the outputs last, so that they are destroyed while their inputs exist.
   std::unique_ptr<TWaveIn> WaveIn1;
@@ -198,6 +206,9 @@ private:
   // and named in an error box.
   bool KeepOutput(TEncodeProcess &encoder);
   void FileFinished(const std::string &file);
+  // The job's last step ended: a rip job is verified first, then ends.
+  void JobDone();
+  void Verified();
   void CloseLater();
 
   TMp3EncodeProcess &FMp3;
@@ -214,4 +225,6 @@ private:
   TAuFileOut *FEncoder = nullptr;            // the pipeline encoder running
   int FTrackTotal = -1;                      // not read yet
   std::string FTempCopy;                     // the resampled copy; empty until first needed
+  std::shared_ptr<TRipLog> FLog;             // rip jobs: per entry, what the log tells
+  std::string FLogPath;
 };

@@ -1,5 +1,6 @@
 #include "ripthread.h"
 
+#include "AudioDisc.h"
 #include "EncodeProcess.h"
 #include "Folders.h"
 #include "Global.h"
@@ -155,9 +156,13 @@ void TCDRipThread::Execute() {
     PostJobEvent(NotifyWindow, JobRipEnded, ripReadFailed);
     return;
   }
+  const uint32_t trackLength = length;
   if (GlobalOptions.EnableRipTime)
     length = std::min<int64_t>(length, std::max(GlobalOptions.RipTime, 0) * int64_t{75});
+  FChecksum.emplace(accuraterip::TrackChecksum(cd::VerificationToc(toc), TrackNo));
   const int32_t result = RipTrack(start, length);
+  FSums = FChecksum->Sums();
+  FWholeTrack = result == ripDone && length == trackLength;
   if (result >= 0)
     PostJobEvent(NotifyWindow, JobRipEnded, result);
 }
@@ -167,6 +172,7 @@ TRipResult TCDRipThread::ReadSectors(uint32_t start, uint32_t count) {
   if (count > RipBlockSectors ||
       ReadCDAudioSectors(CDHandle, start, count, FPending.get() + FPendingBytes) != 1)
     return ripReadFailed;
+  FChecksum->Add(FPending.get() + FPendingBytes, size_t{count} * CDSectorSize);
   FPendingBytes += size_t{count} * CDSectorSize;
   return FPendingBytes >= RipWriteBytes ? WritePending() : ripDone;
 }

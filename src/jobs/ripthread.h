@@ -1,6 +1,7 @@
 #pragma once
 // The worker that reads one audio track from the CD drive library into a WAV file, and
 // reports its progress and end to a job window with WM_JOBINFO messages.
+#include "AccurateRip.h"
 #include "Messages.h"
 #include "akrip32.h"
 
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -53,6 +55,10 @@ public:
   void WaitFor();
   // Output folder + title + ".wav".
   std::string WavFileName() const;
+  // After the end message: the checksums of the audio read, and whether that was the whole
+  // track (not cut by the rip length or a failed read), so they can be verified.
+  accuraterip::TTrackSums Sums() const { return FSums; }
+  bool WholeTrack() const { return FWholeTrack; }
 
   const int TrackNo; // position on the disc, 1 = the first entry of the table of contents
   const std::string FileTitle;
@@ -83,6 +89,9 @@ private:
   std::unique_ptr<std::uint8_t[]> FPending{
       new std::uint8_t[RipWriteBytes + RipBlockSectors * CDSectorSize]};
   std::size_t FPendingBytes = 0;
+  std::optional<accuraterip::TTrackChecksum> FChecksum; // fed each block as it is read
+  accuraterip::TTrackSums FSums;
+  bool FWholeTrack = false;
   std::thread FThread;
 };
 

@@ -130,6 +130,7 @@ void LoadSaveOptions(bool Load) {
   f.Field("QueryCDDB", "UseProxy", o.UseProxy, d.UseProxy);
   f.Field("QueryCDDB", "ProxyAddress", o.ProxyAddress, d.ProxyAddress);
   f.Field("QueryCDDB", "Port", o.Port, d.Port);
+  f.Field("QueryCDDB", "AccurateRipUrl", o.AccurateRipUrl, d.AccurateRipUrl);
   f.Field("ID3", "Use", o.UseID3, d.UseID3);
   f.Field("Options", "Lan", o.Lan, d.Lan);
   LoadSaveReadOffsets(f.Ini(), Load, o.ReadOffsets);

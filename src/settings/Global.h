@@ -47,6 +47,8 @@ struct TGlobalOptions {
   bool UseProxy = false;
   std::string ProxyAddress;
   std::string Port = "80";
+  // Where rips are verified: the AccurateRip database's base URL.
+  std::string AccurateRipUrl = "http://www.accuraterip.com/accuraterip";
   bool UseID3 = false;
   std::string Lan = "English";
   // The read offset of each drive in samples (-2000 ... 2000), under the drive's key: vendor

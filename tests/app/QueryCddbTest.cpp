@@ -181,13 +181,16 @@ TEST_F(QueryCddbTest, TheSettingsWindowShowsTheStoredServerAndItsDefaults) {
   GlobalOptions.Server = "cddb.example.org:8880"; // typed by the user once, no preset
   GlobalOptions.UseProxy = true;
   GlobalOptions.ProxyAddress = "proxy.example.org";
+  GlobalOptions.AccurateRipUrl = "http://ar.example.org/db";
   TfrmQueryCDDB form(nullptr, 1, 3, 0, {});
   form.FormShow();
   EXPECT_EQ(form.cbServer->currentText().toStdString(), "cddb.example.org:8880");
+  EXPECT_EQ(form.eAccurateRip->text().toStdString(), "http://ar.example.org/db");
   EXPECT_EQ(form.cbServer->itemText(0).toStdString(), "gnudb.gnudb.org");
   EXPECT_TRUE(form.eAddress->isEnabled());
   form.bDefaultClick();
   EXPECT_EQ(form.cbServer->currentText().toStdString(), "gnudb.gnudb.org");
+  EXPECT_EQ(form.eAccurateRip->text().toStdString(), "http://www.accuraterip.com/accuraterip");
   EXPECT_FALSE(form.cbProxy->isChecked());
   EXPECT_FALSE(form.eAddress->isEnabled());
   EXPECT_EQ(form.eAddress->text().toStdString(), "proxy.example.org");

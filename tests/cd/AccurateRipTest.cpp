@@ -1,9 +1,9 @@
 // Verified rips: the checksums against an independent implementation, disc ids of known discs,
 // and lookups against a local server serving answers the tests write.
 #include "AccurateRip.h"
+#include "AccurateRipAnswers.h"
 #include "AccurateRipLookup.h"
 #include "CddbServer.h"
-#include "RunProgram.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "ripthread.h"
@@ -30,21 +30,15 @@ TTrackSums SumsOf(const std::vector<uint8_t> &audio, bool first, bool last) {
 }
 
 // The checksum accuraterip-checksum gives a WAV of the audio as track `track` of `total`.
-uint32_t PeerChecksum(const TTempDir &dir, const std::vector<uint8_t> &audio, int track, int total,
-                      bool v1) {
+uint32_t PeerChecksumOf(const TTempDir &dir, const std::vector<uint8_t> &audio, int track,
+                        int total, bool v1) {
   const std::string wav = dir.File("track.wav");
   std::ofstream out(wav, std::ios::binary);
   const auto header = CDWavHeader(static_cast<uint32_t>(audio.size()));
   out.write(reinterpret_cast<const char *>(header.data()), header.size());
   out.write(reinterpret_cast<const char *>(audio.data()), audio.size());
   out.close();
-  std::vector<std::string> argv = {"accuraterip-checksum", wav, std::to_string(track),
-                                   std::to_string(total)};
-  if (v1)
-    argv.insert(argv.begin() + 1, "--accuraterip-v1");
-  const TRunResult run = RunProgram(argv);
-  EXPECT_EQ(run.ExitStatus, 0) << run.Output;
-  return static_cast<uint32_t>(std::stoul(run.Output, nullptr, 16));
+  return PeerChecksum(wav, track, total, v1);
 }
 
 } // namespace
@@ -61,11 +55,11 @@ TEST(AccurateRipTest, ChecksumsMatchAnIndependentImplementation) {
     const std::vector<uint8_t> audio = TestAudio(c.Track, c.Sectors);
     const TTrackSums sums = SumsOf(audio, c.Track == 1, c.Track == c.Total);
     EXPECT_EQ(sums.Samples, c.Sectors * 588u);
-    EXPECT_EQ(sums.V1, PeerChecksum(dir, audio, c.Track, c.Total, true));
-    EXPECT_EQ(sums.V2, PeerChecksum(dir, audio, c.Track, c.Total, false));
+    EXPECT_EQ(sums.V1, PeerChecksumOf(dir, audio, c.Track, c.Total, true));
+    EXPECT_EQ(sums.V2, PeerChecksumOf(dir, audio, c.Track, c.Total, false));
     // Sector 450 alone, as a middle track, is weighted 1..588 as the answer's frame checksum.
     const std::vector<uint8_t> frame(audio.begin() + 450 * 2352, audio.begin() + 451 * 2352);
-    EXPECT_EQ(sums.Frame450, PeerChecksum(dir, frame, 2, 3, true));
+    EXPECT_EQ(sums.Frame450, PeerChecksumOf(dir, frame, 2, 3, true));
     EXPECT_EQ(FrameChecksum(frame.data()), sums.Frame450);
   }
   const std::string check = "123456789"; // CRC-32's published check value
@@ -122,17 +116,6 @@ namespace {
 
 const TDiscToc Disc = {{{0}, {300}, {750}}, 1050};
 
-std::string Le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
-
-// One response of the answer: per track its confidence and checksum.
-std::string Response(const TDiscIds &ids, const std::vector<std::pair<int, uint32_t>> &tracks) {
-  std::string bytes(1, char(tracks.size()));
-  bytes += Le32(ids.Id1) + Le32(ids.Id2) + Le32(ids.FreedbId);
-  for (const auto &[confidence, checksum] : tracks)
-    bytes += char(confidence) + Le32(checksum) + Le32(0x450);
-  return bytes;
-}
-
 } // namespace
 
 TEST(AccurateRipTest, LookupsGiveVerdictsAndNothingUnmatchedIsAccurate) {
@@ -146,10 +129,10 @@ TEST(AccurateRipTest, LookupsGiveVerdictsAndNothingUnmatchedIsAccurate) {
     std::vector<TTrackVerdict> Tracks;
     const char *Summary;
   };
-  const std::string wrong = Response(ids, {{5, 0x12}, {5, 0x99}, {5, 0x32}});
+  const std::string wrong = DbarResponse(ids, {{5, 0x12}, {5, 0x99}, {5, 0x32}});
   const std::vector<TCase> cases = {
       {"all accurate",
-       Response(ids, {{5, 0x12}, {5, 0x22}, {5, 0x32}}),
+       DbarResponse(ids, {{5, 0x12}, {5, 0x22}, {5, 0x32}}),
        {{A, 5, true}, {A, 5, true}, {A, 5, true}},
        "All tracks accurately ripped"},
       {"one wrong",
@@ -157,16 +140,16 @@ TEST(AccurateRipTest, LookupsGiveVerdictsAndNothingUnmatchedIsAccurate) {
        {{A, 5, true}, {N, 5, false}, {A, 5, true}},
        "2 of 3 tracks accurately ripped"},
       {"several responses",
-       Response(ids, {{3, 0x11}, {9, 0x98}, {2, 0x77}}) +
-           Response(ids, {{8, 0x55}, {7, 0x99}, {4, 0x32}}) +
-           Response({3, 1, 2, 3}, {{40, 0x66}, {40, 0x21}, {40, 0x31}}),
+       DbarResponse(ids, {{3, 0x11}, {9, 0x98}, {2, 0x77}}) +
+           DbarResponse(ids, {{8, 0x55}, {7, 0x99}, {4, 0x32}}) +
+           DbarResponse({3, 1, 2, 3}, {{40, 0x66}, {40, 0x21}, {40, 0x31}}),
        {{A, 3, false}, {N, 9, false}, {A, 4, true}},
        "2 of 3 tracks accurately ripped"},
       {"404", "", {{X}, {X}, {X}}, "Not in the AccurateRip database"},
       {"truncated", wrong.substr(0, wrong.size() - 1), {{F}, {F}, {F}}, "Not verified"},
       {"garbage", std::string(13 + 27, '\x03'), {{F}, {F}, {F}}, "Not verified"},
       {"another disc",
-       Response({3, 1, 2, 3}, {{5, 0x12}, {5, 0x22}, {5, 0x32}}),
+       DbarResponse({3, 1, 2, 3}, {{5, 0x12}, {5, 0x22}, {5, 0x32}}),
        {{F}, {F}, {F}},
        "Not verified"},
   };

@@ -3,35 +3,13 @@
 #include "OffsetDetect.h"
 #include "AccurateRip.h"
 #include "CddbServer.h"
+#include "Frame450Answer.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
 #include <gtest/gtest.h>
 
 using namespace accuraterip;
-
-namespace {
-
-void PutLE32(std::string &bytes, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    bytes += static_cast<char>(v >> (8 * i));
-}
-
-// A dBAR answer of one response: per track a confidence and a sector-450 checksum.
-std::string Answer(const TDiscIds &ids, const std::vector<std::pair<int, uint32_t>> &tracks) {
-  std::string bytes(1, static_cast<char>(tracks.size()));
-  PutLE32(bytes, ids.Id1);
-  PutLE32(bytes, ids.Id2);
-  PutLE32(bytes, ids.FreedbId);
-  for (const auto &[confidence, frame450] : tracks) {
-    bytes += static_cast<char>(confidence);
-    PutLE32(bytes, 0x1234);
-    PutLE32(bytes, frame450);
-  }
-  return bytes;
-}
-
-} // namespace
 
 TEST(OffsetDetect, FindsTheOffsetAtWhichTheTracksSector450MatchesTheDatabase) {
   TTempDir dir;
@@ -41,9 +19,8 @@ TEST(OffsetDetect, FindsTheOffsetAtWhichTheTracksSector450MatchesTheDatabase) {
   TImageDrives drives({cue});
   const TDiscToc toc{{{0}, {520}, {990}}, 1290};
   const TDiscIds ids = DiscIds(toc);
-  // The sector-450 checksum of a track when the drive's offset is offset.
-  const auto frame450 = [&](uint32_t trackStart, int32_t offset) {
-    return FrameChecksum(ShiftedBin(cue, trackStart + 450, 1, offset).data());
+  const auto frame450 = [&](uint32_t start, int32_t offset) {
+    return ShiftedFrame450(cue, start, offset);
   };
   TCddbServer server;
   const struct {
@@ -52,16 +29,16 @@ TEST(OffsetDetect, FindsTheOffsetAtWhichTheTracksSector450MatchesTheDatabase) {
     TOffsetDetection Expected;
   } cases[] = {
       {"+6",
-       Answer(ids, {{5, frame450(0, 6)}, {9, frame450(520, 6)}, {2, 77}}),
+       Frame450Response(ids, {{5, frame450(0, 6)}, {9, frame450(520, 6)}, {2, 77}}),
        {true, 6, 2, 2, 9, ""}},
       {"-1000, one track",
-       Answer(ids, {{3, frame450(0, -1000)}, {3, 0x5555}, {2, 0}}),
+       Frame450Response(ids, {{3, frame450(0, -1000)}, {3, 0x5555}, {2, 0}}),
        {true, -1000, 1, 2, 3, ""}},
       {"+2000",
-       Answer(ids, {{4, frame450(0, 2000)}, {4, frame450(520, 2000)}, {4, 1}}),
+       Frame450Response(ids, {{4, frame450(0, 2000)}, {4, frame450(520, 2000)}, {4, 1}}),
        {true, 2000, 2, 2, 4, ""}},
       {"no match",
-       Answer(ids, {{4, 0x5555}, {4, 0x6666}, {4, 1}}),
+       Frame450Response(ids, {{4, 0x5555}, {4, 0x6666}, {4, 1}}),
        {false, 0, 0, 2, 0,
         "no offset from -2000 to 2000 samples gives a track's sector 450 as the AccurateRip "
         "database holds it"}},

@@ -6,6 +6,7 @@
 #include "AuTags.h"
 #include "AuVorbis.h"
 #include "CDRipLibrary.h"
+#include "CddbServer.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EncoderTestSupport.h"
@@ -41,6 +42,7 @@ class CDRipForm : public ::testing::Test {
 protected:
   void SetUp() override {
     GlobalOptions = TGlobalOptions{};
+    GlobalOptions.AccurateRipUrl = NoServerUrl;
     GlobalOptions.OutputFolder = Dir.File("out");
     fs::create_directory(GlobalOptions.OutputFolder);
     DiscInfo = TDiscInfo{};
@@ -108,8 +110,8 @@ TEST_F(CDRipForm, RipsEachEntryIntoTheFormatOfTheSettings) {
     RunJob(entries);
     const std::string ext = extensions[format];
     EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
-    EXPECT_EQ(FolderListing(Out("")),
-              (std::vector<std::string>{"Alpha (2)" + ext, "Alpha" + ext, "Beta" + ext}))
+    EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Alpha (2)" + ext, "Alpha" + ext,
+                                                                "Beta" + ext, "Muddy Waters.log"}))
         << ext;
     EXPECT_EQ(
         Form->FinishedFiles(),
@@ -169,7 +171,7 @@ TEST_F(CDRipForm, AFailedEncodingKeepsTheWavAndSaysSo) {
   GlobalOptions.OutputFormat = fmtWMA;
   GlobalOptions.WMABitRate = 32;
   RunJob({"01One", "02Two"});
-  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"One.wav", "Two.wav"}));
+  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"One.wav", "Rip.log", "Two.wav"}));
   EXPECT_EQ(WavAudio(Out("One.wav")), TestAudio(1, 150));
   ASSERT_GE(Script.Shown.size(), 2u);
   EXPECT_NE(Boxes().back().find(Out("Two.wma") +
@@ -189,7 +191,7 @@ TEST_F(CDRipForm, SectorsThatCannotBeCorrectedAreReportedAndTheTrackKeptAsRead) 
   CDRip().CR_SetReadFault(150 + 40, 1, 1000);
   RunJob({"01One", "02Two"});
   CDRip().CR_SetReadFault(0, 0, 0);
-  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"One.mp3", "Two.wav"}));
+  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"One.mp3", "Rip.log", "Two.wav"}));
   ASSERT_EQ(Script.Shown.size(), 1u);
   EXPECT_NE(Boxes()[0].find(Out("Two.wav") + " holds "), std::string::npos) << Boxes()[0];
   EXPECT_EQ(Form->FinishedFiles(), std::vector<std::string>{Out("One.mp3")});
@@ -207,7 +209,7 @@ TEST_F(CDRipForm, OnlyACompleteRipIsNormalizedAndKept) {
                                               " could not be ripped in full: Trying to rip a data "
                                               "track. Please check the disc and the drive and "
                                               "extract the track again."});
-  EXPECT_EQ(FolderListing(Out("")), std::vector<std::string>{"Audio.wav"});
+  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Audio.wav", "Rip.log"}));
   const std::vector<uint8_t> audio = WavAudio(Out("Audio.wav"));
   const std::vector<uint8_t> read = TestAudio(1, 150);
   ASSERT_EQ(audio.size(), read.size());

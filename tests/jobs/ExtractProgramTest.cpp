@@ -1,7 +1,10 @@
 // "plindar --extract" run as a script runs it: every track of a disc image into files of the
 // chosen format, one printed line per file, and the exit status telling whether all were made.
+#include "AccurateRipAnswers.h"
+#include "CddbServer.h"
 #include "EncoderTestSupport.h"
 #include "FirstDrive.h"
+#include "Frame450Answer.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
@@ -35,9 +38,17 @@ protected:
   }
 
   TRunResult Extract(std::vector<std::string> options) {
-    std::vector<std::string> argv{PLINDAR_PROGRAM, "--cd-image", Cue, "--extract"};
+    std::vector<std::string> argv{PLINDAR_PROGRAM, "--cd-image",        Cue,
+                                  "--extract",     "--accuraterip-url", NoServerUrl};
     argv.insert(argv.end(), options.begin(), options.end());
-    return RunProgram(argv);
+    TRunResult run = RunProgram(argv);
+    // The verification follows the files, down to the line of the log.
+    const std::size_t from = std::min(run.Output.find("AccurateRip: "), run.Output.size());
+    const std::size_t to =
+        std::min(run.Output.find('\n', run.Output.find("ip log", from)), run.Output.size() - 1) + 1;
+    Verification = run.Output.substr(from, to - from);
+    run.Output.erase(from, to - from);
+    return run;
   }
   std::string Out(const std::string &name) const { return Dir.File("out/" + name); }
   std::string Lines(std::initializer_list<const char *> names) const {
@@ -51,6 +62,7 @@ protected:
   TTempDir Config;
   TTempDir Dir;
   std::string Cue;
+  std::string Verification; // what the last run printed after its files
 };
 
 TEST_F(ExtractProgram, WavFilesHoldTheTracks) {
@@ -84,6 +96,10 @@ TEST_F(ExtractProgram, TracksAreReadWithTheReadOffsetOfTheRunOrOfTheDrive) {
     EXPECT_EQ(run.ExitStatus, 0) << run.Output;
     EXPECT_TRUE(WavAudio(Out("Track01.wav")) == ShiftedBin(Cue, 0, 150, c.Offset));
     EXPECT_TRUE(WavAudio(Out("Track02.wav")) == ShiftedBin(Cue, 150, 110, c.Offset));
+    const std::string log = FileText(Out("Rip.log"));
+    EXPECT_NE(log.find("Read offset: " + std::to_string(c.Offset) + " samples\n"),
+              std::string::npos)
+        << log;
   }
 }
 
@@ -108,7 +124,7 @@ TEST_F(ExtractProgram, OggFilesDecodeToTheWholeTrackAndTheWavsAreGone) {
             0);
   EXPECT_EQ(ReadWav(Dir.File("back.wav")).Samples.size(), 150u * 588 * 2);
   EXPECT_EQ(FolderListing(Dir.File("out")),
-            (std::vector<std::string>{"Track01.ogg", "Track02.ogg"}));
+            (std::vector<std::string>{"Rip.log", "Track01.ogg", "Track02.ogg"}));
 }
 
 // FLAC files decode to the disc's bytes, Opus files to the tracks' length; the WAVs go.
@@ -129,9 +145,9 @@ TEST_F(ExtractProgram, FlacAndOpusFilesHoldTheTracks) {
                 .ExitStatus,
             0);
   EXPECT_EQ(ReadWav(Dir.File("back.wav")).Samples.size(), 150u * 588 * 2);
-  EXPECT_EQ(
-      FolderListing(Dir.File("out")),
-      (std::vector<std::string>{"Track01.flac", "Track01.opus", "Track02.flac", "Track02.opus"}));
+  EXPECT_EQ(FolderListing(Dir.File("out")),
+            (std::vector<std::string>{"Rip.log", "Track01.flac", "Track01.opus", "Track02.flac",
+                                      "Track02.opus"}));
 }
 
 TEST_F(ExtractProgram, WmaFilesAreWmav2AndTheSavedSettingsStayAsTheyWere) {
@@ -202,7 +218,7 @@ TEST_F(ExtractProgram, TitlesGivingOneNameOrNoneStillMakeAFileEach) {
   EXPECT_EQ(run.ExitStatus, 0) << run.Output;
   EXPECT_EQ(run.Output, Lines({"Same.wav", "Same (2).wav", "Track03.wav"}));
   EXPECT_EQ(FolderListing(Dir.File("out")),
-            (std::vector<std::string>{"Same (2).wav", "Same.wav", "Track03.wav"}));
+            (std::vector<std::string>{"Rip.log", "Same (2).wav", "Same.wav", "Track03.wav"}));
   EXPECT_EQ(WavAudio(Out("Same.wav")), TestAudio(1, 75));
   EXPECT_EQ(WavAudio(Out("Same (2).wav")), TestAudio(2, 60));
 }
@@ -217,7 +233,7 @@ TEST_F(ExtractProgram, SecureRipMakesEveryFormatAndFailsWhenATrackIsNotMade) {
     EXPECT_EQ(run.ExitStatus, 0) << run.Output;
     EXPECT_EQ(run.Output, out + "/Track01." + format + "\n" + out + "/Track02." + format + "\n");
     EXPECT_EQ(FolderListing(out),
-              (std::vector<std::string>{"Track01." + format, "Track02." + format}));
+              (std::vector<std::string>{"Rip.log", "Track01." + format, "Track02." + format}));
   }
   EXPECT_EQ(WavAudio(Dir.File("secure-wav/Track02.wav")), TestAudio(2, 110));
 
@@ -229,7 +245,126 @@ TEST_F(ExtractProgram, SecureRipMakesEveryFormatAndFailsWhenATrackIsNotMade) {
                             " could not be ripped in full: Trying to rip a data track."),
             std::string::npos)
       << run.Output;
-  EXPECT_EQ(FolderListing(Dir.File("mixed")), std::vector<std::string>{"Track01.wav"});
+  EXPECT_EQ(FolderListing(Dir.File("mixed")), (std::vector<std::string>{"Rip.log", "Track01.wav"}));
+}
+
+// The ids of the disc of the image at cue, as the drive library reads its table of contents.
+accuraterip::TDiscIds ImageDiscIds(const std::string &cue) {
+  TImageDrives drives({cue});
+  const int32_t handle = OpenFirstDrive();
+  TToc toc{};
+  const bool read = cd::ReadHandleToc(handle, toc);
+  CloseCDHandle(handle);
+  return read ? accuraterip::DiscIds(cd::VerificationToc(toc)) : accuraterip::TDiscIds{};
+}
+
+// --detect-offset finds the offset of the image whose true audio the server's answer holds,
+// and stores it only when asked to; a disc the database does not know fails the run.
+TEST_F(ExtractProgram, DetectOffsetPrintsTheOffsetFoundAndStoresItOnlyWhenAsked) {
+  Cue = WriteAudioDisc(Dir.Path(), "Long", {520, 470});
+  const accuraterip::TDiscIds ids = ImageDiscIds(Cue);
+  TCddbServer server;
+  server.AddFile(
+      "found/" + accuraterip::RequestPath(ids),
+      Frame450Response(ids, {{5, ShiftedFrame450(Cue, 0, 6)}, {3, ShiftedFrame450(Cue, 520, 6)}}));
+  const auto detect = [&](const std::string &folder, bool store) {
+    std::vector<std::string> argv{PLINDAR_PROGRAM, "--cd-image", Cue, "--detect-offset",
+                                  "--accuraterip-url=http://" + server.Address() + "/" + folder};
+    if (store)
+      argv.push_back("--store-offset");
+    return RunProgram(argv);
+  };
+  const std::string found =
+      "Read offset +6 found: sector 450 of 2 of 2 tracks matched (confidence 5)\n";
+  TRunResult run = detect("found", false);
+  EXPECT_EQ(run.ExitStatus, 0);
+  EXPECT_EQ(run.Output, found);
+  EXPECT_FALSE(fs::exists(OptionsFile()));
+  run = detect("found", true);
+  EXPECT_EQ(run.ExitStatus, 0);
+  EXPECT_EQ(run.Output, found + "Stored for " + Cue + "\n");
+  EXPECT_NE(FileText(OptionsFile()).find("[ReadOffsets]\nDrive1=" + Cue + "\nOffset1=6\n"),
+            std::string::npos)
+      << FileText(OptionsFile());
+  run = detect("unknown", true);
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_EQ(run.Output,
+            "plindar: No read offset found: the disc is not in the AccurateRip database\n");
+}
+
+TEST_F(ExtractProgram, BothReadModesVerifyTheRipAndPrintEachTracksResult) {
+  TCddbServer server;
+  const accuraterip::TDiscIds ids = ImageDiscIds(Cue);
+  for (const std::string mode : {"raw", "secure"}) {
+    SCOPED_TRACE(mode);
+    const std::string out = Dir.File(mode);
+    std::vector<std::string> options = {
+        "--format",          "wav",
+        "--output",          out,
+        "--accuraterip-url", "http://" + server.Address() + "/" + mode};
+    if (mode == "secure")
+      options.push_back("--secure");
+    ASSERT_EQ(Extract(options).ExitStatus, 0);
+    EXPECT_EQ(Verification, "AccurateRip: Not in the AccurateRip database\n"
+                            "  Track 01: Not in the AccurateRip database\n"
+                            "  Track 02: Not in the AccurateRip database\n"
+                            "Rip log: " +
+                                out + "/Rip.log\n");
+    // The ripped tracks' own checksums, from an independent program: the first matches, the
+    // second is filed with another.
+    const uint32_t first = PeerChecksum(out + "/Track01.wav", 1, 2, false);
+    server.AddFile(mode + "/" + accuraterip::RequestPath(ids),
+                   DbarResponse(ids, {{7, first}, {7, first + 1}}));
+    const TRunResult run = Extract(options);
+    EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+    EXPECT_EQ(Verification, "AccurateRip: 1 of 2 tracks accurately ripped\n"
+                            "  Track 01: Accurately ripped (confidence 7, v2)\n"
+                            "  Track 02: Not accurate (best confidence 7)\n"
+                            "Rip log: " +
+                                out + "/Rip.log\n");
+  }
+}
+
+TEST_F(ExtractProgram, TheRipLogOfTheDemoDiscTellsHowEachTrackWasMadeAndVerified) {
+  TCddbServer server;
+  const std::string out = Dir.File("demo");
+  const TRunResult run =
+      RunProgram({PLINDAR_PROGRAM, "--make-demo-disc", Dir.File("disc"), "--extract", "--format",
+                  "wav", "--output", out, "--accuraterip-url", "http://" + server.Address()});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Output;
+  const std::string log = FileText(out + "/Rip.log");
+  ASSERT_NE(run.Output.find("Rip log: " + out + "/Rip.log\n"), std::string::npos) << run.Output;
+  const std::vector<std::string> fields = {
+      "Plindar 4.5 rip log\n", "\nDate: 2",
+      "\nDrive: Disc image " + Dir.File("disc/PlindarDemo.cue"),
+      "\nRead mode: Raw (no error correction)\n", "\nRead offset: 0 samples\n",
+      "\nOutput format: WAV (PCM, 44100 Hz, 16-bit stereo)\n", "\nDisc: no disc information\n",
+      // The table of contents: track, start and length in MSF and in sectors.
+      "      1 | 00:00.00 | 01:00.00 |            0 |       4499\n", "      5 | ",
+      "  Lead-out at sector ", "\nNot in the AccurateRip database\n"};
+  for (const std::string &field : fields)
+    EXPECT_NE(log.find(field), std::string::npos) << field << "\n" << log;
+  for (int track = 1; track <= 5; ++track) {
+    SCOPED_TRACE(track);
+    const std::string wav = out + "/Track0" + std::to_string(track) + ".wav";
+    const std::size_t at = log.find("\nTrack " + std::to_string(track) + "\n");
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string block = log.substr(at, log.find("\n\n", at + 1) - at);
+    char sums[80];
+    std::snprintf(sums, sizeof sums, "AccurateRip v1: %08X, v2: %08X",
+                  PeerChecksum(wav, track, 5, true), PeerChecksum(wav, track, 5, false));
+    const std::string crc =
+        RunProgram(
+            {"python3", "-c",
+             "import sys,zlib; print('%08X' % zlib.crc32(open(sys.argv[1],'rb').read()[44:]))",
+             wav})
+            .Output;
+    for (const std::string &line :
+         {"File: " + wav, std::string("Peak level: "), std::string(sums), "CRC-32: " + crc,
+          std::string("AccurateRip: Not in the AccurateRip database"),
+          std::string("Read: Read in full, no read errors")})
+      EXPECT_NE(block.find(line), std::string::npos) << line << "\n" << block;
+  }
 }
 
 TEST_F(ExtractProgram, OptionsItCannotUseAreRefused) {

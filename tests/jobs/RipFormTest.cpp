@@ -1,5 +1,6 @@
 // The job window end to end on disc images, offscreen, with the real lame and WM8EUTIL and the
 // dialogs answered by a script; and its state machine driven message by message.
+#include "CddbServer.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EncoderTestSupport.h"
@@ -20,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -66,6 +68,7 @@ class RipForm : public ::testing::Test {
 protected:
   void SetUp() override {
     GlobalOptions = TGlobalOptions{};
+    GlobalOptions.AccurateRipUrl = NoServerUrl;
     GlobalOptions.OutputFolder = Dir.File("out");
     fs::create_directory(GlobalOptions.OutputFolder);
     DiscInfo = TDiscInfo{};
@@ -125,6 +128,20 @@ protected:
   std::unique_ptr<TCaptions> Captions;
 };
 
+TEST_F(RipForm, AWatchedRipStaysOpenWithItsSummaryAndItsLog) {
+  GlobalOptions.OutputFormat = 1;
+  Open(jmCDRip, {"01First"});
+  Form->StayAtEnd = true; // the job ends through messages, after this
+  ASSERT_TRUE(RunUntil([&] { return Form->JobFinished(); }));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(Form->isVisible());
+  EXPECT_EQ(Form->Label3->text().toStdString().rfind("Not verified: cannot reach", 0), 0u);
+  EXPECT_TRUE(Form->btOpenLog->isVisible());
+  EXPECT_TRUE(fs::exists(Out("Rip.log")));
+  Form->btStop->click();
+  EXPECT_FALSE(Form->isVisible());
+}
+
 TEST_F(RipForm, WavOutputRipsEveryTrackAndClosesAfterTheLast) {
   GlobalOptions.OutputFormat = 1;
   RunJob(jmCDRip, {"01First", "03Third"});
@@ -182,7 +199,7 @@ TEST_F(RipForm, TracksOfOneTitleGetNumberedNamesSharedByTheirWavAndMp3) {
   RunJob(jmCDRip, {"01Same", "02Same", "03Same"});
   EXPECT_EQ(Form->FinishedFiles(), Outs({"Same.mp3", "Same (2).mp3", "Same (3).mp3"}));
   EXPECT_EQ(FolderListing(Out("")),
-            (std::vector<std::string>{"Same (2).mp3", "Same (2).wav", "Same (3).mp3",
+            (std::vector<std::string>{"Rip.log", "Same (2).mp3", "Same (2).wav", "Same (3).mp3",
                                       "Same (3).wav", "Same.mp3", "Same.wav"}));
   EXPECT_EQ(WavBytes(Out("Same.wav")), TestAudio(1, 150));
   EXPECT_EQ(WavBytes(Out("Same (2).wav")), TestAudio(2, 120));
@@ -350,7 +367,8 @@ TEST_F(RipForm, OggOutputEncodesEachReadableRipWithTheDiscsComments) {
   RunJob(jmCDRip, {"01My Home", "07Not There", "03Good Morning"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Error while reading CD information!"});
   EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.ogg", "Good Morning.ogg"}));
-  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Good Morning.ogg", "My Home.ogg"}))
+  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Good Morning.ogg", "My Home.ogg",
+                                                              "Tōru Takemitsu - Folk Singer.log"}))
       << "the WAVs go after the encoding, and no part file is left";
   EXPECT_EQ(Form->VorbisCount, 3);
   EXPECT_EQ(OggFramesAndRate(Out("Good Morning.ogg"), Dir.File("decoded.wav")),
@@ -372,8 +390,8 @@ TEST_F(RipForm, FlacAndOpusOutputsEncodeEachRipWithTheDiscsComments) {
   RunJob(jmCDRip, {"01My Home", "03Good Morning"});
   EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
   EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.flac", "Good Morning.flac"}));
-  EXPECT_EQ(FolderListing(Out("")),
-            (std::vector<std::string>{"Good Morning.flac", "My Home.flac"}));
+  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Good Morning.flac", "My Home.flac",
+                                                              "Tōru Takemitsu - Folk Singer.log"}));
   const std::string flac = Out("Good Morning.flac"), raw = Dir.File("decoded.raw");
   ASSERT_EQ(RunProgram({"flac", "-d", "-s", "--force-raw-format", "--endian=little",
                         "--sign=signed", "-o", raw, flac})

@@ -32,5 +32,9 @@ private:
   pid_t Pid = -1;
 };
 
+// A URL on this machine where nothing answers: a lookup there fails at once, and no test's job
+// reaches out to a real database.
+constexpr const char *NoServerUrl = "http://127.0.0.1:1";
+
 // The path of a file of tests/data/cddb.
 std::string CddbDataFile(const std::string &name);
