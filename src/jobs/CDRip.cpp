@@ -139,10 +139,12 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   FCDIn.Reset();
   FCDIn.LockTray = true;
   if (Count() > 0) {
+    // Asked first: the drive's name may switch jitter correction on.
+    const std::string drive = FCDIn.DriveName();
     FLog = NewRipLog(entries,
                      "Secure (paranoia mode " + std::to_string(FCDIn.ParanoiaMode) +
                          (FCDIn.EnableJitterCorrection ? ", jitter correction)" : ")"),
-                     FCDIn.DriveName());
+                     drive);
     FLog->ReadOffset = FCDIn.ReadOffset;
     FLog->Toc = FCDIn.VerificationToc();
     ShowStep("Extracting...");
