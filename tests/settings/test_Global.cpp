@@ -154,6 +154,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   o.IsKeepWav = true;
   o.Server = "cddb.example.org";
   o.Port = "8080";
+  o.AccurateRipUrl = "http://ar.example.org/db";
   o.Lan = "German";
   LoadSaveOptions(false);
 
@@ -177,8 +178,9 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(ini.ReadString("ID3", "Use", ""), "1");
   EXPECT_EQ(ini.ReadString("QueryCDDB", "Server", ""), "cddb.example.org");
   EXPECT_EQ(ini.ReadString("QueryCDDB", "Port", ""), "8080");
+  EXPECT_EQ(ini.ReadString("QueryCDDB", "AccurateRipUrl", ""), "http://ar.example.org/db");
   EXPECT_EQ(ini.ReadString("Options", "Lan", ""), "German");
-  EXPECT_EQ(ini.ReadSection("QueryCDDB").size(), 5u);
+  EXPECT_EQ(ini.ReadSection("QueryCDDB").size(), 6u);
 
   TGlobalOptions saved = o;
   GlobalOptions = TGlobalOptions();
@@ -190,6 +192,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   EXPECT_EQ(o.FLACCompression, 7);
   EXPECT_EQ(o.OpusBitRate, 64);
   EXPECT_TRUE(o.SecureRip);
+  EXPECT_EQ(o.AccurateRipUrl, "http://ar.example.org/db");
   EXPECT_EQ(o.Lan, "German");
 }
 
