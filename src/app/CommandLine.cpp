@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "ReadOffset.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
@@ -173,6 +175,21 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
         error = "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not " + value;
         return false;
       }
+    } else if (IsOption(arg, "--offset")) {
+      if (!TakeValue(args, i, "--offset", value, error))
+        return false;
+      int32_t offset = 0;
+      // Offsets are written with their sign: "+6" as well as "6".
+      const bool plus = value.size() > 1 && value[0] == '+' && value[1] != '-';
+      if (!ReadNumber(plus ? value.substr(1) : value, offset) || !ValidReadOffset(offset)) {
+        error = "--offset must be a number of samples from -2000 to 2000, not " + value;
+        return false;
+      }
+      options.ReadOffset = offset;
+    } else if (arg == "--detect-offset") {
+      options.DetectOffset = true;
+    } else if (arg == "--store-offset") {
+      options.StoreOffset = true;
     } else if (IsOption(arg, "--accuraterip-url")) {
       if (!TakeValue(args, i, "--accuraterip-url", options.AccurateRipUrl, error))
         return false;
@@ -204,8 +221,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--format and --output go with --extract";
     return false;
   }
-  if (!options.Extract && !options.AccurateRipUrl.empty()) {
-    error = "--accuraterip-url goes with --extract";
+  if (!options.Extract && !options.DetectOffset && !options.AccurateRipUrl.empty()) {
+    error = "--accuraterip-url goes with --extract or --detect-offset";
     return false;
   }
   if (!options.Convert && convertOptions) {
@@ -233,12 +250,26 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--secure goes without --convert and --play";
     return false;
   }
+  if (options.StoreOffset && !options.DetectOffset) {
+    error = "--store-offset goes with --detect-offset";
+    return false;
+  }
+  if (options.DetectOffset &&
+      (options.List || options.Extract || options.Query || options.ReadOffset || options.Secure)) {
+    error = "--detect-offset goes without --list, --extract, --query, --offset and --secure";
+    return false;
+  }
+  if ((options.ReadOffset || options.DetectOffset) &&
+      (options.Convert || !options.PlayFile.empty())) {
+    error = "--offset and --detect-offset go without --convert and --play";
+    return false;
+  }
   return !options.Convert || CheckConversion(options.Conversion, qualityGiven, error);
 }
 
 std::string UsageText() {
-  return "Usage: plindar [--cd-image FILE.cue]... [--secure] [--list] [--make-demo-disc DIR] "
-         "[--help]\n"
+  return "Usage: plindar [--cd-image FILE.cue]... [--secure] [--offset N] [--list] "
+         "[--make-demo-disc DIR] [--help]\n"
          "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|ogg|wma] "
          "[--output DIR]\n"
          "               [--accuraterip-url URL]\n"
@@ -246,6 +277,8 @@ std::string UsageText() {
          "               [--ima] [--quality Q]\n"
          "       plindar [--cd-image FILE.cue]... --query [--cddb-server URL] --list|--extract "
          "...\n"
+         "       plindar [--cd-image FILE.cue]... --detect-offset [--store-offset]\n"
+         "               [--accuraterip-url URL]\n"
          "       plindar --play FILE\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG, WMA, FLAC or Opus\n"
@@ -262,8 +295,8 @@ std::string UsageText() {
          "  --format mp3|wav|ogg|wma|flac|opus\n"
          "                         with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
-         "  --accuraterip-url URL  with --extract: the AccurateRip database's base URL instead\n"
-         "                         of the one of the settings, for this run only\n"
+         "  --accuraterip-url URL  with --extract or --detect-offset: the AccurateRip database's\n"
+         "                         base URL instead of the one of the settings, for this run only\n"
          "  --convert IN OUT       convert the sound file IN (any WAV file the program reads,\n"
          "                         MP3 data in a WAV file, Ogg Vorbis, FLAC or Opus) into OUT,\n"
          "                         a .wav, .ogg, .flac (level 5) or .opus (160 kbit/s) file;\n"
@@ -282,6 +315,13 @@ std::string UsageText() {
          "  --secure               read the disc through the secure ripping library (jitter\n"
          "                         correction), for this run only: the window, --list,\n"
          "                         --extract and --query all go through it\n"
+         "  --offset N             read the disc with a drive read offset of N samples (-2000 to\n"
+         "                         2000) instead of the one stored for the drive, this run only\n"
+         "  --detect-offset        find the read offset of the drive (the first --cd-image, else\n"
+         "                         the chosen drive) with a disc that is in the AccurateRip\n"
+         "                         database, print it and exit (1 when none is found); the\n"
+         "                         offset is stored only with --store-offset\n"
+         "  --store-offset         with --detect-offset: store the offset found for the drive\n"
          "  --play FILE            play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
          "                         sound device and exit at its end (0), showing the position\n"
          "                         on a terminal\n"

@@ -2,6 +2,8 @@
 // The program's command line. (TCommandLine is the encoders' argument vector.)
 #include "Convert.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,9 @@ struct TProgramOptions {
   std::string CddbScript;     // and its path
   std::string PlayFile;       // --play FILE: play a WAV, Ogg Vorbis, FLAC or Opus file and exit
   bool Secure = false;        // --secure: read the disc with error correction, this run only
+  std::optional<int32_t> ReadOffset; // --offset N: the drive's read offset, this run only
+  bool DetectOffset = false;         // --detect-offset: find the drive's read offset and exit
+  bool StoreOffset = false;          // --store-offset: and store it for the drive
   std::string AccurateRipUrl; // --accuraterip-url URL: where rips are verified, this run only
 };
 

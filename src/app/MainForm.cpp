@@ -17,6 +17,7 @@
 #include "Mp3EncodeThread.h"
 #include "NewResampleWav.h"
 #include "NoDeviceHint.h"
+#include "OffsetDetect.h"
 #include "OggPlayer.h"
 #include "OptionSet.h"
 #include "QueryCddb.h"
@@ -710,7 +711,19 @@ void TMainForm::ActionExtractExecute() {
       entries.push_back(JobEntry(row + 1, RowTitle(row)));
   if (!CheckOutputFolder())
     return;
+  ApplyReadOffset();
   RunJobs(entries);
+}
+
+int32_t TMainForm::DriveReadOffset(int drive) const {
+  return RunReadOffset ? *RunReadOffset : StoredReadOffset(cd::DriveKey(drive));
+}
+
+void TMainForm::ApplyReadOffset() {
+  if (CDInputMode())
+    CDIn1->ReadOffset = DriveReadOffset(CDIn1->CurrentDrive());
+  else
+    ModifyCDParms(CDHandle, CDParmReadOffset, DriveReadOffset(FOpenDrive));
 }
 
 void TMainForm::RunJobs(const std::vector<std::string> &entries) {
@@ -876,6 +889,9 @@ void TMainForm::ActionOptionSetExecute() {
   }
   host.ChangeDrive = [this](int drive) { ChangeDrive(drive); };
   host.Accepted = [this] { SavedStatus = StatusText(); };
+  host.DetectOffset = [](int drive) {
+    return DetectReadOffset(drive, GlobalOptions.AccurateRipUrl);
+  };
   ShowOptionSet(std::move(host), this);
 }
 

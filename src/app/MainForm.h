@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,8 @@ public:
   // --secure: CD-input mode for this run, whatever the setting says; never saved. Set before
   // FormShow.
   bool SecureRun = false;
+  // --offset: the read offset of this run, whatever the drive; never saved.
+  std::optional<int32_t> RunReadOffset;
   // CD-input mode's CD input and CDDB component; none in drive-library mode.
   std::unique_ptr<TCDIn> CDIn1;
   std::unique_ptr<TCDDBInfo> CDDBInfo1;
@@ -236,6 +239,11 @@ private:
   std::vector<std::string> CDInDriveNames();
   // Puts the list's titles into DiscInfo and saves them under the listed disc's identifier.
   void SaveListInfo();
+  // The read offset the drive at this position of the drive list reads with: the run's, else
+  // the one stored for the drive.
+  int32_t DriveReadOffset(int drive) const;
+  // Has the open drive (either CD access mode) read with its read offset.
+  void ApplyReadOffset();
   // Shows the job window over items, modally.
   void RunJobWindow(int mode, int32_t cdHandle, const std::vector<std::string> &items);
   // Asks for files with the filter and converts them in the job window's mode.

@@ -1,5 +1,6 @@
 // Program start: the command line, then the main window, the printed track list, the
-// batch rip or the headless player.
+// batch rip, the read offset detection or the headless player.
+#include "AudioDisc.h"
 #include "CDDBInfo.h"
 #include "CDRip.h"
 #include "CddbLookup.h"
@@ -11,6 +12,7 @@
 #include "Global.h"
 #include "MainForm.h"
 #include "Messages.h"
+#include "OffsetDetect.h"
 #include "Player.h"
 #include "RipLog.h"
 #include "Text.h"
@@ -127,6 +129,7 @@ void PrintVerification(const TRipLog &log, const std::string &path) {
 int ExtractTracks(const TProgramOptions &options) {
   TMainForm form;
   form.SecureRun = options.Secure;
+  form.RunReadOffset = options.ReadOffset;
   form.PreferImages(options.CDImages.size());
   if (options.OutputFormat >= 0)
     GlobalOptions.OutputFormat = options.OutputFormat;
@@ -182,6 +185,33 @@ int ExtractTracks(const TProgramOptions &options) {
   if (gStopRequested)
     std::cerr << "plindar: interrupted: the track in progress was not made\n";
   return made == form.RowCount() ? 0 : 1;
+}
+
+// Finds the read offset of the drive (the first disc image of the command line, else the
+// chosen drive) and prints it; with --store-offset it is stored for the drive, the other
+// settings as they were. Needs no screen.
+int DetectOffset(const TProgramOptions &options) {
+  LoadSaveOptions(true);
+  const std::string base =
+      options.AccurateRipUrl.empty() ? GlobalOptions.AccurateRipUrl : options.AccurateRipUrl;
+  TCDDriveList list{};
+  list.Capacity = MaxCDDrives;
+  GetCDList(&list);
+  const int images = static_cast<int>(options.CDImages.size());
+  const int drive = images > 0 ? list.Count - images : std::max(GlobalOptions.CDIndex, 0);
+  const TOffsetDetection found = DetectReadOffset(drive, base);
+  if (!found.Found) {
+    std::cerr << "plindar: " << DetectionText(found) << "\n";
+    return 1;
+  }
+  std::cout << DetectionText(found) << "\n";
+  if (options.StoreOffset) {
+    const std::string key = cd::DriveKey(drive);
+    StoreReadOffset(key, found.Offset);
+    LoadSaveOptions(false);
+    std::cout << "Stored for " << key << "\n";
+  }
+  return 0;
 }
 
 // One file into another, without Qt: the pipeline reports through this thread's messages.
@@ -240,6 +270,9 @@ int main(int argc, char **argv) {
       return 1;
     }
 
+  if (options.DetectOffset)
+    return DetectOffset(options);
+
   // The list needs no screen; the window does. The batch rip shows its job window when there
   // is a screen.
   const bool platformChosen = std::getenv("QT_QPA_PLATFORM") != nullptr;
@@ -266,6 +299,7 @@ int main(int argc, char **argv) {
     return ExtractTracks(options);
   TMainForm form;
   form.SecureRun = options.Secure;
+  form.RunReadOffset = options.ReadOffset;
   form.PreferImages(options.CDImages.size());
   form.RipSummaryStays = true;
   form.show();

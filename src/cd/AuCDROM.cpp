@@ -159,6 +159,8 @@ void TCDIn::InitInternal() {
   CDRip().CR_SetParanoiaMode(&params, ParanoiaMode);
   CDRip().CR_LockCDTrayWhileRipping(&params, LockTray ? 1 : 0);
   CDRip().CR_SetCDROMParameters(&params);
+  if (CDRip().CR_SetReadOffset(ReadOffset) == CDRipError)
+    throw EAuException("The read offset is out of range");
   if (!MediaPresent())
     throw EAuException("The drive is not ready");
   const std::int32_t tracks = TracksCount();

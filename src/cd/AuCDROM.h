@@ -83,6 +83,9 @@ public:
   bool Paranoid = false;
   std::int32_t ParanoiaMode = 0;
   bool LockTray = false;
+  // The drive's read offset in samples (ReadOffset.h), -2000 ... 2000; Init raises
+  // EAuException "The read offset is out of range" for any other.
+  std::int32_t ReadOffset = 0;
 
 protected:
   std::uint32_t GetBitsPerSample() override { return 16; }

@@ -27,27 +27,37 @@ bool HasAudioTrack(const TToc &toc) {
 }
 
 namespace {
-bool ReadTocOf(const TCDDriveEntry &drive, TToc &toc) {
-  TCDOpenRequest request{12, 1, drive.HostAdapter, drive.Target, drive.Lun, {}};
-  const int32_t handle = GetCDHandle(&request);
-  if (!handle)
-    return false;
-  const bool read = ReadHandleToc(handle, toc);
-  CloseCDHandle(handle);
-  return read;
-}
-
 TCDDriveList Drives() {
   TCDDriveList list{};
   list.Capacity = MaxCDDrives;
   GetCDList(&list);
   return list;
 }
+
+std::string Trimmed(const char *text, size_t size) {
+  std::string s(text, strnlen(text, size));
+  s.erase(s.find_last_not_of(' ') + 1);
+  s.erase(0, s.find_first_not_of(' '));
+  return s;
+}
 } // namespace
 
-bool ReadDriveToc(int index, TToc &toc) {
+int32_t OpenDriveAt(int index) {
   const TCDDriveList list = Drives();
-  return index >= 0 && index < list.Count && ReadTocOf(list.Drives[index], toc);
+  if (index < 0 || index >= list.Count)
+    return 0;
+  const TCDDriveEntry &drive = list.Drives[index];
+  TCDOpenRequest request{12, 1, drive.HostAdapter, drive.Target, drive.Lun, {}};
+  return GetCDHandle(&request);
+}
+
+bool ReadDriveToc(int index, TToc &toc) {
+  const int32_t handle = OpenDriveAt(index);
+  if (!handle)
+    return false;
+  const bool read = ReadHandleToc(handle, toc);
+  CloseCDHandle(handle);
+  return read;
 }
 
 bool ReadHandleToc(int32_t handle, TToc &toc) {
@@ -102,6 +112,19 @@ std::string DiscID(const TToc &toc) {
 std::string DriveText(const TCDDriveEntry &drive) {
   return std::string(drive.Vendor, strnlen(drive.Vendor, sizeof drive.Vendor)) +
          std::string(drive.Product, strnlen(drive.Product, sizeof drive.Product));
+}
+
+std::string DriveKey(int index) {
+  const TCDDriveList list = Drives();
+  if (index < 0 || index >= list.Count)
+    return "";
+  const TCDDriveEntry &drive = list.Drives[index];
+  if (drive.HostAdapter == ImageHostAdapter) {
+    const std::vector<std::string> images = DiscImages();
+    return drive.Target < images.size() ? images[drive.Target] : "";
+  }
+  return Trimmed(drive.Vendor, sizeof drive.Vendor) + " " +
+         Trimmed(drive.Product, sizeof drive.Product);
 }
 
 } // namespace cd

@@ -43,4 +43,11 @@ bool IsAudioCDPresent(int32_t handle);
 // text, each up to its NUL.
 std::string DriveText(const TCDDriveEntry &drive);
 
+// What the read offset of the drive at position index of the drive list is stored under:
+// "vendor product" of a CD drive, the .cue's path of a disc image; "" for no such drive.
+std::string DriveKey(int index);
+
+// Opens the drive at position index of the drive list: its handle, 0 when it cannot be opened.
+int32_t OpenDriveAt(int index);
+
 } // namespace cd

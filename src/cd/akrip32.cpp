@@ -2,6 +2,7 @@
 
 #include "Cddb.h"
 #include "CdioDisc.h"
+#include "OffsetReader.h"
 
 #include <algorithm>
 #include <atomic>
@@ -38,7 +39,8 @@ struct TOpenDrive {
   TDiscLayout Disc;
   bool DiscValid = false;
   bool Msf = false;
-  int BinFile = -1; // an image's BIN, opened on the first read to learn its size
+  int32_t ReadOffset = 0; // in samples
+  int BinFile = -1;       // an image's BIN, opened on the first read to learn its size
 
   ~TOpenDrive() {
     if (Cdio)
@@ -93,7 +95,7 @@ std::vector<TDriveRef> ListDrives() {
   }
   std::lock_guard lock(ImagesLock);
   for (size_t i = 0; i < Images.size(); ++i)
-    drives.push_back({true, Images[i], 1, static_cast<uint8_t>(i)});
+    drives.push_back({true, Images[i], ImageHostAdapter, static_cast<uint8_t>(i)});
   return drives;
 }
 
@@ -141,6 +143,17 @@ bool LoadDisc(TOpenDrive &drive) {
     drive.Cdio = OpenCdio(drive.Ref);
   drive.DiscValid = drive.Cdio && ReadDiscLayout(drive.Cdio, drive.Disc);
   return drive.DiscValid;
+}
+
+constexpr int32_t ReadChunk = 25; // sectors: small enough for any drive's transfer limit
+
+// Reads sectors of the disc as they are: n, or -1 when they cannot be read. libcdio may report
+// success for sectors past the end of an image's BIN file that was cut short after it was
+// opened (and past the lead-out, which the offset reader never asks for).
+int64_t ReadRawSectors(TOpenDrive &drive, int32_t first, int32_t n, uint8_t *to) {
+  if (drive.Ref.Image && uint64_t(first) + n > ImageSectors(drive))
+    return -1;
+  return cdio_read_audio_sectors(drive.Cdio, to, first, n) == DRIVER_OP_SUCCESS ? n : -1;
 }
 
 void PutAddress(uint8_t (&address)[4], int32_t lsn, bool msf) {
@@ -269,11 +282,24 @@ int32_t ModifyCDParms(int32_t handle, int32_t parm, int32_t value) {
   auto drive = Find(handle);
   if (!drive)
     return Fail(CDErrBadHandle);
+  if (parm == CDParmReadOffset && ValidReadOffset(value)) {
+    std::lock_guard lock(drive->Lock);
+    drive->ReadOffset = value;
+    return 1;
+  }
   if (parm != CDParmMsfAddresses)
     return Fail(CDErrBadArgument);
   std::lock_guard lock(drive->Lock);
   drive->Msf = value != 0;
   return 1;
+}
+
+int32_t GetCDReadOffset(int32_t handle) {
+  auto drive = Find(handle);
+  if (!drive)
+    return Fail(CDErrBadHandle);
+  std::lock_guard lock(drive->Lock);
+  return drive->ReadOffset;
 }
 
 int32_t ReadTOC(int32_t handle, TToc *toc) {
@@ -315,19 +341,16 @@ int32_t ReadCDAudioSectors(int32_t handle, uint32_t start, uint32_t count, uint8
   std::lock_guard lock(drive->Lock);
   if (!drive->DiscValid && !LoadDisc(*drive))
     return Fail(CDErrNoDisc);
-  // libcdio may report success for sectors past the lead-out without filling them, and for
-  // sectors past the end of an image's BIN file that was cut short after it was opened.
   const uint64_t end = uint64_t{start} + count;
-  if (end > uint64_t(drive->Disc.LeadOut) || (drive->Ref.Image && end > ImageSectors(*drive)))
+  if (end > uint64_t(drive->Disc.LeadOut))
     return Fail(CDErrReadFailed);
-  constexpr uint32_t Chunk = 25; // small enough for any drive's transfer limit
-  for (uint32_t done = 0; done < count; done += Chunk) {
-    const uint32_t n = std::min(Chunk, count - done);
-    if (cdio_read_audio_sectors(drive->Cdio, data + size_t{done} * CDSectorSize,
-                                static_cast<lsn_t>(start + done), n) != DRIVER_OP_SUCCESS)
-      return Fail(CDErrReadFailed);
-  }
-  return 1;
+  TOffsetReader reader(static_cast<int32_t>(start), static_cast<int32_t>(end), drive->ReadOffset,
+                       drive->Disc.LeadOut, ReadChunk,
+                       [&drive](int32_t first, int32_t n, uint8_t *to) {
+                         return ReadRawSectors(*drive, first, n, to);
+                       });
+  const int64_t bytes = int64_t{count} * CDSectorSize;
+  return reader.Read(data, bytes) == bytes ? 1 : Fail(CDErrReadFailed);
 }
 
 int32_t GetAspiLibError() { return LastError; }

@@ -26,6 +26,9 @@ struct TCDDriveEntry {
 };
 
 constexpr int MaxCDDrives = 8;
+// The host adapter of the disc images in the list; an image's target is its position among
+// DiscImages(). The system's drives have host adapter 0.
+constexpr uint8_t ImageHostAdapter = 1;
 
 struct TCDDriveList {
   uint8_t Capacity; // in: entries the caller has room for (at most 8)
@@ -113,6 +116,9 @@ constexpr uint32_t CDSectorSize = 2352;
 constexpr uint8_t TocControlData = 0x04;
 constexpr uint8_t TocLeadOut = 0xAA;
 constexpr int32_t CDParmMsfAddresses = 36; // ModifyCDParms: 1 = TOC addresses in MSF
+// ModifyCDParms: the drive's read offset in samples (ReadOffset.h), -2000 ... 2000, by which
+// every later audio read of the handle is corrected; 0 when the handle is opened.
+constexpr int32_t CDParmReadOffset = 37;
 constexpr uint32_t ReadStatusDone = 1;
 constexpr uint32_t ReadStatusError = 4;
 
@@ -138,14 +144,21 @@ int32_t GetCDList(TCDDriveList *list);
 int32_t GetCDHandle(const TCDOpenRequest *request);
 // Nonzero on success.
 int32_t CloseCDHandle(int32_t handle);
-// CDParmMsfAddresses with 1 switches ReadTOC to MSF addresses, with 0 back to LBA; 0 on failure.
+// CDParmMsfAddresses with 1 switches ReadTOC to MSF addresses, with 0 back to LBA;
+// CDParmReadOffset sets the read offset. 0 on failure (an unknown parameter, an offset out of
+// range).
 int32_t ModifyCDParms(int32_t handle, int32_t parm, int32_t value);
+// The handle's read offset in samples (CDParmReadOffset); 0 for a handle that is not open.
+int32_t GetCDReadOffset(int32_t handle);
 // Reads the disc's table of contents; 1 on success.
 int32_t ReadTOC(int32_t handle, TToc *toc);
-// Reads raw 2352-byte sectors into the data area that follows the request; 1 on success.
+// Reads raw 2352-byte sectors into the data area that follows the request, corrected by the
+// handle's read offset; 1 on success.
 int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request);
 // Reads count raw sectors from start straight into data (count * CDSectorSize bytes), so a
-// caller gathering many blocks needs no copy; 1 on success.
+// caller gathering many blocks needs no copy, corrected by the handle's read offset; 1 on
+// success. The sectors must lie before the lead-out; what the offset reaches beyond the disc
+// is silence.
 int32_t ReadCDAudioSectors(int32_t handle, uint32_t start, uint32_t count, uint8_t *data);
 // The code of the last failure (CDErr...).
 int32_t GetAspiLibError();

@@ -145,6 +145,7 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
                      "Secure (paranoia mode " + std::to_string(FCDIn.ParanoiaMode) +
                          (FCDIn.EnableJitterCorrection ? ", jitter correction)" : ")"),
                      drive);
+    FLog->ReadOffset = FCDIn.ReadOffset;
     FLog->Toc = FCDIn.VerificationToc();
     ShowStep("Extracting...");
     lCurrentTrack->setText(QString::fromStdString(Title(0)));

@@ -141,6 +141,7 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
   if (Count() > 0) {
     if (Mode == jmCDRip) {
       FLog = NewRipLog(*JobList, "Raw (no error correction)", cd::HandleDriveText(CDHandle));
+      FLog->ReadOffset = GetCDReadOffset(CDHandle);
       TToc toc{};
       if (cd::ReadHandleToc(CDHandle, toc))
         FLog->Toc = cd::VerificationToc(toc);

@@ -3,6 +3,7 @@
 #include "Folders.h"
 #include "IniFile.h"
 #include "Language.h"
+#include "ReadOffset.h"
 #include "Text.h"
 
 #include <algorithm>
@@ -63,6 +64,30 @@ std::string DefaultOutputFolder(const std::string &settingsFolder) {
   return fs::is_directory(music, ec) ? music : settingsFolder;
 }
 
+// The read offsets as numbered pairs, so a key may hold any character an INI key cannot:
+// Drive1 = the drive's key, Offset1 = its offset, and so on. An offset out of range is
+// dropped on reading, as a damaged entry.
+void LoadSaveReadOffsets(TIniFile &ini, bool load, std::map<std::string, int32_t> &offsets) {
+  const char *section = "ReadOffsets";
+  if (!load) {
+    ini.EraseSection(section);
+    int n = 0;
+    for (const auto &[key, offset] : offsets) {
+      ++n;
+      ini.WriteString(section, "Drive" + std::to_string(n), key);
+      ini.WriteInteger(section, "Offset" + std::to_string(n), offset);
+    }
+    return;
+  }
+  offsets.clear();
+  for (int n = 1; ini.ValueExists(section, "Drive" + std::to_string(n)); ++n) {
+    const std::string key = ini.ReadString(section, "Drive" + std::to_string(n), "");
+    const int offset = ini.ReadInteger(section, "Offset" + std::to_string(n), MaxReadOffset + 1);
+    if (!key.empty() && ValidReadOffset(offset))
+      offsets[key] = offset;
+  }
+}
+
 } // namespace
 
 void LoadSaveOptions(bool Load) {
@@ -109,6 +134,7 @@ void LoadSaveOptions(bool Load) {
   f.Field("QueryCDDB", "AccurateRipUrl", o.AccurateRipUrl, d.AccurateRipUrl);
   f.Field("ID3", "Use", o.UseID3, d.UseID3);
   f.Field("Options", "Lan", o.Lan, d.Lan);
+  LoadSaveReadOffsets(f.Ini(), Load, o.ReadOffsets);
   if (Load) {
     o.CompressPosition = std::clamp(o.CompressPosition, 30, 100);
     o.FLACCompression = std::clamp(o.FLACCompression, 0, 8);
@@ -119,6 +145,18 @@ void LoadSaveOptions(bool Load) {
       o.OutputFormat = d.OutputFormat;
   } else
     f.Ini().UpdateFile(); // a failed write is not reported
+}
+
+int32_t StoredReadOffset(const std::string &driveKey) {
+  const auto found = GlobalOptions.ReadOffsets.find(driveKey);
+  return found == GlobalOptions.ReadOffsets.end() ? 0 : found->second;
+}
+
+void StoreReadOffset(const std::string &driveKey, int32_t offset) {
+  if (offset == 0)
+    GlobalOptions.ReadOffsets.erase(driveKey);
+  else
+    GlobalOptions.ReadOffsets[driveKey] = offset;
 }
 
 std::string GetFormatName() {

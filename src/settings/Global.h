@@ -3,6 +3,7 @@
 #include "Messages.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 // Addresses named in messages and menus, kept together.
@@ -51,6 +52,10 @@ struct TGlobalOptions {
   std::string AccurateRipUrl = "http://www.accuraterip.com/accuraterip";
   bool UseID3 = false;
   std::string Lan = "English";
+  // The read offset of each drive in samples (-2000 ... 2000), under the drive's key: vendor
+  // and product of a CD drive (drives of one model read alike), the .cue's path of a disc
+  // image. A drive without an entry reads with 0.
+  std::map<std::string, int32_t> ReadOffsets;
 };
 
 extern TGlobalOptions GlobalOptions;
@@ -65,6 +70,10 @@ std::string GetAppDataFolder();
 std::string GetSettingsFolder();
 // Load = true fills GlobalOptions from options.ini, false writes it.
 void LoadSaveOptions(bool Load);
+// The stored read offset of the drive with that key; 0 when none is stored.
+int32_t StoredReadOffset(const std::string &driveKey);
+// Stores the read offset of the drive with that key (0 leaves no entry).
+void StoreReadOffset(const std::string &driveKey, int32_t offset);
 // "MP3", "WAV", "OGG", "WMA", "FLAC" or "OPUS" for OutputFormat 0..5, else "".
 std::string GetFormatName();
 // n in decimal with a leading "0" when n is 9 or less.

@@ -7,6 +7,7 @@
 #include "Genres.h"
 #include "Global.h"
 #include "Language.h"
+#include "ReadOffset.h"
 #include "Text.h"
 #include "WMAEncodeThread.h"
 #include "akrip32.h"
@@ -24,6 +25,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <QApplication>
 
 #include <filesystem>
 #include <stdexcept>
@@ -153,6 +156,8 @@ TOptionSetForm::TOptionSetForm(TOptionSetHost host, QWidget *parent)
   for (QCheckBox *box : {ckNormalize, cbRipTime, ckbSelectVBR})
     connect(box, &QCheckBox::toggled, this, [this] { UpdateEnabled(); });
   connect(cbOutputFormat, &QComboBox::currentIndexChanged, this, [this] { UpdateEnabled(); });
+  connect(cbCDList, &QComboBox::currentIndexChanged, this, [this] { cbCDListChange(); });
+  connect(btDetectOffset, &QPushButton::clicked, this, [this] { btDetectOffsetClick(); });
   connect(PageControl1, &QTabWidget::currentChanged, this, [this](int page) {
     if (PageControl1->widget(page)->objectName() == "TabSheet3")
       TabSheet3Show();
@@ -365,12 +370,24 @@ QWidget *TOptionSetForm::CDRomPage() {
   ckbCDDb = CheckBox("ckbCDDb", "Get CD information from CD DB", page);
   ckbCDDb->setVisible(false);
   ckbSecureRip = CheckBox("ckbSecureRip", "Secure rip (error correction, slower)", page);
+  seReadOffset = new QSpinBox(page);
+  seReadOffset->setObjectName("seReadOffset");
+  seReadOffset->setRange(MinReadOffset, MaxReadOffset);
+  seReadOffset->setSuffix(" samples");
+  btDetectOffset = Button("btDetectOffset", "Detect read offset", page);
+  btDetectOffset->setVisible(static_cast<bool>(FHost.DetectOffset));
+  auto *offsetRow = new QHBoxLayout;
+  offsetRow->addWidget(seReadOffset);
+  offsetRow->addWidget(btDetectOffset);
+  offsetRow->addStretch();
   auto *grid = new QGridLayout(page);
   grid->addWidget(Label("Label20", "Device：", page), 0, 0);
   grid->addWidget(cbCDList, 0, 1);
   grid->addWidget(ckbCDDb, 1, 0, 1, 2);
   grid->addWidget(ckbSecureRip, 2, 0, 1, 2);
-  grid->setRowStretch(3, 1);
+  grid->addWidget(Label("Label21", "Read offset:", page), 3, 0);
+  grid->addLayout(offsetRow, 3, 1);
+  grid->setRowStretch(4, 1);
   grid->setColumnStretch(1, 1);
   return page;
 }
@@ -420,6 +437,9 @@ void TOptionSetForm::FillControls() {
   ckbCDDb->setChecked(o.CDDb);
   OldSecureRip = o.SecureRip;
   ckbSecureRip->setChecked(o.SecureRip);
+  FReadOffsets = o.ReadOffsets;
+  FOffsetDrive.clear();
+  cbCDListChange();
   cbUseID3->setChecked(o.UseID3);
   ShowTagText(ID3artist, DiscInfo.Artist, 30);
   ShowTagText(ID3album, DiscInfo.Album, 30);
@@ -453,6 +473,45 @@ void TOptionSetForm::TabSheet3Show() {
       cbCDList->addItem(Q(cd::DriveText(list.Drives[i])).trimmed());
   }
   cbCDList->setCurrentIndex(OldCDIndex < cbCDList->count() ? OldCDIndex : -1);
+}
+
+void TOptionSetForm::KeepDriveOffset() {
+  if (FOffsetDrive.empty())
+    return;
+  if (seReadOffset->value() == 0)
+    FReadOffsets.erase(FOffsetDrive);
+  else
+    FReadOffsets[FOffsetDrive] = seReadOffset->value();
+}
+
+void TOptionSetForm::cbCDListChange() {
+  KeepDriveOffset();
+  FOffsetDrive = cd::DriveKey(cbCDList->currentIndex());
+  const auto stored = FReadOffsets.find(FOffsetDrive);
+  seReadOffset->setValue(stored == FReadOffsets.end() ? 0 : stored->second);
+  seReadOffset->setEnabled(!FOffsetDrive.empty());
+  btDetectOffset->setEnabled(!FOffsetDrive.empty());
+}
+
+void TOptionSetForm::btDetectOffsetClick() {
+  const int drive = cbCDList->currentIndex();
+  if (drive < 0 || !FHost.DetectOffset)
+    return;
+  // The reads and the lookup take a few seconds, at most the lookup's time-outs.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const TOffsetDetection found = FHost.DetectOffset(drive);
+  QApplication::restoreOverrideCursor();
+  if (!found.Found) {
+    plat::MessageBox(DetectionText(found), product::Name, plat::TMsgButtons::OK,
+                     plat::TMsgIcon::Warning);
+    return;
+  }
+  const std::string question =
+      DetectionText(found) + ".\n" +
+      GetLanString("RES_Use_Read_Offset", "Use this read offset for the drive?");
+  if (plat::MessageBox(question, product::Name, plat::TMsgButtons::YesNo,
+                       plat::TMsgIcon::Question) == plat::idYes)
+    seReadOffset->setValue(found.Offset);
 }
 
 void TOptionSetForm::bDefaultClick() {
@@ -540,6 +599,8 @@ void TOptionSetForm::btOkClick() {
     o.CDIndex = drive;
   o.CDDb = ckbCDDb->isChecked();
   o.SecureRip = ckbSecureRip->isChecked();
+  KeepDriveOffset();
+  o.ReadOffsets = FReadOffsets;
   o.UseID3 = cbUseID3->isChecked();
   DiscInfo.Artist = S(ID3artist->text());
   DiscInfo.Album = S(ID3album->text());

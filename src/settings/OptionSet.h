@@ -6,9 +6,13 @@
 // nothing), then has the main window open a newly chosen drive. Cancel changes nothing. The
 // window writes no file: options.ini is saved when the main window closes. The handlers are
 // public so that tests can drive them; the widgets are the view.
+#include "OffsetDetect.h"
+
 #include <QDialog>
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +37,9 @@ struct TOptionSetHost {
   std::function<void(int drive)> ChangeDrive;
   // Runs after OK has copied the controls: the main window keeps its status text.
   std::function<void()> Accepted;
+  // Finds the read offset of the drive at this position of the drive list with the disc in it;
+  // none hides "Detect read offset".
+  std::function<TOffsetDetection(int drive)> DetectOffset;
 };
 
 class TOptionSetForm : public QDialog {
@@ -54,6 +61,11 @@ public:
   void bWMADefaultClick();
   // Offers the folder browser, starting in the folder of editOutputDir when it exists.
   void btBrowserClick();
+  // Shows the read offset of the drive chosen in the list, keeping the one shown before for
+  // its drive; the offsets are stored on OK, each under its drive's key.
+  void cbCDListChange();
+  // Finds the chosen drive's read offset and, when the user agrees, shows it for the drive.
+  void btDetectOffsetClick();
   // Checks, copies, changes the drive when another one was chosen, and closes; a refusal
   // shows its error box and leaves the window open with the records untouched.
   void btOkClick();
@@ -95,6 +107,8 @@ public:
   QComboBox *cbCDList;
   QCheckBox *ckbCDDb;
   QCheckBox *ckbSecureRip;
+  QSpinBox *seReadOffset;
+  QPushButton *btDetectOffset;
   QPushButton *btOk;
   QPushButton *btCancel;
 
@@ -117,8 +131,12 @@ private:
   // Shows a refusal with the error icon and puts the focus into the control at fault when
   // its page is the one shown.
   void Refuse(const std::string &text, QWidget *control);
+  // Keeps the offset shown for the drive it was shown for.
+  void KeepDriveOffset();
 
   TOptionSetHost FHost;
+  std::map<std::string, int32_t> FReadOffsets; // as edited, by drive key
+  std::string FOffsetDrive;                    // the key of the drive whose offset is shown
 };
 
 // Opens the options window modally over parent, placed 50 pixels right of and below its

@@ -301,3 +301,58 @@ TEST_F(OptionSetTest, TheSecureRipBoxAndTheCDInputDrivePage) {
     EXPECT_EQ(reopened, std::vector<int>{0});
   }
 }
+
+// The read offset shown is the chosen drive's; edits are kept per drive and stored on OK, and
+// a detected offset is shown only when the user agrees to it.
+TEST_F(OptionSetTest, TheReadOffsetIsShownEditedAndDetectedPerDrive) {
+  const std::string one = WriteAudioDisc(Dir.Path(), "one", {100});
+  const std::string two = WriteAudioDisc(Dir.Path(), "two", {100});
+  TImageDrives drives({one, two});
+  GlobalOptions.ReadOffsets = {{one, 6}};
+  std::vector<TOffsetDetection> detections = {{true, 667, 2, 3, 5, ""},
+                                              {true, -30, 1, 1, 2, ""},
+                                              {false, 0, 0, 0, 0, "the disc is not there"}};
+  std::vector<int> detectedOn;
+  TOptionSetHost host;
+  host.OpenDrive = 0;
+  host.DetectOffset = [&](int drive) {
+    detectedOn.push_back(drive);
+    const TOffsetDetection next = detections.front();
+    detections.erase(detections.begin());
+    return next;
+  };
+  TOptionSetForm form(host);
+  form.show();
+  form.PageControl1->setCurrentIndex(5);
+  EXPECT_EQ(form.seReadOffset->value(), 6);
+  form.cbCDList->setCurrentIndex(1);
+  EXPECT_EQ(form.seReadOffset->value(), 0);
+  Script.Answer(plat::idYes);
+  form.btDetectOffset->click();
+  EXPECT_EQ(form.seReadOffset->value(), 667);
+  Script.Answer(plat::idNo);
+  form.btDetectOffset->click();
+  EXPECT_EQ(form.seReadOffset->value(), 667);
+  form.btDetectOffset->click();
+  EXPECT_EQ(form.seReadOffset->value(), 667);
+  EXPECT_EQ(detectedOn, (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(Script.Messages(),
+            (std::vector<std::string>{
+                "Read offset +667 found: sector 450 of 2 of 3 tracks matched (confidence 5).\n"
+                "Use this read offset for the drive?",
+                "Read offset -30 found: sector 450 of 1 of 1 tracks matched (confidence 2).\n"
+                "Use this read offset for the drive?",
+                "No read offset found: the disc is not there"}));
+  form.cbCDList->setCurrentIndex(0);
+  EXPECT_EQ(form.seReadOffset->value(), 6);
+  form.seReadOffset->setValue(0);
+  form.btOk->click();
+  EXPECT_EQ(GlobalOptions.ReadOffsets, (std::map<std::string, int32_t>{{two, 667}}));
+
+  form.show(); // Cancel keeps what OK stored
+  form.PageControl1->setCurrentIndex(5);
+  form.cbCDList->setCurrentIndex(1);
+  form.seReadOffset->setValue(12);
+  form.btCancel->click();
+  EXPECT_EQ(GlobalOptions.ReadOffsets, (std::map<std::string, int32_t>{{two, 667}}));
+}

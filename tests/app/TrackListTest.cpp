@@ -76,6 +76,13 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(query.CddbServer, "127.0.0.1:8880");
   EXPECT_EQ(query.CddbScript, "/~cddb/cddb.cgi");
 
+  for (const auto &[text, offset] :
+       {std::pair{"+6", 6}, {"-6", -6}, {"2000", 2000}, {"-2000", -2000}}) {
+    TProgramOptions run;
+    ASSERT_TRUE(ParseCommandLine({"--extract", "--offset", text}, run, error)) << error;
+    EXPECT_EQ(run.ReadOffset, offset);
+  }
+
   TProgramOptions none;
   ASSERT_TRUE(ParseCommandLine({}, none, error));
   EXPECT_TRUE(none.CDImages.empty());
@@ -147,7 +154,17 @@ TEST(CommandLine, RejectsWhatItCannotUnderstand) {
       {{"--cddb-server=h:80/cddb.cgi"},
        "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not h:80/cddb.cgi"},
       {{"--play"}, "--play needs a value"},
-      {{"--play", "a.ogg", "--list"}, "--play goes without --list and --extract"}};
+      {{"--play", "a.ogg", "--list"}, "--play goes without --list and --extract"},
+      {{"--offset", "-2001"}, "--offset must be a number of samples from -2000 to 2000, not -2001"},
+      {{"--offset=2001"}, "--offset must be a number of samples from -2000 to 2000, not 2001"},
+      {{"--offset", "six"}, "--offset must be a number of samples from -2000 to 2000, not six"},
+      {{"--offset", "6 "}, "--offset must be a number of samples from -2000 to 2000, not 6 "},
+      {{"--offset", "+-6"}, "--offset must be a number of samples from -2000 to 2000, not +-6"},
+      {{"--store-offset"}, "--store-offset goes with --detect-offset"},
+      {{"--detect-offset", "--offset", "6"},
+       "--detect-offset goes without --list, --extract, --query, --offset and --secure"},
+      {{"--play", "a.ogg", "--offset", "6"},
+       "--offset and --detect-offset go without --convert and --play"}};
   for (auto &c : cases) {
     TProgramOptions options;
     std::string error;

@@ -109,6 +109,29 @@ TEST_F(CDInTest, RipDeliversTheBinBytesOfTheTrackRangeInEveryMode) {
   }
 }
 
+TEST_F(CDInTest, AReadOffsetShiftsTheRangeWithSilenceBeyondTheDiscsEdges) {
+  const struct {
+    int First, Last;
+    std::int32_t Offset;
+    std::uint32_t Start, Sectors;
+    bool Jitter;
+  } cases[] = {{1, 1, 6, 0, 120, true},      {1, 1, -6, 0, 120, false},
+               {1, 2, 1000, 0, 200, true},   {1, 1, -1000, 0, 120, true},
+               {3, 3, 6, 200, 100, false},   {3, 3, -6, 200, 100, true},
+               {3, 3, 1000, 200, 100, true}, {2, 3, 1000, 120, 180, false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.First) + "-" + std::to_string(c.Last) + ", offset " +
+                 std::to_string(c.Offset));
+    In->EnableJitterCorrection = c.Jitter;
+    In->ReadOffset = c.Offset;
+    const std::vector<std::uint8_t> data = Rip(c.First, c.Last);
+    EXPECT_EQ(data.size(), c.Sectors * Sector);
+    EXPECT_TRUE(data == ShiftedBin(Audio, c.Start, c.Sectors, c.Offset));
+  }
+  In->ReadOffset = 2001;
+  EXPECT_EQ(InitError(1, 1), "The read offset is out of range");
+}
+
 // The way the rip window uses it: the pipeline's output thread pulls the track into a WAV
 // file. The read ends at the lead-out; the WAV output then pads with silence up to the Size
 // the input announced, one sector more.

@@ -3,6 +3,7 @@
 #include "ExtractProgram.h"
 #include "AccurateRipAnswers.h"
 #include "CddbServer.h"
+#include "Frame450Answer.h"
 
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,35 @@ TEST_F(ExtractProgram, WavFilesHoldTheTracks) {
   EXPECT_EQ(WavAudio(Out("Track01.wav")), TestAudio(1, 150));
   EXPECT_EQ(WavAudio(Out("Track02.wav")), TestAudio(2, 110));
   EXPECT_FALSE(fs::exists(OptionsFile())) << "nothing of the run is saved";
+}
+
+// The offset of the run, else the one stored for the image, in both CD access modes.
+TEST_F(ExtractProgram, TracksAreReadWithTheReadOffsetOfTheRunOrOfTheDrive) {
+  const struct {
+    std::vector<std::string> Options;
+    const char *Stored;
+    int32_t Offset;
+  } cases[] = {{{"--offset", "+6"}, "", 6},
+               {{"--secure", "--offset=-6"}, "", -6},
+               {{}, "1000", 1000},
+               {{"--secure"}, "-1000", -1000},
+               {{"--offset", "0"}, "1000", 0}};
+  fs::create_directories(Config.File("Varnex/Plindar"));
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Offset);
+    std::ofstream(OptionsFile()) << "[ReadOffsets]\nDrive1=" << Cue << "\nOffset1=" << c.Stored
+                                 << "\n";
+    std::vector<std::string> options = {"--format", "wav", "--output", Dir.File("out")};
+    options.insert(options.end(), c.Options.begin(), c.Options.end());
+    const TRunResult run = Extract(options);
+    EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+    EXPECT_TRUE(WavAudio(Out("Track01.wav")) == ShiftedBin(Cue, 0, 150, c.Offset));
+    EXPECT_TRUE(WavAudio(Out("Track02.wav")) == ShiftedBin(Cue, 150, 110, c.Offset));
+    const std::string log = FileText(Out("Rip.log"));
+    EXPECT_NE(log.find("Read offset: " + std::to_string(c.Offset) + " samples\n"),
+              std::string::npos)
+        << log;
+  }
 }
 
 TEST_F(ExtractProgram, Mp3FilesDecodeAndTheWavsAreGone) {
@@ -174,6 +204,40 @@ accuraterip::TDiscIds ImageDiscIds(const std::string &cue) {
   const bool read = cd::ReadHandleToc(handle, toc);
   CloseCDHandle(handle);
   return read ? accuraterip::DiscIds(cd::VerificationToc(toc)) : accuraterip::TDiscIds{};
+}
+
+// --detect-offset finds the offset of the image whose true audio the server's answer holds,
+// and stores it only when asked to; a disc the database does not know fails the run.
+TEST_F(ExtractProgram, DetectOffsetPrintsTheOffsetFoundAndStoresItOnlyWhenAsked) {
+  Cue = WriteAudioDisc(Dir.Path(), "Long", {520, 470});
+  const accuraterip::TDiscIds ids = ImageDiscIds(Cue);
+  TCddbServer server;
+  server.AddFile(
+      "found/" + accuraterip::RequestPath(ids),
+      Frame450Response(ids, {{5, ShiftedFrame450(Cue, 0, 6)}, {3, ShiftedFrame450(Cue, 520, 6)}}));
+  const auto detect = [&](const std::string &folder, bool store) {
+    std::vector<std::string> argv{PLINDAR_PROGRAM, "--cd-image", Cue, "--detect-offset",
+                                  "--accuraterip-url=http://" + server.Address() + "/" + folder};
+    if (store)
+      argv.push_back("--store-offset");
+    return RunProgram(argv);
+  };
+  const std::string found =
+      "Read offset +6 found: sector 450 of 2 of 2 tracks matched (confidence 5)\n";
+  TRunResult run = detect("found", false);
+  EXPECT_EQ(run.ExitStatus, 0);
+  EXPECT_EQ(run.Output, found);
+  EXPECT_FALSE(fs::exists(OptionsFile()));
+  run = detect("found", true);
+  EXPECT_EQ(run.ExitStatus, 0);
+  EXPECT_EQ(run.Output, found + "Stored for " + Cue + "\n");
+  EXPECT_NE(FileText(OptionsFile()).find("[ReadOffsets]\nDrive1=" + Cue + "\nOffset1=6\n"),
+            std::string::npos)
+      << FileText(OptionsFile());
+  run = detect("unknown", true);
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_EQ(run.Output,
+            "plindar: No read offset found: the disc is not in the AccurateRip database\n");
 }
 
 TEST_F(ExtractProgram, BothReadModesVerifyTheRipAndPrintEachTracksResult) {

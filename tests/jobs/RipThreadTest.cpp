@@ -168,6 +168,28 @@ TEST_F(RipThread, LastTrackEndsAtTheLeadOutAndAnExistingFileIsReplaced) {
   EXPECT_EQ(Reports.Codes().size(), 4u + 1);
 }
 
+TEST_F(RipThread, AReadOffsetShiftsTheTrackWithSilenceBeyondTheDiscsEdges) {
+  const std::string cue = WriteAudioDisc(Dir.Path(), "Shift", {30, 23, 17});
+  Insert({cue});
+  const struct {
+    int Track;
+    int32_t Offset;
+    uint32_t Start, Sectors;
+  } cases[] = {{1, 6, 0, 30},   {1, -6, 0, 30}, {1, 1000, 0, 30}, {1, -1000, 0, 30},
+               {2, -6, 30, 23}, {3, 6, 53, 17}, {3, -6, 53, 17},  {3, 1000, 53, 17}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE("track " + std::to_string(c.Track) + ", offset " + std::to_string(c.Offset));
+    ASSERT_EQ(ModifyCDParms(Handle, CDParmReadOffset, c.Offset), 1);
+    Rip(c.Track, "Shifted");
+    EXPECT_EQ(Last().SubCode, ripDone);
+    const auto audio = Bytes(ReadFileBytes(Wav("Shifted")), 44);
+    EXPECT_EQ(audio.size(), c.Sectors * 2352u);
+    EXPECT_TRUE(audio == ShiftedBin(cue, c.Start, c.Sectors, c.Offset));
+  }
+  for (int32_t outside : {-2001, 2001})
+    EXPECT_EQ(ModifyCDParms(Handle, CDParmReadOffset, outside), 0) << outside;
+}
+
 TEST_F(RipThread, AFirstTrackAfterAPregapStartsWhereTheTableSays) {
   // Track 1 begins one second into the BIN; its first sector is sector 75, not 0.
   WriteAudioDisc(Dir.Path(), "Gap", {75 + 20, 15});

@@ -221,6 +221,23 @@ TEST_F(Settings, DamagedOrUnreadableFileGivesDefaults) {
   EXPECT_TRUE(fs::is_directory(OptionsFile()));
 }
 
+TEST_F(Settings, ReadOffsetsKeepAnyDriveKeyAndDropOffsetsOutOfRange) {
+  // Keys no INI key could hold: an image path with '=', ';' and brackets.
+  const std::string image = "/discs/a=b; [c].cue";
+  GlobalOptions.ReadOffsets = {{"PLEXTOR DVDR   PX-716A", 30}, {image, -1164}};
+  LoadSaveOptions(false);
+  GlobalOptions = TGlobalOptions();
+  LoadSaveOptions(true);
+  EXPECT_EQ(StoredReadOffset("PLEXTOR DVDR   PX-716A"), 30);
+  EXPECT_EQ(StoredReadOffset(image), -1164);
+  EXPECT_EQ(StoredReadOffset("OTHER DRIVE"), 0);
+
+  WriteFile(OptionsFile(), "[ReadOffsets]\nDrive1=A\nOffset1=2001\nDrive2=B\nOffset2=x\n"
+                           "Drive3=C\nOffset3=-2000\n");
+  LoadSaveOptions(true);
+  EXPECT_EQ(GlobalOptions.ReadOffsets, (std::map<std::string, int32_t>{{"C", -2000}}));
+}
+
 TEST_F(Settings, FileThatCannotBeReadIsNotReplaced) {
   if (::geteuid() == 0)
     GTEST_SKIP() << "permissions do not bind the superuser";

@@ -72,6 +72,17 @@ std::string BinOf(const std::string &cuePath) {
   return std::filesystem::path(cuePath).replace_extension(".bin").string();
 }
 
+std::vector<uint8_t> ShiftedBin(const std::string &cuePath, uint32_t start, uint32_t sectors,
+                                int32_t offset) {
+  const std::vector<uint8_t> bin = ReadFileBytes(BinOf(cuePath));
+  std::vector<uint8_t> audio(size_t{sectors} * CDSectorSize);
+  const int64_t first = int64_t{start} * CDSectorSize + int64_t{offset} * 4;
+  for (size_t i = 0; i < audio.size(); ++i)
+    if (const int64_t at = first + int64_t(i); at >= 0 && at < int64_t(bin.size()))
+      audio[i] = bin[size_t(at)];
+  return audio;
+}
+
 TImageDrives::TImageDrives(const std::vector<std::string> &cuePaths) {
   SetScanSystemDrives(false);
   ClearDiscImages();

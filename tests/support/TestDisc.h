@@ -40,6 +40,12 @@ std::string WriteCueWithoutBin(const std::string &dir, const std::string &name);
 // The BIN beside a .cue (same base name).
 std::string BinOf(const std::string &cuePath);
 
+// What a rip of the sectors start ... start + sectors - 1 of the image holds when corrected by a
+// read offset of offset samples: the BIN's bytes from 4 * offset bytes further on, silence
+// where that lies outside the BIN.
+std::vector<uint8_t> ShiftedBin(const std::string &cuePath, uint32_t start, uint32_t sectors,
+                                int32_t offset);
+
 // While alive, the drive list of the CD drive library is exactly these images, in order
 // (the system's drives are left out, so tests behave the same on a machine with a CD drive).
 // Fails the constructing test (throws) when an image cannot be registered.

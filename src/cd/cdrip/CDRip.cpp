@@ -6,6 +6,7 @@
 #include "CdioDisc.h"
 #include "Drives.h"
 #include "IniFile.h"
+#include "ReadOffset.h"
 
 #include <cdio/mmc_ll_cmds.h>
 
@@ -153,6 +154,17 @@ int32_t CR_SetCDROMParameters(const TCDRipParams *params) {
   const TCDRipParams old = drive->Params;
   drive->Params = *params;
   std::memcpy(drive->Params.DriveID, old.DriveID, sizeof old.DriveID); // what the drive is
+  return CDRipOK;
+}
+
+int32_t CR_SetReadOffset(int32_t samples) {
+  const std::lock_guard guard(LibraryLock());
+  TCDRipDrive *drive = ActiveDrive();
+  if (!drive)
+    return CDRipNoDrive;
+  if (!ValidReadOffset(samples))
+    return CDRipError;
+  drive->ReadOffset = samples;
   return CDRipOK;
 }
 

@@ -131,6 +131,9 @@ void CR_SetDiscImages(const char *const *cuePaths, int32_t count, int32_t scanSy
 // The times paranoia gave up on a sector of the current or last read within its retries: what
 // it read there is delivered unverified.
 int32_t CR_GetNumberOfSkippedSectors();
+// The read offset of the active drive in samples (ReadOffset.h), by which every later rip is
+// corrected: CDRipError unless -2000 ... 2000, CDRipNoDrive without a drive.
+int32_t CR_SetReadOffset(int32_t samples);
 // The folder of cdr.ini, ending in '/'.
 void CR_SetSettingsFolder(const char *folder);
 // Tests: the sectors first ... first + count - 1 read wrong on their first badReads reads

@@ -13,7 +13,8 @@
 struct TCDRipDrive {
   std::string Path; // a device, or an image's .cue
   bool Image = false;
-  TCDRipParams Params{}; // how it is read, as CR_SetCDROMParameters left it
+  TCDRipParams Params{};  // how it is read, as CR_SetCDROMParameters left it
+  int32_t ReadOffset = 0; // in samples, as CR_SetReadOffset left it
 };
 
 std::recursive_mutex &LibraryLock();

@@ -17,6 +17,7 @@
 #include "CDRip.h"
 
 #include "Drives.h"
+#include "OffsetReader.h"
 
 #include <cdio/mmc_ll_cmds.h>
 #include <cdio/paranoia/cdda.h>
@@ -49,8 +50,10 @@ struct TRipper {
   int32_t ChunkSectors = 0;
   int Retries = DefaultRetries;
   bool TrayLocked = false;
-  bool Plain = false; // no jitter correction: sectors read as they come, no paranoia
-  int BinFile = -1;   // an image's BIN, to see it cut short under a read
+  bool Plain = false;        // no jitter correction: sectors read as they come, no paranoia
+  int BinFile = -1;          // an image's BIN, to see it cut short under a read
+  int32_t ParanoiaNext = -1; // the sector paranoia delivers next; -1 after a failure
+  std::unique_ptr<TOffsetReader> Reader; // the range, corrected by the drive's read offset
 
   ~TRipper() {
     if (TrayLocked)
@@ -137,6 +140,24 @@ int32_t PeakOf(const int16_t *samples, int32_t count) {
   return peak;
 }
 
+// The sectors of the disc as the ripper reads them: as they come without jitter correction,
+// else through paranoia, which reads on from where it was sought.
+int64_t ReadSectors(int32_t first, int32_t count, uint8_t *to) {
+  if (Ripper->Plain)
+    return cdio_cddap_read(Ripper->Drive, to, first, count);
+  if (first != Ripper->ParanoiaNext)
+    cdio_paranoia_seek(Ripper->Paranoia, first, SEEK_SET);
+  Ripper->ParanoiaNext = -1;
+  for (int32_t i = 0; i < count; ++i) {
+    const int16_t *audio = cdio_paranoia_read_limited(Ripper->Paranoia, Progress, Ripper->Retries);
+    if (!audio)
+      return i;
+    std::memcpy(to + i * SectorBytes, audio, SectorBytes);
+  }
+  Ripper->ParanoiaNext = first + count;
+  return count;
+}
+
 int ParanoiaModeOf(const TCDRipParams &params) {
   constexpr int checks = PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP;
   if (!params.JitterCorrection)
@@ -190,13 +211,16 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
     cdio_paranoia_overlapset(ripper->Paranoia, params.OverlapSectors);
   if (params.EnableMultiRead && params.MultiReadCount > 0)
     ripper->Retries = params.MultiReadCount;
-  cdio_paranoia_seek(ripper->Paranoia, startSector, SEEK_SET);
   if (params.LockTray && !drive->Image)
     ripper->TrayLocked =
         mmc_prevent_allow_medium_removal(ripper->Cdio, false, true, 0) == DRIVER_OP_SUCCESS;
   ripper->Start = ripper->Current = startSector;
   ripper->End = endSector;
   ripper->ChunkSectors = *bufferSize / SectorBytes;
+  // Plain reads go in blocks the drive can take; paranoia delivers one sector at a time.
+  ripper->Reader = std::make_unique<TOffsetReader>(
+      startSector, endSector, drive->ReadOffset, ripper->LeadOut,
+      ripper->Plain ? static_cast<int32_t>(ripper->Drive->nsectors) : 1, ReadSectors);
   *bufferSize = ripper->ChunkSectors * SectorBytes;
   JitterErrors = 0;
   LastJitterSector = -1;
@@ -213,28 +237,18 @@ int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort) {
   *bytes = 0;
   if (!Ripper || !buffer)
     return CDRipError;
-  const int32_t sectors = std::min(Ripper->ChunkSectors, Ripper->End - Ripper->Current);
-  if (Ripper->Plain) {
-    // In blocks the drive can take; a sector that cannot be read ends the chunk before it.
-    while (*bytes < sectors * SectorBytes) {
-      const long want = std::min<long>(sectors - *bytes / SectorBytes, Ripper->Drive->nsectors);
-      const long read = cdio_cddap_read(Ripper->Drive, buffer + *bytes, Ripper->Current, want);
-      if (read <= 0)
-        return *bytes > 0 ? CDRipOK : CDRipError;
-      *bytes += static_cast<int32_t>(read) * SectorBytes;
-      Ripper->Current += static_cast<int32_t>(read);
-    }
-  } else {
-    for (int32_t i = 0; i < sectors && !(abort && *abort); ++i) {
-      const int16_t *audio =
-          cdio_paranoia_read_limited(Ripper->Paranoia, Progress, Ripper->Retries);
-      if (!audio) // what was read comes first; the failure is the next call's answer
-        return *bytes > 0 ? CDRipOK : CDRipError;
-      std::memcpy(buffer + *bytes, audio, SectorBytes);
-      *bytes += SectorBytes;
-      ++Ripper->Current;
-    }
-  }
+  if (abort && *abort)
+    return CDRipOK;
+  // A sector that cannot be read ends the chunk before it; the next call starts there.
+  const int64_t read =
+      Ripper->Reader->Read(buffer, std::min<int64_t>(int64_t{Ripper->ChunkSectors} * SectorBytes,
+                                                     Ripper->Reader->Remaining()));
+  if (read == 0 && Ripper->Reader->Remaining() > 0)
+    return CDRipError;
+  *bytes = static_cast<int32_t>(read);
+  const int64_t delivered =
+      int64_t{Ripper->End - Ripper->Start} * SectorBytes - Ripper->Reader->Remaining();
+  Ripper->Current = Ripper->Start + static_cast<int32_t>(delivered / SectorBytes);
   Peak = PeakOf(reinterpret_cast<const int16_t *>(buffer), *bytes / 2);
   return CDRipOK;
 }
