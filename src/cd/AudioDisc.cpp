@@ -25,14 +25,15 @@ bool HasAudioTrack(const TToc &toc) {
 }
 
 namespace {
-bool ReadTocOf(const TCDDriveEntry &drive, TToc &toc) {
+// What read gives for a handle of the drive, opened for it alone.
+template <class TRead> bool ReadThrough(const TCDDriveEntry &drive, TRead read) {
   TCDOpenRequest request{12, 1, drive.HostAdapter, drive.Target, drive.Lun, {}};
   const int32_t handle = GetCDHandle(&request);
   if (!handle)
     return false;
-  const bool read = ReadHandleToc(handle, toc);
+  const bool done = read(handle);
   CloseCDHandle(handle);
-  return read;
+  return done;
 }
 
 TCDDriveList Drives() {
@@ -45,7 +46,14 @@ TCDDriveList Drives() {
 
 bool ReadDriveToc(int index, TToc &toc) {
   const TCDDriveList list = Drives();
-  return index >= 0 && index < list.Count && ReadTocOf(list.Drives[index], toc);
+  return index >= 0 && index < list.Count &&
+         ReadThrough(list.Drives[index], [&toc](int32_t h) { return ReadHandleToc(h, toc); });
+}
+
+bool ReadDriveText(int index, TDiscText &text) {
+  const TCDDriveList list = Drives();
+  return index >= 0 && index < list.Count &&
+         ReadThrough(list.Drives[index], [&text](int32_t h) { return GetCDText(h, text); });
 }
 
 bool ReadHandleToc(int32_t handle, TToc &toc) {

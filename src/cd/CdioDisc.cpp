@@ -1,5 +1,9 @@
 #include "CdioDisc.h"
 
+#include "TitleText.h"
+
+#include <cdio/cdtext.h>
+#include <cdio/disc.h>
 #include <cdio/logging.h>
 
 #include <algorithm>
@@ -58,6 +62,29 @@ bool ReadDiscLayout(CdIo_t *cdio, TDiscLayout &disc) {
     disc.Tracks.push_back({lsn, ControlOf(cdio, t)});
   }
   return true;
+}
+
+bool TDiscText::Empty() const {
+  const auto blank = [](const std::vector<std::string> &texts) {
+    return std::all_of(texts.begin(), texts.end(), [](const auto &t) { return t.empty(); });
+  };
+  return Album.empty() && Performer.empty() && blank(Titles) && blank(Performers);
+}
+
+TDiscText ReadDiscText(CdIo_t *cdio, const TDiscLayout &disc) {
+  TDiscText text;
+  const cdtext_t *cdtext = cdio_get_cdtext(cdio);
+  const auto field = [cdtext](cdtext_field_t name, int track) {
+    const char *value = cdtext ? cdtext_get_const(cdtext, name, static_cast<track_t>(track)) : nullptr;
+    return value ? TitleText(value) : "";
+  };
+  text.Album = field(CDTEXT_FIELD_TITLE, 0); // track 0 holds the disc's own texts
+  text.Performer = field(CDTEXT_FIELD_PERFORMER, 0);
+  for (std::size_t i = 0; i < disc.Tracks.size(); ++i) {
+    text.Titles.push_back(field(CDTEXT_FIELD_TITLE, disc.FirstTrack + static_cast<int>(i)));
+    text.Performers.push_back(field(CDTEXT_FIELD_PERFORMER, disc.FirstTrack + static_cast<int>(i)));
+  }
+  return text;
 }
 
 std::vector<std::string> CdioDevicePaths() {

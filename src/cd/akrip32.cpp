@@ -352,6 +352,17 @@ std::string GetCDDevicePath(int32_t handle) {
   return drive->Ref.Path;
 }
 
+bool GetCDText(int32_t handle, TDiscText &text) {
+  auto drive = Find(handle);
+  if (!drive)
+    return Fail(CDErrBadHandle);
+  std::lock_guard lock(drive->Lock);
+  if (!LoadDisc(*drive))
+    return Fail(CDErrNoDisc);
+  text = ReadDiscText(drive->Cdio, drive->Disc);
+  return true;
+}
+
 bool AddDiscImage(const std::string &cuePath, std::string *error) {
   const auto report = [&](const std::string &why) {
     if (error)
