@@ -75,9 +75,11 @@ TDiscText ReadDiscText(CdIo_t *cdio, const TDiscLayout &disc) {
   TDiscText text;
   const cdtext_t *cdtext = cdio_get_cdtext(cdio);
   const auto field = [cdtext](cdtext_field_t name, int track) {
-    const char *value = cdtext ? cdtext_get_const(cdtext, name, static_cast<track_t>(track)) : nullptr;
+    const char *value =
+        cdtext ? cdtext_get_const(cdtext, name, static_cast<track_t>(track)) : nullptr;
     return value ? TitleText(value) : "";
   };
+  text.FirstTrack = disc.FirstTrack;
   text.Album = field(CDTEXT_FIELD_TITLE, 0); // track 0 holds the disc's own texts
   text.Performer = field(CDTEXT_FIELD_PERFORMER, 0);
   for (std::size_t i = 0; i < disc.Tracks.size(); ++i) {

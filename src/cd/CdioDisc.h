@@ -23,6 +23,7 @@ bool ReadDiscLayout(CdIo_t *cdio, TDiscLayout &disc);
 
 // The CD-Text of a disc, each text as TitleText keeps it; "" where the disc has none.
 struct TDiscText {
+  int FirstTrack = 1; // the track of Titles[0]
   std::string Album, Performer;
   std::vector<std::string> Titles, Performers; // of the layout's tracks, in order
   bool Empty() const;

@@ -106,11 +106,15 @@ void LoadSaveOptions(bool Load) {
   f.Field("QueryCDDB", "ProxyAddress", o.ProxyAddress, d.ProxyAddress);
   f.Field("QueryCDDB", "Port", o.Port, d.Port);
   f.Field("ID3", "Use", o.UseID3, d.UseID3);
+  f.Field("TitleSources", "Sources", o.TitleSources, d.TitleSources);
+  f.Field("TitleSources", "MusicBrainzUrl", o.MusicBrainzUrl, d.MusicBrainzUrl);
   f.Field("Options", "Lan", o.Lan, d.Lan);
   if (Load) {
     o.CompressPosition = std::clamp(o.CompressPosition, 30, 100);
     o.FLACCompression = std::clamp(o.FLACCompression, 0, 8);
     o.OpusBitRate = std::clamp(o.OpusBitRate, 32, 256);
+    if (o.TitleSources < TitleSourcesFreedb || o.TitleSources > TitleSourcesBoth)
+      o.TitleSources = d.TitleSources;
     // A format this version does not know (a newer one's, or a damaged file) rips to MP3.
     if (o.OutputFormat < 0 || o.OutputFormat > 5)
       o.OutputFormat = d.OutputFormat;

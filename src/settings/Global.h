@@ -48,7 +48,13 @@ struct TGlobalOptions {
   std::string Port = "80";
   bool UseID3 = false;
   std::string Lan = "English";
+  int32_t TitleSources = 2; // TitleSources... below: where --query looks titles up
+  std::string MusicBrainzUrl = "https://musicbrainz.org";
 };
+
+// The TitleSources setting: freedb, MusicBrainz, or MusicBrainz first and then freedb when
+// MusicBrainz has none.
+enum : int32_t { TitleSourcesFreedb = 0, TitleSourcesMusicBrainz = 1, TitleSourcesBoth = 2 };
 
 extern TGlobalOptions GlobalOptions;
 

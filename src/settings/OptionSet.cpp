@@ -357,12 +357,16 @@ QWidget *TOptionSetForm::CDRomPage() {
   ckbCDDb = CheckBox("ckbCDDb", "Get CD information from CD DB", page);
   ckbCDDb->setVisible(false);
   ckbSecureRip = CheckBox("ckbSecureRip", "Secure rip (error correction, slower)", page);
+  cbTitleSources =
+      List("cbTitleSources", {"freedb", "MusicBrainz", "MusicBrainz, then freedb"}, page);
   auto *grid = new QGridLayout(page);
   grid->addWidget(Label("Label20", "Device：", page), 0, 0);
   grid->addWidget(cbCDList, 0, 1);
   grid->addWidget(ckbCDDb, 1, 0, 1, 2);
   grid->addWidget(ckbSecureRip, 2, 0, 1, 2);
-  grid->setRowStretch(3, 1);
+  grid->addWidget(Label("lTitleSources", "Title sources:", page), 3, 0);
+  grid->addWidget(cbTitleSources, 3, 1);
+  grid->setRowStretch(4, 1);
   grid->setColumnStretch(1, 1);
   return page;
 }
@@ -411,6 +415,7 @@ void TOptionSetForm::FillControls() {
   ckbCDDb->setChecked(o.CDDb);
   OldSecureRip = o.SecureRip;
   ckbSecureRip->setChecked(o.SecureRip);
+  cbTitleSources->setCurrentIndex(o.TitleSources);
   cbUseID3->setChecked(o.UseID3);
   ShowTagText(ID3artist, DiscInfo.Artist, 30);
   ShowTagText(ID3album, DiscInfo.Album, 30);
@@ -530,6 +535,7 @@ void TOptionSetForm::btOkClick() {
     o.CDIndex = drive;
   o.CDDb = ckbCDDb->isChecked();
   o.SecureRip = ckbSecureRip->isChecked();
+  o.TitleSources = cbTitleSources->currentIndex();
   o.UseID3 = cbUseID3->isChecked();
   DiscInfo.Artist = S(ID3artist->text());
   DiscInfo.Album = S(ID3album->text());

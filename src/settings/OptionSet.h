@@ -94,6 +94,7 @@ public:
   QComboBox *cbCDList;
   QCheckBox *ckbCDDb;
   QCheckBox *ckbSecureRip;
+  QComboBox *cbTitleSources; // the TitleSources setting, in its order
   QPushButton *btOk;
   QPushButton *btCancel;
 
