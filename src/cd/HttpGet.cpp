@@ -6,8 +6,8 @@
 #include <cctype>
 #include <charconv>
 #include <memory>
-#include <string_view>
 #include <mutex>
+#include <string_view>
 
 namespace {
 

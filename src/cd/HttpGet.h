@@ -17,8 +17,8 @@ enum class THttpError { None, Unreachable, TimedOut, TooLarge, BadStatus };
 
 // What the server said besides the body.
 struct THttpStatus {
-  long Code = 0;        // the HTTP status; 0 when no answer came
-  int RetryAfter = -1;  // seconds of a Retry-After header; -1 when it has none or a date
+  long Code = 0;       // the HTTP status; 0 when no answer came
+  int RetryAfter = -1; // seconds of a Retry-After header; -1 when it has none or a date
 };
 
 // Fills body with the answer of a 200 response. Otherwise the error, with detail saying what

@@ -37,8 +37,8 @@ struct TRelease {
 };
 
 // Parses a discid answer: each release with the medium whose disc ids hold discId. False
-// with why when the answer is no JSON (or nests deeper than any real answer), or is no
-// answer to a discid request; a release without that medium is left out.
+// with why when the answer is no JSON or no answer to a discid request; a release without
+// that medium is left out.
 bool ParseReleases(const std::string &json, const std::string &discId,
                    std::vector<TRelease> &releases, std::string &why);
 
