@@ -3,7 +3,7 @@
 // answer comes from one table of contents, so the disc that is listed and the disc whose
 // titles are cached are the same; a caller that reads the table its own way asks
 // HasAudioTrack and DiscID.
-#include "CdioDisc.h"
+#include "DiscText.h"
 #include "akrip32.h"
 
 #include <string>

@@ -21,18 +21,6 @@ struct TDiscLayout {
 // is inconsistent (a track starting past the lead-out, as a BIN cut short gives).
 bool ReadDiscLayout(CdIo_t *cdio, TDiscLayout &disc);
 
-// The CD-Text of a disc, each text as TitleText keeps it; "" where the disc has none.
-struct TDiscText {
-  int FirstTrack = 1; // the track of Titles[0]
-  std::string Album, Performer;
-  std::vector<std::string> Titles, Performers; // of the layout's tracks, in order
-  bool Empty() const;
-};
-
-// Reads the CD-Text of the disc in cdio, from a drive or from a CUE sheet's TITLE and
-// PERFORMER lines; all empty when the disc has none.
-TDiscText ReadDiscText(CdIo_t *cdio, const TDiscLayout &disc);
-
 // The CD devices libcdio finds, each listed once (/dev/cdrom and /dev/sr0 are often one drive),
 // in libcdio's order. libcdio's device scan is not thread-safe: callers serialise it.
 std::vector<std::string> CdioDevicePaths();

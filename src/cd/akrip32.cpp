@@ -2,6 +2,7 @@
 
 #include "Cddb.h"
 #include "CdioDisc.h"
+#include "DiscText.h"
 
 #include <algorithm>
 #include <atomic>

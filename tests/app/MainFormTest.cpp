@@ -4,6 +4,7 @@
 #include "AuCDROM.h"
 #include "CDDBInfo.h"
 #include "CddbServer.h"
+#include "ChooseRelease.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EditTrackName.h"
@@ -901,6 +902,7 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   TfrmEditTrackName editor("x");
   TfrmNoDeviceHint hint;
   TfrmQueryCDDB query(nullptr, 1, 1, 0, {});
+  TfrmChooseRelease releases(nullptr, {});
   struct {
     QDialog *Window;
     const char *Caption;
@@ -910,7 +912,9 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
                {&editor, "Titel umbenennen", "bCancel", "&Abbrechen"},
                {&hint, "Plindar", "Label5",
                 "in der Gruppe cdrom nötig (sudo adduser $USER cdrom, danach neu anmelden)."},
-               {&query, "CDDB abfragen", "cbProxy", "Einen Proxyserver verwenden"}};
+               {&query, "CDDB abfragen", "cbProxy", "Einen Proxyserver verwenden"},
+               {&options, "Optionen", "lTitleSources", "Titelquellen:"},
+               {&releases, "Veröffentlichung wählen", "bCancel", "&Abbrechen"}};
   for (auto &c : cases) {
     c.Window->show();
     EXPECT_EQ(c.Window->windowTitle().toStdString(), c.Caption);

@@ -90,23 +90,29 @@ TEST_F(OptionSetTest, EachControlFollowsItsSwitch) {
 
 // The FLAC level and the Opus bit rate show as stored and come back from OK, with the format;
 // in German the new format entries and page read in German.
-TEST_F(OptionSetTest, FlacAndOpusSettingsRoundTripThroughTheWindow) {
-  const struct { int Format, Level, BitRate; } cases[] = {{4, 0, 32}, {5, 8, 256}, {4, 5, 100}};
+TEST_F(OptionSetTest, FlacOpusAndTitleSourceSettingsRoundTripThroughTheWindow) {
+  const struct {
+    int Format, Level, BitRate, Sources;
+  } cases[] = {{4, 0, 32, 0}, {5, 8, 256, 1}, {4, 5, 100, 2}};
   for (const auto &c : cases) {
     GlobalOptions.OutputFormat = c.Format;
     GlobalOptions.FLACCompression = c.Level;
     GlobalOptions.OpusBitRate = c.BitRate;
+    GlobalOptions.TitleSources = c.Sources;
     TOptionSetForm form({});
     form.show();
     EXPECT_EQ(form.cbOutputFormat->currentIndex(), c.Format);
     EXPECT_EQ(form.seFLACLevel->value(), c.Level);
     EXPECT_EQ(form.seOpusBitRate->value(), c.BitRate);
+    EXPECT_EQ(form.cbTitleSources->currentIndex(), c.Sources);
     GlobalOptions = TGlobalOptions{};
     GlobalOptions.OutputFolder = Dir.Path();
+    GlobalOptions.TitleSources = -1;
     form.btOk->click();
     EXPECT_EQ(GlobalOptions.OutputFormat, c.Format);
     EXPECT_EQ(GlobalOptions.FLACCompression, c.Level);
     EXPECT_EQ(GlobalOptions.OpusBitRate, c.BitRate);
+    EXPECT_EQ(GlobalOptions.TitleSources, c.Sources);
   }
   GlobalOptions.Lan = "German";
   TOptionSetForm form({});
