@@ -12,8 +12,8 @@ packages=(
   # encoders and decoders
   lame libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libmpg123-dev
   libogg-dev libvorbis-dev libflac-dev libopusenc-dev libopusfile-dev
-  # sound card, HTTP
-  libsdl2-dev libcurl4-openssl-dev
+  # sound card, HTTP, disc ids and the JSON of title lookups
+  libsdl2-dev libcurl4-openssl-dev libdiscid-dev nlohmann-json3-dev
   # checksums
   zlib1g-dev
   # fuzzing (scripts/fuzz.sh)

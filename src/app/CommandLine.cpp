@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "Global.h"
 #include "ReadOffset.h"
 
 #include <algorithm>
@@ -199,6 +200,26 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
             "--accuraterip-url must be an http:// or https:// URL, not " + options.AccurateRipUrl;
         return false;
       }
+    } else if (IsOption(arg, "--query-source")) {
+      if (!TakeValue(args, i, "--query-source", value, error))
+        return false;
+      options.QuerySource = value == "freedb"        ? TitleSourcesFreedb
+                            : value == "musicbrainz" ? TitleSourcesMusicBrainz
+                            : value == "both"        ? TitleSourcesBoth
+                                                     : -1;
+      if (options.QuerySource < 0) {
+        error = "--query-source must be freedb, musicbrainz or both, not " + value;
+        return false;
+      }
+    } else if (IsOption(arg, "--musicbrainz-url")) {
+      if (!TakeValue(args, i, "--musicbrainz-url", options.MusicBrainzUrl, error))
+        return false;
+      const std::string &url = options.MusicBrainzUrl;
+      if ((url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) ||
+          url.find_first_of("?# ") != std::string::npos) {
+        error = "--musicbrainz-url must be http[s]://host[:port][/path], not " + url;
+        return false;
+      }
     } else if (arg == "--query") {
       options.Query = true;
     } else if (arg == "--secure") {
@@ -234,8 +255,9 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--convert goes without --cd-image, --list, --extract and --make-demo-disc";
     return false;
   }
-  if (!options.Query && !options.CddbServer.empty()) {
-    error = "--cddb-server goes with --query";
+  if (!options.Query && (!options.CddbServer.empty() || options.QuerySource >= 0 ||
+                         !options.MusicBrainzUrl.empty())) {
+    error = "--cddb-server, --query-source and --musicbrainz-url go with --query";
     return false;
   }
   if (options.Query && !options.List && !options.Extract) {
@@ -275,8 +297,8 @@ std::string UsageText() {
          "               [--accuraterip-url URL]\n"
          "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
          "               [--ima] [--quality Q]\n"
-         "       plindar [--cd-image FILE.cue]... --query [--cddb-server URL] --list|--extract "
-         "...\n"
+         "       plindar [--cd-image FILE.cue]... --query [--query-source SOURCE]\n"
+         "               [--cddb-server URL] [--musicbrainz-url URL] --list|--extract ...\n"
          "       plindar [--cd-image FILE.cue]... --detect-offset [--store-offset]\n"
          "               [--accuraterip-url URL]\n"
          "       plindar --play FILE\n"
@@ -308,8 +330,13 @@ std::string UsageText() {
          "  --ima                  with --convert to .wav: IMA ADPCM instead of PCM\n"
          "  --quality Q            with --convert to .ogg: the Vorbis quality, -0.1 (smallest)\n"
          "                         to 1 (best); 0.2 when not given, as the rip window's default\n"
-         "  --query                with --list or --extract: look the titles up on the CDDB\n"
-         "                         server of the settings first; exits 1 when that fails\n"
+         "  --query                with --list or --extract: look the titles up first, from the\n"
+         "                         title sources of the settings; exits 1 when that fails\n"
+         "  --query-source freedb|musicbrainz|both\n"
+         "                         with --query: where to look, for this run only (both:\n"
+         "                         MusicBrainz, then freedb when MusicBrainz has none)\n"
+         "  --musicbrainz-url URL  with --query: the MusicBrainz service's address instead\n"
+         "                         of https://musicbrainz.org, for this run only\n"
          "  --cddb-server URL      with --query: http://host[:port]/path/to/cddb.cgi instead\n"
          "                         of the server of the settings, for this run only\n"
          "  --secure               read the disc through the secure ripping library (jitter\n"

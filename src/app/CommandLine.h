@@ -20,6 +20,8 @@ struct TProgramOptions {
   bool Query = false;         // --query: look the titles up before listing or ripping
   std::string CddbServer;     // --cddb-server URL: its host[:port], for this run only
   std::string CddbScript;     // and its path
+  int QuerySource = -1;       // --query-source freedb|musicbrainz|both as TitleSources; -1 none
+  std::string MusicBrainzUrl; // --musicbrainz-url URL: the service's base, for this run only
   std::string PlayFile;       // --play FILE: play a WAV, Ogg Vorbis, FLAC or Opus file and exit
   bool Secure = false;        // --secure: read the disc with error correction, this run only
   std::optional<int32_t> ReadOffset; // --offset N: the drive's read offset, this run only

@@ -205,6 +205,9 @@ void TMainForm::CreateActions() {
   aQueryCDDB =
       make("aQueryCDDB", "&Query Freedb", "Query the titles of the CD from a freedb server", {},
            &TMainForm::aQueryCDDBExecute);
+  aQueryMusicBrainz =
+      make("aQueryMusicBrainz", "Query &MusicBrainz", "Query the titles of the CD from MusicBrainz",
+           {}, &TMainForm::aQueryMusicBrainzExecute);
 }
 
 QAction *TMainForm::AddItem(QMenu *menu, const char *name, const QString &caption,
@@ -265,6 +268,7 @@ void TMainForm::CreateMenus() {
   edit->addAction(ActionNoSelect);
   edit->addSeparator();
   edit->addAction(aQueryCDDB);
+  edit->addAction(aQueryMusicBrainz);
   edit->addSeparator();
   edit->addAction(aEditTrackName);
   edit->addAction(aID3Edit);
@@ -440,7 +444,9 @@ std::vector<std::string> TMainForm::CDInDriveNames() {
 void TMainForm::LoadTracksFromCDIn() {
   ClearTrackList();
   const std::string id = CDInDiscID();
-  LoadDiscInfo(id);
+  TDiscText text;
+  if (!LoadDiscInfo(id) && !id.empty() && cd::ReadDriveText(CDIn1->CurrentDrive(), text))
+    TakeDiscText(text);
   FListDiscID = id;
   const int count = std::min(CDIn1->TracksCount(), MaxDiscTitles - 1);
   ListView1->setUpdatesEnabled(false);
@@ -552,7 +558,9 @@ void TMainForm::LoadTracksFromTOC() {
   }
   // The titles are those of the disc whose table was just read, whatever other drives hold.
   const std::string id = cd::DiscID(toc);
-  LoadDiscInfo(id);
+  TDiscText text;
+  if (!LoadDiscInfo(id) && GetCDText(CDHandle, text))
+    TakeDiscText(text);
   FListDiscID = id;
   ListView1->setUpdatesEnabled(false);
   for (int i = toc.FirstTrack; i <= toc.LastTrack; ++i) {
@@ -869,6 +877,11 @@ void TMainForm::ApplyCddbLookup(const TCddbLookup &lookup) {
   for (int row = 0; row < RowCount() && row < static_cast<int>(entry.TrackTitles.size()); ++row)
     if (!entry.TrackTitles[row].empty())
       SetRowTitle(row, entry.TrackTitles[row]);
+  // The lookup names every track's artist: the ones it leaves out are the disc's.
+  for (int row = 0; row < RowCount(); ++row)
+    if (const int track = std::stoi(RowText(row, 0)); track >= 1 && track <= MaxDiscTitles)
+      DiscInfo.TrackArtists[track] =
+          row < static_cast<int>(entry.TrackArtists.size()) ? entry.TrackArtists[row] : "";
   for (auto [field, value] :
        {std::pair{&DiscInfo.Artist, &entry.Artist}, std::pair{&DiscInfo.Album, &entry.Album},
         std::pair{&DiscInfo.Year, &entry.Year}})

@@ -29,6 +29,12 @@ class TRipForm;
 class TfrmCDRip;
 class TWMAEncodeProcess;
 struct TCddbLookup;
+struct TDiscText;
+namespace mb {
+struct TLookup;
+struct TRelease;
+} // namespace mb
+struct TToc;
 struct TTrackLength;
 
 class TMainForm;
@@ -102,6 +108,16 @@ public:
   // Writes what a lookup found into the list's titles (TTITLE0 is the first row, whatever its
   // track number) and the disc information; a field the entry leaves empty keeps its value.
   void ApplyCddbLookup(const TCddbLookup &lookup);
+  // Looks the listed disc up on MusicBrainz; one release is taken as it is, of several the
+  // user chooses one in the release window; a disc not found or a failed lookup is said and
+  // changes nothing.
+  void aQueryMusicBrainzExecute();
+  // The MusicBrainz lookup of the listed disc at the service's base URL, blocking with the
+  // window kept painted; the list is not touched.
+  mb::TLookup LookUpMusicBrainz(const std::string &baseUrl);
+  // Writes a release's titles, album, artist, year and track artists into the list and the
+  // disc information as a CDDB lookup does.
+  void ApplyRelease(const mb::TRelease &release);
   // The wave file converter, modally.
   void miWAVtoWAVClick();
   // The Ogg player, modally; whatever fails while it runs is ignored.
@@ -190,6 +206,7 @@ public:
   QAction *ActionOptionSet = nullptr;
   QAction *aEditTrackName = nullptr;
   QAction *aQueryCDDB = nullptr;
+  QAction *aQueryMusicBrainz = nullptr;
 
 protected:
   // Extract's last step: runs the job entries (track position as two digits, then the file
@@ -237,6 +254,10 @@ private:
   void ListCDInDisc();
   // The names of the CD input's drives; the current drive stays as it was.
   std::vector<std::string> CDInDriveNames();
+  // A disc the cache does not hold takes its titles, album and performers from its CD-Text.
+  void TakeDiscText(const TDiscText &text);
+  // The table of contents of the listed disc; false when it cannot be read.
+  bool ReadListedToc(TToc &toc);
   // Puts the list's titles into DiscInfo and saves them under the listed disc's identifier.
   void SaveListInfo();
   // The read offset the drive at this position of the drive list reads with: the run's, else

@@ -32,7 +32,8 @@ std::string CleanFileName(const std::string &text) {
   std::string clean;
   clean.reserve(text.size());
   for (char c : text)
-    if (Forbidden.find(c) == std::string_view::npos)
+    if (Forbidden.find(c) == std::string_view::npos && static_cast<unsigned char>(c) >= 0x20 &&
+        c != 0x7F)
       clean += c;
   return clean;
 }

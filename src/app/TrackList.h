@@ -21,7 +21,7 @@ std::string LengthText(const TTrackLength &length);
 std::string SizeText(const TTrackLength &length);
 
 // Drops the characters a file name cannot hold on the systems the files travel to
-// (* / : < > ? \ |) and keeps every other one.
+// (* / : < > ? \ | and control characters) and keeps every other one.
 std::string CleanFileName(const std::string &text);
 
 // A job entry: the track's position on the disc as two digits, then the file title: the

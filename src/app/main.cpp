@@ -4,6 +4,7 @@
 #include "CDDBInfo.h"
 #include "CDRip.h"
 #include "CddbLookup.h"
+#include "ChooseRelease.h"
 #include "CommandLine.h"
 #include "Convert.h"
 #include "DemoDisc.h"
@@ -12,6 +13,7 @@
 #include "Global.h"
 #include "MainForm.h"
 #include "Messages.h"
+#include "MusicBrainz.h"
 #include "OffsetDetect.h"
 #include "Player.h"
 #include "RipLog.h"
@@ -50,11 +52,9 @@ void QuietQtNotes(QtMsgType type, const QMessageLogContext &, const QString &mes
     std::cerr << message.toStdString() << "\n";
 }
 
-// With --query, looks the disc's titles up into the list; false after printing why it failed.
-// In CD-input mode the lookup is the CDDB component's, whose server path is its own.
-bool QueryTitles(TMainForm &form, const TProgramOptions &options) {
-  if (!options.Query)
-    return true;
+// The freedb lookup of --query; false after printing why it failed. In CD-input mode the
+// lookup is the CDDB component's, whose server path is its own.
+bool QueryFreedb(TMainForm &form, const TProgramOptions &options) {
   if (!options.CddbServer.empty()) {
     GlobalOptions.Server = options.CddbServer;
     GlobalOptions.Script = options.CddbScript;
@@ -69,6 +69,27 @@ bool QueryTitles(TMainForm &form, const TProgramOptions &options) {
   }
   form.ApplyCddbLookup(lookup);
   return true;
+}
+
+// With --query, looks the disc's titles up into the list from the sources of the settings or
+// of --query-source; false after printing why it failed. Of several releases the first is
+// taken and the others are named on standard error.
+bool QueryTitles(TMainForm &form, const TProgramOptions &options) {
+  if (!options.Query)
+    return true;
+  const int sources = options.QuerySource >= 0 ? options.QuerySource : GlobalOptions.TitleSources;
+  if (sources == TitleSourcesFreedb)
+    return QueryFreedb(form, options);
+  const mb::TLookup lookup = form.LookUpMusicBrainz(
+      options.MusicBrainzUrl.empty() ? GlobalOptions.MusicBrainzUrl : options.MusicBrainzUrl);
+  if (lookup.Found) {
+    form.ApplyRelease(lookup.Releases.front());
+    for (std::size_t i = 1; i < lookup.Releases.size(); ++i)
+      std::cerr << "plindar: MusicBrainz also lists " << ReleaseText(lookup.Releases[i]) << "\n";
+    return true;
+  }
+  std::cerr << "plindar: MusicBrainz lookup failed: " << lookup.Why << "\n";
+  return sources == TitleSourcesBoth && QueryFreedb(form, options);
 }
 
 // Fills the track list as the window does when it is shown and prints it; without tracks the

@@ -51,13 +51,24 @@ int32_t OpenDriveAt(int index) {
   return GetCDHandle(&request);
 }
 
-bool ReadDriveToc(int index, TToc &toc) {
+namespace {
+// What read gives for a handle of the drive at index, opened for it alone.
+template <class TRead> bool ReadThrough(int index, TRead read) {
   const int32_t handle = OpenDriveAt(index);
   if (!handle)
     return false;
-  const bool read = ReadHandleToc(handle, toc);
+  const bool done = read(handle);
   CloseCDHandle(handle);
-  return read;
+  return done;
+}
+} // namespace
+
+bool ReadDriveToc(int index, TToc &toc) {
+  return ReadThrough(index, [&toc](int32_t h) { return ReadHandleToc(h, toc); });
+}
+
+bool ReadDriveText(int index, TDiscText &text) {
+  return ReadThrough(index, [&text](int32_t h) { return GetCDText(h, text); });
 }
 
 bool ReadHandleToc(int32_t handle, TToc &toc) {

@@ -51,6 +51,9 @@ struct TEntry {
   std::string Artist, Album; // DTITLE before and after " / "; no slash: Album only
   std::string Year, Genre, ExtendedData;
   std::vector<std::string> TrackTitles; // by TTITLE number; "" where the entry has none
+  // Beside TrackTitles: a track's artist where it is not the disc's (MusicBrainz gives them;
+  // a freedb entry has none).
+  std::vector<std::string> TrackArtists;
   bool HasTitles() const;
 };
 

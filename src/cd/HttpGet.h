@@ -16,6 +16,13 @@ struct THttpRequest {
 // NotFound: the server answered 404; BadStatus: any other status but 200.
 enum class THttpError { None, Unreachable, TimedOut, TooLarge, BadStatus, NotFound };
 
+// What the server said besides the body.
+struct THttpStatus {
+  long Code = 0;       // the HTTP status; 0 when no answer came
+  int RetryAfter = -1; // seconds of a Retry-After header; -1 when it has none or a date
+};
+
 // Fills body with the answer of a 200 response. Otherwise the error, with detail saying what
-// went wrong in words (curl's text, or the HTTP status).
-THttpError HttpGet(const THttpRequest &request, std::string &body, std::string &detail);
+// went wrong in words (curl's text, or the HTTP status); status, when given, gets the status.
+THttpError HttpGet(const THttpRequest &request, std::string &body, std::string &detail,
+                   THttpStatus *status = nullptr);

@@ -2,6 +2,7 @@
 
 #include "Cddb.h"
 #include "CdioDisc.h"
+#include "DiscText.h"
 #include "OffsetReader.h"
 
 #include <algorithm>
@@ -375,6 +376,17 @@ std::string GetCDDevicePath(int32_t handle) {
     return "";
   }
   return drive->Ref.Path;
+}
+
+bool GetCDText(int32_t handle, TDiscText &text) {
+  auto drive = Find(handle);
+  if (!drive)
+    return Fail(CDErrBadHandle);
+  std::lock_guard lock(drive->Lock);
+  if (!LoadDisc(*drive))
+    return Fail(CDErrNoDisc);
+  text = ReadDiscText(drive->Cdio, drive->Disc);
+  return true;
 }
 
 namespace {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+struct TDiscText;
+
 #pragma pack(push, 1)
 
 // One drive of the list, as its inquiry data gives it.
@@ -183,6 +185,10 @@ int32_t GetCDMediaChanged(int32_t handle);
 // The device of an open drive (for an image, its .cue), for the tray commands; "" for a
 // handle that is not open.
 std::string GetCDDevicePath(int32_t handle);
+
+// The CD-Text of the disc in an open drive (for an image, its CUE sheet's); false when the
+// handle is not open or holds no readable disc.
+bool GetCDText(int32_t handle, TDiscText &text);
 
 // Registers a BIN/CUE disc image as a drive after the system's drives; the image is listed
 // with vendor "IMAGE" (blank-padded to 8 characters, as inquiry data is) and the file's base

@@ -10,7 +10,7 @@ namespace {
 void FillDiscComments(TVorbisTags &tags, const std::string &genre, const std::string &title,
                       int track) {
   tags.Clear();
-  tags.SetArtist(plat::Utf8ToUtf16(DiscInfo.Artist));
+  tags.SetArtist(plat::Utf8ToUtf16(DiscInfo.ArtistOf(track)));
   tags.SetAlbum(plat::Utf8ToUtf16(DiscInfo.Album));
   tags.SetDate(plat::Utf8ToUtf16(DiscInfo.Year));
   tags.SetGenre(plat::Utf8ToUtf16(genre));

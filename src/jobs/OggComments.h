@@ -1,7 +1,7 @@
 #pragma once
 // The Vorbis comments of a ripped track: the disc information (artist, album, year, genre) with
-// the track's own title and number. The disc comment goes into "comment": a player shows
-// "title" as the track's name.
+// the track's own title and number, and its own artist where it has one. The disc comment goes into
+// "comment": a player shows "title" as the track's name.
 #include <string>
 
 class TVorbisTags;

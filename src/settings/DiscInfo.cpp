@@ -9,9 +9,18 @@ TDiscInfo DiscInfo;
 
 std::string DiscInfoFileName() { return GetSettingsFolder() + "cdinfo.dat"; }
 
-void LoadDiscInfo(const std::string &id) {
+const std::string &TDiscInfo::ArtistOf(int track) const {
+  const bool own = track >= 1 && track <= MaxDiscTitles && !TrackArtists[track].empty();
+  return own ? TrackArtists[track] : Artist;
+}
+
+namespace {
+std::string ArtistKey(int track) { return "Artist" + std::to_string(track); }
+} // namespace
+
+bool LoadDiscInfo(const std::string &id) {
   if (id.empty())
-    return;
+    return false;
   TIniFile ini(DiscInfoFileName());
   TDiscInfo &d = DiscInfo;
   d.Artist = ini.ReadString(id, "Artist", "");
@@ -25,7 +34,9 @@ void LoadDiscInfo(const std::string &id) {
     std::string title = n <= d.TitleCount ? ini.ReadString(id, std::to_string(n), "") : "";
     // Titles past the count are cleared so a previous disc's titles never show up here.
     d.Titles[n] = title.empty() && n <= d.TitleCount ? "Track" + TwoDigits(n) : title;
+    d.TrackArtists[n] = n <= d.TitleCount ? ini.ReadString(id, ArtistKey(n), "") : "";
   }
+  return ini.SectionExists(id);
 }
 
 void SaveDiscInfo(const std::string &id) {
@@ -41,7 +52,11 @@ void SaveDiscInfo(const std::string &id) {
   ini.WriteInteger(id, "Genre", d.Genre);
   int count = std::clamp(d.TitleCount, 0, MaxDiscTitles);
   ini.WriteInteger(id, "TrackNumber", count);
-  for (int n = 1; n <= count; ++n)
+  for (int n = 1; n <= count; ++n) {
     ini.WriteString(id, std::to_string(n), d.Titles[n]);
+    // Only tracks with an artist of their own get the key: older files stay as they were.
+    if (!d.TrackArtists[n].empty() || ini.ValueExists(id, ArtistKey(n)))
+      ini.WriteString(id, ArtistKey(n), d.TrackArtists[n]);
+  }
   ini.UpdateFile(); // a failed write is not reported
 }

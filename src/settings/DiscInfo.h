@@ -9,6 +9,10 @@ struct TDiscInfo {
   int Genre = -1; // position in the genre list minus one; -1 none
   int TitleCount = 0;
   std::array<std::string, 101> Titles; // Titles[n] is the title of track n, 1..100; [0] unused
+  // TrackArtists[n]: the artist of track n where it is not the disc's artist, else "".
+  std::array<std::string, 101> TrackArtists;
+  // The artist of track n: its own, else the disc's.
+  const std::string &ArtistOf(int track) const;
 };
 
 // Read by the jobs and encoders while they run; changed only on the user-interface thread.
@@ -19,6 +23,7 @@ constexpr int MaxDiscTitles = 100;
 // The cache file's full path.
 std::string DiscInfoFileName();
 // Fills DiscInfo from the cache (defaults for a disc never seen); nothing for an empty id.
-void LoadDiscInfo(const std::string &id);
+// True when the cache holds the disc.
+bool LoadDiscInfo(const std::string &id);
 // Writes DiscInfo to the disc's section of the cache; nothing for an empty id.
 void SaveDiscInfo(const std::string &id);

@@ -133,6 +133,8 @@ void LoadSaveOptions(bool Load) {
   f.Field("QueryCDDB", "Port", o.Port, d.Port);
   f.Field("QueryCDDB", "AccurateRipUrl", o.AccurateRipUrl, d.AccurateRipUrl);
   f.Field("ID3", "Use", o.UseID3, d.UseID3);
+  f.Field("TitleSources", "Sources", o.TitleSources, d.TitleSources);
+  f.Field("TitleSources", "MusicBrainzUrl", o.MusicBrainzUrl, d.MusicBrainzUrl);
   f.Field("Options", "Lan", o.Lan, d.Lan);
   LoadSaveReadOffsets(f.Ini(), Load, o.ReadOffsets);
   if (Load) {
@@ -140,6 +142,8 @@ void LoadSaveOptions(bool Load) {
     o.FLACCompression = std::clamp(o.FLACCompression, 0, 8);
     o.OpusBitRate = std::clamp(o.OpusBitRate, 32, 256);
     o.StallTime = std::clamp(o.StallTime, MinStallTime, MaxStallTime);
+    if (o.TitleSources < TitleSourcesFreedb || o.TitleSources > TitleSourcesBoth)
+      o.TitleSources = d.TitleSources;
     // A format this version does not know (a newer one's, or a damaged file) rips to MP3.
     if (o.OutputFormat < 0 || o.OutputFormat > 5)
       o.OutputFormat = d.OutputFormat;

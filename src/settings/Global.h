@@ -56,7 +56,13 @@ struct TGlobalOptions {
   // and product of a CD drive (drives of one model read alike), the .cue's path of a disc
   // image. A drive without an entry reads with 0.
   std::map<std::string, int32_t> ReadOffsets;
+  int32_t TitleSources = 2; // TitleSources... below: where --query looks titles up
+  std::string MusicBrainzUrl = "https://musicbrainz.org";
 };
+
+// The TitleSources setting: freedb, MusicBrainz, or MusicBrainz first and then freedb when
+// MusicBrainz has none.
+enum : int32_t { TitleSourcesFreedb = 0, TitleSourcesMusicBrainz = 1, TitleSourcesBoth = 2 };
 
 extern TGlobalOptions GlobalOptions;
 

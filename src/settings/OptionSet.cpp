@@ -380,6 +380,8 @@ QWidget *TOptionSetForm::CDRomPage() {
   offsetRow->addWidget(seReadOffset);
   offsetRow->addWidget(btDetectOffset);
   offsetRow->addStretch();
+  cbTitleSources =
+      List("cbTitleSources", {"freedb", "MusicBrainz", "MusicBrainz, then freedb"}, page);
   auto *grid = new QGridLayout(page);
   grid->addWidget(Label("Label20", "Device：", page), 0, 0);
   grid->addWidget(cbCDList, 0, 1);
@@ -387,7 +389,9 @@ QWidget *TOptionSetForm::CDRomPage() {
   grid->addWidget(ckbSecureRip, 2, 0, 1, 2);
   grid->addWidget(Label("Label21", "Read offset:", page), 3, 0);
   grid->addLayout(offsetRow, 3, 1);
-  grid->setRowStretch(4, 1);
+  grid->addWidget(Label("lTitleSources", "Title sources:", page), 4, 0);
+  grid->addWidget(cbTitleSources, 4, 1);
+  grid->setRowStretch(5, 1);
   grid->setColumnStretch(1, 1);
   return page;
 }
@@ -440,6 +444,7 @@ void TOptionSetForm::FillControls() {
   FReadOffsets = o.ReadOffsets;
   FOffsetDrive.clear();
   cbCDListChange();
+  cbTitleSources->setCurrentIndex(o.TitleSources);
   cbUseID3->setChecked(o.UseID3);
   ShowTagText(ID3artist, DiscInfo.Artist, 30);
   ShowTagText(ID3album, DiscInfo.Album, 30);
@@ -601,6 +606,7 @@ void TOptionSetForm::btOkClick() {
   o.SecureRip = ckbSecureRip->isChecked();
   KeepDriveOffset();
   o.ReadOffsets = FReadOffsets;
+  o.TitleSources = cbTitleSources->currentIndex();
   o.UseID3 = cbUseID3->isChecked();
   DiscInfo.Artist = S(ID3artist->text());
   DiscInfo.Album = S(ID3album->text());

@@ -109,6 +109,7 @@ public:
   QCheckBox *ckbSecureRip;
   QSpinBox *seReadOffset;
   QPushButton *btDetectOffset;
+  QComboBox *cbTitleSources; // the TitleSources setting, in its order
   QPushButton *btOk;
   QPushButton *btCancel;
 

@@ -4,6 +4,7 @@
 #include "AuCDROM.h"
 #include "CDDBInfo.h"
 #include "CddbServer.h"
+#include "ChooseRelease.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EditTrackName.h"
@@ -335,6 +336,36 @@ TEST_F(MainFormTest, TitlesComeFromTheCacheAndGoBackOnClose) {
   EXPECT_EQ(cache.ReadInteger(id, "Genre", 0), 7);
 }
 
+TEST_F(MainFormTest, CDTextFillsADiscTheCacheDoesNotHoldAndACachedTitleWins) {
+  const TCdTextSheet text{
+      "Sheet Album", "Sheet Band", {"Sheet One", "Coda für Café"}, {"", "Guest Singer"}};
+  TImageDrives drives({WriteCdTextDisc(Dir.Path(), "cdtext", ThreeTracks, text)});
+  for (bool secure : {false, true}) { // the drive library and the CD input
+    SCOPED_TRACE(secure ? "CD-input mode" : "drive library");
+    std::error_code ec;
+    fs::remove(DiscInfoFileName(), ec);
+    DiscInfo = TDiscInfo{};
+    GlobalOptions.SecureRip = secure;
+    auto form = Started();
+    ASSERT_EQ(form->RowCount(), 3);
+    EXPECT_EQ(form->RowTitle(0), "Sheet One");
+    EXPECT_EQ(form->RowTitle(1), "Coda für Café");
+    EXPECT_EQ(form->RowTitle(2), "Track03"); // the sheet gives it no title
+    EXPECT_EQ(DiscInfo.Album, "Sheet Album");
+    EXPECT_EQ(DiscInfo.ArtistOf(1), "Sheet Band");
+    EXPECT_EQ(DiscInfo.ArtistOf(2), "Guest Singer");
+    form->SetRowTitle(0, "Edited");
+    form->FormClose();
+
+    DiscInfo = TDiscInfo{};
+    auto again = Started();
+    EXPECT_EQ(again->RowTitle(0), "Edited"); // the cache now holds the disc
+    EXPECT_EQ(again->RowTitle(1), "Coda für Café");
+    EXPECT_EQ(DiscInfo.ArtistOf(2), "Guest Singer");
+    again->FormClose();
+  }
+}
+
 TEST_F(MainFormTest, ANewDiscGetsDefaultTitlesAndItsSection) {
   TImageDrives drives({ThreeTrackDisc()});
   auto form = Started();
@@ -540,8 +571,9 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
                                       "miWAVtoWMA", "-", "Openoutputdirectory1", "-", "Refresh1",
                                       "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
   EXPECT_EQ(items("Edit1"),
-            (std::vector<std::string>{"ActionSelectAll", "ActionNoSelect", "-", "aQueryCDDB", "-",
-                                      "aEditTrackName", "aID3Edit", "-", "ActionOptionSet"}));
+            (std::vector<std::string>{"ActionSelectAll", "ActionNoSelect", "-", "aQueryCDDB",
+                                      "aQueryMusicBrainz", "-", "aEditTrackName", "aID3Edit", "-",
+                                      "ActionOptionSet"}));
   EXPECT_EQ(items("PopupMenu1"),
             (std::vector<std::string>{"ActionExtract", "-", "ActionSelectAll", "ActionNoSelect",
                                       "-", "aPlay", "aPause", "aStop", "-", "aEditTrackName"}));
@@ -870,6 +902,7 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   TfrmEditTrackName editor("x");
   TfrmNoDeviceHint hint;
   TfrmQueryCDDB query(nullptr, 1, 1, 0, {});
+  TfrmChooseRelease releases(nullptr, {});
   struct {
     QDialog *Window;
     const char *Caption;
@@ -879,7 +912,9 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
                {&editor, "Titel umbenennen", "bCancel", "&Abbrechen"},
                {&hint, "Plindar", "Label5",
                 "in der Gruppe cdrom nötig (sudo adduser $USER cdrom, danach neu anmelden)."},
-               {&query, "CDDB abfragen", "cbProxy", "Einen Proxyserver verwenden"}};
+               {&query, "CDDB abfragen", "cbProxy", "Einen Proxyserver verwenden"},
+               {&options, "Optionen", "lTitleSources", "Titelquellen:"},
+               {&releases, "Veröffentlichung wählen", "bCancel", "&Abbrechen"}};
   for (auto &c : cases) {
     c.Window->show();
     EXPECT_EQ(c.Window->windowTitle().toStdString(), c.Caption);

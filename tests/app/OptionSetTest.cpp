@@ -88,30 +88,35 @@ TEST_F(OptionSetTest, EachControlFollowsItsSwitch) {
   }
 }
 
-// The FLAC level, the Opus bit rate and the encoders' stall time show as stored and come back
-// from OK, with the format; in German the new format entries and page read in German.
-TEST_F(OptionSetTest, FlacOpusAndStallSettingsRoundTripThroughTheWindow) {
+// The FLAC level, the Opus bit rate, the encoders' stall time and the title sources show as
+// stored and come back from OK, with the format; in German the new format entries and page read
+// in German.
+TEST_F(OptionSetTest, FlacOpusStallAndTitleSourceSettingsRoundTripThroughTheWindow) {
   const struct {
-    int Format, Level, BitRate, Stall;
-  } cases[] = {{4, 0, 32, 1}, {5, 8, 256, 3600}, {4, 5, 100, 120}};
+    int Format, Level, BitRate, Stall, Sources;
+  } cases[] = {{4, 0, 32, 1, 0}, {5, 8, 256, 3600, 1}, {4, 5, 100, 120, 2}};
   for (const auto &c : cases) {
     GlobalOptions.OutputFormat = c.Format;
     GlobalOptions.FLACCompression = c.Level;
     GlobalOptions.OpusBitRate = c.BitRate;
     GlobalOptions.StallTime = c.Stall;
+    GlobalOptions.TitleSources = c.Sources;
     TOptionSetForm form({});
     form.show();
     EXPECT_EQ(form.cbOutputFormat->currentIndex(), c.Format);
     EXPECT_EQ(form.seFLACLevel->value(), c.Level);
     EXPECT_EQ(form.seOpusBitRate->value(), c.BitRate);
     EXPECT_EQ(form.seStallTime->value(), c.Stall);
+    EXPECT_EQ(form.cbTitleSources->currentIndex(), c.Sources);
     GlobalOptions = TGlobalOptions{};
     GlobalOptions.OutputFolder = Dir.Path();
+    GlobalOptions.TitleSources = -1;
     form.btOk->click();
     EXPECT_EQ(GlobalOptions.OutputFormat, c.Format);
     EXPECT_EQ(GlobalOptions.FLACCompression, c.Level);
     EXPECT_EQ(GlobalOptions.OpusBitRate, c.BitRate);
     EXPECT_EQ(GlobalOptions.StallTime, c.Stall);
+    EXPECT_EQ(GlobalOptions.TitleSources, c.Sources);
   }
   GlobalOptions.Lan = "German";
   TOptionSetForm form({});

@@ -1,10 +1,13 @@
 // The plindar program run as a user runs it: options, the printed track list, bad images,
 // files played on SDL's disk driver, which writes what is played to a file.
 #include "AuVorbis.h"
+#include "AudioDisc.h"
 #include "CddbServer.h"
 #include "FileContents.h"
 #include "Folders.h"
 #include "Global.h"
+#include "MusicBrainz.h"
+#include "MusicBrainzServer.h"
 #include "RunProgram.h"
 #include "SoxCheck.h"
 #include "TempDir.h"
@@ -124,6 +127,68 @@ TEST_F(ProgramTest, ListPrintsOneTabSeparatedRowPerTrack) {
                      "3\tTrack03\t00:00\t00.00\n");
   // Listing is no session: nothing is written to the disc cache.
   EXPECT_FALSE(fs::exists(GetSettingsFolder() + "cdinfo.dat"));
+}
+
+TEST_F(ProgramTest, QueryLooksTheTitlesUpFromTheSourcesAsked) {
+  const std::string cue = WriteAudioDisc(Dir.Path(), "three", {300, 450, 300});
+  std::string mbId;
+  {
+    TImageDrives drives({cue});
+    TToc toc{};
+    ASSERT_TRUE(cd::ReadDriveToc(0, toc));
+    mbId = mb::DiscId(mb::TocOf(toc));
+  }
+  TCddbServer freedb;
+  freedb.AddEntry("blues", "0b000e03", "plindar_three.xmcd");
+  TMusicBrainzServer known, unknown;
+  const auto named = [&mbId](const std::string &album) {
+    return R"({"title": ")" + album + R"(", "date": "2011", "country": "DE",
+        "artist-credit": [{"name": "The Band"}], "media": [{"format": "CD", "discs": [{"id": ")" +
+           mbId + R"("}], "tracks": [{"title": ")" + album + R"( One"}]}]})";
+  };
+  known.Answer(mbId, R"({"releases": [)" + named("First") + "," + named("Second") + "]}");
+  struct {
+    std::vector<std::string> Source;
+    const TMusicBrainzServer &Service;
+    int ExitCode;
+    std::string FirstRow, Err;
+  } cases[] = {
+      {{"--query-source", "musicbrainz"},
+       known,
+       0,
+       "First One",
+       "plindar: MusicBrainz also lists The Band - Second (2011, DE, CD)\n"},
+      {{},
+       known,
+       0,
+       "First One", // the setting's default: MusicBrainz first
+       "plindar: MusicBrainz also lists The Band - Second (2011, DE, CD)\n"},
+      {{"--query-source", "freedb"}, known, 0, "Opening Theme", ""},
+      {{"--query-source", "both"},
+       unknown,
+       0,
+       "Opening Theme",
+       "plindar: MusicBrainz lookup failed: MusicBrainz knows no disc with the id " + mbId + "\n"},
+      {{"--query-source", "musicbrainz"},
+       unknown,
+       1,
+       "",
+       "plindar: MusicBrainz lookup failed: MusicBrainz knows no disc with the id " + mbId + "\n"},
+  };
+  for (const auto &c : cases) {
+    std::vector<std::string> args = {
+        "--cd-image",        cue,
+        "--query",           "--list",
+        "--musicbrainz-url", c.Service.Url(),
+        "--cddb-server",     "http://" + freedb.Address() + "/~cddb/cddb.cgi"};
+    args.insert(args.end(), c.Source.begin(), c.Source.end());
+    const TRun run = Run(args);
+    SCOPED_TRACE(c.Source.empty() ? "setting" : c.Source[1]);
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << run.Err;
+    EXPECT_EQ(run.Out.substr(0, run.Out.find('\n')),
+              c.FirstRow.empty() ? "" : "1\t" + c.FirstRow + "\t00:04\t00.67");
+    EXPECT_EQ(run.Err, c.Err);
+  }
 }
 
 TEST_F(ProgramTest, ListWithoutAnAudioDiscPrintsTheStatusAndFails) {
@@ -374,14 +439,15 @@ TEST_F(ProgramTest, QueryListsTheLookedUpTitlesOrSaysWhyItFailed) {
   const std::string cue = WriteAudioDisc(Dir.Path(), "three", {300, 450, 300});
   TCddbServer server;
   const std::string url = "http://" + server.Address() + "/~cddb/cddb.cgi";
-  TRun none = Run({"--cd-image", cue, "--query", "--cddb-server", url, "--list"});
+  TRun none = Run(
+      {"--cd-image", cue, "--query", "--query-source", "freedb", "--cddb-server", url, "--list"});
   EXPECT_EQ(none.ExitCode, 1);
   EXPECT_EQ(none.Out, "");
   EXPECT_EQ(none.Err, "plindar: CDDB lookup failed: no match found for the disc 0b000e03 on " +
                           server.Address() + "\n");
 
-  TRun unreachable =
-      Run({"--cd-image", cue, "--query", "--cddb-server", "http://127.0.0.1:1/cddb.cgi", "--list"});
+  TRun unreachable = Run({"--cd-image", cue, "--query", "--query-source", "freedb", "--cddb-server",
+                          "http://127.0.0.1:1/cddb.cgi", "--list"});
   EXPECT_EQ(unreachable.ExitCode, 1);
   EXPECT_EQ(unreachable.Out, "");
   EXPECT_EQ(unreachable.Err.rfind("plindar: CDDB lookup failed: cannot reach the CDDB server "
@@ -391,7 +457,8 @@ TEST_F(ProgramTest, QueryListsTheLookedUpTitlesOrSaysWhyItFailed) {
       << unreachable.Err;
 
   server.AddEntry("blues", "0b000e03", "plindar_three.xmcd");
-  TRun found = Run({"--cd-image", cue, "--query", "--cddb-server", url, "--list"});
+  TRun found = Run(
+      {"--cd-image", cue, "--query", "--query-source", "freedb", "--cddb-server", url, "--list"});
   EXPECT_EQ(found.ExitCode, 0) << found.Err;
   EXPECT_EQ(found.Out, "1\tOpening Theme\t00:04\t00.67\n"
                        "2\tA Title Long Enough to Continue on a Second Line\t00:06\t01.01\n"
@@ -485,13 +552,15 @@ TEST_F(ProgramTest, SecureListsAndQueriesThroughTheCDInput) {
 
   TCddbServer server;
   const std::string url = "http://" + server.Address() + "/~cddb/cddb.cgi";
-  TRun none = Run({"--cd-image", cue, "--secure", "--query", "--cddb-server", url, "--list"});
+  TRun none = Run({"--cd-image", cue, "--secure", "--query", "--query-source", "freedb",
+                   "--cddb-server", url, "--list"});
   EXPECT_EQ(none.ExitCode, 1);
   EXPECT_EQ(none.Out, "");
   EXPECT_EQ(none.Err, "plindar: CDDB lookup failed: no match found for the disc 0b000e03 on " +
                           server.Address() + "\n");
   server.AddEntry("blues", "0b000e03", "plindar_three.xmcd");
-  TRun found = Run({"--cd-image", cue, "--secure", "--query", "--cddb-server", url, "--list"});
+  TRun found = Run({"--cd-image", cue, "--secure", "--query", "--query-source", "freedb",
+                    "--cddb-server", url, "--list"});
   EXPECT_EQ(found.ExitCode, 0) << found.Err;
   EXPECT_EQ(found.Out, "1\tOpening Theme\t00:04\t00.67\n"
                        "2\tA Title Long Enough to Continue on a Second Line\t00:06\t01.01\n"

@@ -1,6 +1,13 @@
 // The texts of the track list rows, the job entries and the command line.
 #include "TrackList.h"
+#include "AudioDisc.h"
 #include "CommandLine.h"
+#include "Global.h"
+#include "MusicBrainz.h"
+#include "TempDir.h"
+#include "TestDisc.h"
+
+#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
@@ -38,8 +45,8 @@ TEST(TrackTexts, LengthIgnoresFramesAndBorrowsAMinute) {
 TEST(JobEntries, TitlesLoseOnlyTheForbiddenCharacters) {
   EXPECT_EQ(CleanFileName("AC/DC: Live?"), "ACDC Live");
   EXPECT_EQ(CleanFileName("a*b/c:d<e>f?g\\h|i"), "abcdefghi");
-  // Quotes, control characters and non-ASCII text stay.
-  EXPECT_EQ(CleanFileName("Mot\xC3\xB6rhead \"Ace\"\t"), "Mot\xC3\xB6rhead \"Ace\"\t");
+  // Quotes and non-ASCII text stay; control characters go.
+  EXPECT_EQ(CleanFileName("Mot\xC3\xB6rhead \"Ace\"\t"), "Mot\xC3\xB6rhead \"Ace\"");
   EXPECT_EQ(CleanFileName("?:*"), "");
 }
 
@@ -54,6 +61,51 @@ TEST(JobEntries, ATitleThatWouldGiveAHiddenOrNamelessFileIsReplaced) {
       {"...And Then", "07And Then"}, {"a.b.", "07a.b."}};
   for (const auto &[title, entry] : cases)
     EXPECT_EQ(JobEntry(7, title), entry) << '"' << title << '"';
+}
+
+// What a server or a disc calls a track ends up in a file name: it stays a plain name inside
+// the output folder, without control characters, whether MusicBrainz or the CD-Text sent it.
+TEST(JobEntries, TitlesFromOutsideGiveNamesInsideTheOutputFolder) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"../../etc/passwd", "etcpasswd"},
+      {"..", "Track01"},
+      {"/", "Track01"},
+      {"/root/.ssh", "root.ssh"},
+      {"..\\..\\boot.ini", "boot.ini"},
+      {"Bell\x07 and \x1b[31mred\x7f", "Bell and [31mred"},
+      {"Next\xC2\x85 line", "Next line"},
+      {"\t.hidden", "hidden"},
+  };
+  // MusicBrainz: one release, a track for each case.
+  nlohmann::json tracks = nlohmann::json::array();
+  for (const auto &c : cases)
+    tracks.push_back({{"title", c.first}});
+  const nlohmann::json answer = {
+      {"releases",
+       {{{"title", "t"}, {"media", {{{"discs", {{{"id", "disc"}}}}, {"tracks", tracks}}}}}}}};
+  std::vector<mb::TRelease> releases;
+  std::string why;
+  ASSERT_TRUE(mb::ParseReleases(answer.dump(), "disc", releases, why)) << why;
+  ASSERT_EQ(releases.size(), 1u);
+  // CD-Text: a CUE sheet with a TITLE line for each case.
+  TTempDir dir;
+  TCdTextSheet sheet;
+  for (const auto &c : cases)
+    sheet.TrackTitles.push_back(c.first);
+  TImageDrives drives(
+      {WriteCdTextDisc(dir.Path(), "hostile", std::vector<uint32_t>(8, 10), sheet)});
+  TDiscText text;
+  ASSERT_TRUE(cd::ReadDriveText(0, text));
+
+  const std::vector<std::string> *sources[] = {&releases[0].Titles, &text.Titles};
+  for (const auto *titles : sources) {
+    ASSERT_EQ(titles->size(), std::size(cases));
+    for (std::size_t i = 0; i < titles->size(); ++i) {
+      const std::string name = JobEntry(1, (*titles)[i]).substr(2);
+      EXPECT_EQ(name, cases[i].second)
+          << (titles == sources[0] ? "MusicBrainz " : "CD-Text ") << cases[i].first;
+    }
+  }
 }
 
 TEST(CommandLine, ReadsEveryOption) {
@@ -75,6 +127,15 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_TRUE(query.Query);
   EXPECT_EQ(query.CddbServer, "127.0.0.1:8880");
   EXPECT_EQ(query.CddbScript, "/~cddb/cddb.cgi");
+  EXPECT_EQ(query.QuerySource, -1); // the setting's sources
+
+  TProgramOptions sources;
+  ASSERT_TRUE(ParseCommandLine({"--query", "--query-source", "musicbrainz", "--musicbrainz-url",
+                                "http://127.0.0.1:8000", "--extract"},
+                               sources, error))
+      << error;
+  EXPECT_EQ(sources.QuerySource, TitleSourcesMusicBrainz);
+  EXPECT_EQ(sources.MusicBrainzUrl, "http://127.0.0.1:8000");
 
   for (const auto &[text, offset] :
        {std::pair{"+6", 6}, {"-6", -6}, {"2000", 2000}, {"-2000", -2000}}) {
@@ -148,7 +209,14 @@ TEST(CommandLine, RejectsWhatItCannotUnderstand) {
       {{"--list", "--convert", "a.wav", "b.wav"},
        "--convert goes without --cd-image, --list, --extract and --make-demo-disc"},
       {{"--query"}, "--query goes with --list or --extract"},
-      {{"--list", "--cddb-server", "http://h/cddb.cgi"}, "--cddb-server goes with --query"},
+      {{"--list", "--cddb-server", "http://h/cddb.cgi"},
+       "--cddb-server, --query-source and --musicbrainz-url go with --query"},
+      {{"--list", "--query-source=both"},
+       "--cddb-server, --query-source and --musicbrainz-url go with --query"},
+      {{"--query", "--list", "--query-source", "discogs"},
+       "--query-source must be freedb, musicbrainz or both, not discogs"},
+      {{"--query", "--list", "--musicbrainz-url", "musicbrainz.org"},
+       "--musicbrainz-url must be http[s]://host[:port][/path], not musicbrainz.org"},
       {{"--cddb-server=http://h/"},
        "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not http://h/"},
       {{"--cddb-server=h:80/cddb.cgi"},

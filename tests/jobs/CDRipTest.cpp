@@ -257,6 +257,11 @@ TEST(CDRipOggOptions, FollowTheSettings) {
     EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "Ärtist");
     EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Title()), "Song");
   }
+  DiscInfo.TrackArtists[3] = "A Guest"; // a track with an artist of its own
+  SetOggOptions(out, "Song", 3);
+  EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "A Guest");
+  SetOggOptions(out, "Song", 2);
+  EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "Ärtist");
   GlobalOptions.UseID3 = false;
   SetOggOptions(out, "Song", 3);
   EXPECT_TRUE(out.Comments().Artist().empty());

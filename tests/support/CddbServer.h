@@ -3,18 +3,15 @@
 // port, serving the entries and plain files added to a folder of its own, stopped at the end of
 // the scope.
 #include "TempDir.h"
+#include "TestServer.h"
 
 #include <string>
-#include <sys/types.h>
 
 class TCddbServer {
 public:
   // mode: normal, 211, 403, 500, hang or garbage; proto5: a server that knows level 5 only;
   // delay: seconds before each answer.
   explicit TCddbServer(const std::string &mode = "normal", bool proto5 = false, double delay = 0);
-  ~TCddbServer();
-  TCddbServer(const TCddbServer &) = delete;
-  TCddbServer &operator=(const TCddbServer &) = delete;
 
   // Serves the file of tests/data/cddb as the entry category/discId.
   void AddEntry(const std::string &category, const std::string &discId, const std::string &file);
@@ -25,11 +22,12 @@ public:
   // Every request line received so far, one per line.
   std::string Requests() const;
 
-  int Port = 0;
-
 private:
   TTempDir Dir;
-  pid_t Pid = -1;
+  TTestServer Server;
+
+public:
+  const int Port;
 };
 
 // A URL on this machine where nothing answers: a lookup there fails at once, and no test's job

@@ -56,6 +56,24 @@ std::string WriteTruncatedDisc(const std::string &dir, const std::string &name,
   return cue;
 }
 
+std::string WriteCdTextDisc(const std::string &dir, const std::string &name,
+                            const std::vector<uint32_t> &sectors, const TCdTextSheet &text) {
+  const std::string cue = WriteAudioDisc(dir, name, sectors);
+  const auto quoted = [](const std::string &value) { return "\"" + value + "\""; };
+  std::string sheet = "TITLE " + quoted(text.Title) + "\nPERFORMER " + quoted(text.Performer) +
+                      "\n" + FileText(cue);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < text.TrackTitles.size(); ++i) {
+    at = sheet.find('\n', sheet.find(" AUDIO", at)) + 1;
+    std::string lines = "    TITLE " + quoted(text.TrackTitles[i]) + "\n";
+    if (i < text.TrackPerformers.size() && !text.TrackPerformers[i].empty())
+      lines += "    PERFORMER " + quoted(text.TrackPerformers[i]) + "\n";
+    sheet.insert(at, lines);
+  }
+  std::ofstream(cue, std::ios::trunc) << sheet;
+  return cue;
+}
+
 std::string WriteGarbageCueDisc(const std::string &dir, const std::string &name) {
   const std::string cue = WriteAudioDisc(dir, name, {100, 100});
   std::ofstream(cue, std::ios::app) << "  THIS IS NOT A CUE LINE\n\x01\x02 garbage 00:00:00\n";

@@ -28,6 +28,15 @@ std::string WriteAudioDisc(const std::string &dir, const std::string &name,
 std::string Write99TrackDisc(const std::string &dir, const std::string &name,
                              uint32_t sectors = 75);
 
+// Audio tracks of the given lengths whose CUE sheet carries CD-Text: the disc's TITLE and
+// PERFORMER lines, and a TITLE (and a PERFORMER where one is given) for each track.
+struct TCdTextSheet {
+  std::string Title, Performer;
+  std::vector<std::string> TrackTitles, TrackPerformers;
+};
+std::string WriteCdTextDisc(const std::string &dir, const std::string &name,
+                            const std::vector<uint32_t> &sectors, const TCdTextSheet &text);
+
 // Broken images.
 // The BIN cut to `bytes` bytes after writing.
 std::string WriteTruncatedDisc(const std::string &dir, const std::string &name,
