@@ -90,12 +90,12 @@ TEST_F(ExtractFaults, AFullDiskDuringTheEncodingKeepsTheWavAndNamesTheFailure) {
         argv.push_back(a);
       if (tmpfs)
         argv.insert(argv.begin(), {"unshare", "-m"});
-      const TRunResult run = RunProgram(argv);
+      const TRunResult run = Verified(RunProgram(argv));
       EXPECT_EQ(run.ExitStatus, 1) << disk.Name << ", " << format << ": " << run.Output;
       EXPECT_TRUE(Has(run.Output, format == "mp3" ? "plindar: Create MP3 file error!"
                                                   : "plindar: Error writing ogg file"))
           << run.Output;
-      std::vector<std::string> kept{"Track01.wav"};
+      std::vector<std::string> kept{"Rip.log", "Track01.wav"};
       if (tmpfs)
         EXPECT_TRUE(
             Has(run.Output, "plindar: " + out + "/Track02.wav could not be written in full."))
@@ -103,8 +103,8 @@ TEST_F(ExtractFaults, AFullDiskDuringTheEncodingKeepsTheWavAndNamesTheFailure) {
       else
         kept.push_back("Track02.wav");
       EXPECT_EQ(FolderListing(copy), kept) << disk.Name << ", " << format;
-      for (size_t k = 0; k < kept.size(); ++k)
-        EXPECT_EQ(WavAudio(copy + "/" + kept[k]), TestAudio(int(k) + 1, disk.Sectors[k]))
+      for (size_t k = 1; k < kept.size(); ++k)
+        EXPECT_EQ(WavAudio(copy + "/" + kept[k]), TestAudio(int(k), disk.Sectors[k - 1]))
             << kept[k];
       for (const std::string &name : FolderListing(out))
         fs::remove(out + "/" + name);
@@ -139,10 +139,11 @@ TEST_F(ExtractFaults, ALameKilledOrStoppedMidTrackFailsOnlyThatTrack) {
     const pid_t lame = Mp3RipWithLameRunning(rip, "rip.log");
     ASSERT_NE(lame, 0);
     kill(lame, c.Signal);
-    const TRunResult run = rip->Wait(std::chrono::seconds(60));
+    const TRunResult run = Verified(rip->Wait(std::chrono::seconds(60)));
     EXPECT_EQ(run.ExitStatus, 1) << run.Output;
     EXPECT_EQ(run.Output, Out("Track02.mp3") + "\n" + c.Message);
-    EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Track01.wav", "Track02.mp3"}));
+    EXPECT_EQ(FolderListing(Out("")),
+              (std::vector<std::string>{"Rip.log", "Track01.wav", "Track02.mp3"}));
     EXPECT_EQ(WavAudio(Out("Track01.wav")), TestAudio(1, 3000));
     EXPECT_NE(kill(lame, 0), 0) << "the stopped lame is ended";
     fs::remove_all(Dir.File("out"));
@@ -177,14 +178,14 @@ TEST_F(ExtractFaults, ASecondRipIntoTheSameFolderLeavesTheFirstOnesFilesAlone) {
   kill(lame, SIGSTOP); // holds the first rip in its encoding of Track01.mp3
   const TRunResult second = Extract({"--format", "mp3", "--output", Dir.File("out")});
   kill(lame, SIGCONT);
-  const TRunResult run = first->Wait();
+  const TRunResult run = Verified(first->Wait());
   EXPECT_EQ(run.ExitStatus, 0) << run.Output;
   EXPECT_EQ(run.Output, Lines({"Track01.mp3", "Track02.mp3"}));
   EXPECT_EQ(second.ExitStatus, 1) << second.Output;
   EXPECT_EQ(second.Output, Lines({"Track02.mp3"}) + "plindar: " + Out("Track01.mp3") +
                                "maybe be used,operate fail!\n");
   EXPECT_EQ(FolderListing(Out("")),
-            (std::vector<std::string>{"Track01.mp3", "Track01.wav", "Track02.mp3"}));
+            (std::vector<std::string>{"Rip.log", "Track01.mp3", "Track01.wav", "Track02.mp3"}));
   EXPECT_EQ(WavAudio(Out("Track01.wav")), TestAudio(1, 3000));
   ASSERT_EQ(RunProgram({"lame", "--quiet", "--decode", Out("Track01.mp3"), Dir.File("back.wav")})
                 .ExitStatus,
@@ -221,7 +222,7 @@ TEST_F(ExtractFaults, AReadOnlySettingsFolderStillRipsWithItsSettingsAndTitles) 
   fs::permissions(settings,
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  const TRunResult run = RunProgram(argv);
+  const TRunResult run = Verified(RunProgram(argv));
   fs::permissions(settings, fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(run.ExitStatus, 0) << run.Output;
   EXPECT_EQ(run.Output, Lines({"Morning.mp3", "Evening.mp3"}));

@@ -39,8 +39,11 @@ protected:
     return argv;
   }
   TRunResult Extract(const std::vector<std::string> &options) {
-    TRunResult run = RunProgram(ExtractArgs(options));
-    // The verification follows the files, down to the line of the log.
+    return Verified(RunProgram(ExtractArgs(options)));
+  }
+  // The run with the verification it printed after its files, down to the line of the log,
+  // moved to Verification.
+  TRunResult Verified(TRunResult run) {
     const std::size_t from = std::min(run.Output.find("AccurateRip: "), run.Output.size());
     const std::size_t to =
         std::min(run.Output.find('\n', run.Output.find("ip log", from)), run.Output.size() - 1) + 1;
