@@ -2,6 +2,7 @@
 // What the benchmarks share: a clock, timed program runs and the spread of a set of timings.
 #include <chrono>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,3 +23,11 @@ struct TStats {
 };
 // The least, the middle and the greatest of a set of timings (at least one).
 TStats Spread(std::vector<double> times);
+
+// A named step of a benchmark: true when it did its work.
+using TBenchStep = std::pair<std::string, std::function<bool()>>;
+// Runs every step `runs` times, interleaved so that a busy moment of the machine weighs on every
+// step alike, each time into the folder `out` made afresh: the wall times of each step. Empty
+// when a step failed; the step is named on standard error after `program`.
+std::map<std::string, std::vector<double>> TimeSteps(const std::vector<TBenchStep> &steps, int runs,
+                                                     const std::string &out, const char *program);

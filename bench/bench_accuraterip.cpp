@@ -89,31 +89,20 @@ int main(int argc, char **argv) {
   const int32_t handle = OpenFirstDrive();
   GlobalOptions.OutputFolder = out;
 
-  using TStep = std::function<bool()>;
-  const std::vector<std::pair<std::string, TStep>> steps = {
+  const std::vector<TBenchStep> steps = {
       {"read without checksums", [&] { return ReadTracks(handle, out, false); }},
       {"read with checksums", [&] { return ReadTracks(handle, out, true); }},
       {"Plindar rip thread (with them)", [&] { return RipWithThread(handle); }},
   };
-  std::map<std::string, std::vector<double>> times;
-  // Interleaved, so that a busy moment of the machine weighs on every step alike.
-  for (int run = 0; run < runs; ++run)
-    for (const auto &[name, step] : steps) {
-      fs::remove_all(out);
-      fs::create_directory(out);
-      const auto start = TClock::now();
-      if (!step()) {
-        std::fprintf(stderr, "bench_accuraterip: %s failed\n", name.c_str());
-        return 1;
-      }
-      times[name].push_back(SecondsSince(start));
-    }
+  const auto times = TimeSteps(steps, runs, out, "bench_accuraterip");
+  if (times.empty())
+    return 1;
 
   const double mb = 45000.0 * CDSectorSize / 1e6;
   std::printf("Ripping 10 minutes of audio (%.1f MB) from a disc image, %d runs each:\n", mb, runs);
-  const double without = Spread(times[steps[0].first]).Median;
+  const double without = Spread(times.at(steps[0].first)).Median;
   for (const auto &[name, step] : steps) {
-    const TStats t = Spread(times[name]);
+    const TStats t = Spread(times.at(name));
     std::printf("  %-32s min %7.3f s  median %7.3f s  max %7.3f s  %+6.1f %%\n", name.c_str(),
                 t.Min, t.Median, t.Max, (t.Median / without - 1) * 100);
   }

@@ -58,8 +58,7 @@ int main(int argc, char **argv) {
   const int32_t handle = OpenFirstDrive();
   GlobalOptions.OutputFolder = out;
 
-  using TStep = std::function<bool()>;
-  const std::vector<std::pair<std::string, TStep>> steps = {
+  const std::vector<TBenchStep> steps = {
       // cat copies inside the kernel (copy_file_range); dd moves the bytes through a buffer
       // of its own in blocks of 10 sectors, as a rip does.
       {"cat BIN > file",
@@ -84,24 +83,15 @@ int main(int argc, char **argv) {
                            out);
        }},
   };
-  std::map<std::string, std::vector<double>> times;
-  for (int run = 0; run < runs; ++run)
-    for (const auto &[name, step] : steps) {
-      fs::remove_all(out);
-      fs::create_directory(out);
-      const auto start = TClock::now();
-      if (!step()) {
-        std::fprintf(stderr, "bench_rip: %s failed\n", name.c_str());
-        return 1;
-      }
-      times[name].push_back(SecondsSince(start));
-    }
+  const auto times = TimeSteps(steps, runs, out, "bench_rip");
+  if (times.empty())
+    return 1;
 
   const double mb = 45000.0 * CDSectorSize / 1e6;
   std::printf("Ripping 10 minutes of audio (%.1f MB) to WAV, %d runs each:\n", mb, runs);
   double raw = 0;
   for (const auto &[name, step] : steps) {
-    const TStats t = Spread(times[name]);
+    const TStats t = Spread(times.at(name));
     if (raw == 0)
       raw = t.Median;
     std::printf("  %-34s min %7.3f s  median %7.3f s  max %7.3f s  %7.0f MB/s  %5.2fx cat\n",

@@ -59,9 +59,8 @@ int main(int argc, char **argv) {
   TImageDrives drives({cue});
   TCDIn in;
 
-  using TStep = std::function<bool()>;
   // Pairs with the same checks: full paranoia (cd-paranoia's default), then overlap checking.
-  const std::vector<std::pair<std::string, TStep>> steps = {
+  const std::vector<TBenchStep> steps = {
       {"cd-paranoia (full paranoia)",
        [&] {
          return RunQuietly({"cd-paranoia", "-c", "-r", "-d", cue, "1-4", out + "/disc.raw"}, out);
@@ -83,23 +82,14 @@ int main(int argc, char **argv) {
                    steps[i].first.c_str());
       return 1;
     }
-  std::map<std::string, std::vector<double>> times;
-  for (int run = 0; run < runs; ++run)
-    for (const auto &[name, step] : steps) {
-      fs::remove_all(out);
-      fs::create_directory(out);
-      const auto start = TClock::now();
-      if (!step()) {
-        std::fprintf(stderr, "bench_secure: %s failed\n", name.c_str());
-        return 1;
-      }
-      times[name].push_back(SecondsSince(start));
-    }
+  const auto times = TimeSteps(steps, runs, out, "bench_secure");
+  if (times.empty())
+    return 1;
 
   std::printf("Secure rip of 10 minutes of audio from a disc image, %d runs each:\n", runs);
   double peer = 0;
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    const TStats t = Spread(times[steps[i].first]);
+    const TStats t = Spread(times.at(steps[i].first));
     if (i % 2 == 0)
       peer = t.Median;
     std::printf("  %-34s min %7.3f s  median %7.3f s  max %7.3f s  %5.2fx cd-paranoia\n",

@@ -210,18 +210,26 @@ cddb::TServer CddbOptions() {
   return CddbServer;
 }
 
-// The disc in the drive as the freedb rule sees it: every track, audio and data.
-bool CddbDisc(int32_t handle, cddb::TDiscToc &toc) {
+// Runs use on the drive's disc, loaded, under the drive's lock: 1, or 0 with the library's
+// error for a bad handle or no disc.
+template <class TUse> int32_t WithDisc(int32_t handle, TUse use) {
   auto drive = Find(handle);
   if (!drive)
     return Fail(CDErrBadHandle);
   std::lock_guard lock(drive->Lock);
   if (!LoadDisc(*drive))
     return Fail(CDErrNoDisc);
-  for (const TDiscTrack &track : drive->Disc.Tracks)
-    toc.Starts.push_back(track.Lsn);
-  toc.LeadOut = drive->Disc.LeadOut;
-  return true;
+  use(*drive);
+  return 1;
+}
+
+// The disc in the drive as the freedb rule sees it: every track, audio and data.
+bool CddbDisc(int32_t handle, cddb::TDiscToc &toc) {
+  return WithDisc(handle, [&toc](const TOpenDrive &drive) {
+    for (const TDiscTrack &track : drive.Disc.Tracks)
+      toc.Starts.push_back(track.Lsn);
+    toc.LeadOut = drive.Disc.LeadOut;
+  });
 }
 
 } // namespace
@@ -304,16 +312,9 @@ int32_t GetCDReadOffset(int32_t handle) {
 }
 
 int32_t ReadTOC(int32_t handle, TToc *toc) {
-  auto drive = Find(handle);
-  if (!drive)
-    return Fail(CDErrBadHandle);
   if (!toc)
-    return Fail(CDErrBadArgument);
-  std::lock_guard lock(drive->Lock);
-  if (!LoadDisc(*drive))
-    return Fail(CDErrNoDisc);
-  FillToc(drive->Disc, drive->Msf, *toc);
-  return 1;
+    return Fail(Find(handle) ? CDErrBadArgument : CDErrBadHandle);
+  return WithDisc(handle, [toc](const TOpenDrive &drive) { FillToc(drive.Disc, drive.Msf, *toc); });
 }
 
 int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request) {
@@ -379,14 +380,8 @@ std::string GetCDDevicePath(int32_t handle) {
 }
 
 bool GetCDText(int32_t handle, TDiscText &text) {
-  auto drive = Find(handle);
-  if (!drive)
-    return Fail(CDErrBadHandle);
-  std::lock_guard lock(drive->Lock);
-  if (!LoadDisc(*drive))
-    return Fail(CDErrNoDisc);
-  text = ReadDiscText(drive->Cdio, drive->Disc);
-  return true;
+  return WithDisc(
+      handle, [&text](const TOpenDrive &drive) { text = ReadDiscText(drive.Cdio, drive.Disc); });
 }
 
 namespace {

@@ -421,9 +421,8 @@ void TfrmCDRip::JobDone() {
 }
 
 void TfrmCDRip::Verified() {
-  FLogPath = WriteRipLog(*FLog, OutputFolder());
-  if (FLogPath.empty())
-    ShowError(OutputFolder() + RipLogName(FLog->Artist, FLog->Album) + " could not be written.");
+  FLogPath =
+      WriteRipLogOrSay(*FLog, OutputFolder(), [this](const std::string &why) { ShowError(why); });
   if (OnLogWritten)
     OnLogWritten(*FLog, FLogPath);
   FinishJob();

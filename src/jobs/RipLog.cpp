@@ -157,6 +157,14 @@ std::string WriteRipLog(const TRipLog &log, const std::string &folder) {
   return part.Complete() ? part.FinalName() : "";
 }
 
+std::string WriteRipLogOrSay(const TRipLog &log, const std::string &folder,
+                             const std::function<void(const std::string &)> &showError) {
+  const std::string path = WriteRipLog(log, folder);
+  if (path.empty())
+    showError(folder + RipLogName(log.Artist, log.Album) + " could not be written.");
+  return path;
+}
+
 std::string RipLogDate() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -5,6 +5,7 @@
 #include "AccurateRip.h"
 #include "Messages.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ std::string RipLogName(const std::string &artist, const std::string &album);
 // Writes the log into folder (ending in '/') under its name, replacing an older log there; the
 // path, or "" when it cannot be written (no half-written log is left).
 std::string WriteRipLog(const TRipLog &log, const std::string &folder);
+// WriteRipLog, telling showError which file could not be written.
+std::string WriteRipLogOrSay(const TRipLog &log, const std::string &folder,
+                             const std::function<void(const std::string &)> &showError);
 // The date and time now, local, as the log shows it.
 std::string RipLogDate();
 

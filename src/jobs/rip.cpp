@@ -565,9 +565,8 @@ void TRipForm::JobDone() {
 }
 
 void TRipForm::Verified() {
-  FLogPath = WriteRipLog(*FLog, OutputFolder());
-  if (FLogPath.empty())
-    ShowError(OutputFolder() + RipLogName(FLog->Artist, FLog->Album) + " could not be written.");
+  FLogPath =
+      WriteRipLogOrSay(*FLog, OutputFolder(), [this](const std::string &why) { ShowError(why); });
   if (OnLogWritten)
     OnLogWritten(*FLog, FLogPath);
   FinishJob();
