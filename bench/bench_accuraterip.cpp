@@ -8,10 +8,10 @@
 #include "BenchSupport.h"
 #include "FirstDrive.h"
 #include "Global.h"
+#include "RipThreadDisc.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "akrip32.h"
-#include "ripthread.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,9 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// 45000 sectors: 10 minutes in four tracks.
-const std::vector<uint32_t> DiscTracks = {12000, 9000, 15000, 9000};
 
 // Every track read into a file of its own as the rip thread reads, the checksums fed or not.
 bool ReadTracks(int32_t handle, const std::string &out, bool checksums) {
@@ -66,16 +63,6 @@ bool ReadTracks(int32_t handle, const std::string &out, bool checksums) {
       return false;
   }
   return sums != 1;
-}
-
-bool RipWithThread(int32_t handle) {
-  for (size_t track = 1; track <= DiscTracks.size(); ++track) {
-    TCDRipThread thread(static_cast<int>(track), "Track" + TwoDigits(static_cast<int>(track)));
-    thread.CDHandle = handle;
-    thread.Resume();
-  }
-  return fs::file_size(GlobalOptions.OutputFolder + "/Track04.wav") ==
-         44 + uint64_t{DiscTracks.back()} * CDSectorSize;
 }
 
 } // namespace

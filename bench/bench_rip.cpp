@@ -5,11 +5,11 @@
 #include "BenchSupport.h"
 #include "FirstDrive.h"
 #include "Global.h"
+#include "RipThreadDisc.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "akrip32.h"
-#include "ripthread.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,23 +22,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// 45000 sectors: 10 minutes in four tracks.
-const std::vector<uint32_t> DiscTracks = {12000, 9000, 15000, 9000};
-
-// Every track of the drive's disc through the rip thread, one after another.
-bool RipWithThread(int32_t handle) {
-  for (size_t track = 1; track <= DiscTracks.size(); ++track) {
-    TCDRipThread thread(static_cast<int>(track), "Track" + TwoDigits(static_cast<int>(track)));
-    thread.CDHandle = handle;
-    thread.Resume();
-  }
-  return fs::file_size(GlobalOptions.OutputFolder + "/Track04.wav") ==
-         44 + uint64_t{DiscTracks.back()} * CDSectorSize;
-}
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char **argv) {
   if (argc < 2) {
