@@ -310,6 +310,9 @@ protected:
   void ReleaseStream();
   // Raises "The component is Busy" while busy; called under the lock.
   void CheckIdle() const;
+  // The bytes of 16-bit PCM for the number of frames a stream claims: -1 (unknown) when it
+  // claims none, or more than any file holds, as a damaged last Ogg page can.
+  static std::int64_t DecodedSize(std::int64_t frames, std::uint32_t channels);
 
   std::recursive_mutex FFileLock;
   std::string FFileName;

@@ -3,6 +3,7 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 // ---- TAuStreamedInput ----
@@ -141,6 +142,13 @@ void TAuFileIn::ReleaseStream() {
 void TAuFileIn::CheckIdle() const {
   if (FBusy)
     throw EAuException("The component is Busy");
+}
+
+std::int64_t TAuFileIn::DecodedSize(std::int64_t frames, std::uint32_t channels) {
+  const std::int64_t frameBytes = 2 * std::int64_t(channels);
+  if (frames < 0 || frameBytes == 0 || frames > INT64_MAX / frameBytes)
+    return -1;
+  return frames * frameBytes;
 }
 
 void TAuFileIn::Reset() {

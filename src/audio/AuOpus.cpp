@@ -160,7 +160,7 @@ void TOpusIn::OpenFile() {
   FSampleRate = DecodedRate;
   FBitsPerSample = 16;
   const ogg_int64_t total = op_pcm_total(FFile, -1);
-  FSize = total < 0 ? -1 : total * 2 * FChannels;
+  FSize = DecodedSize(total, FChannels);
   FDecoderDone = false;
   ++FOpenCount;
 }

@@ -251,9 +251,7 @@ void TVorbisIn::OpenFile() {
   FNominalBitrate = info->bitrate_nominal;
   FLowerBitrate = info->bitrate_lower;
   const ogg_int64_t total = VorbisFile().ov_pcm_total(&FFile, -1);
-  // A damaged last page can claim a length no file has: the size is then unknown.
-  const ogg_int64_t frameBytes = 2 * static_cast<ogg_int64_t>(FChannels);
-  FSize = total < 0 || frameBytes == 0 || total > INT64_MAX / frameBytes ? -1 : total * frameBytes;
+  FSize = DecodedSize(total, FChannels);
   FCurrentSection = -1;
   FDecoderDone = false;
   ++FOpenCount;

@@ -1,6 +1,7 @@
 // The Ogg Vorbis writer and reader on the real codec: round trips checked by the codec's own
 // command-line tools, files made by oggenc, bit-rate modes, comments, a missing library and
 // files the reader must refuse cleanly.
+#include "../../fuzz/FuzzOgg.h"
 #include "AuVorbis.h"
 #include "AuWaveOut.h"
 #include "PipelineSources.h"
@@ -368,3 +369,34 @@ TEST_F(Vorbis, AMegabyteCommentRoundTrips) {
 }
 
 } // namespace
+
+// A stream whose last page (here the one closing the headers) claims more samples than any
+// file holds, its checksum made right so the codec believes it, gives an unknown size instead
+// of an overflowing one.
+TEST_F(Vorbis, ALastPageClaimingAnImpossibleLengthLeavesTheSizeUnknown) {
+  {
+    TVorbisOut out;
+    ASSERT_EQ(Encode(out, Path("good.ogg"), 44100), "");
+  }
+  TBytes bytes = ReadFileBytes(Path("good.ogg"));
+  std::size_t end = 0;
+  for (int page = 0; page < 2; ++page) {
+    const std::size_t segments = bytes[end + 26];
+    std::size_t length = 27 + segments;
+    for (std::size_t i = 0; i < segments; ++i)
+      length += bytes[end + 27 + i];
+    if (page == 1)
+      for (int i = 0; i < 8; ++i) // granule position 0x7e00..00
+        bytes[end + 6 + i] = i == 7 ? 0x7e : 0;
+    end += length;
+  }
+  bytes.resize(end);
+  bytes = WithOggChecksums(bytes.data(), bytes.size());
+  std::ofstream(Path("claims.ogg"), std::ios::binary)
+      .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+  TVorbisIn in;
+  in.SetFileName(Path("claims.ogg"));
+  ASSERT_TRUE(in.Valid());
+  EXPECT_EQ(in.Size(), -1);
+  EXPECT_TRUE(DecodeAll(in).empty());
+}
