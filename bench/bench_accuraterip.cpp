@@ -1,11 +1,12 @@
 // Times what verifying a rip costs: a disc image of 10 minutes of audio read the way the rip
 // thread reads it (blocks of 10 sectors gathered into writes of 512 KB) with and without
-// feeding each block to the track's CRC-32 and AccurateRip checksums, and Plindar's rip thread
-// itself, which always computes them.
+// handing each write to the track's CRC-32 and AccurateRip checksums on their own thread, and
+// Plindar's rip thread itself, which always computes them.
 //   bench_accuraterip [runs]
 #include "AccurateRip.h"
 #include "AudioDisc.h"
 #include "BenchSupport.h"
+#include "ChecksumThread.h"
 #include "FirstDrive.h"
 #include "Global.h"
 #include "RipThreadDisc.h"
@@ -27,34 +28,39 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every track read into a file of its own as the rip thread reads, the checksums fed or not.
+// Every track read into a file of its own as the rip thread reads: blocks gathered into one
+// buffer while the checksums, when fed, run on their thread over the other one.
 bool ReadTracks(int32_t handle, const std::string &out, bool checksums) {
   TToc toc{};
   if (!cd::ReadHandleToc(handle, toc))
     return false;
   const accuraterip::TDiscToc disc = cd::VerificationToc(toc);
-  std::vector<uint8_t> pending(RipWriteBytes + RipBlockSectors * CDSectorSize);
+  std::vector<uint8_t> pending[2] = {
+      std::vector<uint8_t>(RipWriteBytes + RipBlockSectors * CDSectorSize),
+      std::vector<uint8_t>(RipWriteBytes + RipBlockSectors * CDSectorSize)};
   uint32_t sums = 0; // keeps the checksums from being optimised away
   for (int track = 1; track <= static_cast<int>(DiscTracks.size()); ++track) {
     uint32_t start = 0, length = 0;
     std::FILE *file = std::fopen((out + "/" + std::to_string(track) + ".raw").c_str(), "wb");
     if (!file || !TrackSectors(toc, track, start, length))
       return false;
-    std::optional<accuraterip::TTrackChecksum> checksum;
+    std::optional<accuraterip::TChecksumThread> checksum;
     if (checksums)
       checksum.emplace(accuraterip::TrackChecksum(disc, track));
     std::size_t gathered = 0;
+    int filling = 0;
     for (uint32_t done = 0; done < length;) {
       const uint32_t n = std::min(RipBlockSectors, length - done);
-      if (ReadCDAudioSectors(handle, start + done, n, pending.data() + gathered) != 1)
+      if (ReadCDAudioSectors(handle, start + done, n, pending[filling].data() + gathered) != 1)
         return false;
-      if (checksum)
-        checksum->Add(pending.data() + gathered, size_t{n} * CDSectorSize);
       gathered += size_t{n} * CDSectorSize;
       done += n;
       if (gathered >= RipWriteBytes || done == length) {
-        std::fwrite(pending.data(), 1, gathered, file);
+        if (checksum)
+          checksum->Add(pending[filling].data(), gathered);
+        std::fwrite(pending[filling].data(), 1, gathered, file);
         gathered = 0;
+        filling ^= 1;
       }
     }
     if (checksum)

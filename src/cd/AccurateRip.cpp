@@ -1,8 +1,7 @@
 #include "AccurateRip.h"
 
 #include "Cddb.h"
-
-#include <zlib.h>
+#include "ChecksumLoops.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -100,7 +99,7 @@ TTrackChecksum::TTrackChecksum(uint64_t samples, bool first, bool last)
                                                                   : 0) {}
 
 void TTrackChecksum::Add(const uint8_t *data, std::size_t bytes) {
-  FCrc = static_cast<uint32_t>(crc32_z(FCrc, data, bytes));
+  FCrc = Crc32(FCrc, data, bytes);
   while (FPartialBytes > 0 && FPartialBytes < 4 && bytes > 0) {
     FPartial[FPartialBytes++] = *data++;
     --bytes;
@@ -117,30 +116,18 @@ void TTrackChecksum::Add(const uint8_t *data, std::size_t bytes) {
 void TTrackChecksum::AddSamples(const uint8_t *data, std::size_t count) {
   const uint64_t first = FPos + 1; // the weight of data's first sample
   FPos += count;
-  // Plain loops over locals, which the compiler turns into vector code: these loops are the
-  // whole cost of verifying a rip.
-  int32_t peak = static_cast<int32_t>(FPeak);
-  for (std::size_t i = 0; i < 2 * count; ++i) {
-    const int32_t value = static_cast<int16_t>(data[2 * i] | data[2 * i + 1] << 8);
-    const int32_t magnitude = value < 0 ? -value : value;
-    peak = magnitude > peak ? magnitude : peak;
-  }
-  FPeak = static_cast<uint32_t>(peak);
+  // The samples from..to count in v1 and v2; those before and after (the edges of the disc)
+  // only in the peak level. A track holds fewer than 2^32 samples, so the weights fit 32 bits.
   const uint64_t from = std::max(first, FFrom), to = std::min(FPos, FTo);
-  if (from <= to) {
-    const uint8_t *samples = data + 4 * (from - first);
-    // A track holds fewer than 2^32 samples, so the weights fit 32 bits.
-    const auto weight = static_cast<uint32_t>(from);
-    uint32_t low = 0, high = 0;
-    for (std::size_t i = 0; i < to - from + 1; ++i) {
-      const uint64_t product =
-          uint64_t{Le32(samples + 4 * i)} * (weight + static_cast<uint32_t>(i));
-      low += static_cast<uint32_t>(product);
-      high += static_cast<uint32_t>(product >> 32);
-    }
-    FV1 += low;
-    FV2 += low + high;
-  }
+  const std::size_t begin = from <= to ? from - first : count;
+  const std::size_t end = from <= to ? to - first + 1 : count;
+  TSampleSums edges, counted;
+  SumSamples(data, begin, 0, edges);
+  SumSamples(data + 4 * begin, end - begin, static_cast<uint32_t>(from), counted);
+  SumSamples(data + 4 * end, count - end, 0, edges);
+  FV1 += counted.Low;
+  FV2 += counted.Low + counted.High;
+  FPeak = std::max({FPeak, edges.Peak(), counted.Peak()});
   const uint64_t frameFrom = std::max(first, Frame450First);
   const uint64_t frameTo = std::min(FPos, Frame450First + SectorSamples - 1);
   for (uint64_t pos = frameFrom; pos <= frameTo; ++pos)

@@ -84,14 +84,15 @@ struct TTrackSums {
   uint32_t Frame450 = 0; // the v1 checksum of the track's sector 450 alone, weights 1..588
   uint64_t Samples = 0;  // how many were added
   uint32_t Peak = 0;     // the largest magnitude of a 16-bit value, 0 ... 32768
+  bool operator==(const TTrackSums &) const = default;
 };
 
 // The v1 checksum of one sector (SectorBytes bytes) with weights 1..588: what the answer
 // holds for sector 450 of each track.
 uint32_t FrameChecksum(const uint8_t *sector);
 
-// The checksums and the peak level of one track, fed its PCM bytes in order as they pass, in blocks of any size
-// (a block may end inside a sample). Not shared between threads.
+// The checksums and the peak level of one track, fed its PCM bytes in order as they pass, in blocks
+// of any size (a block may end inside a sample). Not shared between threads.
 class TTrackChecksum {
 public:
   // samples: the track's length (sectors * 588); first, last: whether it is the disc's first

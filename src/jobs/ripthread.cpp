@@ -163,6 +163,7 @@ void TCDRipThread::Execute() {
   FChecksum.emplace(accuraterip::TrackChecksum(cd::VerificationToc(toc), TrackNo));
   const int32_t result = RipTrack(start, length);
   FSums = FChecksum->Sums();
+  FChecksum.reset();
   FWholeTrack = result == ripDone && length == trackLength;
   if (result >= 0)
     PostJobEvent(NotifyWindow, JobRipEnded, result);
@@ -171,17 +172,21 @@ void TCDRipThread::Execute() {
 TRipResult TCDRipThread::ReadSectors(uint32_t start, uint32_t count) {
   // Anything short of the whole block is a failed read, never a silently short track.
   if (count > RipBlockSectors ||
-      ReadCDAudioSectors(CDHandle, start, count, FPending.get() + FPendingBytes) != 1)
+      ReadCDAudioSectors(CDHandle, start, count, FPending[FFilling].get() + FPendingBytes) != 1)
     return ripReadFailed;
-  FChecksum->Add(FPending.get() + FPendingBytes, size_t{count} * CDSectorSize);
   FPendingBytes += size_t{count} * CDSectorSize;
   return FPendingBytes >= RipWriteBytes ? WritePending() : ripDone;
 }
 
 TRipResult TCDRipThread::WritePending() {
   const auto bytes = static_cast<int64_t>(FPendingBytes);
+  const uint8_t *gathered = FPending[FFilling].get();
+  // Summed while it is written and the next blocks are read into the other buffer, which the
+  // hand-over has freed.
+  FChecksum->Add(gathered, FPendingBytes);
   FPendingBytes = 0;
-  return OutStream->Write(FPending.get(), bytes) == bytes ? ripDone : ripWriteFailed;
+  FFilling ^= 1;
+  return OutStream->Write(gathered, bytes) == bytes ? ripDone : ripWriteFailed;
 }
 
 int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {

@@ -1,7 +1,7 @@
 #pragma once
 // The worker that reads one audio track from the CD drive library into a WAV file, and
 // reports its progress and end to a job window with WM_JOBINFO messages.
-#include "AccurateRip.h"
+#include "ChecksumThread.h"
 #include "Messages.h"
 #include "akrip32.h"
 
@@ -38,8 +38,9 @@ constexpr std::intptr_t RipErrorFileInUse = 3;
 
 constexpr std::uint32_t RipBlockSectors = 10;
 // Blocks are gathered into writes of about this size: a write a block costs the page cache
-// more than the copy itself.
-constexpr std::size_t RipWriteBytes = 1 << 19;
+// more than the copy itself, and each write wakes the checksum thread, which costs the reader
+// more than the summing would at half a megabyte.
+constexpr std::size_t RipWriteBytes = 1 << 22;
 constexpr std::uint32_t WavHeaderSize = 44;
 
 class TCDRipThread {
@@ -86,11 +87,16 @@ private:
   int32_t RipTrack(uint32_t start, uint32_t length);
 
   std::unique_ptr<TStream> OutStream;
-  // Blocks read but not yet written: room for a whole write and one block more.
-  std::unique_ptr<std::uint8_t[]> FPending{
-      new std::uint8_t[RipWriteBytes + RipBlockSectors * CDSectorSize]};
+  // Blocks read but not yet written, each buffer room for a whole write and one block more:
+  // one fills while the checksums run over the other.
+  std::unique_ptr<std::uint8_t[]> FPending[2] = {
+      std::make_unique_for_overwrite<std::uint8_t[]>(RipWriteBytes +
+                                                     RipBlockSectors * CDSectorSize),
+      std::make_unique_for_overwrite<std::uint8_t[]>(RipWriteBytes +
+                                                     RipBlockSectors * CDSectorSize)};
+  int FFilling = 0;
   std::size_t FPendingBytes = 0;
-  std::optional<accuraterip::TTrackChecksum> FChecksum; // fed each block as it is read
+  std::optional<accuraterip::TChecksumThread> FChecksum; // fed each write as it is made
   accuraterip::TTrackSums FSums;
   bool FWholeTrack = false;
   std::thread FThread;

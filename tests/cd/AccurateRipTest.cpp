@@ -4,22 +4,28 @@
 #include "AccurateRipAnswers.h"
 #include "AccurateRipLookup.h"
 #include "CddbServer.h"
+#include "ChecksumThread.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 #include "ripthread.h"
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 
 using namespace accuraterip;
 
 namespace {
 
-// The sums of audio fed in blocks of awkward sizes, as a rip's reads and writes cut it.
+// The sums of audio fed in blocks of awkward sizes, as a rip's reads and writes cut it, here
+// or on the checksum thread of a rip.
+template <typename TChecksum = TTrackChecksum>
 TTrackSums SumsOf(const std::vector<uint8_t> &audio, bool first, bool last) {
-  TTrackChecksum checksum(audio.size() / 4, first, last);
+  TChecksum checksum(TTrackChecksum(audio.size() / 4, first, last));
   const std::size_t blocks[] = {1, 3, 4, 2, 5 * 2352 + 7, 6, 2352 * 10};
   for (std::size_t at = 0, k = 0; at < audio.size(); ++k) {
     const std::size_t n = std::min(blocks[k % std::size(blocks)], audio.size() - at);
@@ -27,6 +33,13 @@ TTrackSums SumsOf(const std::vector<uint8_t> &audio, bool first, bool last) {
     at += n;
   }
   return checksum.Sums();
+}
+
+uint32_t PlainPeak(const std::vector<uint8_t> &audio) {
+  int peak = 0;
+  for (std::size_t i = 0; i + 1 < audio.size(); i += 2)
+    peak = std::max(peak, std::abs(static_cast<int16_t>(audio[i] | audio[i + 1] << 8)));
+  return static_cast<uint32_t>(peak);
 }
 
 // The checksum accuraterip-checksum gives a WAV of the audio as track `track` of `total`.
@@ -61,7 +74,15 @@ TEST(AccurateRipTest, ChecksumsMatchAnIndependentImplementation) {
     const std::vector<uint8_t> frame(audio.begin() + 450 * 2352, audio.begin() + 451 * 2352);
     EXPECT_EQ(sums.Frame450, PeerChecksumOf(dir, frame, 2, 3, true));
     EXPECT_EQ(FrameChecksum(frame.data()), sums.Frame450);
+    // zlib's table-driven CRC and the plain largest magnitude, against the vector code.
+    EXPECT_EQ(sums.Crc32, crc32_z(0, audio.data(), audio.size()));
+    EXPECT_EQ(sums.Peak, PlainPeak(audio));
+    EXPECT_EQ((SumsOf<TChecksumThread>(audio, c.Track == 1, c.Track == c.Total)), sums);
   }
+  // Full scale negative is the one magnitude 16 bits cannot negate.
+  std::vector<uint8_t> quiet(4 * 588);
+  quiet[4 * 300 + 3] = 0x80;
+  EXPECT_EQ(SumsOf(quiet, false, false).Peak, 32768u);
   const std::string check = "123456789"; // CRC-32's published check value
   TTrackChecksum crc(2, false, false);
   crc.Add(reinterpret_cast<const uint8_t *>(check.data()), 4);
