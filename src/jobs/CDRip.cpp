@@ -192,6 +192,16 @@ void TfrmCDRip::StartTrack(int k) {
     extensions.push_back(encoded);
   FFileTitles[k] = FNames.Take(OutputFolder(), Title(k), extensions);
   FPart = std::make_unique<plat::TPartFile>(FilePath(k, ".wav"));
+  if (!FPart->Claimed()) {
+    const int32_t result = FPart->InUse() ? ripFileInUse : ripCannotCreate;
+    FPart.reset();
+    if (OutputFolderGone())
+      return;
+    FLog->Tracks[k].ReadResult = ReadResultText(result);
+    ShowError(RipFailureText(FilePath(k, ".wav"), result));
+    PostJobInfo(Handle(), JobRipEnded, result);
+    return;
+  }
   const int track = TrackOfEntry((*JobList)[k]);
   try {
     FCDIn.SetStartTrack(track);
@@ -239,7 +249,20 @@ bool TfrmCDRip::RipComplete(int k) {
   return !ec && file.good();
 }
 
+bool TfrmCDRip::OutputFolderGone() {
+  const std::string gone = OutputFolderGoneText();
+  if (gone.empty())
+    return false;
+  // Nothing more can be made: one message, and the job ends.
+  ShowError(gone);
+  FinishJob();
+  CloseLater();
+  return true;
+}
+
 bool TfrmCDRip::KeepRip(int k) {
+  if (OutputFolderGone())
+    return false;
   const std::string wav = FilePath(k, ".wav");
   const std::string failure = WaveOut1->ExceptionMessage();
   TRipLogTrack &logged = FLog->Tracks[k];
@@ -385,6 +408,8 @@ bool TfrmCDRip::KeepEncoding(int k) {
 
 void TfrmCDRip::EncodingEnded(const TProcessInfo &info) {
   Timer1->stop();
+  if (OutputFolderGone())
+    return;
   const int k = RipCount - 1;
   const std::string wav = FilePath(k, ".wav");
   const std::string encoded = FilePath(k, EncodedExtension(FFormat));
@@ -416,7 +441,7 @@ void TfrmCDRip::NextTrack() {
 }
 
 void TfrmCDRip::JobDone() {
-  ShowStep("Verifying the rip with AccurateRip...");
+  ShowStep(GetLanString("RES_Verifying", "Verifying the rip with AccurateRip..."));
   VerifyLater(FLog, GlobalOptions.AccurateRipUrl, Handle());
 }
 
@@ -432,7 +457,7 @@ void TfrmCDRip::Verified() {
     return;
   }
   bOpenLog->setVisible(!FLogPath.empty());
-  bStop->setText("Close");
+  bStop->setText(QString::fromStdString(GetLanString("RES_Close", "Close")));
 }
 
 // Messages

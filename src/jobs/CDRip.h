@@ -121,6 +121,8 @@ private:
   void ShowStep(const std::string &hint);
 
   void StartTrack(int k);
+  // Ends the job with one message when the output folder is gone.
+  bool OutputFolderGone();
   // Whether the part file of the rip holds the whole track k.
   bool RipComplete(int k);
   // After a rip: gives the WAV its name, or reports why there is none; false then.

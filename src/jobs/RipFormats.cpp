@@ -1,8 +1,11 @@
 #include "RipFormats.h"
 
 #include "Global.h"
+#include "Language.h"
+#include "ripthread.h"
 
 #include <cctype>
+#include <filesystem>
 
 TFormat RipOutput() {
   switch (GlobalOptions.OutputFormat) {
@@ -35,4 +38,32 @@ int TrackOfEntry(const std::string &entry) {
 
 std::string TitleOfEntry(const std::string &entry) {
   return entry.size() > 2 ? entry.substr(2) : "";
+}
+
+std::string RipFailureText(const std::string &wav, int32_t ripResult) {
+  switch (ripResult) {
+  case ripCannotCreate:
+    return wav + GetLanString("RES_CreateWavFileError",
+                              " is not a valid file name.Please rename the Title in the CD "
+                              "tracks list.");
+  case ripWriteFailed:
+    return wav + GetLanString("RES_WriteWavFileError",
+                              " could not be written in full. Please check the free space "
+                              "in the output directory.");
+  case ripFileInUse:
+    return wav + ": " +
+           GetLanString("RES_CreateFileError",
+                        "WAV file will be created maybe is been using,extract failed!");
+  case ripReadFailed:
+    return GetLanString("RES_ReadCDAudioError", "Error while reading CD information!");
+  default: return "";
+  }
+}
+
+std::string OutputFolderGoneText() {
+  std::error_code ec;
+  if (std::filesystem::is_directory(GlobalOptions.OutputFolder, ec))
+    return "";
+  return GlobalOptions.OutputFolder + "," +
+         GetLanString("RES_Directory_Not_Exist", "The output directory does not exist.");
 }

@@ -1,7 +1,8 @@
 #pragma once
 // What follows the rip of each track, by the OutputFormat setting, and how the job entries
 // the main window hands to a rip window read: the track's position on the disc as two
-// digits, then the file title.
+// digits, then the file title. Also what both rip windows say when a rip fails.
+#include <cstdint>
 #include <string>
 
 enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3, fmtFLAC = 4, fmtOpus = 5 };
@@ -14,3 +15,9 @@ const char *EncodedExtension(TFormat format);
 int TrackOfEntry(const std::string &entry);
 // The file title of a job entry: what follows the track number.
 std::string TitleOfEntry(const std::string &entry);
+
+// What a rip window says when the rip of a track ended with ripResult (a sub-code of the rip
+// thread) for the track's WAV file wav; "" for one that needs no message.
+std::string RipFailureText(const std::string &wav, int32_t ripResult);
+// The one message of a job whose output folder is gone; "" while the folder is there.
+std::string OutputFolderGoneText();

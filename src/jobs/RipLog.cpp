@@ -224,6 +224,7 @@ std::string ReadResultText(int32_t ripResult) {
   case 3: return "Read failed";
   case 5: return "The file could not be created";
   case 6: return "The file could not be written in full";
+  case 7: return "The file is being made by another job";
   default: return "Stopped";
   }
 }

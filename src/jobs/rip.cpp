@@ -307,12 +307,11 @@ void TRipForm::JobInfo(const TProcessInfo &info) {
 }
 
 bool TRipForm::OutputFolderGone() {
-  std::error_code ec;
-  if (Mode == jmRecordToMp3 || fs::is_directory(OutputFolder(), ec))
+  const std::string gone = Mode == jmRecordToMp3 ? "" : OutputFolderGoneText();
+  if (gone.empty())
     return false;
   // Nothing more can be made: one message, and the job ends.
-  ShowError(GlobalOptions.OutputFolder + "," +
-            GetLanString("RES_Directory_Not_Exist", "The output directory does not exist."));
+  ShowError(gone);
   FinishJob();
   CloseLater();
   return true;
@@ -328,27 +327,8 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
     logged.Whole = RipThread->WholeTrack();
   }
   logged.ReadResult = ReadResultText(info.SubCode);
-  switch (info.SubCode) {
-  case ripReadFailed:
-    ShowError(GetLanString("RES_ReadCDAudioError", "Error while reading CD information!"));
-    break;
-  case ripCannotCreate:
-    ShowError(wav + GetLanString("RES_CreateWavFileError",
-                                 " is not a valid file name.Please rename the Title in the CD "
-                                 "tracks list."));
-    break;
-  case ripWriteFailed:
-    ShowError(wav + GetLanString("RES_WriteWavFileError",
-                                 " could not be written in full. Please check the free space "
-                                 "in the output directory."));
-    break;
-  case ripFileInUse:
-    ShowError(wav + ": " +
-              GetLanString("RES_CreateFileError",
-                           "WAV file will be created maybe is been using,extract failed!"));
-    break;
-  default: break;
-  }
+  if (const std::string failure = RipFailureText(wav, info.SubCode); !failure.empty())
+    ShowError(failure);
   if (info.SubCode == ripDone)
     FWavIds[RipCount] = FileId(wav);
   RipCount += 1;

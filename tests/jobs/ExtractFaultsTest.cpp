@@ -23,12 +23,13 @@ protected:
     fs::create_directories(Config.File("Varnex/Plindar"));
     std::ofstream(OptionsFile()) << text;
   }
-  // Starts an MP3 rip of the disc into out/ and waits until lame writes the first track's MP3;
-  // that lame's process id.
-  pid_t Mp3RipWithLameRunning(std::unique_ptr<TRunningProgram> &run, const std::string &log) {
+  // Starts an MP3 rip of the disc into out/ (with more options) and waits until lame writes the
+  // first track's MP3; that lame's process id.
+  pid_t Mp3RipWithLameRunning(std::unique_ptr<TRunningProgram> &run, const std::string &log,
+                              std::vector<std::string> options = {}) {
     fs::create_directory(Dir.File("out"));
-    run = std::make_unique<TRunningProgram>(
-        ExtractArgs({"--format", "mp3", "--output", Dir.File("out")}), Dir.File(log));
+    options.insert(options.end(), {"--format", "mp3", "--output", Dir.File("out")});
+    run = std::make_unique<TRunningProgram>(ExtractArgs(options), Dir.File(log));
     pid_t lame = 0;
     std::error_code ec;
     WaitFor([&] {
@@ -112,15 +113,20 @@ TEST_F(ExtractFaults, AFullDiskDuringTheEncodingKeepsTheWavAndNamesTheFailure) {
   }
 }
 
+// In both read modes.
 TEST_F(ExtractFaults, AnOutputFolderRemovedMidJobIsNamedOnceAndEndsTheRun) {
   UseLongFirstTrack();
-  std::unique_ptr<TRunningProgram> rip;
-  ASSERT_NE(Mp3RipWithLameRunning(rip, "rip.log"), 0);
-  fs::remove_all(Dir.File("out"));
-  const TRunResult run = rip->Wait();
-  EXPECT_EQ(run.ExitStatus, 1) << run.Output;
-  EXPECT_EQ(run.Output, "plindar: " + Dir.File("out") + ",The output directory does not exist.\n");
-  EXPECT_FALSE(fs::exists(Dir.File("out"))) << "a folder the user removed is not made again";
+  for (const std::vector<std::string> &mode : {std::vector<std::string>{}, {"--secure"}}) {
+    SCOPED_TRACE(mode.empty() ? "raw" : "secure");
+    std::unique_ptr<TRunningProgram> rip;
+    ASSERT_NE(Mp3RipWithLameRunning(rip, "rip.log", mode), 0);
+    fs::remove_all(Dir.File("out"));
+    const TRunResult run = rip->Wait();
+    EXPECT_EQ(run.ExitStatus, 1) << run.Output;
+    EXPECT_EQ(run.Output,
+              "plindar: " + Dir.File("out") + ",The output directory does not exist.\n");
+    EXPECT_FALSE(fs::exists(Dir.File("out"))) << "a folder the user removed is not made again";
+  }
 }
 
 // A lame killed or stopped mid-track fails that track with a message; the WAV stays whole, no
