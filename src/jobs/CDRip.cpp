@@ -250,14 +250,11 @@ bool TfrmCDRip::RipComplete(int k) {
 }
 
 bool TfrmCDRip::OutputFolderGone() {
-  const std::string gone = OutputFolderGoneText();
-  if (gone.empty())
-    return false;
-  // Nothing more can be made: one message, and the job ends.
-  ShowError(gone);
-  FinishJob();
-  CloseLater();
-  return true;
+  return ::OutputFolderGone([this](const std::string &message) {
+    ShowError(message);
+    FinishJob();
+    CloseLater();
+  });
 }
 
 bool TfrmCDRip::KeepRip(int k) {

@@ -60,10 +60,11 @@ std::string RipFailureText(const std::string &wav, int32_t ripResult) {
   }
 }
 
-std::string OutputFolderGoneText() {
+bool OutputFolderGone(const std::function<void(const std::string &message)> &endJob) {
   std::error_code ec;
   if (std::filesystem::is_directory(GlobalOptions.OutputFolder, ec))
-    return "";
-  return GlobalOptions.OutputFolder + "," +
-         GetLanString("RES_Directory_Not_Exist", "The output directory does not exist.");
+    return false;
+  endJob(GlobalOptions.OutputFolder + "," +
+         GetLanString("RES_Directory_Not_Exist", "The output directory does not exist."));
+  return true;
 }

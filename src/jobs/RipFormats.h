@@ -3,6 +3,7 @@
 // the main window hands to a rip window read: the track's position on the disc as two
 // digits, then the file title. Also what both rip windows say when a rip fails.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3, fmtFLAC = 4, fmtOpus = 5 };
@@ -19,5 +20,6 @@ std::string TitleOfEntry(const std::string &entry);
 // What a rip window says when the rip of a track ended with ripResult (a sub-code of the rip
 // thread) for the track's WAV file wav; "" for one that needs no message.
 std::string RipFailureText(const std::string &wav, int32_t ripResult);
-// The one message of a job whose output folder is gone; "" while the folder is there.
-std::string OutputFolderGoneText();
+// Whether the output folder is gone, when nothing more can be made: endJob is then called with
+// the one message the job ends with.
+bool OutputFolderGone(const std::function<void(const std::string &message)> &endJob);

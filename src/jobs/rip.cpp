@@ -307,14 +307,11 @@ void TRipForm::JobInfo(const TProcessInfo &info) {
 }
 
 bool TRipForm::OutputFolderGone() {
-  const std::string gone = Mode == jmRecordToMp3 ? "" : OutputFolderGoneText();
-  if (gone.empty())
-    return false;
-  // Nothing more can be made: one message, and the job ends.
-  ShowError(gone);
-  FinishJob();
-  CloseLater();
-  return true;
+  return Mode != jmRecordToMp3 && ::OutputFolderGone([this](const std::string &message) {
+           ShowError(message);
+           FinishJob();
+           CloseLater();
+         });
 }
 
 void TRipForm::RipEnded(const TProcessInfo &info) {
