@@ -92,9 +92,24 @@ bool QueryTitles(TMainForm &form, const TProgramOptions &options) {
   return sources == TitleSourcesBoth && QueryFreedb(form, options);
 }
 
+// While a batch run lasts no dialog waits for a person: questions take their default answer,
+// other windows are cancelled, and the texts of the plain messages go to standard error.
+class TBatchDialogs {
+public:
+  ~TBatchDialogs() { Print(); }
+  void Print() {
+    for (const plat::TShownDialog &shown : Script.Shown)
+      if (shown.Kind == "message" && shown.Buttons == plat::TMsgButtons::OK) // not the questions
+        std::cerr << "plindar: " << shown.Text << "\n";
+    Script.Shown.clear();
+  }
+  plat::TDialogScript Script;
+};
+
 // Fills the track list as the window does when it is shown and prints it; without tracks the
 // status the window would show goes to standard error.
 int ListTracks(const TProgramOptions &options) {
+  TBatchDialogs dialogs;
   TMainForm form;
   form.SecureRun = options.Secure;
   form.PreferImages(options.CDImages.size());
@@ -148,6 +163,7 @@ void PrintVerification(const TRipLog &log, const std::string &path) {
 // it is made and every message the job shows goes to standard error. The settings given on
 // the command line hold for this run only: nothing is saved.
 int ExtractTracks(const TProgramOptions &options) {
+  TBatchDialogs dialogs;
   TMainForm form;
   form.SecureRun = options.Secure;
   form.RunReadOffset = options.ReadOffset;
@@ -175,8 +191,7 @@ int ExtractTracks(const TProgramOptions &options) {
     return 1;
   // Questions take their default answer (create the folder, replace a file); the job window
   // itself runs.
-  plat::TDialogScript script;
-  script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
+  dialogs.Script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
   int made = 0;
   auto printMade = [&made](const std::string &file) {
     std::cout << file << std::endl;
@@ -200,9 +215,7 @@ int ExtractTracks(const TProgramOptions &options) {
   interruptWatch.start(100);
   form.ActionSelectAllExecute();
   form.ActionExtractExecute();
-  for (const plat::TShownDialog &shown : script.Shown)
-    if (shown.Kind == "message" && shown.Buttons == plat::TMsgButtons::OK) // not the questions
-      std::cerr << "plindar: " << shown.Text << "\n";
+  dialogs.Print();
   if (gStopRequested)
     std::cerr << "plindar: interrupted: the track in progress was not made\n";
   return made == form.RowCount() ? 0 : 1;

@@ -570,4 +570,15 @@ TEST_F(ProgramTest, SecureListsAndQueriesThroughTheCDInput) {
   TRun convert = Run({"--secure", "--convert", cue, Dir.File("x.wav")});
   EXPECT_EQ(convert.ExitCode, 2);
   EXPECT_NE(convert.Err.find("--secure goes without --convert and --play"), std::string::npos);
+
+  // A program without its ripping library beside it ends with the reason: the message box a
+  // window would show waits for no one in a batch run.
+  std::filesystem::create_directory(Dir.File("alone"));
+  std::filesystem::copy_file(PLINDAR_PROGRAM, Dir.File("alone/plindar"));
+  for (const std::string batch : {"--list", "--extract"}) {
+    const TRun run = RunCommand("timeout 60 " + Quoted(Dir.File("alone/plindar")) + " --cd-image " +
+                                Quoted(cue) + " --secure " + batch);
+    EXPECT_EQ(run.ExitCode, 1) << batch << ": " << run.Err;
+    EXPECT_EQ(run.Err, "plindar: libplindar_cdrip.so could not be loaded.\n") << batch;
+  }
 }
