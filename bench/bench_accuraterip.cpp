@@ -1,5 +1,5 @@
 // Times what verifying a rip costs: a disc image of 10 minutes of audio read the way the rip
-// thread reads it (blocks of 10 sectors gathered into writes of 512 KB) with and without
+// thread reads it (blocks of 10 sectors gathered into writes of 4 MB) with and without
 // handing each write to the track's CRC-32 and AccurateRip checksums on their own thread, and
 // Plindar's rip thread itself, which always computes them.
 //   bench_accuraterip [runs]
