@@ -81,6 +81,16 @@ void IgnoringFailures(const std::function<void()> &step) {
   }
 }
 
+// A settings folder that cannot be written (read-only, or on a full disk) would otherwise lose
+// the titles and options of this session without a word.
+std::string SettingsNotSaved() {
+  std::string text = GetLanString("RES_Settings_Not_Saved",
+                                  "The settings and disc titles could not be saved in %s.");
+  if (const size_t at = text.find("%s"); at != std::string::npos)
+    text.replace(at, 2, GetSettingsFolder());
+  return text;
+}
+
 std::string NotFoundCDRom() { return GetLanString("RES_NotFound_CDRom", "No CD devices found!"); }
 std::string CheckCDRom() {
   return GetLanString("RES_Check_CDRom", "Can not find audio CD in your CD device.");
@@ -910,7 +920,10 @@ void TMainForm::ActionOptionSetExecute() {
 
 void TMainForm::ChangeDrive(int drive) {
   FRunCDIndex = -1;
-  IgnoringFailures([this] { SaveListInfo(); });
+  bool saved = true;
+  IgnoringFailures([this, &saved] { saved = SaveListInfo(); });
+  if (!saved)
+    ShowError(SettingsNotSaved());
   if (CDHandle != 0)
     CloseDrive();
   ClearTrackList();
@@ -1021,7 +1034,7 @@ bool TMainForm::FormCloseQuery() {
   return true;
 }
 
-void TMainForm::SaveListInfo() {
+bool TMainForm::SaveListInfo() {
   // Titles are kept by track number, as the list was filled, also on a disc whose first track
   // is not 1.
   DiscInfo.TitleCount = 0;
@@ -1030,14 +1043,15 @@ void TMainForm::SaveListInfo() {
     DiscInfo.Titles[track] = RowTitle(row);
     DiscInfo.TitleCount = std::max(DiscInfo.TitleCount, track);
   }
-  SaveDiscInfo(FListDiscID);
+  return SaveDiscInfo(FListDiscID);
 }
 
 void TMainForm::FormClose() {
   if (FClosed)
     return;
   FClosed = true;
-  IgnoringFailures([this] { SaveListInfo(); });
+  bool saved = true;
+  IgnoringFailures([this, &saved] { saved = SaveListInfo(); });
   IgnoringFailures([this] {
     if (CDHandle != 0 && !CloseDrive())
       ShowError(GetLanString("RES_Close_CD_Error", "Error while closing CD handle!"));
@@ -1046,5 +1060,7 @@ void TMainForm::FormClose() {
     plat::mciSendString("stop cdaudio");
     plat::mciSendString("close cdaudio");
   }
-  IgnoringFailures([] { LoadSaveOptions(false); });
+  IgnoringFailures([&saved] { saved = LoadSaveOptions(false) && saved; });
+  if (!saved)
+    ShowError(SettingsNotSaved());
 }

@@ -259,7 +259,8 @@ private:
   // The table of contents of the listed disc; false when it cannot be read.
   bool ReadListedToc(TToc &toc);
   // Puts the list's titles into DiscInfo and saves them under the listed disc's identifier.
-  void SaveListInfo();
+  // False when the changed cache could not be written.
+  bool SaveListInfo();
   // The read offset the drive at this position of the drive list reads with: the run's, else
   // the one stored for the drive.
   int32_t DriveReadOffset(int drive) const;

@@ -242,7 +242,11 @@ int DetectOffset(const TProgramOptions &options) {
   if (options.StoreOffset) {
     const std::string key = cd::DriveKey(drive);
     StoreReadOffset(key, found.Offset);
-    LoadSaveOptions(false);
+    if (!LoadSaveOptions(false)) {
+      std::cerr << "plindar: the offset could not be stored in " << GetSettingsFolder()
+                << "options.ini\n";
+      return 1;
+    }
     std::cout << "Stored for " << key << "\n";
   }
   return 0;

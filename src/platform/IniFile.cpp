@@ -93,7 +93,7 @@ TIniFile::TIniFile(std::string fileName) : FFileName(std::move(fileName)) {
     if (!known)
       current->Entries.push_back({key, Trim(t.substr(eq + 1))});
   }
-  FDirty = false;
+  FStored = FSections;
 }
 
 TIniFile::~TIniFile() { UpdateFile(); }
@@ -194,8 +194,10 @@ void TIniFile::EraseSection(const std::string &section) {
 }
 
 bool TIniFile::UpdateFile() {
-  if (!FDirty)
+  if (!FDirty || (!FUnreadable && FSections == FStored)) {
+    FDirty = false;
     return true;
+  }
   if (FUnreadable || (access(FFileName.c_str(), F_OK) == 0 && access(FFileName.c_str(), W_OK) != 0))
     return false;
   std::string text;
@@ -217,6 +219,7 @@ bool TIniFile::UpdateFile() {
     std::remove(temp.c_str());
     return false;
   }
+  FStored = FSections;
   FDirty = false;
   return true;
 }

@@ -32,8 +32,8 @@ public:
   void DeleteKey(const std::string &section, const std::string &key);
   void EraseSection(const std::string &section);
 
-  // Writes the file if anything changed, through a temporary file renamed over it so a
-  // failed write never leaves half a file. False when it could not be written. An existing
+  // Writes the file if anything differs from what it holds, through a temporary file renamed over
+  // it so a failed write never leaves half a file. False when it could not be written. An existing
   // file that could not be read, or may not be written, is never replaced: the rename would
   // bypass its permissions or drop what could not be read.
   bool UpdateFile();
@@ -41,16 +41,20 @@ public:
 private:
   struct TEntry {
     std::string Key, Value;
+    bool operator==(const TEntry &) const = default;
   };
   struct TSection {
     std::string Name;
     std::vector<TEntry> Entries;
+    bool operator==(const TSection &) const = default;
   };
   const TSection *Find(const std::string &section) const;
   TSection &FindOrAdd(const std::string &section);
 
   std::string FFileName;
   std::vector<TSection> FSections;
+  // What the file holds: writing it again is no change, and no failure where it cannot be.
+  std::vector<TSection> FStored;
   bool FDirty = false;
   bool FUnreadable = false; // exists but could not be read
 };

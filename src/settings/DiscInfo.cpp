@@ -39,10 +39,10 @@ bool LoadDiscInfo(const std::string &id) {
   return ini.SectionExists(id);
 }
 
-void SaveDiscInfo(const std::string &id) {
+bool SaveDiscInfo(const std::string &id) {
   std::string fileName = DiscInfoFileName();
   if (id.empty())
-    return;
+    return true;
   TIniFile ini(fileName);
   const TDiscInfo &d = DiscInfo;
   ini.WriteString(id, "Artist", d.Artist);
@@ -58,5 +58,5 @@ void SaveDiscInfo(const std::string &id) {
     if (!d.TrackArtists[n].empty() || ini.ValueExists(id, ArtistKey(n)))
       ini.WriteString(id, ArtistKey(n), d.TrackArtists[n]);
   }
-  ini.UpdateFile(); // a failed write is not reported
+  return ini.UpdateFile();
 }

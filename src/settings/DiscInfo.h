@@ -25,5 +25,6 @@ std::string DiscInfoFileName();
 // Fills DiscInfo from the cache (defaults for a disc never seen); nothing for an empty id.
 // True when the cache holds the disc.
 bool LoadDiscInfo(const std::string &id);
-// Writes DiscInfo to the disc's section of the cache; nothing for an empty id.
-void SaveDiscInfo(const std::string &id);
+// Writes DiscInfo to the disc's section of the cache; nothing for an empty id. False when
+// the changed cache could not be written.
+bool SaveDiscInfo(const std::string &id);

@@ -90,7 +90,7 @@ void LoadSaveReadOffsets(TIniFile &ini, bool load, std::map<std::string, int32_t
 
 } // namespace
 
-void LoadSaveOptions(bool Load) {
+bool LoadSaveOptions(bool Load) {
   std::string folder = GetSettingsFolder();
   std::string fileName = folder + "options.ini";
   TOptionsFile f(fileName, Load);
@@ -147,8 +147,9 @@ void LoadSaveOptions(bool Load) {
     // A format this version does not know (a newer one's, or a damaged file) rips to MP3.
     if (o.OutputFormat < 0 || o.OutputFormat > 5)
       o.OutputFormat = d.OutputFormat;
-  } else
-    f.Ini().UpdateFile(); // a failed write is not reported
+    return true;
+  }
+  return f.Ini().UpdateFile();
 }
 
 int32_t StoredReadOffset(const std::string &driveKey) {

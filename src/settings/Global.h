@@ -74,8 +74,9 @@ constexpr int32_t MaxStallTime = 3600;
 std::string GetAppDataFolder();
 // The settings folder (created when missing; the program's folder when it cannot be).
 std::string GetSettingsFolder();
-// Load = true fills GlobalOptions from options.ini, false writes it.
-void LoadSaveOptions(bool Load);
+// Load = true fills GlobalOptions from options.ini, false writes it. False when a changed
+// file could not be written.
+bool LoadSaveOptions(bool Load);
 // The stored read offset of the drive with that key; 0 when none is stored.
 int32_t StoredReadOffset(const std::string &driveKey);
 // Stores the read offset of the drive with that key (0 leaves no entry).

@@ -413,16 +413,36 @@ TEST_F(MainFormTest, DamagedCacheAndSettingsGiveDefaults) {
   EXPECT_EQ(GlobalOptions.CDIndex, -1);
 }
 
-TEST_F(MainFormTest, ACacheThatCannotBeReadOrWrittenIsNoFailure) {
+// Titles and options that cannot be saved are named when the window closes; with nothing
+// changed there is nothing to lose, and no message.
+TEST_F(MainFormTest, SettingsThatCannotBeSavedAreNamedOnClose) {
   TImageDrives drives({ThreeTrackDisc()});
-  fs::create_directories(DiscInfoFileName()); // a folder where the file belongs
+  const std::string notSaved =
+      "The settings and disc titles could not be saved in " + GetSettingsFolder() + ".";
+  Started()->FormClose();
+  const std::string cache = FileText(DiscInfoFileName());
+  ASSERT_NE(cache.find("1=Track01"), std::string::npos);
+  // No new file can be made there, as in a read-only folder (also for root).
+  for (const std::string &file : {DiscInfoFileName(), GetSettingsFolder() + "options.ini"})
+    fs::create_directory(file + ".tmp");
+  Started()->FormClose();
+  EXPECT_TRUE(Script.Shown.empty());
+
   auto form = Started();
+  form->SetRowTitle(0, "Typed");
+  form->FormClose();
+  EXPECT_EQ(Script.Messages(), std::vector<std::string>{notSaved});
+  EXPECT_EQ(FileText(DiscInfoFileName()), cache);
+
+  // A cache that cannot even be read is never replaced.
+  fs::remove(DiscInfoFileName());
+  fs::create_directories(DiscInfoFileName()); // a folder where the file belongs
+  form = Started();
   ASSERT_EQ(form->RowCount(), 3);
   EXPECT_EQ(form->RowTitle(2), "Track03");
   form->FormClose();
   EXPECT_TRUE(fs::is_directory(DiscInfoFileName()));
-  EXPECT_TRUE(fs::exists(GetSettingsFolder() + "options.ini"));
-  EXPECT_TRUE(Script.Shown.empty());
+  EXPECT_EQ(Script.Messages(), (std::vector<std::string>{notSaved, notSaved}));
 }
 
 // ---- Extract ----

@@ -238,6 +238,13 @@ TEST_F(ExtractProgram, DetectOffsetPrintsTheOffsetFoundAndStoresItOnlyWhenAsked)
   EXPECT_EQ(run.ExitStatus, 1);
   EXPECT_EQ(run.Output,
             "plindar: No read offset found: the disc is not in the AccurateRip database\n");
+  // An offset that cannot be stored is no success.
+  fs::remove(OptionsFile());
+  fs::create_directory(OptionsFile() + ".tmp"); // where the new file is made: it cannot be
+  run = detect("found", true);
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_EQ(run.Output,
+            found + "plindar: the offset could not be stored in " + OptionsFile() + "\n");
 }
 
 TEST_F(ExtractProgram, BothReadModesVerifyTheRipAndPrintEachTracksResult) {
