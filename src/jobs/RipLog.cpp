@@ -76,6 +76,18 @@ std::string TrackText(const TRipLogTrack &t) {
   return text;
 }
 
+// The log's file: its name, unless a job running beside this one wrote a log there since this
+// one began; then the first numbered name that is free or holds an earlier job's log.
+std::string RipLogPath(const TRipLog &log, const std::string &folder) {
+  const std::string name = RipLogName(log.Artist, log.Album);
+  const std::string stem = folder + name.substr(0, name.size() - 4);
+  std::string path = folder + name;
+  std::error_code ec;
+  for (int n = 2; std::filesystem::last_write_time(path, ec) >= log.Begun && !ec; ++n)
+    path = stem + " (" + std::to_string(n) + ").log";
+  return path;
+}
+
 } // namespace
 
 void TRipLog::Verify(const std::string &baseUrl) {
@@ -147,7 +159,7 @@ std::string RipLogName(const std::string &artist, const std::string &album) {
 }
 
 std::string WriteRipLog(const TRipLog &log, const std::string &folder) {
-  plat::TPartFile part(folder + RipLogName(log.Artist, log.Album));
+  plat::TPartFile part(RipLogPath(log, folder));
   {
     std::ofstream out(part.PartName(), std::ios::binary | std::ios::trunc);
     out << log.Text();

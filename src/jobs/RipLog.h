@@ -5,6 +5,7 @@
 #include "AccurateRip.h"
 #include "Messages.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,7 +22,9 @@ struct TRipLogTrack {
 };
 
 struct TRipLog {
-  std::string Date;  // local time of the rip
+  std::string Date; // local time of the rip
+  // When the job began: a log under this log's name written since then is another job's.
+  std::filesystem::file_time_type Begun = std::filesystem::file_time_type::clock::now();
   std::string Drive; // vendor and product, or the disc image
   std::string ReadMode;
   int ReadOffset = 0; // samples
@@ -43,8 +46,10 @@ struct TRipLog {
 // "<Artist> - <Album>.log" with what a file name cannot hold replaced, or "Rip.log" without
 // disc information.
 std::string RipLogName(const std::string &artist, const std::string &album);
-// Writes the log into folder (ending in '/') under its name, replacing an older log there; the
-// path, or "" when it cannot be written (no half-written log is left).
+// Writes the log into folder (ending in '/') under its name, replacing a log of an earlier job
+// there; where another job running beside this one has written its log under that name since,
+// this one becomes "<name> (2).log" (or the next number free). The path, or "" when it cannot be
+// written (no half-written log is left).
 std::string WriteRipLog(const TRipLog &log, const std::string &folder);
 // WriteRipLog, telling showError which file could not be written.
 std::string WriteRipLogOrSay(const TRipLog &log, const std::string &folder,

@@ -175,7 +175,7 @@ TEST_F(ExtractFaults, AnInterruptedRunClosesItsJobWindowAndLeavesNothingHalfMade
 // A second Plindar rips the same disc into the same folder while the first one's lame is
 // encoding the first track. The second does not write into the first's files: its encoding
 // of that track finds the MP3 being made and fails, saying so, and keeps its WAV; the first
-// makes every file whole.
+// makes every file whole. Each keeps its log: the first, ending later, takes the next name.
 TEST_F(ExtractFaults, ASecondRipIntoTheSameFolderLeavesTheFirstOnesFilesAlone) {
   UseLongFirstTrack();
   std::unique_ptr<TRunningProgram> first;
@@ -191,7 +191,10 @@ TEST_F(ExtractFaults, ASecondRipIntoTheSameFolderLeavesTheFirstOnesFilesAlone) {
   EXPECT_EQ(second.Output, Lines({"Track02.mp3"}) + "plindar: " + Out("Track01.mp3") +
                                "maybe be used,operate fail!\n");
   EXPECT_EQ(FolderListing(Out("")),
-            (std::vector<std::string>{"Rip.log", "Track01.mp3", "Track01.wav", "Track02.mp3"}));
+            (std::vector<std::string>{"Rip (2).log", "Rip.log", "Track01.mp3", "Track01.wav",
+                                      "Track02.mp3"}));
+  EXPECT_NE(FileText(Out("Rip.log")).find("Encoder: Failed"), std::string::npos);
+  EXPECT_EQ(FileText(Out("Rip (2).log")).find("Encoder: Failed"), std::string::npos);
   EXPECT_EQ(WavAudio(Out("Track01.wav")), TestAudio(1, 3000));
   ASSERT_EQ(RunProgram({"lame", "--quiet", "--decode", Out("Track01.mp3"), Dir.File("back.wav")})
                 .ExitStatus,
