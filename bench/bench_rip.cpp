@@ -22,8 +22,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {} // namespace
-
 int main(int argc, char **argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: bench_rip PLINDAR [runs]\n");
