@@ -412,7 +412,13 @@ void TMainForm::LeaveCDInputMode() {
 
 void TMainForm::SelectCDInDrive() {
   const int index = FRunCDIndex >= 0 ? FRunCDIndex : GlobalOptions.CDIndex;
-  CDIn1->SetCurrentDrive(index > 0 && index < CDIn1->DrivesCount() ? index : 0);
+  UseCDInDrive(index > 0 && index < CDIn1->DrivesCount() ? index : 0);
+}
+
+void TMainForm::UseCDInDrive(int index) {
+  CDIn1->SetCurrentDrive(index);
+  // Play and the tray commands go to the drive the CD input reads.
+  plat::SetCDAudioDevice(cd::DevicePathAt(CDIn1->CurrentDrive()));
 }
 
 bool TMainForm::CDInAudioPresent() {
@@ -934,7 +940,7 @@ void TMainForm::ChangeDrive(int drive) {
     EnterCDInputMode();
     FRunCDIndex = drive; // activation keeps the drive chosen
     IgnoringFailures([this, drive] {
-      CDIn1->SetCurrentDrive(drive);
+      UseCDInDrive(drive);
       ListCDInDisc();
     });
     return;

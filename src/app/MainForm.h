@@ -246,6 +246,9 @@ private:
   // The drive of the CD input as activation chooses it: the drive of the run or of the
   // settings, else the first.
   void SelectCDInDrive();
+  // Makes the drive at index of the list the CD input's (ignored out of range) and the one
+  // played.
+  void UseCDInDrive(int index);
   // The CD input's drive holds a disc with an audio track.
   bool CDInAudioPresent();
   // The cache identifier of the disc in the CD input's drive; "" when it cannot be read.

@@ -71,6 +71,15 @@ bool ReadDriveText(int index, TDiscText &text) {
   return ReadThrough(index, [&text](int32_t h) { return GetCDText(h, text); });
 }
 
+std::string DevicePathAt(int index) {
+  std::string path;
+  ReadThrough(index, [&path](int32_t h) {
+    path = GetCDDevicePath(h);
+    return true;
+  });
+  return path;
+}
+
 bool ReadHandleToc(int32_t handle, TToc &toc) {
   return ModifyCDParms(handle, CDParmMsfAddresses, 1) && ReadTOC(handle, &toc) == 1;
 }

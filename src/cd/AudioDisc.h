@@ -54,5 +54,8 @@ std::string DriveKey(int index);
 
 // Opens the drive at position index of the drive list: its handle, 0 when it cannot be opened.
 int32_t OpenDriveAt(int index);
+// The device of the drive at position index of the drive list (for an image, its .cue); ""
+// when it cannot be opened.
+std::string DevicePathAt(int index);
 
 } // namespace cd

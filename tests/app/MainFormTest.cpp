@@ -951,11 +951,12 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
 
 // The secure rip reads the disc through the CD input: the list comes from CDIn1 as the drive
 // library would give it, Query Freedb fills it through CDDBInfo1 (a failed lookup says so and
-// leaves it), the drive page lists the CD input's drives and a drive chosen there is listed,
-// and Extract rips through the pipeline rip window.
+// leaves it), the drive page lists the CD input's drives and a drive chosen there is listed
+// and played, and Extract rips through the pipeline rip window.
 TEST_F(MainFormTest, CDInputModeListsQueriesAndExtractsThroughTheCDInput) {
+  const std::string three = ThreeTrackDisc();
   const std::string other = WriteAudioDisc(Dir.Path(), "other", {300, 450, 300});
-  TImageDrives drives({ThreeTrackDisc(), other});
+  TImageDrives drives({three, other});
   auto form = std::make_unique<TTestMainForm>();
   form->SecureRun = true;
   form->FormShow();
@@ -971,6 +972,7 @@ TEST_F(MainFormTest, CDInputModeListsQueriesAndExtractsThroughTheCDInput) {
   EXPECT_EQ(form->RowTitle(2), "Track03");
   EXPECT_EQ(form->StatusText(), form->CDIn1->DriveName());
   EXPECT_EQ(form->SavedStatus, form->StatusText());
+  EXPECT_EQ(plat::CDAudioDevice(), three) << "Play and the tray go to the drive listed";
 
   // The drive page shows both images; choosing the second lists its disc.
   Script.ModalHandler = [&](QDialog &dialog) {
@@ -988,6 +990,7 @@ TEST_F(MainFormTest, CDInputModeListsQueriesAndExtractsThroughTheCDInput) {
   EXPECT_EQ(form->CDIn1->CurrentDrive(), 1);
   ASSERT_EQ(form->RowCount(), 3);
   EXPECT_EQ(form->RowText(1, 2), "00:06");
+  EXPECT_EQ(plat::CDAudioDevice(), other);
 
   TCddbServer server;
   form->CDDBInfo1->Server = "http://" + server.Address();
