@@ -292,9 +292,9 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
 std::string UsageText() {
   return "Usage: plindar [--cd-image FILE.cue]... [--secure] [--offset N] [--list] "
          "[--make-demo-disc DIR] [--help]\n"
-         "       plindar [--cd-image FILE.cue]... --extract [--format mp3|wav|ogg|wma] "
-         "[--output DIR]\n"
-         "               [--accuraterip-url URL]\n"
+         "       plindar [--cd-image FILE.cue]... --extract "
+         "[--format mp3|wav|ogg|wma|flac|opus]\n"
+         "               [--output DIR] [--accuraterip-url URL]\n"
          "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
          "               [--ima] [--quality Q]\n"
          "       plindar [--cd-image FILE.cue]... --query [--query-source SOURCE]\n"
