@@ -16,21 +16,26 @@ std::string PartFileName(const std::string &finalName) {
 TPartFile::TPartFile(const std::string &finalName)
     : FFinalName(finalName), FPartName(PartFileName(finalName)) {
   FFd = open(FPartName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (FFd < 0)
+  if (FFd < 0) {
+    FError = errno;
     return;
+  }
   // An open-file-description lock: held until this descriptor closes, whatever other
   // descriptors of the file this process opens and closes meanwhile.
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
   if (fcntl(FFd, F_OFD_SETLK, &lock) != 0) {
-    FInUse = errno == EAGAIN || errno == EACCES;
+    FError = errno;
+    FInUse = FError == EAGAIN || FError == EACCES;
     Release();
     return;
   }
   // A part file left by a job that ended without cleaning up starts afresh.
-  if (ftruncate(FFd, 0) != 0)
+  if (ftruncate(FFd, 0) != 0) {
+    FError = errno;
     Release();
+  }
 }
 
 TPartFile::~TPartFile() { Discard(); }

@@ -30,6 +30,8 @@ public:
   bool Claimed() const { return FFd >= 0; }
   // Another job is writing this part file.
   bool InUse() const { return FInUse; }
+  // Why the part file could not be claimed: the system's error number, 0 when it was.
+  int Error() const { return FError; }
   // Renames the part file to the final name, replacing a file there. False when it cannot:
   // the part file is removed then, so nothing is left half-named.
   bool Complete();
@@ -43,6 +45,7 @@ private:
   std::string FPartName;
   int FFd = -1; // holds the claim
   bool FInUse = false;
+  int FError = 0;
   bool FDone = false;
 };
 

@@ -112,6 +112,10 @@ void TConversion::Start() {
   OpenInput();
   BuildChain();
   FPart = std::make_unique<plat::TPartFile>(FOptions.Output);
+  if (!FPart->Claimed())
+    throw EAuException(FOptions.Output + ": " +
+                       (FPart->InUse() ? std::string("another job is making this file")
+                                       : plat::SysErrorMessage(FPart->Error())));
   FOutput->SetFileName(FPart->PartName());
   FOutput->OnDone = [this](TComponent *) { Finished(); };
   FError.clear();

@@ -421,7 +421,7 @@ TEST_F(ProgramTest, ConvertRefusesBadInputWithTheReasonAndLeavesNoFile) {
       {"folder.wav", "out.wav", {}, "folder.wav: Is a directory"},
       {"three.wav", "out.wav", {"--ima"}, "Cannot encode this channel count into ADPCM."},
       {"three.wav", "out.wav", {"--channels", "2"}, "channel count of a file of 3 channels"},
-      {"in.wav", "no/out.wav", {}, "No such file or directory"},
+      {"in.wav", "no/out.wav", {}, "no/out.wav: No such file or directory"},
   };
   for (const TCase &c : cases) {
     SCOPED_TRACE(c.In);
