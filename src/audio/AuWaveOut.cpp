@@ -53,7 +53,8 @@ void TWaveOut::Prepare() {
   FInput->Init();
   FChannels = FInput->Channels();
   FBits = FInput->BitsPerSample() & 0x7F; // without a source's marker bit
-  if ((FChannels > 2 || FBits > 16) && !FCreateNonMsHeaders)
+  // Only PCM has an extensible form: asked-for ADPCM is encoded or refused, never replaced.
+  if ((FChannels > 2 || FBits > 16) && !FCreateNonMsHeaders && FWavType == wtPCM)
     FWavType = wtExtPCM;
   bool appendTo = FFileMode == foAppend && FStream->Size() > 0;
   if (appendTo) {

@@ -99,6 +99,11 @@ TConvertWriter WriterFor(const std::string &outputName) {
                                 : TConvertWriter::None;
 }
 
+std::string FixedChannelsText(std::uint32_t channels) {
+  return "the channel count of a file of " + std::to_string(channels) +
+         " channels cannot be changed";
+}
+
 TConversion::TConversion(const TConvertOptions &options) : FOptions(options) {}
 
 TConversion::~TConversion() {
@@ -186,10 +191,9 @@ void TConversion::BuildChain() {
                                    : wave && FOptions.Ima      ? 16
                                                                : bits;
   const std::uint32_t wantedChannels = FOptions.Channels != 0 ? FOptions.Channels : channels;
-  // The format converter mixes mono and stereo only; it would pass other counts on unchanged.
+  // The format converter would pass other counts than mono and stereo on unchanged.
   if (wantedChannels != channels && channels > 2)
-    throw EAuException(FOptions.Input + ": the channel count of a file of " +
-                       std::to_string(channels) + " channels cannot be changed");
+    throw EAuException(FOptions.Input + ": " + FixedChannelsText(channels));
   // The writer would fall back to PCM for more channels than IMA ADPCM holds.
   if (wave && FOptions.Ima && wantedChannels > 2)
     throw EAuException("Cannot encode this channel count into ADPCM.");

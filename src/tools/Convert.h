@@ -82,6 +82,10 @@ private:
   std::string FError;
 };
 
+// Why a file of more than two channels cannot be given another count: the format converter
+// mixes mono and stereo only.
+std::string FixedChannelsText(std::uint32_t channels);
+
 // Runs a conversion to its end on this thread's messages. progress receives 0 ... 100 as the
 // run advances; a stop flag set (from a signal handler, say) ends the run. "" when the file
 // was made, else the error text.

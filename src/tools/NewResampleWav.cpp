@@ -3,6 +3,7 @@
 #include "AuConverters.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
+#include "Convert.h"
 #include "Dialogs.h"
 #include "Global.h"
 #include "PartFile.h"
@@ -231,8 +232,13 @@ void TfrmResample::Button3Click() {
   }
   if (static_cast<std::uint32_t>(bits) != WaveIn1->BitsPerSample())
     AudioConverter1->SetOutBitsPerSample(bits);
-  if (static_cast<std::uint32_t>(channels) != WaveIn1->Channels())
+  if (static_cast<std::uint32_t>(channels) != WaveIn1->Channels()) {
+    // The converter would write all of them whatever was chosen.
+    if (WaveIn1->Channels() > 2)
+      throw EAuException(WithoutFolder(WaveIn1->FileName()) + ": " +
+                         FixedChannelsText(WaveIn1->Channels()));
     AudioConverter1->SetOutChannels(channels);
+  }
   // A negative text becomes a rate far out of range, which the resampler refuses by name.
   FastResampler1->SetOutSampleRate(static_cast<std::uint32_t>(rate));
   WaveOut1->SetWavType(ComboBox1->currentIndex() == 1 ? wtDVIADPCM : wtPCM);

@@ -647,15 +647,18 @@ TEST_F(WaveOut, AdpcmIsRefusedForInputItCannotEncode) {
     std::uint32_t Bits, Channels;
     std::uint16_t BlockSize;
     const char *Message;
+    bool NonMsHeaders = true; // false: PCM of this input would take the extensible header
   };
   for (TCase c : {TCase{8, 1, 512, "Cannot encode 8 bit sound into ADPCM."},
                   TCase{24, 2, 512, "Cannot encode 8 bit sound into ADPCM."},
                   TCase{16, 4, 512, "Cannot encode this channel count into ADPCM."},
+                  TCase{16, 3, 512, "Cannot encode this channel count into ADPCM.", false},
                   TCase{16, 2, 516, "Invalid ADPCM block size"}}) {
     TToneInput in(4000);
     in.Bits = c.Bits;
     in.Chans = c.Channels;
     TWaveOut out;
+    out.SetCreateNonMsHeaders(c.NonMsHeaders);
     out.SetWavType(wtDVIADPCM);
     out.SetBlockSize(c.BlockSize);
     out.SetFileName(Path("refused.wav"));

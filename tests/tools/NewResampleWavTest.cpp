@@ -127,6 +127,18 @@ TEST_F(NewResampleWav, ConvertRefusesWhatItCannotRunInAnErrorBox) {
   }
   // A name in capitals is a WAV name too.
   EXPECT_EQ(Form.Label10->text(), "OUT.WAV");
+
+  // The converter mixes mono and stereo only: three channels would be written whatever was
+  // chosen.
+  ASSERT_TRUE(RunQuietly({"sox", "-n", "-r", "44100", "-c", "3", "-b", "16", Dir.File("three.wav"),
+                          "synth", "0.1", "sine", "1000"}));
+  ChooseInput(Dir.File("three.wav"));
+  Form.Edit1->setText("22050");
+  Script.Shown.clear();
+  Form.Button3->click();
+  EXPECT_EQ(Boxes(), std::vector<std::string>{
+                         "three.wav: the channel count of a file of 3 channels cannot be changed"});
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"in.wav", "three.wav"}));
 }
 
 // The output thread's failure stays in the status panel, and what the run wrote is removed.
