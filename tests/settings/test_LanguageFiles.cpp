@@ -38,8 +38,6 @@ namespace {
 
 using TText = std::function<QString()>;
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
-
 // Every text of the window that a language file could replace, each read afresh on call.
 std::vector<TText> Texts(QWidget *form) {
   std::vector<TText> texts{[form] { return form->windowTitle(); }};
@@ -131,7 +129,7 @@ TEST_F(LanguageFiles, EveryKeyOfEveryWindowCaptionsAPartTheGermanFileTranslates)
 
     std::unique_ptr<QWidget> form = window.Make();
     const std::vector<TText> texts = Texts(form.get());
-    std::vector<QString> shown;
+    std::vector<QString> shown; // before any file
     for (const TText &text : texts)
       shown.push_back(text());
     ApplyLanguage(form.get(), lan);
@@ -149,14 +147,14 @@ TEST_F(LanguageFiles, EveryKeyOfEveryWindowCaptionsAPartTheGermanFileTranslates)
     for (const auto &[section, key] : keys) {
       const auto found = parts.find({section, key});
       if (found == parts.end()) {
-        ADD_FAILURE() << "[" << section << "] " << key << " names no part of the window";
+        ADD_FAILURE() << section << "/" << key << " names no part of the window";
         continue;
       }
-      const QString englishText = Q(ReadLanguageString(english, section, key, ""));
-      const QString germanText = Q(ReadLanguageString(german, section, key, "@missing"));
+      const std::string englishText = ReadLanguageString(english, section, key, "");
+      const std::string germanText = ReadLanguageString(german, section, key, "@missing");
       for (size_t i : found->second) {
-        EXPECT_EQ(shown[i], englishText) << "[" << section << "] " << key << " in English";
-        EXPECT_EQ(texts[i](), germanText) << "[" << section << "] " << key << " in German";
+        EXPECT_EQ(shown[i].toStdString(), englishText) << section << "/" << key << " in English";
+        EXPECT_EQ(texts[i]().toStdString(), germanText) << section << "/" << key << " in German";
       }
       translated = translated || germanText != englishText;
     }
