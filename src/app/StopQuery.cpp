@@ -1,5 +1,6 @@
 #include "StopQuery.h"
 
+#include "Global.h"
 #include "Language.h"
 #include "Text.h"
 
@@ -78,6 +79,6 @@ void TfrmStopQuery::WndProc(TMessage &message) {
     FailureText = lookup.Why;
     lHint->hide();
     Panel1->show();
-    bStop->setText("Close");
+    bStop->setText(QString::fromStdString(GetLanString("RES_Close", "Close")));
   }
 }

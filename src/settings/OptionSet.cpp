@@ -387,7 +387,7 @@ QWidget *TOptionSetForm::CDRomPage() {
   grid->addWidget(cbCDList, 0, 1);
   grid->addWidget(ckbCDDb, 1, 0, 1, 2);
   grid->addWidget(ckbSecureRip, 2, 0, 1, 2);
-  grid->addWidget(Label("Label21", "Read offset:", page), 3, 0);
+  grid->addWidget(Label("lReadOffset", "Read offset:", page), 3, 0);
   grid->addLayout(offsetRow, 3, 1);
   grid->addWidget(Label("lTitleSources", "Title sources:", page), 4, 0);
   grid->addWidget(cbTitleSources, 4, 1);

@@ -1,10 +1,15 @@
 #include "NewRecordFileForm.h"
 
+#include "Global.h"
+#include "Language.h"
+#include "Text.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -27,6 +32,13 @@ QWidget *Pair(QRadioButton *&first, const char *firstName, const char *firstCapt
   return row;
 }
 
+// A row caption with a name of its own, so that a language file can replace it.
+QLabel *Caption(const char *name, const char *text, QWidget *parent) {
+  auto *label = new QLabel(text, parent);
+  label->setObjectName(name);
+  return label;
+}
+
 } // namespace
 
 TfrmNewRecordFile::TfrmNewRecordFile(QWidget *parent) : QDialog(parent) {
@@ -40,9 +52,11 @@ TfrmNewRecordFile::TfrmNewRecordFile(QWidget *parent) : QDialog(parent) {
       {"  8000", "11025", "12000", "16000", "22050", "24000", "32000", "44100", "48000"});
   cbBitSamples->setCurrentText("44100");
   auto *form = new QFormLayout(group);
-  form->addRow("Bitrate:", cbBitSamples);
-  form->addRow("Data", Pair(rb8Bit, "rb8Bit", "8bit", rb16Bit, "rb16Bit", "16bit", group));
-  form->addRow("Mode", Pair(rbMono, "rbMono", "Mono", rbStereo, "rbStereo", "Stereo", group));
+  form->addRow(Caption("Label1", "Bitrate:", group), cbBitSamples);
+  form->addRow(Caption("Label2", "Data", group),
+               Pair(rb8Bit, "rb8Bit", "8bit", rb16Bit, "rb16Bit", "16bit", group));
+  form->addRow(Caption("Label3", "Mode", group),
+               Pair(rbMono, "rbMono", "Mono", rbStereo, "rbStereo", "Stereo", group));
 
   auto *buttons = new QDialogButtonBox(this);
   buttons->addButton("OK", QDialogButtonBox::AcceptRole)->setObjectName("btOK");
@@ -52,4 +66,10 @@ TfrmNewRecordFile::TfrmNewRecordFile(QWidget *parent) : QDialog(parent) {
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(group);
   layout->addWidget(buttons);
+}
+
+void TfrmNewRecordFile::showEvent(QShowEvent *event) {
+  if (!plat::SameText(GlobalOptions.Lan, "English"))
+    ApplyLanguage(this, GlobalOptions.Lan);
+  QDialog::showEvent(event);
 }

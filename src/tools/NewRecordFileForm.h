@@ -16,4 +16,7 @@ public:
   QRadioButton *rb16Bit;
   QRadioButton *rbMono;
   QRadioButton *rbStereo;
+
+protected:
+  void showEvent(QShowEvent *event) override;
 };

@@ -279,8 +279,9 @@ void TfrmRecord::EnableButtons(std::initializer_list<QPushButton *> enabled) {
 void TfrmRecord::UpdateMenu() {
   actSave->setEnabled(btRecord->isEnabled());
   actSaveAs->setEnabled(btRecord->isEnabled());
-  actUndo->setEnabled(Modified && lbState->text() != "Recording..." &&
-                      CurrentFile != UntitledFile());
+  // The state line reads "Recording..." in the chosen language while a recording runs.
+  const QString recording = Q(GetLanString("RES_RecordingStr", "Recording..."));
+  actUndo->setEnabled(Modified && lbState->text() != recording && CurrentFile != UntitledFile());
 }
 
 void TfrmRecord::miNewClick() {

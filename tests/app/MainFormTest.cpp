@@ -15,6 +15,7 @@
 #include "IniFile.h"
 #include "Mci.h"
 #include "MessagePump.h"
+#include "NewRecordFileForm.h"
 #include "NoDeviceHint.h"
 #include "OptionSet.h"
 #include "QueryCddb.h"
@@ -923,6 +924,7 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   TfrmNoDeviceHint hint;
   TfrmQueryCDDB query(nullptr, 1, 1, 0, {});
   TfrmChooseRelease releases(nullptr, {});
+  TfrmNewRecordFile newRecording;
   struct {
     QDialog *Window;
     const char *Caption;
@@ -934,7 +936,8 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
                 "in der Gruppe cdrom nötig (sudo adduser $USER cdrom, danach neu anmelden)."},
                {&query, "CDDB abfragen", "cbProxy", "Einen Proxyserver verwenden"},
                {&options, "Optionen", "lTitleSources", "Titelquellen:"},
-               {&releases, "Veröffentlichung wählen", "bCancel", "&Abbrechen"}};
+               {&releases, "Veröffentlichung wählen", "bCancel", "&Abbrechen"},
+               {&newRecording, "Neue Audiodatei", "Label1", "Abtastrate:"}};
   for (auto &c : cases) {
     c.Window->show();
     EXPECT_EQ(c.Window->windowTitle().toStdString(), c.Caption);

@@ -30,6 +30,7 @@ struct TQueryRun {
   bool SettingsClosed = false; // the settings window closed after Query
   bool PanelShown = false;     // the progress window showed "No match found,perhaps:"
   std::string Failure;
+  std::string StopCaption; // the progress window's button once the lookup has ended
 };
 
 class QueryCddbTest : public ::testing::Test {
@@ -75,6 +76,7 @@ protected:
       }
       run.PanelShown = progress.Panel1->isVisibleTo(&progress);
       run.Failure = progress.FailureText;
+      run.StopCaption = progress.bStop->text().toStdString();
       if (progress.result() != 6)
         progress.bStopClick();
       return progress.result();
@@ -130,16 +132,24 @@ TEST_F(QueryCddbTest, JapaneseTitlesArriveIntact) {
 // the time-outs, with the settings window still open and nothing changed.
 TEST_F(QueryCddbTest, AFailedLookupShowsThePanelAndChangesNothing) {
   TImageDrives drives({WriteAudioDisc(Dir.Path(), "three", {300, 450, 300})});
-  for (const char *mode : {"normal", "500", "garbage", "hang"}) {
+  const struct {
+    const char *Mode, *Lan, *StopCaption;
+  } cases[] = {{"normal", "English", "Close"},
+               {"500", "German", "Schließen"},
+               {"garbage", "English", "Close"},
+               {"hang", "English", "Close"}};
+  for (const auto &[mode, lan, stopCaption] : cases) {
     TCddbServer server(mode);
     if (std::string(mode) != "normal")
       server.AddEntry("blues", Id, "plindar_three.xmcd");
     auto form = Started();
+    GlobalOptions.Lan = lan; // after the start, which loads the stored settings
     DiscInfo.Artist = "kept";
     const TQueryRun run = Query(*form, server.Address());
     EXPECT_TRUE(run.PanelShown) << mode;
     EXPECT_FALSE(run.SettingsClosed) << mode;
     EXPECT_FALSE(run.Failure.empty()) << mode;
+    EXPECT_EQ(run.StopCaption, stopCaption) << mode;
     EXPECT_EQ(form->RowTitle(0), "Track01") << mode;
     EXPECT_EQ(DiscInfo.Artist, "kept") << mode;
   }

@@ -309,7 +309,7 @@ TEST_F(MessageLookup, EnglishInAnyCaseReadsNoFile) {
     fs::remove(path);
 }
 
-TEST_F(MessageLookup, ShippedGermanFileTranslatesEveryMessage) {
+TEST_F(MessageLookup, ShippedGermanFileTranslatesEveryMessageAndWindowOfTheEnglishOne) {
   const char *keys[] = {"RES_File_Exist",
                         "RES_NoWmaEncoder",
                         "RES_CreateProcess_Error",
@@ -370,6 +370,11 @@ TEST_F(MessageLookup, ShippedGermanFileTranslatesEveryMessage) {
     EXPECT_FALSE(text.empty()) << key << " has no German text";
     EXPECT_NE(text, english.ReadString("ResourceString", key, "")) << key << " is untranslated";
   }
+  // The English file is the translators' template: the German one has its sections and keys,
+  // and no others.
+  EXPECT_EQ(german.ReadSections(), english.ReadSections());
+  for (const std::string &section : english.ReadSections())
+    EXPECT_EQ(german.ReadSection(section), english.ReadSection(section)) << section;
   GlobalOptions.Lan = "German";
   EXPECT_EQ(GetLanString("RES_Play", "Play "), "Wiedergabe: ");
   EXPECT_EQ(GetLanString("RES_NotFound_CDRom", ""), "Keine CD-Laufwerke gefunden!");

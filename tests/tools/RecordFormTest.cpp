@@ -152,6 +152,24 @@ TEST_F(RecordForm, RecordsSavesRecordsOverAndUndoes) {
   EXPECT_EQ(Head(Audio(saved), taken.size()), taken);
 }
 
+TEST_F(RecordForm, UndoWaitsForTheRecordingToEndInEveryLanguage) {
+  Script.ModalHandler = [](QDialog &) { return int(QDialog::Accepted); };
+  Form->miNewClick();
+  Record(Pattern(44100 * 4 * 5, 5), 500);
+  Script.AnswerFiles({Dir.File("take.wav")});
+  ASSERT_TRUE(Form->SaveFile(false));
+  for (const char *lan : {"English", "German"}) {
+    GlobalOptions.Lan = lan; // the state line reads "Recording..." in the chosen language
+    Form->RecordClick();
+    Form->UpdateMenu();
+    EXPECT_FALSE(Form->actUndo->isEnabled()) << lan;
+    Form->StopClick();
+    Form->UpdateMenu();
+    EXPECT_TRUE(Form->actUndo->isEnabled()) << lan;
+  }
+  GlobalOptions.Lan = "English";
+}
+
 TEST_F(RecordForm, NoInputToRecordFromIsReportedAndNothingChanges) {
   Script.ModalHandler = [](QDialog &) { return int(QDialog::Accepted); };
   Form->miNewClick();
