@@ -42,8 +42,7 @@ TfrmChooseRelease::TfrmChooseRelease(QWidget *owner, const std::vector<mb::TRele
   connect(bOK, &QPushButton::clicked, this, &QDialog::accept);
   connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(lvReleases, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
 }
 
 int TfrmChooseRelease::Chosen() const {

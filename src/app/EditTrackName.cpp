@@ -61,8 +61,7 @@ void TfrmEditTrackName::showEvent(QShowEvent *event) {
 void TfrmEditTrackName::FormShow() {
   eName->selectAll();
   eName->setFocus();
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
 }
 
 void TfrmEditTrackName::aOKUpdate() { aOK->setEnabled(!eName->text().isEmpty()); }

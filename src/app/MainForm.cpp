@@ -373,8 +373,7 @@ void TMainForm::PreferImages(std::size_t imageCount) {
 void TMainForm::FormShow() {
   IgnoringFailures([this] {
     CheckLanguageItem(GlobalOptions.Lan);
-    if (!plat::SameText(GlobalOptions.Lan, "English"))
-      ApplyLanguage(this, GlobalOptions.Lan);
+    ApplyChosenLanguage(this);
     if (!SecureWanted())
       CDHandle = OpenCDDrive(FRunCDIndex >= 0 ? FRunCDIndex : GlobalOptions.CDIndex);
     if (CDHandle != 0) {

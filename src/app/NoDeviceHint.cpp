@@ -106,10 +106,7 @@ void TfrmNoDeviceHint::showEvent(QShowEvent *event) {
     FormShow();
 }
 
-void TfrmNoDeviceHint::FormShow() {
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
-}
+void TfrmNoDeviceHint::FormShow() { ApplyChosenLanguage(this); }
 
 void TfrmNoDeviceHint::lForceASPIClick() { plat::ShellOpen(DriveHelpAddress()); }
 

@@ -111,8 +111,7 @@ void TfrmQueryCDDB::FormShow() {
   cbProxyClick();
   eAddress->setText(Q(GlobalOptions.ProxyAddress));
   ePort->setText(Q(GlobalOptions.Port));
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
 }
 
 void TfrmQueryCDDB::cbProxyClick() {

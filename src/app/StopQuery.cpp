@@ -61,8 +61,7 @@ void TfrmStopQuery::showEvent(QShowEvent *event) {
 void TfrmStopQuery::FormShow() {
   FStarted = true;
   TQueryCDDBThread::Start(Handle(), CDHandle, GlobalOptions);
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
 }
 
 void TfrmStopQuery::bStopClick() { done(QDialog::Rejected); }

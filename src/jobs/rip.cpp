@@ -569,8 +569,7 @@ void TRipForm::CloseLater() {
 
 void TRipForm::showEvent(QShowEvent *event) {
   QDialog::showEvent(event);
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
   // The job may have ended while the window was being created.
   if (!JobList)
     CloseLater();

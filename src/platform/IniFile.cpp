@@ -163,7 +163,6 @@ void TIniFile::WriteString(const std::string &section, const std::string &key,
     if (c == '\r' || c == '\n')
       c = ' ';
   TSection &s = FindOrAdd(section);
-  FDirty = true;
   for (auto &e : s.Entries)
     if (plat::SameText(e.Key, key)) {
       e.Value = v;
@@ -184,20 +183,16 @@ void TIniFile::DeleteKey(const std::string &section, const std::string &key) {
   if (const TSection *found = Find(section)) {
     auto &entries = const_cast<TSection *>(found)->Entries;
     std::erase_if(entries, [&](const TEntry &e) { return plat::SameText(e.Key, key); });
-    FDirty = true;
   }
 }
 
 void TIniFile::EraseSection(const std::string &section) {
   std::erase_if(FSections, [&](const TSection &s) { return plat::SameText(s.Name, section); });
-  FDirty = true;
 }
 
 bool TIniFile::UpdateFile() {
-  if (!FDirty || (!FUnreadable && FSections == FStored)) {
-    FDirty = false;
+  if (FSections == FStored)
     return true;
-  }
   if (FUnreadable || (access(FFileName.c_str(), F_OK) == 0 && access(FFileName.c_str(), W_OK) != 0))
     return false;
   std::string text;
@@ -220,6 +215,5 @@ bool TIniFile::UpdateFile() {
     return false;
   }
   FStored = FSections;
-  FDirty = false;
   return true;
 }

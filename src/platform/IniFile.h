@@ -53,8 +53,8 @@ private:
 
   std::string FFileName;
   std::vector<TSection> FSections;
-  // What the file holds: writing it again is no change, and no failure where it cannot be.
+  // What the file holds: only a difference from it is written, so an unchanged file is never
+  // rewritten, nor a failure where it cannot be.
   std::vector<TSection> FStored;
-  bool FDirty = false;
   bool FUnreadable = false; // exists but could not be read
 };

@@ -3,6 +3,7 @@
 #include "Folders.h"
 #include "Global.h"
 #include "IniFile.h"
+#include "Text.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>
@@ -144,6 +145,13 @@ void ApplyLanguage(QWidget *form, const std::string &lan) {
   for (QObject *part : parts)
     if (!isMenu(part))
       t.Part(part);
+}
+
+bool ApplyChosenLanguage(QWidget *form) {
+  if (plat::SameText(GlobalOptions.Lan, "English"))
+    return false;
+  ApplyLanguage(form, GlobalOptions.Lan);
+  return true;
 }
 
 std::string LanguageOfMenuItem(const std::string &itemName) {

@@ -33,6 +33,9 @@ std::string ReadLanguageString(const TIniFile &ini, const std::string &section,
 // Re-captions the window and its parts from the language file; a missing key or file keeps
 // the present text.
 void ApplyLanguage(QWidget *form, const std::string &lan);
+// ApplyLanguage with the language of the settings, as a window does when it is shown; nothing
+// for English, the windows' own. True when a language file was applied.
+bool ApplyChosenLanguage(QWidget *form);
 
 // The language a language-menu item selects: its name from the third character on
 // ("miGerman" selects "German").

@@ -403,8 +403,7 @@ void TOptionSetForm::showEvent(QShowEvent *event) {
 }
 
 void TOptionSetForm::FormShow() {
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
   FillControls();
   GroupBox4->setVisible(FHost.OpenDrive >= 0 && !FHost.DriveNames);
 }

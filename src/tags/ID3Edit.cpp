@@ -115,8 +115,7 @@ std::string TfrmID3Edit::PlainCaption() {
 }
 
 void TfrmID3Edit::showEvent(QShowEvent *event) {
-  if (!plat::SameText(GlobalOptions.Lan, "English")) {
-    ApplyLanguage(this, GlobalOptions.Lan);
+  if (ApplyChosenLanguage(this)) {
     // The caption is the message's, so that it tells whether a file is open.
     setWindowTitle(Q(PlainCaption()));
     UpdateActions();

@@ -69,7 +69,6 @@ TfrmNewRecordFile::TfrmNewRecordFile(QWidget *parent) : QDialog(parent) {
 }
 
 void TfrmNewRecordFile::showEvent(QShowEvent *event) {
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
   QDialog::showEvent(event);
 }

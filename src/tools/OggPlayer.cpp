@@ -120,8 +120,7 @@ TfrmOggPlayer::TfrmOggPlayer(QWidget *parent)
 TfrmOggPlayer::~TfrmOggPlayer() = default;
 
 void TfrmOggPlayer::showEvent(QShowEvent *event) {
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
   QDialog::showEvent(event);
 }
 

@@ -225,8 +225,7 @@ TfrmRecord::~TfrmRecord() {
 }
 
 void TfrmRecord::showEvent(QShowEvent *event) {
-  if (!plat::SameText(GlobalOptions.Lan, "English"))
-    ApplyLanguage(this, GlobalOptions.Lan);
+  ApplyChosenLanguage(this);
   QDialog::showEvent(event);
 }
 
