@@ -78,7 +78,7 @@ std::string DiscIdsText(const TRipLog &log) {
 std::string TrackText(const TRipLogTrack &t) {
   std::string text = "Track " + std::to_string(t.Track) + "\n";
   text += "  Title: " + OneLine(t.Title) +
-          (t.TitleSource.empty() ? "" : " (from " + t.TitleSource + ")") + "\n";
+          (t.TitleSource.empty() ? "" : " (" + t.TitleSource + ")") + "\n";
   text += "  File: " + (t.File.empty() ? std::string("none") : OneLine(t.File)) + "\n";
   if (t.Whole) {
     text += "  Peak level: " + Percent(t.Sums.Peak) + "\n";
