@@ -165,8 +165,8 @@ TEST_F(RipForm, WavOutputRipsEveryTrackAndClosesAfterTheLast) {
   EXPECT_EQ(Form->FinishedFiles(), Outs({"First.wav", "Third.wav"}));
   EXPECT_TRUE(Form->AllSucceeded());
   EXPECT_TRUE(Script.Shown.empty());
-  EXPECT_EQ(Captions->Shown,
-            (std::vector<std::string>{"Extracting(01/02): First", "Extracting(02/02): Third"}));
+  EXPECT_EQ(Captions->Shown, (std::vector<std::string>{"Extracting(01/02): First",
+                                                       "Extracting(02/02): Third", "Done"}));
   EXPECT_EQ(Form->RipCount, 2);
 }
 
@@ -178,7 +178,7 @@ TEST_F(RipForm, Mp3OutputEncodesEachRipTagsItAndDropsTheWavsAtTheEnd) {
   EXPECT_EQ(Captions->Shown,
             (std::vector<std::string>{"Extracting(01/02): My Home", "Encoding(01/02): My Home",
                                       "Extracting(02/02): Good Morning",
-                                      "Encoding(02/02): Good Morning"}));
+                                      "Encoding(02/02): Good Morning", "Done"}));
   EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.mp3", "Good Morning.mp3"}));
   EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
   EXPECT_FALSE(fs::exists(Out("My Home.wav")));
