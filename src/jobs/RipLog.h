@@ -84,7 +84,7 @@ std::shared_ptr<const TRipLog> VerifyLater(const TRipLog &log, const std::string
 // source as DiscInfo holds them, else the entry's title.
 std::shared_ptr<TRipLog> NewRipLog(const std::vector<std::string> &entries,
                                    const std::string &readMode, const std::string &drive);
-// The read result of a raw rip's end sub-code; a raw read sees no read errors, so a whole read
+// The read result of a raw rip's end sub-code. A raw read cannot see read errors: a whole read
 // claims none.
 std::string ReadResultText(int32_t ripResult);
 
