@@ -642,8 +642,12 @@ std::string TMainForm::RowText(int row, int column) const {
   return ListView1->topLevelItem(row)->text(column).toStdString();
 }
 
-void TMainForm::SetRowTitle(int row, const std::string &title) {
+void TMainForm::SetRowTitle(int row, const std::string &title, const char *source) {
   ListView1->topLevelItem(row)->setText(1, Q(title));
+  if (const int track = std::stoi(RowText(row, 0)); track >= 1 && track <= MaxDiscTitles) {
+    DiscInfo.Titles[track] = title;
+    DiscInfo.TitleSources[track] = source;
+  }
 }
 
 bool TMainForm::RowChecked(int row) const {
@@ -887,11 +891,11 @@ TCddbLookup TMainForm::LookUpCDIn() {
   return lookup;
 }
 
-void TMainForm::ApplyCddbLookup(const TCddbLookup &lookup) {
+void TMainForm::ApplyCddbLookup(const TCddbLookup &lookup, const char *source) {
   const cddb::TEntry &entry = lookup.Entry;
   for (int row = 0; row < RowCount() && row < static_cast<int>(entry.TrackTitles.size()); ++row)
     if (!entry.TrackTitles[row].empty())
-      SetRowTitle(row, entry.TrackTitles[row]);
+      SetRowTitle(row, entry.TrackTitles[row], source);
   // The lookup names every track's artist: the ones it leaves out are the disc's.
   for (int row = 0; row < RowCount(); ++row)
     if (const int track = std::stoi(RowText(row, 0)); track >= 1 && track <= MaxDiscTitles)
@@ -958,7 +962,7 @@ void TMainForm::aEditTrackNameExecute() {
     return;
   std::string title = row->text(1).toStdString();
   if (EditTrackName(title, this))
-    row->setText(1, Q(title));
+    SetRowTitle(ListView1->indexOfTopLevelItem(row), title, "typed");
 }
 
 void TMainForm::ListView1DblClick() {

@@ -107,7 +107,8 @@ public:
   TCddbLookup LookUpCDIn();
   // Writes what a lookup found into the list's titles (TTITLE0 is the first row, whatever its
   // track number) and the disc information; a field the entry leaves empty keeps its value.
-  void ApplyCddbLookup(const TCddbLookup &lookup);
+  // source: where the titles came from, as the rip log names it.
+  void ApplyCddbLookup(const TCddbLookup &lookup, const char *source = "freedb");
   // Looks the listed disc up on MusicBrainz; one release is taken as it is, of several the
   // user chooses one in the release window; a disc not found or a failed lookup is said and
   // changes nothing.
@@ -153,7 +154,8 @@ public:
   int RowCount() const;
   std::string RowText(int row, int column) const; // 0 No., 1 Title, 2 Length, 3 Size
   std::string RowTitle(int row) const { return RowText(row, 1); }
-  void SetRowTitle(int row, const std::string &title);
+  // Also the disc information's title of the row's track, with where it came from.
+  void SetRowTitle(int row, const std::string &title, const char *source = "typed");
   bool RowChecked(int row) const;
   void SetRowChecked(int row, bool checked);
   void ClearTrackList();

@@ -24,8 +24,10 @@ void TMainForm::TakeDiscText(const TDiscText &text) {
     const int track = text.FirstTrack + static_cast<int>(i);
     if (track < 1 || track > MaxDiscTitles)
       continue;
-    if (!text.Titles[i].empty())
+    if (!text.Titles[i].empty()) {
       DiscInfo.Titles[track] = text.Titles[i];
+      DiscInfo.TitleSources[track] = "CD-Text";
+    }
     if (text.Performers[i] != DiscInfo.Artist)
       DiscInfo.TrackArtists[track] = text.Performers[i];
   }
@@ -62,7 +64,7 @@ void TMainForm::ApplyRelease(const mb::TRelease &release) {
   lookup.Entry.Year = release.Year;
   lookup.Entry.TrackTitles = release.Titles;
   lookup.Entry.TrackArtists = release.TrackArtists;
-  ApplyCddbLookup(lookup);
+  ApplyCddbLookup(lookup, "MusicBrainz");
 }
 
 void TMainForm::aQueryMusicBrainzExecute() {

@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <atomic>
@@ -30,6 +31,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <unistd.h>
@@ -127,15 +129,46 @@ int ListTracks(const TProgramOptions &options) {
   return 0;
 }
 
-// Set by SIGINT and SIGTERM: an interrupted batch run still ends its job, so that what it was
-// writing is removed and its encoder does not run on.
+// Set by SIGINT, SIGTERM and SIGHUP: an interrupted batch run still ends its job, so that what
+// it was writing is removed and its encoder does not run on.
 std::atomic<bool> gStopRequested{false};
+// The write end of a pipe that wakes the window's event loop for a signal; -1 without one.
+int gSignalWakeUp = -1;
 
-void RequestStop(int) { gStopRequested = true; }
+void RequestStop(int) {
+  gStopRequested = true;
+  const char byte = 1;
+  if (gSignalWakeUp >= 0 && write(gSignalWakeUp, &byte, 1) < 0) {
+    // A full pipe already holds a wake-up.
+  }
+}
 
 void StopOnInterrupt() {
-  std::signal(SIGINT, RequestStop);
-  std::signal(SIGTERM, RequestStop);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    std::signal(signal, RequestStop);
+}
+
+// An interrupt or a logout (SIGTERM, SIGHUP) closes the window as the user would: the windows
+// open over it close first (a running job stops and writes its log), then the main window,
+// which saves the titles and the settings.
+void CloseOnInterrupt(TMainForm &form) {
+  int wakeUp[2];
+  if (pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
+    return;
+  auto *notifier = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read, &form);
+  QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form, fd = wakeUp[0]] {
+    char bytes[16];
+    while (read(fd, bytes, sizeof bytes) > 0) {
+    }
+    // The innermost first; one that refuses to close ends the round.
+    for (QWidget *modal = nullptr, *last = nullptr;
+         (modal = QApplication::activeModalWidget()) && modal != last; last = modal)
+      modal->close();
+    if (form.close())
+      QApplication::quit();
+  });
+  gSignalWakeUp = wakeUp[1];
+  StopOnInterrupt();
 }
 
 // "" when a file can be made in the existing folder, else why not.
@@ -152,9 +185,11 @@ std::string CannotWriteInto(const std::string &folder) {
 // After the files of an Extract: the disc's verification, each track's, and the rip log.
 void PrintVerification(const TRipLog &log, const std::string &path) {
   std::cout << "AccurateRip: " << log.Summary() << "\n";
+  // A track without its file is not verified but missing.
   for (const TRipLogTrack &track : log.Tracks)
     std::cout << "  Track " << TwoDigits(track.Track) << ": "
-              << accuraterip::VerdictText(track.Verdict) << "\n";
+              << (track.File.empty() ? "not made" : accuraterip::VerdictText(track.Verdict))
+              << "\n";
   std::cout << (path.empty() ? std::string("No rip log could be written") : "Rip log: " + path)
             << std::endl;
 }
@@ -340,6 +375,7 @@ int main(int argc, char **argv) {
   form.RunReadOffset = options.ReadOffset;
   form.PreferImages(options.CDImages.size());
   form.RipSummaryStays = true;
+  CloseOnInterrupt(form);
   form.show();
   return app.exec();
 }

@@ -80,6 +80,15 @@ std::string DevicePathAt(int index) {
   return path;
 }
 
+std::string DriveTextAt(int index) {
+  std::string text;
+  ReadThrough(index, [&text](int32_t h) {
+    text = HandleDriveText(h);
+    return true;
+  });
+  return text;
+}
+
 bool ReadHandleToc(int32_t handle, TToc &toc) {
   return ModifyCDParms(handle, CDParmMsfAddresses, 1) && ReadTOC(handle, &toc) == 1;
 }

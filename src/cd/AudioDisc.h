@@ -38,6 +38,9 @@ std::string DiscID(const TToc &toc);
 // image's file.
 std::string HandleDriveText(int32_t handle);
 
+// HandleDriveText of the drive at position index of the drive list; "" when it cannot be opened.
+std::string DriveTextAt(int index);
+
 // The table of contents (MSF addresses) as the rip verification reads it.
 accuraterip::TDiscToc VerificationToc(const TToc &toc);
 

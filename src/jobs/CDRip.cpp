@@ -6,12 +6,15 @@
 #include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
+#include "AudioDisc.h"
 #include "Dialogs.h"
 #include "FileShare.h"
 #include "Folders.h"
 #include "Global.h"
 #include "Mp3EncodeThread.h"
+#include "MusicBrainz.h"
 #include "OggOptions.h"
+#include "ParanoiaMode.h"
 #include "PartFile.h"
 #include "RipLog.h"
 #include "TrackId3Tag.h"
@@ -75,6 +78,7 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   lSelectedTracks = NamedLabel("lSelectedTracks", QString::number(FItemCount), this);
   lCompleted = NamedLabel("lCompleted", "0", this);
   lProgressHint = NamedLabel("lProgressHint", "", this);
+  lProgressHint->setWordWrap(true); // the summary at the end is long
   ProgressBar2 = new QProgressBar(this);
   ProgressBar2->setObjectName("ProgressBar2");
   ProgressBar2->setRange(0, 100);
@@ -140,13 +144,17 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   FCDIn.LockTray = true;
   if (Count() > 0) {
     // Asked first: the drive's name may switch jitter correction on.
-    const std::string drive = FCDIn.DriveName();
-    FLog = NewRipLog(entries,
-                     "Secure (paranoia mode " + std::to_string(FCDIn.ParanoiaMode) +
-                         (FCDIn.EnableJitterCorrection ? ", jitter correction)" : ")"),
-                     drive);
+    FCDIn.DriveName();
+    // The drive as the raw rip's log names it.
+    FLog = NewRipLog(
+        entries,
+        "Secure, " + cd::ParanoiaModeName(cd::ParanoiaModeOf(FCDIn.EnableJitterCorrection,
+                                                             FCDIn.Paranoid, FCDIn.ParanoiaMode)),
+        cd::DriveTextAt(FCDIn.CurrentDrive()));
     FLog->ReadOffset = FCDIn.ReadOffset;
     FLog->Toc = FCDIn.VerificationToc();
+    if (TToc toc{}; cd::ReadDriveToc(FCDIn.CurrentDrive(), toc))
+      FLog->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
     ShowStep("Extracting...");
     lCurrentTrack->setText(QString::fromStdString(Title(0)));
     StartTrack(0);
@@ -277,8 +285,12 @@ bool TfrmCDRip::KeepRip(int k) {
   // Read in full: whether it came right is what the verification tells.
   logged.Whole = true;
   const int32_t jitter = FCDIn.JitterErrors(), uncorrected = FCDIn.UncorrectedSectors();
-  logged.ReadResult = "Read in full, " + std::to_string(jitter) + " jitter errors corrected, " +
-                      std::to_string(uncorrected) + " sectors not corrected";
+  // Without jitter correction nothing is checked: no count of errors can be claimed.
+  logged.ReadResult = FCDIn.EnableJitterCorrection
+                          ? "Read in full, " + std::to_string(jitter) +
+                                " jitter errors corrected, " + std::to_string(uncorrected) +
+                                " sectors not corrected"
+                          : ReadResultText(ripDone);
   if (uncorrected > 0) {
     FPart->Complete();
     FPart.reset();
@@ -304,6 +316,7 @@ void TfrmCDRip::RipEnded() {
   RipCount += 1;
   const int k = RipCount - 1;
   if (FFormat == fmtWAV) {
+    FLog->Tracks[k].Ended = true;
     FLog->Tracks[k].File = FilePath(k, ".wav");
     FileFinished(FilePath(k, ".wav"));
     NextTrack();
@@ -411,6 +424,7 @@ void TfrmCDRip::EncodingEnded(const TProcessInfo &info) {
   const std::string wav = FilePath(k, ".wav");
   const std::string encoded = FilePath(k, EncodedExtension(FFormat));
   const bool made = info.SubCode == EncodingMade && KeepEncoding(k);
+  FLog->Tracks[k].Ended = true;
   FLog->Tracks[k].File = made ? encoded : "";
   FLog->Tracks[k].EncoderResult = made ? "OK" : "Failed: no file was made";
   if (made) {
@@ -439,16 +453,19 @@ void TfrmCDRip::NextTrack() {
 
 void TfrmCDRip::JobDone() {
   ShowStep(GetLanString("RES_Verifying", "Verifying the rip with AccurateRip..."));
-  VerifyLater(FLog, GlobalOptions.AccurateRipUrl, Handle());
+  FVerified = VerifyLater(*FLog, GlobalOptions.AccurateRipUrl, Handle());
 }
 
 void TfrmCDRip::Verified() {
-  FLogPath =
-      WriteRipLogOrSay(*FLog, OutputFolder(), [this](const std::string &why) { ShowError(why); });
-  if (OnLogWritten)
-    OnLogWritten(*FLog, FLogPath);
+  *FLog = *FVerified;
+  WriteLog();
   FinishJob();
-  ShowStep(FLog->Summary());
+  const QString outcome = QString::fromStdString(FLog->Outcome());
+  setWindowTitle(QString::fromStdString(GetLanString("RES_Job_Done", "Done")));
+  lProgressHint->setText(outcome);
+  lProgressHint->setToolTip(outcome);
+  ProgressBar2->setValue(100);
+  ProgressBar2->setToolTip(outcome);
   if (!StayAtEnd) {
     CloseLater();
     return;
@@ -475,6 +492,7 @@ void TfrmCDRip::JobInfo(const TProcessInfo &info) {
     if (info.SubCode == ripDone) {
       RipEnded();
     } else {
+      FLog->Tracks[RipCount].Ended = true;
       RipCount += 1;
       NextTrack();
     }
@@ -538,8 +556,24 @@ std::vector<TAuFileOut *> TfrmCDRip::PipelineEncoders() const {
   return {VorbisOut1.get(), FLACOut1.get(), OpusOut1.get()};
 }
 
-void TfrmCDRip::bStopClick() {
+void TfrmCDRip::WriteLog() {
+  FLogPath =
+      WriteRipLogOrSay(*FLog, OutputFolder(), [this](const std::string &why) { ShowError(why); });
+  if (OnLogWritten)
+    OnLogWritten(*FLog, FLogPath);
+}
+
+void TfrmCDRip::StopJob() {
+  const bool logged = FLog && JobList;
   FinishJob();
+  if (logged) {
+    FLog->MarkStopped();
+    WriteLog();
+  }
+}
+
+void TfrmCDRip::bStopClick() {
+  StopJob();
   close();
 }
 
@@ -556,6 +590,6 @@ void TfrmCDRip::showEvent(QShowEvent *event) {
 }
 
 void TfrmCDRip::done(int result) {
-  FinishJob();
+  StopJob();
   QDialog::done(result);
 }

@@ -58,7 +58,9 @@ public:
   void JobInfo(const TProcessInfo &info);
   // The WMA time estimate on the gauge, as of now.
   void Timer1Timer();
-  // Stops the step running (the rip or an encoding) and closes; what it wrote goes.
+  // Stops the step running (the rip or an encoding) and closes; what it wrote goes, and the log
+  // is written, marked stopped. Every other way of closing the window while the job runs
+  // (Escape, a signal) does the same.
   void bStopClick();
 
   // The pipeline outputs' events, on the user-interface thread.
@@ -139,9 +141,14 @@ private:
   // The encoded file of entry k was made (and tagged) under its part name: its final name.
   bool KeepEncoding(int k);
   void NextTrack();
-  // The last entry ended: the job is verified, then it ends.
+  // The last entry ended: the job is verified, then it ends, saying it is done with its whole
+  // outcome.
   void JobDone();
   void Verified();
+  // Writes the log next to the files and tells OnLogWritten.
+  void WriteLog();
+  // Ends a job that still runs, writing its log marked stopped.
+  void StopJob();
   void FileFinished(const std::string &file);
   void FinishJob();
   void CloseLater();
@@ -155,7 +162,8 @@ private:
   TJobOutputNames FNames;
   std::vector<std::string> FFileTitles; // per entry: the file title its rip took
   std::vector<std::string> FFinished;
-  std::unique_ptr<plat::TPartFile> FPart; // the WAV being ripped or the pipeline's encoding
-  std::shared_ptr<TRipLog> FLog;          // per entry, what the log tells
+  std::unique_ptr<plat::TPartFile> FPart;   // the WAV being ripped or the pipeline's encoding
+  std::shared_ptr<TRipLog> FLog;            // per entry, what the log tells
+  std::shared_ptr<const TRipLog> FVerified; // its copy being verified
   std::string FLogPath;
 };

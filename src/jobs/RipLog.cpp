@@ -61,8 +61,24 @@ std::string TocText(const TDiscToc &toc) {
   return text + "  Lead-out at sector " + std::to_string(toc.LeadOut) + "\n";
 }
 
+// The ids the disc is known by: freedb's, MusicBrainz's and the AccurateRip answer file's.
+std::string DiscIdsText(const TRipLog &log) {
+  const TDiscIds ids = DiscIds(log.Toc);
+  if (ids.AudioTracks == 0)
+    return "Disc ids: none, the table of contents could not be read\n";
+  char freedb[12], accurateRip[40];
+  std::snprintf(freedb, sizeof freedb, "%08x", ids.FreedbId);
+  std::snprintf(accurateRip, sizeof accurateRip, "%03d-%08x-%08x-%08x", ids.AudioTracks, ids.Id1,
+                ids.Id2, ids.FreedbId);
+  return std::string("Disc ids: freedb ") + freedb + ", MusicBrainz " +
+         (log.MusicBrainzId.empty() ? std::string("none") : log.MusicBrainzId) + ", AccurateRip " +
+         accurateRip + "\n";
+}
+
 std::string TrackText(const TRipLogTrack &t) {
   std::string text = "Track " + std::to_string(t.Track) + "\n";
+  text += "  Title: " + OneLine(t.Title) +
+          (t.TitleSource.empty() ? "" : " (" + t.TitleSource + ")") + "\n";
   text += "  File: " + (t.File.empty() ? std::string("none") : OneLine(t.File)) + "\n";
   if (t.Whole) {
     text += "  Peak level: " + Percent(t.Sums.Peak) + "\n";
@@ -123,6 +139,36 @@ std::string TRipLog::Summary() const {
   return DiscSummary(Lookup, verdicts, LookupWhy);
 }
 
+void TRipLog::MarkStopped() {
+  Stopped = true;
+  Lookup = TLookup::Failed;
+  LookupWhy = "the rip was stopped";
+  // The tracks go in job order: the first one not done with was in progress.
+  for (TRipLogTrack &track : Tracks)
+    if (!track.Ended) {
+      if (track.ReadResult == TRipLogTrack{}.ReadResult)
+        track.ReadResult = "Stopped";
+      else
+        track.EncoderResult = "Stopped";
+      break;
+    }
+}
+
+std::string TRipLog::Outcome() const {
+  int made = 0, failed = 0;
+  for (const TRipLogTrack &track : Tracks) {
+    made += !track.File.empty();
+    failed += track.Ended && track.File.empty();
+  }
+  const int count = static_cast<int>(Tracks.size());
+  std::string text = Stopped ? "Stopped: " : "Done: ";
+  text += std::to_string(made) + " of " + std::to_string(count) + " tracks made, " +
+          std::to_string(failed) + " failed";
+  if (Stopped)
+    text += ", " + std::to_string(count - made - failed) + " not made";
+  return text + ". AccurateRip: " + Summary();
+}
+
 std::string TRipLog::Text() const {
   std::string text = std::string(product::Name) + " " + product::Version + " rip log\n\n";
   text += "Date: " + Date + "\n";
@@ -133,11 +179,12 @@ std::string TRipLog::Text() const {
   text += "Disc: " +
           (Artist.empty() && Album.empty() ? std::string("no disc information")
                                            : OneLine(Artist) + " - " + OneLine(Album)) +
-          "\n\n";
+          "\n";
+  text += DiscIdsText(*this) + "\n";
   text += TocText(Toc) + "\n";
   for (const TRipLogTrack &track : Tracks)
     text += TrackText(track) + "\n";
-  return text + Summary() + "\n";
+  return text + Outcome() + "\n";
 }
 
 std::string RipLogName(const std::string &artist, const std::string &album) {
@@ -186,12 +233,15 @@ std::string RipLogDate() {
   return text;
 }
 
-void VerifyLater(std::shared_ptr<TRipLog> log, const std::string &baseUrl, TWindowHandle window) {
-  std::thread([log, baseUrl, window] {
-    log->Verify(baseUrl);
+std::shared_ptr<const TRipLog> VerifyLater(const TRipLog &log, const std::string &baseUrl,
+                                           TWindowHandle window) {
+  auto verified = std::make_shared<TRipLog>(log);
+  std::thread([verified, baseUrl, window] {
+    verified->Verify(baseUrl);
     plat::PostMessage(window, WM_JOBINFO, 0,
                       std::make_unique<TProcessInfo>(TProcessInfo{JobVerified, "", "", 0}));
   }).detach();
+  return verified;
 }
 
 std::string EncoderSettings(int format) {
@@ -225,14 +275,20 @@ std::shared_ptr<TRipLog> NewRipLog(const std::vector<std::string> &entries,
   log->Artist = DiscInfo.Artist;
   log->Album = DiscInfo.Album;
   log->Tracks.resize(entries.size());
-  for (std::size_t k = 0; k < entries.size(); ++k)
-    log->Tracks[k].Track = TrackOfEntry(entries[k]);
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    TRipLogTrack &track = log->Tracks[k];
+    track.Track = TrackOfEntry(entries[k]);
+    const bool known =
+        track.Track >= 1 && track.Track <= MaxDiscTitles && !DiscInfo.Titles[track.Track].empty();
+    track.Title = known ? DiscInfo.Titles[track.Track] : TitleOfEntry(entries[k]);
+    track.TitleSource = known ? DiscInfo.TitleSources[track.Track] : "";
+  }
   return log;
 }
 
 std::string ReadResultText(int32_t ripResult) {
   switch (ripResult) {
-  case 0: return "Read in full, no read errors";
+  case 0: return "Read in full, without error correction";
   case 3: return "Read failed";
   case 5: return "The file could not be created";
   case 6: return "The file could not be written in full";

@@ -1,7 +1,9 @@
 #pragma once
-// The rip log of one Extract job: how the disc was read and encoded, the table of contents, each
-// track's file, peak level, checksums, read and encoder results, and the AccurateRip verdicts
-// once the disc was looked up. The log is UTF-8 text written next to the job's files.
+// The rip log of one Extract job: how the disc was read and encoded, the disc's ids, the table of
+// contents, each track's title and where it came from, its file, peak level, checksums, read and
+// encoder results, the AccurateRip verdicts once the disc was looked up, and how the job ended:
+// the tracks made and failed, or where it was stopped. The log is UTF-8 text written next to the
+// job's files.
 #include "AccurateRip.h"
 #include "Messages.h"
 
@@ -12,9 +14,12 @@
 #include <vector>
 
 struct TRipLogTrack {
-  int Track = 0;      // on the disc, from 1
-  std::string File;   // the output file made; "" when none
-  bool Whole = false; // the whole track was read, so its checksums can be verified
+  int Track = 0; // on the disc, from 1
+  std::string Title;
+  std::string TitleSource; // "freedb", "MusicBrainz", "CD-Text", "title cache", "typed"; "" none
+  std::string File;        // the output file made; "" when none
+  bool Ended = false;      // the job is done with the track: its file was made, or it failed
+  bool Whole = false;      // the whole track was read, so its checksums can be verified
   accuraterip::TTrackSums Sums;
   std::string ReadResult = "Not read";
   std::string EncoderResult;
@@ -31,15 +36,23 @@ struct TRipLog {
   std::string Format, EncoderSettings;
   std::string Artist, Album;
   accuraterip::TDiscToc Toc;
+  std::string MusicBrainzId;        // "" when the table of contents gives none
   std::vector<TRipLogTrack> Tracks; // one per job entry, in job order
   accuraterip::TLookup Lookup = accuraterip::TLookup::Failed;
   std::string LookupWhy = "not looked up";
+  bool Stopped = false;
 
   // Looks the disc up in the database at baseUrl and gives each whole track its verdict.
   // Blocks for up to the lookup's time-out.
   void Verify(const std::string &baseUrl);
-  // The closing line: all accurate, N of M, not in the database, or not verified and why.
+  // The job was stopped: the track in progress is marked so, and nothing is verified.
+  void MarkStopped();
+  // The AccurateRip verdict of the disc: all accurate, N of M, not in the database, or not
+  // verified and why.
   std::string Summary() const;
+  // The closing line: whether the job is done or was stopped, the tracks made and failed, and
+  // the Summary.
+  std::string Outcome() const;
   std::string Text() const;
 };
 
@@ -59,15 +72,20 @@ std::string RipLogDate();
 
 // The WM_JOBINFO code that tells a job window its log was verified.
 constexpr int32_t JobVerified = 6000;
-// Verifies the log on a thread of its own (the lookup may take its whole time-out), then posts
-// JobVerified to window; a window gone by then misses nothing it still needs.
-void VerifyLater(std::shared_ptr<TRipLog> log, const std::string &baseUrl, TWindowHandle window);
+// Verifies a copy of the log on a thread of its own (the lookup may take its whole time-out),
+// then posts JobVerified to window; a window gone by then misses nothing it still needs. The
+// copy is returned: read it only once JobVerified has arrived. The log itself stays the caller's,
+// so a job stopped meanwhile can still write it.
+std::shared_ptr<const TRipLog> VerifyLater(const TRipLog &log, const std::string &baseUrl,
+                                           TWindowHandle window);
 
 // The log of a rip job over entries (track number and title, as job entries read), with the
-// date, the settings of the rip and the disc information of now.
+// date, the settings of the rip and the disc information of now: each track's title and its
+// source as DiscInfo holds them, else the entry's title.
 std::shared_ptr<TRipLog> NewRipLog(const std::vector<std::string> &entries,
                                    const std::string &readMode, const std::string &drive);
-// The read result of a raw rip's end sub-code.
+// The read result of a raw rip's end sub-code. A raw read cannot see read errors: a whole read
+// claims none.
 std::string ReadResultText(int32_t ripResult);
 
 // The encoder and its settings for a rip to format (an OutputFormat value), as the log shows

@@ -15,6 +15,7 @@
 #include "Id3Tag.h"
 #include "Language.h"
 #include "Mp3EncodeThread.h"
+#include "MusicBrainz.h"
 #include "PartFile.h"
 #include "RipFormats.h"
 #include "RipLog.h"
@@ -98,6 +99,7 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
   GroupBox1->setObjectName("GroupBox1");
   Label3 = new QLabel("Initializing...", GroupBox1);
   Label3->setObjectName("Label3");
+  Label3->setWordWrap(true); // the summary at the end is long
   FlatGauge1 = new QProgressBar(GroupBox1);
   FlatGauge1->setObjectName("FlatGauge1");
   FlatGauge1->setRange(0, 100);
@@ -140,11 +142,13 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
 
   if (Count() > 0) {
     if (Mode == jmCDRip) {
-      FLog = NewRipLog(*JobList, "Raw (no error correction)", cd::HandleDriveText(CDHandle));
+      FLog = NewRipLog(*JobList, "Raw, without error correction", cd::HandleDriveText(CDHandle));
       FLog->ReadOffset = GetCDReadOffset(CDHandle);
       TToc toc{};
-      if (cd::ReadHandleToc(CDHandle, toc))
+      if (cd::ReadHandleToc(CDHandle, toc)) {
         FLog->Toc = cd::VerificationToc(toc);
+        FLog->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
+      }
       setWindowTitle(QString::fromStdString(Caption("Extracting", 1, Title(0))));
       ShowInitializing();
       StartRip(0);
@@ -331,6 +335,7 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
   RipCount += 1;
   const TFormat format = RipOutput();
   if (format == fmtWAV) {
+    logged.Ended = true;
     if (info.SubCode == ripDone) {
       logged.File = wav;
       FileFinished(wav);
@@ -407,9 +412,13 @@ bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
 
 void TRipForm::ItemDone(int &counter, int k, bool succeeded, const std::string &output) {
   FEncoded[k] = succeeded;
-  if (FLog && FLog->Tracks[k].EncoderResult.empty()) {
-    FLog->Tracks[k].File = succeeded ? output : "";
-    FLog->Tracks[k].EncoderResult = succeeded ? "OK" : "Failed: no file was made";
+  if (FLog) {
+    TRipLogTrack &logged = FLog->Tracks[k];
+    logged.Ended = true;
+    if (logged.EncoderResult.empty()) {
+      logged.File = succeeded ? output : "";
+      logged.EncoderResult = succeeded ? "OK" : "Failed: no file was made";
+    }
   }
   if (succeeded)
     FileFinished(output);
@@ -538,16 +547,21 @@ void TRipForm::JobDone() {
   Label3->setText(QString::fromStdString(
       GetLanString("RES_Verifying", "Verifying the rip with AccurateRip...")));
   Label3->setVisible(true);
-  VerifyLater(FLog, GlobalOptions.AccurateRipUrl, Handle());
+  FVerified = VerifyLater(*FLog, GlobalOptions.AccurateRipUrl, Handle());
 }
 
 void TRipForm::Verified() {
-  FLogPath =
-      WriteRipLogOrSay(*FLog, OutputFolder(), [this](const std::string &why) { ShowError(why); });
-  if (OnLogWritten)
-    OnLogWritten(*FLog, FLogPath);
+  *FLog = *FVerified;
+  WriteLog();
   FinishJob();
-  Label3->setText(QString::fromStdString(FLog->Summary()));
+  const QString outcome = QString::fromStdString(FLog->Outcome());
+  setWindowTitle(QString::fromStdString(GetLanString("RES_Job_Done", "Done")));
+  SetStage(GetLanString("RES_Job_Done", "Done"));
+  FlatGauge1->setValue(100);
+  FlatGauge1->setTextVisible(true);
+  Label2->clear();
+  Label3->setText(outcome);
+  Label3->setToolTip(outcome);
   Label3->setVisible(true);
   if (!StayAtEnd) {
     CloseLater();
@@ -557,8 +571,24 @@ void TRipForm::Verified() {
   btStop->setText(QString::fromStdString(GetLanString("RES_Close", "Close")));
 }
 
-void TRipForm::btStopClick() {
+void TRipForm::WriteLog() {
+  FLogPath =
+      WriteRipLogOrSay(*FLog, OutputFolder(), [this](const std::string &why) { ShowError(why); });
+  if (OnLogWritten)
+    OnLogWritten(*FLog, FLogPath);
+}
+
+void TRipForm::StopJob() {
+  const bool logged = FLog && JobList;
   FinishJob();
+  if (logged) {
+    FLog->MarkStopped();
+    WriteLog();
+  }
+}
+
+void TRipForm::btStopClick() {
+  StopJob();
   close();
 }
 
@@ -576,6 +606,6 @@ void TRipForm::showEvent(QShowEvent *event) {
 }
 
 void TRipForm::done(int result) {
-  FinishJob();
+  StopJob();
   QDialog::done(result);
 }

@@ -86,6 +86,8 @@ public:
   // The WMA time estimate of the timer, as of now.
   void Timer1Timer();
   void WmaEstimate(std::chrono::steady_clock::time_point now);
+  // Stop, and every other way of closing the window while the job runs (Escape, a signal):
+  // the job ends and a rip job writes its log, marked stopped.
   void btStopClick();
   // Ends the job: stops the rip thread and the encoders, removes the WAV files the settings
   // do not keep. Runs once; nothing when the job is already finished.
@@ -208,9 +210,14 @@ private:
   // and named in an error box.
   bool KeepOutput(TEncodeProcess &encoder);
   void FileFinished(const std::string &file);
-  // The job's last step ended: a rip job is verified first, then ends.
+  // The job's last step ended: a rip job is verified first, then ends, saying it is done with
+  // its whole outcome.
   void JobDone();
   void Verified();
+  // Writes the log next to the files and tells OnLogWritten.
+  void WriteLog();
+  // Ends a job that still runs: a rip job's log is written, marked stopped.
+  void StopJob();
   void CloseLater();
 
   TMp3EncodeProcess &FMp3;
@@ -231,5 +238,6 @@ private:
   int FTrackTotal = -1;                      // not read yet
   std::string FTempCopy;                     // the resampled copy; empty until first needed
   std::shared_ptr<TRipLog> FLog;             // rip jobs: per entry, what the log tells
+  std::shared_ptr<const TRipLog> FVerified;  // its copy being verified
   std::string FLogPath;
 };

@@ -34,6 +34,7 @@ bool LoadDiscInfo(const std::string &id) {
     std::string title = n <= d.TitleCount ? ini.ReadString(id, std::to_string(n), "") : "";
     // Titles past the count are cleared so a previous disc's titles never show up here.
     d.Titles[n] = title.empty() && n <= d.TitleCount ? "Track" + TwoDigits(n) : title;
+    d.TitleSources[n] = title.empty() ? "" : "title cache";
     d.TrackArtists[n] = n <= d.TitleCount ? ini.ReadString(id, ArtistKey(n), "") : "";
   }
   return ini.SectionExists(id);

@@ -9,6 +9,9 @@ struct TDiscInfo {
   int Genre = -1; // position in the genre list minus one; -1 none
   int TitleCount = 0;
   std::array<std::string, 101> Titles; // Titles[n] is the title of track n, 1..100; [0] unused
+  // Where Titles[n] came from, as the rip log names it: "title cache", "CD-Text", "freedb",
+  // "MusicBrainz" or "typed"; "" for the "TrackNN" a title without one gets.
+  std::array<std::string, 101> TitleSources;
   // TrackArtists[n]: the artist of track n where it is not the disc's artist, else "".
   std::array<std::string, 101> TrackArtists;
   // The artist of track n: its own, else the disc's.

@@ -14,6 +14,7 @@
 #include "TestDisc.h"
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -188,6 +189,36 @@ TEST_F(ProgramTest, QueryLooksTheTitlesUpFromTheSourcesAsked) {
     EXPECT_EQ(run.Out.substr(0, run.Out.find('\n')),
               c.FirstRow.empty() ? "" : "1\t" + c.FirstRow + "\t00:04\t00.67");
     EXPECT_EQ(run.Err, c.Err);
+  }
+}
+
+// Whether the process has a handler for the signal.
+static bool Catches(pid_t pid, int signal) {
+  std::istringstream status(FileText("/proc/" + std::to_string(pid) + "/status"));
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigCgt:", 0) == 0)
+      return std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1;
+  return false;
+}
+
+// SIGTERM or a logout's SIGHUP closes the window as the user would: the disc's titles and the
+// settings are saved and the program ends normally.
+TEST_F(ProgramTest, TermOrHangUpClosesTheWindowSavingTitlesAndSettings) {
+  const std::string cue = WriteAudioDisc(Dir.Path(), "three", {300, 450, 300});
+  for (int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    std::error_code ec;
+    fs::remove_all(plat::ConfigHome() + "Varnex", ec);
+    TRunningProgram gui({"env", "QT_QPA_PLATFORM=offscreen", PLINDAR_PROGRAM, "--cd-image", cue},
+                        Dir.File("gui.out"));
+    // The window is up, its disc listed, once the signal is caught.
+    ASSERT_TRUE(WaitFor([&] { return Catches(gui.Pid(), signal); }));
+    kill(gui.Pid(), signal);
+    const TRunResult run = gui.Wait(std::chrono::seconds(60));
+    EXPECT_EQ(run.ExitStatus, 0) << run.Output;
+    EXPECT_NE(FileText(GetSettingsFolder() + "cdinfo.dat").find("\n1=Track01\n"),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(GetSettingsFolder() + "options.ini"));
   }
 }
 

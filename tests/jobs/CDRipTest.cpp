@@ -10,6 +10,7 @@
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EncoderTestSupport.h"
+#include "FileContents.h"
 #include "Global.h"
 #include "Id3Tag.h"
 #include "Mp3EncodeThread.h"
@@ -21,6 +22,7 @@
 #include "Text.h"
 #include "WMAEncodeThread.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -159,9 +161,36 @@ TEST_F(CDRipForm, StopDuringAnOggEncodingStopsIt) {
   EXPECT_FALSE(Form->VorbisOut1->Busy());
   EXPECT_TRUE(Form->JobFinished());
   EXPECT_FALSE(Form->isVisible());
-  EXPECT_EQ(FolderListing(Out("")), std::vector<std::string>{"Long.wav"});
+  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Long.wav", "Rip.log"}));
   EXPECT_EQ(WavAudio(Out("Long.wav")), TestAudio(1, 75 * 40));
   EXPECT_TRUE(Form->FinishedFiles().empty());
+  EXPECT_NE(FileText(Out("Rip.log")).find("\nStopped: 0 of 2 tracks made, 0 failed, 2 not made."),
+            std::string::npos);
+}
+
+// The finished job says so: its caption, a full gauge and the whole outcome, wrapped and as the
+// tooltip. Its log names the drive as the raw rip's does, and the paranoia mode by its name.
+TEST_F(CDRipForm, AWatchedRipStaysOpenSayingItIsDone) {
+  InsertDisc({{150}, {300, true}});
+  GlobalOptions.OutputFormat = fmtWAV;
+  Open({"01Audio", "02Data"});
+  Form->StayAtEnd = true; // the job ends through messages, after this
+  ASSERT_TRUE(RunUntil([&] { return Form->JobFinished(); }));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(Form->isVisible());
+  EXPECT_EQ(Form->windowTitle(), "Done");
+  EXPECT_EQ(Form->ProgressBar2->value(), 100);
+  const std::string outcome = Form->lProgressHint->text().toStdString();
+  EXPECT_EQ(outcome.rfind("Done: 1 of 2 tracks made, 1 failed. AccurateRip: Not verified", 0), 0u)
+      << outcome;
+  EXPECT_TRUE(Form->lProgressHint->wordWrap());
+  EXPECT_EQ(Form->lProgressHint->toolTip().toStdString(), outcome);
+  const std::string log = FileText(Out("Rip.log"));
+  for (const std::string &line : {"\nDrive: Disc image " + Dir.File("Disc.cue") + "\n",
+                                  std::string("\nRead mode: Secure, full paranoia\n")})
+    EXPECT_NE(log.find(line), std::string::npos) << line << log;
+  Form->bStop->click();
+  EXPECT_FALSE(Form->isVisible());
 }
 
 // An encoding that fails (a WMA profile below the encoder's lowest rate) keeps the track's WAV

@@ -157,18 +157,24 @@ TEST_F(ExtractFaults, ALameKilledOrStoppedMidTrackFailsOnlyThatTrack) {
 }
 
 // Interrupting the run closes its job window as a user would: the encoding in progress ends
-// with its lame and leaves no part file; the track's WAV stays whole.
+// with its lame and leaves no part file; the track's WAV stays whole, and the log says the rip
+// was stopped.
 TEST_F(ExtractFaults, AnInterruptedRunClosesItsJobWindowAndLeavesNothingHalfMade) {
   UseLongFirstTrack();
   std::unique_ptr<TRunningProgram> rip;
   const pid_t lame = Mp3RipWithLameRunning(rip, "rip.log");
   ASSERT_NE(lame, 0);
   kill(rip->Pid(), SIGTERM);
-  const TRunResult run = rip->Wait(std::chrono::seconds(60));
+  const TRunResult run = Verified(rip->Wait(std::chrono::seconds(60)));
   EXPECT_EQ(run.ExitStatus, 1) << run.Output;
   EXPECT_EQ(run.Output, "plindar: interrupted: the track in progress was not made\n");
+  EXPECT_EQ(Verification, "AccurateRip: Not verified: the rip was stopped\n"
+                          "  Track 01: not made\n"
+                          "  Track 02: not made\n"
+                          "Rip log: " +
+                              Out("Rip.log") + "\n");
   EXPECT_NE(kill(lame, 0), 0) << "lame ended with the job";
-  EXPECT_EQ(FolderListing(Out("")), std::vector<std::string>{"Track01.wav"});
+  EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Rip.log", "Track01.wav"}));
   EXPECT_EQ(WavAudio(Out("Track01.wav")), TestAudio(1, 3000));
 }
 

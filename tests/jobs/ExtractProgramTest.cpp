@@ -4,7 +4,10 @@
 #include "AccurateRipAnswers.h"
 #include "CddbServer.h"
 #include "Frame450Answer.h"
+#include "MusicBrainz.h"
+#include "MusicBrainzServer.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -194,6 +197,7 @@ TEST_F(ExtractProgram, SecureRipMakesEveryFormatAndFailsWhenATrackIsNotMade) {
             std::string::npos)
       << run.Output;
   EXPECT_EQ(FolderListing(Dir.File("mixed")), (std::vector<std::string>{"Rip.log", "Track01.wav"}));
+  EXPECT_NE(Verification.find("\n  Track 02: not made\n"), std::string::npos) << Verification;
 }
 
 // The ids of the disc of the image at cue, as the drive library reads its table of contents.
@@ -204,6 +208,62 @@ accuraterip::TDiscIds ImageDiscIds(const std::string &cue) {
   const bool read = cd::ReadHandleToc(handle, toc);
   CloseCDHandle(handle);
   return read ? accuraterip::DiscIds(cd::VerificationToc(toc)) : accuraterip::TDiscIds{};
+}
+
+// The MusicBrainz disc id of the disc of the image at cue.
+std::string ImageMusicBrainzId(const std::string &cue) {
+  TImageDrives drives({cue});
+  TToc toc{};
+  return cd::ReadDriveToc(0, toc) ? mb::DiscId(mb::TocOf(toc)) : "";
+}
+
+// Each track's title in the log with where it came from: the title cache, freedb, MusicBrainz,
+// or none for the "TrackNN" of a disc without titles.
+TEST_F(ExtractProgram, TheRipLogNamesEachTitlesSource) {
+  Cue = WriteAudioDisc(Dir.Path(), "three", {300, 450, 300});
+  std::string id;
+  {
+    TImageDrives drives({Cue});
+    id = DriveDiscID();
+  }
+  const std::string mbId = ImageMusicBrainzId(Cue);
+  TCddbServer freedb;
+  freedb.AddEntry("blues", "0b000e03", "plindar_three.xmcd");
+  TMusicBrainzServer musicBrainz;
+  musicBrainz.Answer(mbId, R"({"releases": [{"title": "First", "artist-credit": [{"name": "B"}],
+      "media": [{"discs": [{"id": ")" +
+                               mbId + R"("}], "tracks": [{"title": "First One"}]}]}]})");
+  const std::string cached = "[" + id + "]\nTrackNumber=3\n1=Morning\n";
+  const struct {
+    std::vector<std::string> Options;
+    std::string Cache, Title;
+  } cases[] = {
+      {{}, "", "Track01"},
+      {{}, cached, "Morning (title cache)"},
+      {{"--query", "--query-source", "freedb", "--cddb-server",
+        "http://" + freedb.Address() + "/~cddb/cddb.cgi"},
+       "",
+       "Opening Theme (freedb)"},
+      {{"--query", "--query-source", "musicbrainz", "--musicbrainz-url", musicBrainz.Url()},
+       cached,
+       "First One (MusicBrainz)"},
+  };
+  fs::create_directories(Config.File("Varnex/Plindar"));
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Title);
+    std::ofstream(Config.File("Varnex/Plindar/cdinfo.dat")) << c.Cache;
+    fs::remove_all(Dir.File("out"));
+    std::vector<std::string> options = {"--format", "wav", "--output", Dir.File("out")};
+    options.insert(options.end(), c.Options.begin(), c.Options.end());
+    const TRunResult run = Extract(options);
+    ASSERT_EQ(run.ExitStatus, 0) << run.Output;
+    const std::vector<std::string> files = FolderListing(Dir.File("out"));
+    const auto log = std::find_if(files.begin(), files.end(),
+                                  [](const std::string &name) { return name.ends_with(".log"); });
+    ASSERT_NE(log, files.end());
+    const std::string text = FileText(Out(*log));
+    EXPECT_NE(text.find("\nTrack 1\n  Title: " + c.Title + "\n"), std::string::npos) << text;
+  }
 }
 
 // --detect-offset finds the offset of the image whose true audio the server's answer holds,
@@ -247,10 +307,25 @@ TEST_F(ExtractProgram, DetectOffsetPrintsTheOffsetFoundAndStoresItOnlyWhenAsked)
             found + "plindar: the offset could not be stored in " + OptionsFile() + "\n");
 }
 
+// Both read modes name the drive and the disc alike, and each says how it read: the raw mode
+// claims no error count it cannot see.
 TEST_F(ExtractProgram, BothReadModesVerifyTheRipAndPrintEachTracksResult) {
   TCddbServer server;
   const accuraterip::TDiscIds ids = ImageDiscIds(Cue);
-  for (const std::string mode : {"raw", "secure"}) {
+  char arIds[40];
+  std::snprintf(arIds, sizeof arIds, "%03d-%08x-%08x-%08x", ids.AudioTracks, ids.Id1, ids.Id2,
+                ids.FreedbId);
+  const std::string disc = "Output format: WAV (PCM, 44100 Hz, 16-bit stereo)\n"
+                           "Disc: no disc information\n"
+                           "Disc ids: freedb " +
+                           std::string(arIds).substr(22) + ", MusicBrainz " +
+                           ImageMusicBrainzId(Cue) + ", AccurateRip " + arIds + "\n";
+  const struct {
+    std::string Mode, ReadMode, Read;
+  } modes[] = {{"raw", "Raw, without error correction", "Read in full, without error correction"},
+               {"secure", "Secure, full paranoia",
+                "Read in full, 0 jitter errors corrected, 0 sectors not corrected"}};
+  for (const auto &[mode, readMode, read] : modes) {
     SCOPED_TRACE(mode);
     const std::string out = Dir.File(mode);
     std::vector<std::string> options = {
@@ -260,6 +335,11 @@ TEST_F(ExtractProgram, BothReadModesVerifyTheRipAndPrintEachTracksResult) {
     if (mode == "secure")
       options.push_back("--secure");
     ASSERT_EQ(Extract(options).ExitStatus, 0);
+    const std::string log = FileText(out + "/Rip.log");
+    const std::string head = "\nDrive: Disc image " + Cue + "\nRead mode: " + readMode +
+                             "\nRead offset: 0 samples\n" + disc;
+    EXPECT_NE(log.find(head), std::string::npos) << head << log;
+    EXPECT_NE(log.find("\n  Read: " + read + "\n"), std::string::npos) << log;
     EXPECT_EQ(Verification, "AccurateRip: Not in the AccurateRip database\n"
                             "  Track 01: Not in the AccurateRip database\n"
                             "  Track 02: Not in the AccurateRip database\n"
@@ -292,11 +372,12 @@ TEST_F(ExtractProgram, TheRipLogOfTheDemoDiscTellsHowEachTrackWasMadeAndVerified
   const std::vector<std::string> fields = {
       "Plindar 4.5 rip log\n", "\nDate: 2",
       "\nDrive: Disc image " + Dir.File("disc/PlindarDemo.cue"),
-      "\nRead mode: Raw (no error correction)\n", "\nRead offset: 0 samples\n",
+      "\nRead mode: Raw, without error correction\n", "\nRead offset: 0 samples\n",
       "\nOutput format: WAV (PCM, 44100 Hz, 16-bit stereo)\n", "\nDisc: no disc information\n",
       // The table of contents: track, start and length in MSF and in sectors.
       "      1 | 00:00.00 | 01:00.00 |            0 |       4499\n", "      5 | ",
-      "  Lead-out at sector ", "\nNot in the AccurateRip database\n"};
+      "  Lead-out at sector ",
+      "\nDone: 5 of 5 tracks made, 0 failed. AccurateRip: Not in the AccurateRip database\n"};
   for (const std::string &field : fields)
     EXPECT_NE(log.find(field), std::string::npos) << field << "\n" << log;
   for (int track = 1; track <= 5; ++track) {
@@ -317,7 +398,8 @@ TEST_F(ExtractProgram, TheRipLogOfTheDemoDiscTellsHowEachTrackWasMadeAndVerified
     for (const std::string &line :
          {"File: " + wav, std::string("Peak level: "), std::string(sums), "CRC-32: " + crc,
           std::string("AccurateRip: Not in the AccurateRip database"),
-          std::string("Read: Read in full, no read errors")})
+          "Title: Track0" + std::to_string(track) + "\n",
+          std::string("Read: Read in full, without error correction")})
       EXPECT_NE(block.find(line), std::string::npos) << line << "\n" << block;
   }
 }

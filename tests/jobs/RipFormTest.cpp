@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "EncoderTestSupport.h"
+#include "FileContents.h"
 #include "FirstDrive.h"
 #include "Global.h"
 #include "Id3Tag.h"
@@ -19,6 +20,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -28,6 +30,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -128,14 +131,26 @@ protected:
   std::unique_ptr<TCaptions> Captions;
 };
 
+// The finished job says so: its caption and stage, a full gauge, and the whole outcome, wrapped
+// and as the tooltip.
 TEST_F(RipForm, AWatchedRipStaysOpenWithItsSummaryAndItsLog) {
   GlobalOptions.OutputFormat = 1;
-  Open(jmCDRip, {"01First"});
+  Open(jmCDRip, {"01First", "07Not There"});
   Form->StayAtEnd = true; // the job ends through messages, after this
   ASSERT_TRUE(RunUntil([&] { return Form->JobFinished(); }));
   QCoreApplication::processEvents();
   EXPECT_TRUE(Form->isVisible());
-  EXPECT_EQ(Form->Label3->text().toStdString().rfind("Not verified: cannot reach", 0), 0u);
+  EXPECT_EQ(Form->windowTitle(), "Done");
+  EXPECT_EQ(Form->GroupBox1->title(), "Done");
+  EXPECT_EQ(Form->FlatGauge1->value(), 100);
+  const std::string outcome = Form->Label3->text().toStdString();
+  EXPECT_EQ(outcome.rfind("Done: 1 of 2 tracks made, 1 failed. AccurateRip: Not verified: cannot "
+                          "reach",
+                          0),
+            0u)
+      << outcome;
+  EXPECT_TRUE(Form->Label3->wordWrap());
+  EXPECT_EQ(Form->Label3->toolTip().toStdString(), outcome);
   EXPECT_TRUE(Form->btOpenLog->isVisible());
   EXPECT_TRUE(fs::exists(Out("Rip.log")));
   Form->btStop->click();
@@ -150,8 +165,8 @@ TEST_F(RipForm, WavOutputRipsEveryTrackAndClosesAfterTheLast) {
   EXPECT_EQ(Form->FinishedFiles(), Outs({"First.wav", "Third.wav"}));
   EXPECT_TRUE(Form->AllSucceeded());
   EXPECT_TRUE(Script.Shown.empty());
-  EXPECT_EQ(Captions->Shown,
-            (std::vector<std::string>{"Extracting(01/02): First", "Extracting(02/02): Third"}));
+  EXPECT_EQ(Captions->Shown, (std::vector<std::string>{"Extracting(01/02): First",
+                                                       "Extracting(02/02): Third", "Done"}));
   EXPECT_EQ(Form->RipCount, 2);
 }
 
@@ -163,7 +178,7 @@ TEST_F(RipForm, Mp3OutputEncodesEachRipTagsItAndDropsTheWavsAtTheEnd) {
   EXPECT_EQ(Captions->Shown,
             (std::vector<std::string>{"Extracting(01/02): My Home", "Encoding(01/02): My Home",
                                       "Extracting(02/02): Good Morning",
-                                      "Encoding(02/02): Good Morning"}));
+                                      "Encoding(02/02): Good Morning", "Done"}));
   EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.mp3", "Good Morning.mp3"}));
   EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
   EXPECT_FALSE(fs::exists(Out("My Home.wav")));
@@ -220,7 +235,8 @@ TEST_F(RipForm, StoppedBeforeTheLastRipKeepsEveryWav) {
   EXPECT_FALSE(Form->AllSucceeded());
 }
 
-// Stop and closing the window end the job alike, whichever encoder runs.
+// Stop, Escape and closing the window end the job alike, whichever encoder runs: the WAV stays,
+// and the log says the job was stopped while encoding.
 TEST_F(RipForm, StoppedOrClosedWhileEncodingLeavesTheWavAndNoEncodedFile) {
   CloseCDHandle(Handle);
   Drives.reset();
@@ -233,10 +249,18 @@ TEST_F(RipForm, StoppedOrClosedWhileEncodingLeavesTheWavAndNoEncodedFile) {
     uintmax_t bytes = 0;
     for (const std::string &name : FolderListing(Out("")))
       if (const auto size = fs::file_size(Out(name), ec);
-          name != "Long.wav" && name != ".Long.wav.part" && !ec)
+          name != "Long.wav" && name != ".Long.wav.part" && name != "Rip.log" && !ec)
         bytes += size;
     return bytes;
   };
+  const std::function<void(TRipForm &)> ways[] = {
+      [](TRipForm &form) { form.btStopClick(); },
+      [](TRipForm &form) {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &escape);
+      },
+      [](TRipForm &form) { form.close(); }};
+  int way = 0;
   for (int format : {0, 2, 3, 4, 5}) {
     GlobalOptions.OutputFormat = format;
     Open(jmCDRip, {"01Long"});
@@ -244,13 +268,16 @@ TEST_F(RipForm, StoppedOrClosedWhileEncodingLeavesTheWavAndNoEncodedFile) {
         RunUntil([&] { return encoded() > 0 || !Script.Shown.empty() || Form->JobFinished(); }));
     ASSERT_FALSE(Form->JobFinished()) << format << ": the encoding ended before Stop";
     ASSERT_TRUE(Script.Shown.empty()) << Boxes().front();
-    if (format % 2 == 0)
-      Form->btStopClick();
-    else
-      Form->close();
+    ways[way++ % 3](*Form);
     EXPECT_TRUE(Form->JobFinished());
-    EXPECT_EQ(FolderListing(Out("")), std::vector<std::string>{"Long.wav"}) << format;
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Long.wav", "Rip.log"})) << format;
     EXPECT_EQ(WavBytes(Out("Long.wav")).size(), 3u * 60 * 75 * CDSectorSize) << format;
+    const std::string log = FileText(Out("Rip.log"));
+    for (const char *line : {"\n  Encoder: Stopped\n", "\nStopped: 0 of 1 tracks made, 0 failed, "
+                                                       "1 not made. AccurateRip: Not verified: the "
+                                                       "rip was stopped\n"})
+      EXPECT_NE(log.find(line), std::string::npos) << line << log;
     fs::remove(Out("Long.wav"));
   }
 }

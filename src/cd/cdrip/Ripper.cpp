@@ -18,6 +18,7 @@
 
 #include "Drives.h"
 #include "OffsetReader.h"
+#include "ParanoiaMode.h"
 
 #include <cdio/mmc_ll_cmds.h>
 #include <cdio/paranoia/cdda.h>
@@ -159,13 +160,7 @@ int64_t ReadSectors(int32_t first, int32_t count, uint8_t *to) {
 }
 
 int ParanoiaModeOf(const TCDRipParams &params) {
-  constexpr int checks = PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP;
-  if (!params.JitterCorrection)
-    return PARANOIA_MODE_DISABLE;
-  if (params.Paranoid)
-    return checks;
-  return params.ParanoiaMode == 0 ? PARANOIA_MODE_VERIFY | PARANOIA_MODE_OVERLAP
-                                  : params.ParanoiaMode & checks;
+  return cd::ParanoiaModeOf(params.JitterCorrection, params.Paranoid, params.ParanoiaMode);
 }
 
 } // namespace
