@@ -93,7 +93,7 @@ bool TCDDBInfo::ReadToc(cddb::TDiscToc &toc) {
   const bool absent = CDRip().CR_IsMediaLoaded(&status) == 0 && status != 0;
   const bool read = !absent && CDRip().CR_ReadToc() == 0;
   const std::int32_t n = read ? CDRip().CR_GetNumTocEntries() : 0;
-  for (std::int32_t i = 0; n > 0 && i < n; ++i)
+  for (std::int32_t i = 0; i < n; ++i)
     toc.Starts.push_back(static_cast<std::int32_t>(CDRip().CR_GetTocEntry(i).StartSector));
   if (n > 0)
     toc.LeadOut = static_cast<std::int32_t>(CDRip().CR_GetTocEntry(n).StartSector);
