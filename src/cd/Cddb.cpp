@@ -354,6 +354,7 @@ bool TClient::Get(const std::string &command, std::string &answer) {
   const std::string where = Server.UseProxy ? " through the proxy " + request.Proxy : "";
   switch (error) {
   case THttpError::None:
+    // A NUL byte would end the entry for the drive library's callers: it is a bad byte.
     std::replace(answer.begin(), answer.end(), '\0', ' ');
     answer = Proto >= 6 ? ToUtf8(answer) : Latin1ToUtf8(answer);
     return true;
@@ -388,21 +389,21 @@ bool TClient::Query(const std::string &discId, const std::string &queryData,
   const std::string command = "cddb query " + discId + " " + queryData;
   if (!Get(command, answer))
     return false;
-  int status = Status = ParseQueryAnswer(answer, matches);
-  if (status == 501 && Proto == 6) { // a server that knows no level 6 answers "illegal level"
+  Status = ParseQueryAnswer(answer, matches);
+  if (Status == 501 && Proto == 6) { // a server that knows no level 6 answers "illegal level"
     Proto = 5;
     if (!Get(command, answer))
       return false;
-    status = Status = ParseQueryAnswer(answer, matches);
+    Status = ParseQueryAnswer(answer, matches);
   }
-  if ((status == 200 || status == 210 || status == 211) && !matches.empty())
+  if ((Status == 200 || Status == 210 || Status == 211) && !matches.empty())
     return true;
-  if (status == 202) {
+  if (Status == 202) {
     Failure = TFailure::NoMatch;
     Why = "no match found for the disc " + discId + " on " + Server.Host;
     return true;
   }
-  Failure = status < 0 || status == 200 || status == 210 || status == 211 ? TFailure::BadAnswer
+  Failure = Status < 0 || Status == 200 || Status == 210 || Status == 211 ? TFailure::BadAnswer
                                                                           : TFailure::ServerError;
   Why = "the CDDB server " + Server.Host + " answered: " + FirstLine(answer);
   return false;
