@@ -864,30 +864,25 @@ TCddbLookup TMainForm::LookUpCDIn() {
   TCddbLookup lookup;
   // The component keeps its entry between lookups: a failed one must not hand on the last
   // disc's titles.
-  CDDBInfo1->CDDBQuery().Album = TCDDBAlbum{};
-  const int32_t status = CDDBInfo1->Query();
-  TCDDBAlbum album;
-  CDDBInfo1->GetAlbum(album);
-  std::string server = CDDBInfo1->Server;
-  if (server.rfind("http://", 0) == 0)
-    server.erase(0, 7);
-  lookup.NoMatch = status == 202;
+  TCDDBQuery &query = CDDBInfo1->CDDBQuery();
+  query.Album = TCDDBAlbum{};
+  CDDBInfo1->Server = CddbServerOf(GlobalOptions);
+  CDDBInfo1->Query();
+  lookup.NoMatch = query.Failure == cddb::TFailure::NoMatch;
+  lookup.Entry.Artist = query.Album.Artist;
+  lookup.Entry.Album = query.Album.Title;
+  lookup.Entry.Year = query.Album.Year;
+  lookup.Entry.Genre = query.Album.Genre;
+  lookup.Entry.ExtendedData = query.Album.ExtendedData;
+  lookup.Entry.TrackTitles = query.Album.TrackTitles;
   if (CDDBInfo1->LastQueryString.empty())
     lookup.Why = CheckCDRom();
-  else if (status < 0)
-    lookup.Why = "cannot reach the CDDB server " + server;
-  else if (lookup.NoMatch)
-    lookup.Why = "no match found for the disc " + CDDBInfo1->LastDiscID + " on " + server;
-  else if ((status != 200 && status != 210 && status != 211) || album.TrackCount == 0)
-    lookup.Why = "the CDDB server " + server + " answered " + std::to_string(status) +
-                 " without an entry for the disc " + CDDBInfo1->LastDiscID;
+  else if (!query.Why.empty())
+    lookup.Why = query.Why;
+  else if (!lookup.Entry.HasTitles())
+    lookup.Why = "the entry the CDDB server sent for the disc " + CDDBInfo1->LastDiscID +
+                 " holds no track titles";
   lookup.Found = lookup.Why.empty();
-  lookup.Entry.Artist = album.Artist;
-  lookup.Entry.Album = album.Title;
-  lookup.Entry.Year = album.Year;
-  lookup.Entry.Genre = album.Genre;
-  lookup.Entry.ExtendedData = album.ExtendedData;
-  lookup.Entry.TrackTitles = album.TrackTitles;
   return lookup;
 }
 

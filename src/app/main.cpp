@@ -1,7 +1,6 @@
 // Program start: the command line, then the main window, the printed track list, the
 // batch rip, the read offset detection or the headless player.
 #include "AudioDisc.h"
-#include "CDDBInfo.h"
 #include "CDRip.h"
 #include "CddbLookup.h"
 #include "ChooseRelease.h"
@@ -55,13 +54,11 @@ void QuietQtNotes(QtMsgType type, const QMessageLogContext &, const QString &mes
 }
 
 // The freedb lookup of --query; false after printing why it failed. In CD-input mode the
-// lookup is the CDDB component's, whose server path is its own.
+// lookup is the CDDB component's, with the same server.
 bool QueryFreedb(TMainForm &form, const TProgramOptions &options) {
   if (!options.CddbServer.empty()) {
     GlobalOptions.Server = options.CddbServer;
     GlobalOptions.Script = options.CddbScript;
-    if (form.CDInputMode())
-      form.CDDBInfo1->Server = "http://" + options.CddbServer;
   }
   const TCddbLookup lookup =
       form.CDInputMode() ? form.LookUpCDIn() : LookUpDisc(form.CDHandle, GlobalOptions);

@@ -1,17 +1,16 @@
 #pragma once
-// The CDDB component of CD-input mode: TCDDBInfo computes the freedb disc id and query string
-// of the disc in its CD input's current drive (read through the CD ripping library), and its
-// TCDDBQuery sends the "query" and "read" commands over HTTP and parses the answer into a
-// TCDDBAlbum that is kept between lookups.
+// The CDDB component of CD-input mode: TCDDBInfo reads the table of contents of the disc in its
+// CD input's current drive (through the CD ripping library), and its TCDDBQuery sends the
+// "query" and "read" commands and keeps the entry it read as a TCDDBAlbum between lookups.
 //
-// Runs on the caller's thread and blocks it for the requests, each given up after 10 s
-// without a connection or 30 s in all; the request itself runs on a worker thread while
-// WhileWaiting (when set) is called over and over, so a window stays painted. Parsing is
-// plain functions of the freedb client (Cddb.h) under this component's own rules: its URL,
-// its status handling, its field sizes.
+// The disc id, the query data, the request URLs, the answers and the entry are the freedb
+// client's (Cddb.h), the same as in the drive library's lookup, so both give one disc the
+// same query and one entry the same titles. Runs on the caller's thread and blocks it for the
+// requests, up to the server's time-outs; each request runs on a worker thread while
+// WhileWaiting (when set) is called over and over, so a window stays painted.
+#include "Cddb.h"
 #include "Component.h"
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,54 +20,47 @@
 class TCDIn;
 class TCDDBInfo;
 
-// A disc's entry. Text fields hold at most 255 bytes, Year 4, Genre and DiscLength 30.
+// A disc's entry. Text fields hold at most 255 bytes, Year 4, Genre 30.
 struct TCDDBAlbum {
-  std::vector<std::string> TrackArtists; // the TTITLE's artist part, else the disc artist
-  std::vector<std::string> TrackTitles;
-  std::vector<std::string> TrackExtended; // EXTT
-  std::string ExtendedData;               // every EXTD value joined
-  std::string Title;                      // DTITLE after the slash
-  std::string Artist;                     // DTITLE before the slash
+  std::vector<std::string> TrackArtists; // the disc artist, one per track
+  std::vector<std::string> TrackTitles;  // each TTITLE whole, "/" and all
+  std::string ExtendedData;              // EXTD
+  std::string Title;                     // DTITLE after the slash
+  std::string Artist;                    // DTITLE before the slash
   std::string Year;
   std::string Genre;
-  std::string Extra; // never filled by the parser
-  std::string Generated;
-  std::string DiscLength;
-  std::int32_t TrackCount = 0; // TTITLE values of the last entry; length of the arrays
+  std::string Extra;           // never filled by the parser
+  std::int32_t TrackCount = 0; // the entry's highest TTITLE number + 1; length of the arrays
 };
 
 class TCDDBQuery {
 public:
   explicit TCDDBQuery(TCDDBInfo *info);
 
-  // The "query" command, then "read" of the first match when the status is 200, 210 or 211;
-  // the query's status, -1 when the HTTP request failed.
+  // The "query" command, then "read" of the first match. The query's status: 200, 210 or 211
+  // with matches, 202 for none, the code of a refusal; -1 when no CDDB answer came. Failure
+  // and Why say what went wrong, also when the read failed.
   std::int32_t Query(const std::string &discId, const std::string &queryData);
-  // The "read" command for match index; fills Album when the request succeeds.
+  // The "read" command for match index; fills Album when an entry comes.
   void Read(std::int32_t index);
-  // The request URL exactly as the protocol template has it; nothing is percent-encoded.
-  std::string BuildURL(const std::string &command, const std::string &data) const;
-  // The body of a GET of url; false when the request failed (time-outs included).
-  bool HttpGet(const std::string &url, std::string &text);
-  // The code of the last line examined (500 for a line not starting with a number, -2 for an
-  // empty text); fills Matches.
-  std::int32_t ParseQueryResponse(const std::string &text);
-  // Reads an xmcd entry into Album; continued TTITLE lines are joined first. Fields whose
-  // keyword is missing keep their values.
+  // Reads an xmcd entry into Album, replacing the one before.
   void ParseEntry(const std::string &text);
-  // Category, disc id and title of a match line.
-  static std::vector<std::string> SplitMatch(const std::string &line);
-  // Lines of Response that begin with "TTITLE".
-  std::int32_t CountTrackLines() const;
 
-  std::vector<std::string> Response;
   std::string DiscID;
   std::string QueryData;
-  std::vector<std::string> Matches;
+  std::vector<cddb::TMatch> Matches;
   TCDDBAlbum Album;
+  cddb::TFailure Failure = cddb::TFailure::None;
+  std::string Why; // the failure in words, for the user; "" after a lookup that went well
 
 private:
+  // Runs ask on a thread of its own while the owner's WhileWaiting is called; its result.
+  bool Waiting(const std::function<bool()> &ask) const;
+  // Failure and Why of a client that failed.
+  void Failed(const cddb::TClient &client);
+
   TCDDBInfo *Info;
+  int Proto = 6; // the protocol level the query found the server speaks
 };
 
 class TCDDBInfo : public TComponent {
@@ -79,7 +71,7 @@ public:
   // Eight lower-case hexadecimal digits; "ffffffff" when there is no disc or no table.
   // EAuException "CDIn is not assigned" without a CD input.
   std::string DiscID();
-  // "n start1 ... startn seconds", starts without the lead-in; "" as DiscID fails.
+  // "n off1 ... offn seconds" as the protocol has it (see cddb::QueryData); "" as DiscID fails.
   std::string QueryString();
   // DiscID, QueryString and the query with them; the status (see TCDDBQuery::Query).
   std::int32_t Query();
@@ -87,12 +79,8 @@ public:
   TCDDBQuery &CDDBQuery() { return *FQuery; }
 
   TCDIn *CDIn = nullptr;
-  std::string Server = "http://gnudb.gnudb.org";
-  std::string Email = "plindar@localhost";
-  std::string ApplicationName = "Plindar";
-  std::string ApplicationVersion = "v1.0";
-  std::chrono::milliseconds ConnectTimeout{10000};
-  std::chrono::milliseconds TotalTimeout{30000};
+  // The server, script path, proxy, hello and time-outs of the lookups.
+  cddb::TServer Server;
   // Called repeatedly while a request runs (a window processes its events here).
   std::function<void()> WhileWaiting;
 
@@ -104,7 +92,7 @@ private:
   void LockDrive();
   void UnlockDrive();
   // The table of contents through the library; false when there is no disc or no table.
-  bool ReadStarts(std::vector<std::int32_t> &starts);
+  bool ReadToc(cddb::TDiscToc &toc);
 
   std::int32_t FDriveLock = 0;
   std::unique_ptr<TCDDBQuery> FQuery;

@@ -2,6 +2,7 @@
 
 #include "HttpGet.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string_view>
@@ -352,7 +353,11 @@ bool TClient::Get(const std::string &command, std::string &answer) {
   const THttpError error = HttpGet(request, answer, detail);
   const std::string where = Server.UseProxy ? " through the proxy " + request.Proxy : "";
   switch (error) {
-  case THttpError::None: answer = Proto >= 6 ? ToUtf8(answer) : Latin1ToUtf8(answer); return true;
+  case THttpError::None:
+    // A NUL byte would end the entry for the drive library's callers: it is a bad byte.
+    std::replace(answer.begin(), answer.end(), '\0', ' ');
+    answer = Proto >= 6 ? ToUtf8(answer) : Latin1ToUtf8(answer);
+    return true;
   case THttpError::TimedOut:
     Failure = TFailure::TimedOut;
     Why = "the CDDB server " + Server.Host + where + " did not answer in time (" + detail + ")";
@@ -361,9 +366,13 @@ bool TClient::Get(const std::string &command, std::string &answer) {
     Failure = TFailure::Unreachable;
     Why = "cannot reach the CDDB server " + Server.Host + where + " (" + detail + ")";
     return false;
+  case THttpError::NotFound:
+    Failure = TFailure::BadAnswer;
+    Why = "the CDDB server " + Server.Host + " has no query script at " + Server.Script + " (" +
+          detail + ")";
+    return false;
   case THttpError::TooLarge:
-  case THttpError::BadStatus:
-  case THttpError::NotFound: break;
+  case THttpError::BadStatus: break;
   }
   Failure = TFailure::BadAnswer;
   Why = "the CDDB server " + Server.Host + " gave no CDDB answer (" + detail + ")";
@@ -374,26 +383,27 @@ bool TClient::Query(const std::string &discId, const std::string &queryData,
                     std::vector<TMatch> &matches) {
   Failure = TFailure::None;
   Why.clear();
+  Status = -1;
   matches.clear();
   std::string answer;
   const std::string command = "cddb query " + discId + " " + queryData;
   if (!Get(command, answer))
     return false;
-  int status = ParseQueryAnswer(answer, matches);
-  if (status == 501 && Proto == 6) { // a server that knows no level 6 answers "illegal level"
+  Status = ParseQueryAnswer(answer, matches);
+  if (Status == 501 && Proto == 6) { // a server that knows no level 6 answers "illegal level"
     Proto = 5;
     if (!Get(command, answer))
       return false;
-    status = ParseQueryAnswer(answer, matches);
+    Status = ParseQueryAnswer(answer, matches);
   }
-  if ((status == 200 || status == 210 || status == 211) && !matches.empty())
+  if ((Status == 200 || Status == 210 || Status == 211) && !matches.empty())
     return true;
-  if (status == 202) {
+  if (Status == 202) {
     Failure = TFailure::NoMatch;
     Why = "no match found for the disc " + discId + " on " + Server.Host;
     return true;
   }
-  Failure = status < 0 || status == 200 || status == 210 || status == 211 ? TFailure::BadAnswer
+  Failure = Status < 0 || Status == 200 || Status == 210 || Status == 211 ? TFailure::BadAnswer
                                                                           : TFailure::ServerError;
   Why = "the CDDB server " + Server.Host + " answered: " + FirstLine(answer);
   return false;

@@ -88,7 +88,8 @@ struct TServer {
 // Why a lookup failed.
 enum class TFailure { None, NoMatch, Unreachable, TimedOut, BadAnswer, ServerError };
 
-// One lookup conversation; not shared between threads.
+// One lookup conversation; not shared between threads. A NUL byte in an answer is no text and
+// no end of it: it arrives as a blank, as the parsers read other control characters.
 class TClient {
 public:
   explicit TClient(TServer server) : Server(std::move(server)) {}
@@ -105,6 +106,7 @@ public:
 
   TFailure Failure = TFailure::None;
   std::string Why; // the failure in words, for the user
+  int Status = -1; // the status code of the last query answer, -1 when none came or it had none
 
 private:
   bool Get(const std::string &command, std::string &answer);

@@ -14,25 +14,38 @@ int32_t ProxyPort(const std::string &text) {
   return error == std::errc() && end == text.data() + text.size() && port > 0 ? port : 80;
 }
 
-void SetOptions(const TGlobalOptions &o) {
-  CDDBSetOption(CDDBOptServer, o.Server.c_str(), 0);
-  CDDBSetOption(CDDBOptScript, o.Script.c_str(), 0);
-  CDDBSetOption(CDDBOptUserEmail, CddbUserEmail, 0);
-  CDDBSetOption(CDDBOptClient, (std::string(product::Name) + " " + product::Version).c_str(), 0);
+void SetOptions(const cddb::TServer &s) {
+  CDDBSetOption(CDDBOptServer, s.Host.c_str(), 0);
+  CDDBSetOption(CDDBOptScript, s.Script.c_str(), 0);
+  CDDBSetOption(CDDBOptUserEmail, s.Email.c_str(), 0);
+  CDDBSetOption(CDDBOptClient, (s.ClientName + " " + s.ClientVersion).c_str(), 0);
   CDDBSetOption(CDDBOptTransport, "", 0);
   // Set either way: the library keeps its options from one lookup to the next.
-  CDDBSetOption(CDDBOptUseProxy, "", o.UseProxy ? 1 : 0);
-  if (o.UseProxy) {
-    CDDBSetOption(CDDBOptProxyPort, "", ProxyPort(o.Port));
-    CDDBSetOption(CDDBOptProxy, o.ProxyAddress.c_str(), 0);
+  CDDBSetOption(CDDBOptUseProxy, "", s.UseProxy ? 1 : 0);
+  if (s.UseProxy) {
+    CDDBSetOption(CDDBOptProxyPort, "", s.ProxyPort);
+    CDDBSetOption(CDDBOptProxy, s.ProxyHost.c_str(), 0);
   }
 }
 
 } // namespace
 
+cddb::TServer CddbServerOf(const TGlobalOptions &options) {
+  cddb::TServer server;
+  server.Host = options.Server;
+  server.Script = options.Script;
+  server.Email = CddbUserEmail;
+  server.ClientName = product::Name;
+  server.ClientVersion = product::Version;
+  server.UseProxy = options.UseProxy;
+  server.ProxyHost = options.ProxyAddress;
+  server.ProxyPort = ProxyPort(options.Port);
+  return server;
+}
+
 TCddbLookup LookUpDisc(int32_t cdHandle, const TGlobalOptions &options) {
   TCddbLookup lookup;
-  SetOptions(options);
+  SetOptions(CddbServerOf(options));
   std::vector<TCDDBMatchItem> items(MaxCDDBMatches);
   TCDDBMatchList query{MaxCDDBMatches, items.data()};
   if (CDDBQuery(cdHandle, &query) != 1) {

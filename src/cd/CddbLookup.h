@@ -19,4 +19,8 @@ struct TCddbLookup {
 // The user address and client of the hello.
 inline constexpr const char *CddbUserEmail = "plindar@localhost";
 
+// The server, script path and proxy of the settings, and this program's hello: what every
+// freedb lookup (this one and CD-input mode's) asks with. The time-outs stay the defaults.
+cddb::TServer CddbServerOf(const TGlobalOptions &options);
+
 TCddbLookup LookUpDisc(int32_t cdHandle, const TGlobalOptions &options);

@@ -570,9 +570,9 @@ TEST_F(ProgramTest, PlayEndsWithTheReasonWhenItCannotPlay) {
   }
 }
 
-// --secure reads through the CD input: the same list, the lookup of the CDDB component (its
-// own URL, protocol level 5) with the same outcome, and no use with the commands that read no
-// disc.
+// --secure reads through the CD input: the same list, the lookup of the CDDB component at the
+// server and path of --cddb-server with the same outcome, and no use with the commands that
+// read no disc.
 TEST_F(ProgramTest, SecureListsAndQueriesThroughTheCDInput) {
   const std::string cue = WriteAudioDisc(Dir.Path(), "three", {300, 450, 300});
   TRun plain = Run({"--cd-image", cue, "--list"});
@@ -581,8 +581,8 @@ TEST_F(ProgramTest, SecureListsAndQueriesThroughTheCDInput) {
   EXPECT_EQ(secure.Out, plain.Out);
   EXPECT_EQ(secure.Err, "");
 
-  TCddbServer server;
-  const std::string url = "http://" + server.Address() + "/~cddb/cddb.cgi";
+  TCddbServer server("normal", false, 0, "/cgi-bin/cddb.cgi");
+  const std::string url = "http://" + server.Address() + "/cgi-bin/cddb.cgi";
   TRun none = Run({"--cd-image", cue, "--secure", "--query", "--query-source", "freedb",
                    "--cddb-server", url, "--list"});
   EXPECT_EQ(none.ExitCode, 1);
@@ -596,7 +596,11 @@ TEST_F(ProgramTest, SecureListsAndQueriesThroughTheCDInput) {
   EXPECT_EQ(found.Out, "1\tOpening Theme\t00:04\t00.67\n"
                        "2\tA Title Long Enough to Continue on a Second Line\t00:06\t01.01\n"
                        "3\tCoda für Café\t00:04\t00.67\n");
-  EXPECT_NE(server.Requests().find("proto=5"), std::string::npos) << server.Requests();
+  EXPECT_EQ(server.Requests().rfind("/cgi-bin/cddb.cgi?cmd=cddb+query+0b000e03+3+150+450+900+16"
+                                    "&hello=plindar+localhost+Plindar+",
+                                    0),
+            0u)
+      << server.Requests();
 
   TRun convert = Run({"--secure", "--convert", cue, Dir.File("x.wav")});
   EXPECT_EQ(convert.ExitCode, 2);

@@ -10,11 +10,15 @@
 class TCddbServer {
 public:
   // mode: normal, 211, 403, 500, hang or garbage; proto5: a server that knows level 5 only;
-  // delay: seconds before each answer.
-  explicit TCddbServer(const std::string &mode = "normal", bool proto5 = false, double delay = 0);
+  // delay: seconds before each answer; script: the only path that answers commands.
+  explicit TCddbServer(const std::string &mode = "normal", bool proto5 = false, double delay = 0,
+                       const std::string &script = "/~cddb/cddb.cgi");
 
   // Serves the file of tests/data/cddb as the entry category/discId.
   void AddEntry(const std::string &category, const std::string &discId, const std::string &file);
+  // Serves text as the entry category/discId.
+  void AddEntryText(const std::string &category, const std::string &discId,
+                    const std::string &text);
   // Serves bytes at http://<address>/<path>; other plain paths get 404.
   void AddFile(const std::string &path, const std::string &bytes);
   // "127.0.0.1:port".

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """A freedb-protocol HTTP server for the tests, on 127.0.0.1 at a free port.
 
-A request without a "cmd" is a plain file request: FILES/<path> as it is, or 404.
+Commands are answered at the script path only (--script, default /~cddb/cddb.cgi). A request
+without a "cmd" is a plain file request: FILES/<path> as it is, or 404; so is a command sent
+to another path.
 
 Prints the port on its first line of output, then serves until it is killed. Entries are
 files ENTRIES/<category>/<discid> in UTF-8. Every request line is appended to --log, so a test
@@ -14,6 +16,7 @@ this server were the one named in it).
        hang    never answers
        garbage binary bytes and 100 kB lines, no status line, no terminator
 --delay S      waits S seconds before each answer
+--script PATH  the path of the query script
 --proto5       knows protocol level 5 only: level 6 is refused with 501, entries go out in Latin-1
 """
 import argparse
@@ -90,7 +93,7 @@ class Handler(BaseHTTPRequestHandler):
         time.sleep(args.delay)
         url = urllib.parse.urlsplit(self.path)
         query = urllib.parse.parse_qs(url.query)
-        if "cmd" not in query:
+        if "cmd" not in query or url.path != args.script:
             self.send_file(url.path)
             return
         if args.mode == "garbage":
@@ -127,6 +130,7 @@ def main():
     parser.add_argument("--delay", type=float, default=0)
     parser.add_argument("--proto5", action="store_true")
     parser.add_argument("--log")
+    parser.add_argument("--script", default="/~cddb/cddb.cgi")
     args = parser.parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
