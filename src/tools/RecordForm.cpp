@@ -60,6 +60,11 @@ bool AskYes(const std::string &text) {
   return Box(text, plat::TMsgButtons::YesNo, plat::TMsgIcon::Question) == plat::idYes;
 }
 
+void RefuseWorkFile() {
+  Inform("RES_Work_File",
+         "The recorder keeps its working files under this name: please choose another.");
+}
+
 void SaveFailed() {
   Fail("RES_Save_Fail", "Error when saving WAV file,please check if the file is being uesd.");
 }
@@ -353,6 +358,10 @@ void TfrmRecord::miOpenClick() {
     const std::string file = files.front();
     if (file == CurrentFile)
       return;
+    if (SameFile(file, WorkFile)) { // it would be its own working copy, deleted on closing
+      RefuseWorkFile();
+      continue;
+    }
     if (fs::exists(file)) {
       if (OpenForEdit(file)) {
         TrackBar1->setValue(0);
@@ -510,8 +519,7 @@ std::string TfrmRecord::AskSaveTarget() {
     return "";
   }
   if (SameFile(target, UntitledFile()) || SameFile(target, WorkFile)) {
-    Inform("RES_Work_File", "The recorder keeps its working files under this name: please choose "
-                            "another.");
+    RefuseWorkFile();
     return "";
   }
   if (fs::exists(target) &&

@@ -358,7 +358,7 @@ TEST_F(RecordForm, CancelAtTheQuestionOnClosingKeepsTheRecording) {
   EXPECT_GE(Audio(Form->CurrentFile).size(), 8000u);
 }
 
-TEST_F(RecordForm, TheWorkingFilesAreNoSaveTargetAndAnOpenedLeftoverIsAFileLikeAnother) {
+TEST_F(RecordForm, TheWorkingFilesAreNoTargetsAndAnOpenedLeftoverIsAFileLikeAnother) {
   NewSmall();
   Record(Pattern(8000 * 3, 5), 1000);
   const Bytes recorded = Audio(Form->CurrentFile);
@@ -372,9 +372,17 @@ TEST_F(RecordForm, TheWorkingFilesAreNoSaveTargetAndAnOpenedLeftoverIsAFileLikeA
     EXPECT_TRUE(Form->Modified) << name;
   }
 
+  // Opening the working copy itself is refused too: closing would delete it.
+  WriteFileBytes(GetSettingsFolder() + "MyTemp.wav", Wav(1, 8000, 8, Pattern(800, 1)));
+  Script.Answer(plat::idNo);
+  Script.AnswerFiles({GetSettingsFolder() + "MyTemp.wav"});
+  Form->miOpenClick();
+  EXPECT_EQ(Script.Shown.end()[-2].Text,
+            "The recorder keeps its working files under this name: please choose another.");
+  EXPECT_EQ(Form->CurrentFile, GetSettingsFolder() + "MyNoName.wav");
+
   // The window closes without saving; the next one opens the recording left behind, records
   // over it and saves it where it is.
-  Script.Answer(plat::idNo);
   Form->reject();
   Form = std::make_unique<TfrmRecord>([](const std::string &) {});
   Script.AnswerFiles({GetSettingsFolder() + "MyNoName.wav"});
