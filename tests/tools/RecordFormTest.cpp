@@ -229,34 +229,45 @@ private:
 };
 
 TEST_F(RecordForm, AFullDiskFailsTheOpenOrSaveAndLosesNothing) {
-  const std::string original = Dir.File("talk.wav");
+  const std::string talk = Dir.File("talk.wav"), other = Dir.File("other.wav");
   const std::string untitled = GetSettingsFolder() + "MyNoName.wav";
   const std::string work = GetSettingsFolder() + "MyTemp.wav";
   TTempDir elsewhere("/dev/shm");
   const struct {
     const char *what;
+    std::string original;         // a file that must stay as it was
     std::function<void()> before; // with room on the disk
     std::function<void()> act;    // with the disk full past 20000 bytes
     std::string current;          // the open file afterwards
     std::string sound;            // the file holding the whole recording afterwards
   } cases[] = {
-      {"opening a file larger than the room left",
-       [&] { WriteFileBytes(original, Wav(1, 8000, 8, Pattern(8000 * 5, 1))); },
+      {"opening a file larger than the room left", talk,
+       [&] { WriteFileBytes(talk, Wav(1, 8000, 8, Pattern(8000 * 5, 1))); },
        [&] {
-         Script.AnswerFiles({original});
+         Script.AnswerFiles({talk});
          Form->miOpenClick();
        },
        "", ""},
-      {"saving an opened file that grew past it",
+      {"saving an opened file that grew past it", talk,
        [&] {
-         WriteFileBytes(original, Wav(1, 8000, 8, Pattern(8000, 1)));
-         Script.AnswerFiles({original});
+         WriteFileBytes(talk, Wav(1, 8000, 8, Pattern(8000, 1)));
+         Script.AnswerFiles({talk});
          Form->miOpenClick();
          Form->TrackBar1->setValue(400);
          Record(Pattern(8000 * 5, 2), 3000);
        },
-       [&] { EXPECT_FALSE(Form->SaveFile(false)); }, original, work},
-      {"saving a new recording onto another file system",
+       [&] { EXPECT_FALSE(Form->SaveFile(false)); }, talk, work},
+      {"saving an opened file where no new file can be made beside it", other,
+       [&] {
+         WriteFileBytes(other, Wav(1, 8000, 8, Pattern(1000, 1)));
+         Script.AnswerFiles({other});
+         Form->miOpenClick();
+         Form->TrackBar1->setValue(400);
+         Record(Pattern(8000 * 2, 4), 1000);
+         std::filesystem::create_directory(plat::PartFileName(other)); // takes its place
+       },
+       [&] { EXPECT_FALSE(Form->SaveFile(false)); }, other, work},
+      {"saving a new recording onto another file system", talk,
        [&] {
          NewSmall();
          Record(Pattern(8000 * 5, 3), 3000);
@@ -270,7 +281,7 @@ TEST_F(RecordForm, AFullDiskFailsTheOpenOrSaveAndLosesNothing) {
   for (const auto &c : cases) {
     c.before();
     const Bytes kept = c.sound.empty() ? Bytes{} : ReadFileBytes(c.sound);
-    const Bytes originalBytes = ReadFileBytes(original);
+    const Bytes originalBytes = ReadFileBytes(c.original);
     Script.Shown.clear();
     {
       TDiskFullAt full(20000);
@@ -280,7 +291,7 @@ TEST_F(RecordForm, AFullDiskFailsTheOpenOrSaveAndLosesNothing) {
     EXPECT_EQ(Script.Shown.back().Text,
               "Error when saving WAV file,please check if the file is being uesd.")
         << c.what;
-    EXPECT_EQ(ReadFileBytes(original), originalBytes) << c.what;
+    EXPECT_EQ(ReadFileBytes(c.original), originalBytes) << c.what;
     EXPECT_EQ(Form->CurrentFile, c.current) << c.what;
     EXPECT_EQ(Form->Modified, !c.sound.empty()) << c.what;
     if (!c.sound.empty()) {
