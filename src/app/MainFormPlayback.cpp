@@ -10,7 +10,6 @@
 #include "Registry.h"
 
 #include <QAction>
-#include <QStandardPaths>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -22,10 +21,6 @@ namespace {
 
 const char *const RealPlayerClips = "\\Software\\RealNetworks\\RealPlayer\\6.0\\Preferences\\";
 const char *const MediaPlayerFiles = "\\Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList\\";
-
-// The mixers a desktop may have, the usual one first.
-const char *const Mixers[] = {"pavucontrol", "pavucontrol-qt", "kmix", "xfce4-mixer",
-                              "gnome-alsamixer"};
 
 // Whether a process of that program name runs for any user (the media players' windows).
 bool ProgramRunning(const std::string &name) {
@@ -126,13 +121,7 @@ void TMainForm::MediaPlayer1Notify(unsigned how) {
     aStopExecute();
 }
 
-void TMainForm::VolumeControlMenuClick() {
-  for (const char *mixer : Mixers)
-    if (!QStandardPaths::findExecutable(mixer).isEmpty() && plat::RunDetached({mixer}))
-      return;
-  plat::MessageBox("No volume control was found: install pavucontrol.", product::Name,
-                   plat::TMsgButtons::OK, plat::TMsgIcon::Error);
-}
+void TMainForm::VolumeControlMenuClick() { plat::RunMixer(false, product::Name); }
 
 void TMainForm::miRealOnePlayerClick() {
   if (!PlayerMayBeRunning("realplay"))

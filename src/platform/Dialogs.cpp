@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace plat {
@@ -224,6 +225,31 @@ bool RunDetached(const std::vector<std::string> &argv) {
   for (std::size_t i = 1; i < argv.size(); ++i)
     arguments << Q(argv[i]);
   return QProcess::startDetached(Q(argv[0]), arguments);
+}
+
+bool RunMixer(bool recording, const std::string &caption) {
+  // The mixers a desktop may have, the usual one first, with the option that opens the page of
+  // input devices where there is one.
+  const struct {
+    const char *Program;
+    const char *InputPage;
+  } mixers[] = {{"pavucontrol", "--tab=4"},
+                {"pavucontrol-qt", "--tab=4"},
+                {"kmix", nullptr},
+                {"xfce4-mixer", nullptr},
+                {"gnome-alsamixer", nullptr}};
+  for (const auto &mixer : mixers) {
+    if (QStandardPaths::findExecutable(mixer.Program).isEmpty())
+      continue;
+    std::vector<std::string> argv{mixer.Program};
+    if (recording && mixer.InputPage)
+      argv.emplace_back(mixer.InputPage);
+    if (RunDetached(argv))
+      return true;
+  }
+  MessageBox("No volume control was found: install pavucontrol.", caption, TMsgButtons::OK,
+             TMsgIcon::Error);
+  return false;
 }
 
 } // namespace plat

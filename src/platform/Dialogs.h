@@ -49,6 +49,10 @@ bool ShellOpen(const std::string &target);
 // Starts a program (looked up on PATH) with its arguments and leaves it running; false when it
 // cannot be started. A script records it as kind "run" with the command line as text.
 bool RunDetached(const std::vector<std::string> &argv);
+// Starts the desktop's mixer, at its input devices when recording is set and it has such a
+// page. With none installed it says in a message box with that caption what to install, and
+// returns false.
+bool RunMixer(bool recording, const std::string &caption);
 
 // Converts "Name(*.a)|*.a|Other|*.b;*.c" to Qt's "Name(*.a);;Other (*.b *.c)".
 std::string QtFilter(const std::string &windowsFilter);

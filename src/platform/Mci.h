@@ -15,6 +15,8 @@ constexpr int MciErrDeviceOpen = 265;
 constexpr int MciErrFileNotFound = 275;
 constexpr int MciErrOutOfRange = 282;
 constexpr int MciErrInvalidFile = 296;
+// A record finds no input device that can record (the machine has none).
+constexpr int MciErrWaveInputsUnsuitable = 328;
 
 // The notification a play with "notify" posts to its window when it ends by itself; wParam
 // says how.

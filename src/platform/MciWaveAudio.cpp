@@ -1,6 +1,7 @@
 #include "MciWaveAudio.h"
 
 #include "Mci.h"
+#include "PartFile.h"
 #include "SdlAudio.h"
 
 #include <SDL2/SDL.h>
@@ -100,11 +101,13 @@ int WriteWav(const std::string &file, const TFormat &format,
   Put(header, format.Bits, 2);
   header.insert(header.end(), {'d', 'a', 't', 'a'});
   Put(header, static_cast<std::uint32_t>(audio.size()), 4);
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  // Written beside the file and renamed over it, so a full disk never leaves it cut short.
+  TPartFile part(file);
+  std::ofstream out(part.PartName(), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char *>(header.data()), std::streamsize(header.size()));
   out.write(reinterpret_cast<const char *>(audio.data()), std::streamsize(audio.size()));
   out.close();
-  return out ? 0 : MciErrHardware;
+  return part.Claimed() && out && part.Complete() ? 0 : MciErrHardware;
 }
 
 std::uint32_t Ms(const TDevice &d, std::size_t bytes) {
@@ -137,6 +140,15 @@ SDL_AudioDeviceID OpenSdl(const TFormat &format, bool capture) {
   else
     SDL_PauseAudioDevice(id, 0);
   return id;
+}
+
+// False when the sound system cannot start or knows no device to record from.
+bool HaveCaptureDevice() {
+  if (!StartSdlAudio())
+    return false;
+  const int count = SDL_GetNumAudioDevices(1); // -1: the driver cannot list them
+  StopSdlAudio();
+  return count != 0;
 }
 
 void CloseSdl(SDL_AudioDeviceID &id) {
@@ -212,7 +224,7 @@ int Record(TDevice &d, const std::vector<std::string> &words) {
   StopAll(d);
   d.Recorder = OpenSdl(d.Format, true);
   if (d.Recorder == 0)
-    return MciErrHardware;
+    return HaveCaptureDevice() ? MciErrHardware : MciErrWaveInputsUnsuitable;
   d.Audio.resize(*from);
   return 0;
 }

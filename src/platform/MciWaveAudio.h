@@ -16,7 +16,9 @@ int Open(const std::vector<std::string> &words);
 // length|mode|position", "play D [from MS]", "record D [from MS]" (what is recorded replaces
 // the audio from that point on), "stop", "seek D to start|end", "save D [FILE]". Keywords in
 // lower case. A capture device that the system takes away ends the recording with what it
-// captured: the mode is "stopped" from then on.
+// captured: the mode is "stopped" from then on. A record on a machine with no capture device
+// answers MciErrWaveInputsUnsuitable. A save that cannot be written whole leaves the file as it
+// was.
 int Command(const std::vector<std::string> &words, std::string *result);
 
 } // namespace plat::waveaudio

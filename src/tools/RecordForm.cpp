@@ -6,6 +6,7 @@
 #include "Language.h"
 #include "Mci.h"
 #include "NewRecordFileForm.h"
+#include "PartFile.h"
 #include "Text.h"
 
 #include <QAction>
@@ -59,10 +60,42 @@ bool AskYes(const std::string &text) {
   return Box(text, plat::TMsgButtons::YesNo, plat::TMsgIcon::Question) == plat::idYes;
 }
 
-// Copies all bytes; false when the source cannot be read or the destination written.
+void RefuseWorkFile() {
+  Inform("RES_Work_File",
+         "The recorder keeps its working files under this name: please choose another.");
+}
+
+void SaveFailed() {
+  Fail("RES_Save_Fail", "Error when saving WAV file,please check if the file is being uesd.");
+}
+
+// Copies all bytes into a part file beside the destination that then replaces it, so the
+// destination is the whole copy or stays as it was; false when the source cannot be read or
+// the copy not written (a full disk).
 bool CopyFileData(const std::string &source, const std::string &destination) {
+  plat::TPartFile part(destination);
   std::error_code error;
-  return fs::copy_file(source, destination, fs::copy_options::overwrite_existing, error);
+  return part.Claimed() &&
+         fs::copy_file(source, part.PartName(), fs::copy_options::overwrite_existing, error) &&
+         part.Complete();
+}
+
+// Renames, or copies and deletes where the destination is on another file system.
+bool MoveFile(const std::string &source, const std::string &destination) {
+  std::error_code error;
+  fs::rename(source, destination, error);
+  if (error != std::errc::cross_device_link)
+    return !error;
+  if (!CopyFileData(source, destination))
+    return false;
+  fs::remove(source, error);
+  return true;
+}
+
+bool SameFile(const std::string &a, const std::string &b) {
+  std::error_code errorA, errorB;
+  const fs::path pathA = fs::weakly_canonical(a, errorA);
+  return pathA == fs::weakly_canonical(b, errorB) && !errorA && !errorB;
 }
 
 QLabel *Label(const char *name, const char *caption, QWidget *parent) {
@@ -231,10 +264,11 @@ void TfrmRecord::showEvent(QShowEvent *event) {
 
 void TfrmRecord::done(int result) {
   if (!FClosed) {
-    FClosed = true;
     GlobalOptions.SaveMp3 = miMp3Format->isChecked();
     Timer1->stop();
-    SaveFile(true);
+    if (!SaveFile(true)) // cancelled, or the save failed: the recording stays open
+      return;
+    FClosed = true;
     CloseDevice();
     std::error_code error;
     fs::remove(WorkFile, error);
@@ -280,7 +314,7 @@ void TfrmRecord::UpdateMenu() {
   actSaveAs->setEnabled(btRecord->isEnabled());
   // The state line reads "Recording..." in the chosen language while a recording runs.
   const QString recording = Q(GetLanString("RES_RecordingStr", "Recording..."));
-  actUndo->setEnabled(Modified && lbState->text() != recording && CurrentFile != UntitledFile());
+  actUndo->setEnabled(Modified && lbState->text() != recording && !FUntitled);
 }
 
 void TfrmRecord::miNewClick() {
@@ -292,6 +326,7 @@ void TfrmRecord::miNewClick() {
   const int channels = dialog.rbMono->isChecked() ? 1 : 2;
   const int bits = dialog.rb8Bit->isChecked() ? 8 : 16;
   CurrentFile = UntitledFile();
+  FUntitled = true;
   CloseDevice();
   int rate = 0;
   try {
@@ -323,10 +358,15 @@ void TfrmRecord::miOpenClick() {
     const std::string file = files.front();
     if (file == CurrentFile)
       return;
+    if (SameFile(file, WorkFile)) { // it would be its own working copy, deleted on closing
+      RefuseWorkFile();
+      continue;
+    }
     if (fs::exists(file)) {
-      TrackBar1->setValue(0);
-      Mp3Asked = false;
-      OpenForEdit(file);
+      if (OpenForEdit(file)) {
+        TrackBar1->setValue(0);
+        Mp3Asked = false;
+      }
       return;
     }
     // The full-width exclamation mark, as the message has always ended.
@@ -336,14 +376,21 @@ void TfrmRecord::miOpenClick() {
   }
 }
 
-void TfrmRecord::OpenForEdit(const std::string &file) {
+bool TfrmRecord::OpenForEdit(const std::string &file) {
+  if (!CopyFileData(file, WorkFile)) { // the window stays with the sound it had
+    SaveFailed();
+    return false;
+  }
   CurrentFile = file;
-  CopyFileData(CurrentFile, WorkFile);
+  FUntitled = false; // an opened leftover of a new recording is a file like any other
   OpenDevice(WorkFile);
   EnableButtons({btPlay, btNext, btRecord});
   lbLength->setText(Q(FormatMs(Length())));
   setWindowTitle(Q(GetLanString("RES_TitleStr", "Record") + "(" + CurrentFile + ")"));
+  return true;
 }
+
+bool TfrmRecord::StoreSound() { return !FDeviceOpen || Mci("save") == 0; }
 
 void TfrmRecord::PlayClick() {
   if (TrackBar1->value() == SliderEnd)
@@ -353,10 +400,11 @@ void TfrmRecord::PlayClick() {
     PlayPos = static_cast<std::int32_t>(Length() * TrackBar1->value() / SliderEnd);
     from = " from " + std::to_string(PlayPos);
   }
+  if (Mci("play", from) != 0) // nothing plays: the window does not pretend it does
+    return;
   lbState->setText("Playing...");
   EnableButtons({btStop, btNext, btPrev});
   Timer1->start();
-  Mci("play", from);
 }
 
 void TfrmRecord::StopClick() {
@@ -412,8 +460,11 @@ void TfrmRecord::RecordClick() {
   std::string from;
   if (fs::exists(WorkFile)) // recording replaces from the slider's point on
     from = " from " + std::to_string(Length() * TrackBar1->value() / SliderEnd);
-  if (Mci("record", from) != 0) { // no input to record from: say so rather than seem to record
-    Fail("RES_MCI_Init_Fail", "Error while initializing MCI device!");
+  if (const int error = Mci("record", from)) { // say so rather than seem to record
+    if (error == plat::MciErrWaveInputsUnsuitable)
+      Fail("RES_No_Input", "No sound input device was found");
+    else
+      Fail("RES_MCI_Init_Fail", "Error while initializing MCI device!");
     return;
   }
   RecordStart = std::chrono::steady_clock::now();
@@ -467,6 +518,10 @@ std::string TfrmRecord::AskSaveTarget() {
     Inform("RES_Wav_File", "The save file should be WAV!");
     return "";
   }
+  if (SameFile(target, UntitledFile()) || SameFile(target, WorkFile)) {
+    RefuseWorkFile();
+    return "";
+  }
   if (fs::exists(target) &&
       !AskYes(target + GetLanString("RES_File_Exist", " has existed,overite it?")))
     return "";
@@ -478,11 +533,10 @@ bool TfrmRecord::SaveFile(bool ask) {
     return true;
   if (btStop->isEnabled())
     StopClick();
-  const bool untitled = CurrentFile == UntitledFile();
-  if (!Modified && (ask || !untitled))
+  if (!Modified && (ask || !FUntitled))
     return true;
   if (Modified && ask) {
-    const std::string name = untitled ? GetLanString("RES_NoNameStr", "NoName") : CurrentFile;
+    const std::string name = FUntitled ? GetLanString("RES_NoNameStr", "NoName") : CurrentFile;
     const int answer = Box(name + GetLanString("RES_Have_Modify", " has been modified,Save it?"),
                            plat::TMsgButtons::YesNoCancel, plat::TMsgIcon::Information);
     if (answer == plat::idCancel)
@@ -492,8 +546,12 @@ bool TfrmRecord::SaveFile(bool ask) {
       return true;
     }
   }
-  if (!untitled) {
-    CopyFileData(WorkFile, CurrentFile);
+  // On any failure the recording stays where it is, Modified stays set and the device open.
+  if (!FUntitled) {
+    if (!StoreSound() || !CopyFileData(WorkFile, CurrentFile)) {
+      SaveFailed();
+      return false;
+    }
     ConvertToMp3();
     Modified = false;
     return true;
@@ -501,19 +559,12 @@ bool TfrmRecord::SaveFile(bool ask) {
   const std::string target = AskSaveTarget();
   if (target.empty())
     return false;
-  std::error_code error;
-  if (fs::exists(target) && !fs::remove(target, error)) {
-    Fail("RES_Delete_Fail", "Error when deleting file, please check if the file is being uesd.");
+  if (!StoreSound() || !MoveFile(CurrentFile, target)) {
+    SaveFailed();
     return false;
   }
-  CloseDevice();
-  fs::remove(WorkFile, error);
-  fs::rename(CurrentFile, target, error);
-  if (error) {
-    Fail("RES_Save_Fail", "Error when saving WAV file,please check if the file is being uesd.");
+  if (!OpenForEdit(target))
     return false;
-  }
-  OpenForEdit(target);
   ConvertToMp3();
   Modified = false;
   return true;
@@ -523,25 +574,23 @@ void TfrmRecord::actSaveAsExecute() {
   const std::string target = AskSaveTarget();
   if (target.empty())
     return;
-  CloseDevice();
-  std::error_code error;
-  if (CurrentFile == UntitledFile())
-    fs::rename(CurrentFile, target, error);
-  else if (!CopyFileData(WorkFile, target)) // the current sound, recordings included
-    error = std::make_error_code(std::errc::io_error);
-  if (error) {
-    Fail("RES_Save_Fail", "Error when saving WAV file,please check if the file is being uesd.");
+  // The current sound, recordings included.
+  if (!StoreSound() ||
+      !(FUntitled ? MoveFile(CurrentFile, target) : CopyFileData(WorkFile, target))) {
+    SaveFailed();
     return;
   }
-  OpenForEdit(target);
-  ConvertToMp3();
+  if (OpenForEdit(target))
+    ConvertToMp3();
 }
 
 void TfrmRecord::actUndoExecute() {
   if (!AskYes(GetLanString("RES_Discard_Modify", "Discard the modification since last save file.")))
     return;
-  CloseDevice();
-  CopyFileData(CurrentFile, WorkFile);
+  if (!CopyFileData(CurrentFile, WorkFile)) { // the recording stays as it is
+    SaveFailed();
+    return;
+  }
   OpenDevice(WorkFile);
   EnableButtons({btPlay, btNext, btRecord});
   lbLength->setText(Q(FormatMs(Length())));
@@ -550,7 +599,7 @@ void TfrmRecord::actUndoExecute() {
 
 void TfrmRecord::miRecordOptionSetClick() {
   // The desktop's mixer, where the recording source and level are chosen.
-  plat::RunDetached({"pavucontrol", "--tab=4"});
+  plat::RunMixer(true, product::Name);
 }
 
 void TfrmRecord::ConvertToMp3() {

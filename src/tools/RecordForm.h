@@ -92,7 +92,10 @@ private:
   std::int64_t Length() const;
   std::string Mode() const;
   void EnableButtons(std::initializer_list<QPushButton *> enabled);
-  void OpenForEdit(const std::string &file);
+  // Loads a copy of file as the sound to edit; false, after saying so, when it cannot be copied.
+  bool OpenForEdit(const std::string &file);
+  // Writes what the device holds into its file; false when that cannot be written.
+  bool StoreSound();
   void SaveRecording();
   // Writes what was recorded into the working file and shows its length.
   void ShowRecordOver();
@@ -103,6 +106,7 @@ private:
 
   std::function<void(const std::string &)> FConvertToMp3;
   bool FDeviceOpen = false;
+  bool FUntitled = false; // CurrentFile is a new recording, not yet saved under a name
   bool FClosed = false;
 };
 

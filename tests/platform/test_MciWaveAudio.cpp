@@ -4,51 +4,17 @@
 #include "FileContents.h"
 #include "Mci.h"
 #include "TempDir.h"
+#include "TestSound.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-void Write(const std::string &path, const Bytes &bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-void Put(Bytes &out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i)
-    out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// The canonical 44-byte header followed by the audio.
-Bytes Wav(uint16_t channels, uint32_t rate, uint16_t bits, const Bytes &audio) {
-  Bytes wav{'R', 'I', 'F', 'F'};
-  Put(wav, 36 + uint32_t(audio.size()), 4);
-  wav.insert(wav.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0});
-  Put(wav, channels, 2);
-  Put(wav, rate, 4);
-  Put(wav, rate * channels * bits / 8, 4);
-  Put(wav, channels * bits / 8, 2);
-  Put(wav, bits, 2);
-  wav.insert(wav.end(), {'d', 'a', 't', 'a'});
-  Put(wav, uint32_t(audio.size()), 4);
-  wav.insert(wav.end(), audio.begin(), audio.end());
-  return wav;
-}
-
-// Sound with no byte of silence in it, different for each seed.
-Bytes Pattern(std::size_t size, int seed) {
-  Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i)
-    bytes[i] = static_cast<uint8_t>((i * 37 + seed) % 251 + 1);
-  return bytes;
-}
 
 int Send(const std::string &command, std::string *result = nullptr) {
   return plat::mciSendString(command, result);
@@ -76,7 +42,7 @@ protected:
 
   // Records from the capture file until at least ms are held, then stops and saves.
   void RecordFor(const std::string &from, int ms, const Bytes &captured) {
-    Write(Dir.File("captured.raw"), captured);
+    WriteFileBytes(Dir.File("captured.raw"), captured);
     ASSERT_EQ(Send("record rec" + from), 0);
     EXPECT_EQ(Status("mode"), "recording");
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -92,7 +58,7 @@ protected:
 
 TEST_F(MciWaveAudio, RecordsInTheFilesFormatAndReplacesFromTheStartPoint) {
   const std::string file = Dir.File("My Recording.wav");
-  Write(file, Wav(1, 8000, 8, {}));
+  WriteFileBytes(file, Wav(1, 8000, 8, {}));
   Open(file);
   EXPECT_EQ(Status("length"), "0");
   const Bytes first = Pattern(8000 * 4, 1); // longer than the recording: no silence in it
@@ -121,7 +87,7 @@ TEST_F(MciWaveAudio, RecordsInTheFilesFormatAndReplacesFromTheStartPoint) {
 TEST_F(MciWaveAudio, PlaysFromAPointToTheEnd) {
   const std::string file = Dir.File("tone.wav");
   const Bytes audio = Pattern(8000 * 2 * 2, 3); // one second of 16-bit stereo
-  Write(file, Wav(2, 8000, 16, audio));
+  WriteFileBytes(file, Wav(2, 8000, 16, audio));
   Open(file);
   EXPECT_EQ(Status("length"), "1000");
   ASSERT_EQ(Send("play rec from 250"), 0);
@@ -135,9 +101,9 @@ TEST_F(MciWaveAudio, PlaysFromAPointToTheEnd) {
 }
 
 TEST_F(MciWaveAudio, BadFilesAndCommandsAreRefused) {
-  Write(Dir.File("text.wav"), {'h', 'e', 'l', 'l', 'o'});
-  Write(Dir.File("float.wav"), Wav(1, 8000, 32, Pattern(64, 1)));
-  Write(Dir.File("good.wav"), Wav(1, 8000, 16, Pattern(1600, 1)));
+  WriteFileBytes(Dir.File("text.wav"), {'h', 'e', 'l', 'l', 'o'});
+  WriteFileBytes(Dir.File("float.wav"), Wav(1, 8000, 32, Pattern(64, 1)));
+  WriteFileBytes(Dir.File("good.wav"), Wav(1, 8000, 16, Pattern(1600, 1)));
   const struct {
     std::string command;
     int error;
@@ -160,7 +126,7 @@ TEST_F(MciWaveAudio, BadFilesAndCommandsAreRefused) {
   // A file cut short of the length its header claims opens with the sound it holds.
   Bytes cut = Wav(1, 8000, 16, Pattern(1600, 1));
   std::fill(cut.begin() + 40, cut.begin() + 44, 0xFF);
-  Write(Dir.File("cut.wav"), cut);
+  WriteFileBytes(Dir.File("cut.wav"), cut);
   ASSERT_EQ(Send("open \"" + Dir.File("cut.wav") + "\" alias rec"), 0);
   EXPECT_EQ(Status("length"), "100");
 }

@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <stdexcept>
 
-TTempDir::TTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "plindar-XXXXXX").string();
+TTempDir::TTempDir() : TTempDir(std::filesystem::temp_directory_path().string()) {}
+
+TTempDir::TTempDir(const std::string &parent) {
+  std::string pattern = (std::filesystem::path(parent) / "plindar-XXXXXX").string();
   if (!mkdtemp(pattern.data()))
     throw std::runtime_error("Cannot create a temporary folder");
   FPath = pattern;

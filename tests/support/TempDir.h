@@ -6,6 +6,8 @@
 class TTempDir {
 public:
   TTempDir();
+  // In that folder instead (another file system, say).
+  explicit TTempDir(const std::string &parent);
   ~TTempDir();
   TTempDir(const TTempDir &) = delete;
   TTempDir &operator=(const TTempDir &) = delete;

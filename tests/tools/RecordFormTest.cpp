@@ -1,7 +1,8 @@
 // The recorder window offscreen on SDL's disk driver, which captures from a raw file: a new
 // recording reaches the saved WAV file sample by sample in the chosen format, a recording over
 // from the slider's middle replaces from there, Undo brings the saved sound back, and saving
-// with "MP3 format" ticked hands the saved file to the MP3 job.
+// with "MP3 format" ticked hands the saved file to the MP3 job. A save or an open that cannot
+// be written loses nothing, and closing keeps the window while the recording is not settled.
 #include "RecordForm.h"
 #include "Dialogs.h"
 #include "FileContents.h"
@@ -9,7 +10,9 @@
 #include "Mci.h"
 #include "MessagePump.h"
 #include "NewRecordFileForm.h"
+#include "PartFile.h"
 #include "TempDir.h"
+#include "TestSound.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,21 +25,16 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// Sound with no byte of silence in it, different for each seed.
-Bytes Pattern(std::size_t size, int seed) {
-  Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i)
-    bytes[i] = static_cast<uint8_t>((i * 37 + seed) % 251 + 1);
-  return bytes;
-}
 
 Bytes Audio(const std::string &wav) {
   const Bytes bytes = ReadFileBytes(wav);
@@ -78,10 +76,21 @@ protected:
     Form.reset();
   }
 
+  // A new recording of 8000 Hz, 8-bit mono: a byte a sample.
+  void NewSmall() {
+    Script.ModalHandler = [](QDialog &dialog) {
+      auto &format = dynamic_cast<TfrmNewRecordFile &>(dialog);
+      format.cbBitSamples->setCurrentIndex(0);
+      format.rb8Bit->setChecked(true);
+      format.rbMono->setChecked(true);
+      return int(QDialog::Accepted);
+    };
+    Form->miNewClick();
+  }
+
   // Records from a capture file of that sound until at least ms are recorded, then stops.
   void Record(const Bytes &captured, std::int64_t ms) {
-    std::ofstream(Dir.File("captured.raw"), std::ios::binary)
-        .write(reinterpret_cast<const char *>(captured.data()), std::streamsize(captured.size()));
+    WriteFileBytes(Dir.File("captured.raw"), captured);
     Form->RecordClick();
     EXPECT_EQ(Form->lbState->text(), "Recording...");
     ASSERT_TRUE(PumpUntil([&] {
@@ -114,7 +123,14 @@ TEST_F(RecordForm, RecordsSavesRecordsOverAndUndoes) {
   const Bytes first = Pattern(8000 * 5, 1);
   Record(first, 3000);
 
-  const std::string saved = Dir.File("take.wav");
+  // The RAM disk is a file system of its own: the new recording cannot just be renamed there.
+  TTempDir elsewhere("/dev/shm");
+  struct stat settings {
+  }, target{};
+  stat(GetSettingsFolder().c_str(), &settings);
+  stat(elsewhere.Path().c_str(), &target);
+  EXPECT_NE(settings.st_dev, target.st_dev);
+  const std::string saved = elsewhere.File("take.wav");
   Script.AnswerFiles({saved});
   ASSERT_TRUE(Form->SaveFile(false));
   const Bytes header = Head(ReadFileBytes(saved), 36);
@@ -171,14 +187,126 @@ TEST_F(RecordForm, UndoWaitsForTheRecordingToEndInEveryLanguage) {
 }
 
 TEST_F(RecordForm, NoInputToRecordFromIsReportedAndNothingChanges) {
-  Script.ModalHandler = [](QDialog &) { return int(QDialog::Accepted); };
-  Form->miNewClick();
-  ASSERT_TRUE(Form->btRecord->isEnabled());
-  Form->RecordClick(); // the capture file SDL reads from does not exist
-  ASSERT_EQ(Script.Shown.size(), 2u);
-  EXPECT_EQ(Script.Shown[1].Text, "Error while initializing MCI device!");
-  EXPECT_TRUE(Form->btRecord->isEnabled());
-  EXPECT_FALSE(Form->Modified);
+  const struct {
+    const char *driver, *message;
+  } cases[] = {
+      // The capture file SDL's disk driver reads from does not exist: a device that fails.
+      {"disk", "Error while initializing MCI device!"},
+      // No sound system to start, so no input device at all.
+      {"none", "No sound input device was found"},
+  };
+  for (const auto &c : cases) {
+    setenv("SDL_AUDIODRIVER", c.driver, 1);
+    Script.Shown.clear();
+    NewSmall();
+    ASSERT_TRUE(Form->btRecord->isEnabled()) << c.driver;
+    Form->RecordClick();
+    ASSERT_EQ(Script.Shown.size(), 2u) << c.driver;
+    EXPECT_EQ(Script.Shown[1].Text, c.message);
+    EXPECT_TRUE(Form->btRecord->isEnabled()) << c.driver;
+    EXPECT_FALSE(Form->Modified) << c.driver;
+  }
+}
+
+// While it lives no file of this process may grow past size bytes, as on a disk that is full
+// from there on: the write that would pass it fails.
+class TDiskFullAt {
+public:
+  explicit TDiskFullAt(rlim_t size) {
+    getrlimit(RLIMIT_FSIZE, &FOld);
+    FOldHandler = std::signal(SIGXFSZ, SIG_IGN); // fail the write instead of ending the process
+    const rlimit limit{size, FOld.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~TDiskFullAt() {
+    setrlimit(RLIMIT_FSIZE, &FOld);
+    std::signal(SIGXFSZ, FOldHandler);
+  }
+
+private:
+  rlimit FOld{};
+  void (*FOldHandler)(int) = nullptr;
+};
+
+TEST_F(RecordForm, AFullDiskFailsTheOpenOrSaveAndLosesNothing) {
+  const std::string talk = Dir.File("talk.wav"), other = Dir.File("other.wav");
+  const std::string untitled = GetSettingsFolder() + "MyNoName.wav";
+  const std::string work = GetSettingsFolder() + "MyTemp.wav";
+  TTempDir elsewhere("/dev/shm");
+  const struct {
+    const char *what;
+    std::string original;         // a file that must stay as it was
+    std::function<void()> before; // with room on the disk
+    std::function<void()> act;    // with the disk full past 20000 bytes
+    std::string current;          // the open file afterwards
+    std::string sound;            // the file holding the whole recording afterwards
+  } cases[] = {
+      {"opening a file larger than the room left", talk,
+       [&] { WriteFileBytes(talk, Wav(1, 8000, 8, Pattern(8000 * 5, 1))); },
+       [&] {
+         Script.AnswerFiles({talk});
+         Form->miOpenClick();
+       },
+       "", ""},
+      {"saving an opened file that grew past it", talk,
+       [&] {
+         WriteFileBytes(talk, Wav(1, 8000, 8, Pattern(8000, 1)));
+         Script.AnswerFiles({talk});
+         Form->miOpenClick();
+         Form->TrackBar1->setValue(400);
+         Record(Pattern(8000 * 5, 2), 3000);
+       },
+       [&] { EXPECT_FALSE(Form->SaveFile(false)); }, talk, work},
+      {"saving an opened file where no new file can be made beside it", other,
+       [&] {
+         WriteFileBytes(other, Wav(1, 8000, 8, Pattern(1000, 1)));
+         Script.AnswerFiles({other});
+         Form->miOpenClick();
+         Form->TrackBar1->setValue(400);
+         Record(Pattern(8000 * 2, 4), 1000);
+         std::filesystem::create_directory(plat::PartFileName(other)); // takes its place
+       },
+       [&] { EXPECT_FALSE(Form->SaveFile(false)); }, other, work},
+      {"saving a new recording onto another file system", talk,
+       [&] {
+         NewSmall();
+         Record(Pattern(8000 * 5, 3), 3000);
+       },
+       [&] {
+         Script.AnswerFiles({elsewhere.File("take.wav")});
+         EXPECT_FALSE(Form->SaveFile(false));
+       },
+       untitled, untitled},
+  };
+  for (const auto &c : cases) {
+    c.before();
+    const Bytes kept = c.sound.empty() ? Bytes{} : ReadFileBytes(c.sound);
+    const Bytes originalBytes = ReadFileBytes(c.original);
+    Script.Shown.clear();
+    {
+      TDiskFullAt full(20000);
+      c.act();
+    }
+    ASSERT_FALSE(Script.Shown.empty()) << c.what;
+    EXPECT_EQ(Script.Shown.back().Text,
+              "Error when saving WAV file,please check if the file is being uesd.")
+        << c.what;
+    EXPECT_EQ(ReadFileBytes(c.original), originalBytes) << c.what;
+    EXPECT_EQ(Form->CurrentFile, c.current) << c.what;
+    EXPECT_EQ(Form->Modified, !c.sound.empty()) << c.what;
+    if (!c.sound.empty()) {
+      EXPECT_EQ(ReadFileBytes(c.sound), kept) << c.what;
+      // The device still plays the recording.
+      Form->PlayClick();
+      std::string mode;
+      plat::mciSendString("status recorder mode", &mode);
+      EXPECT_EQ(mode, "playing") << c.what;
+      Form->StopClick();
+    }
+    EXPECT_EQ(FolderListing(elsewhere.Path()), std::vector<std::string>{}) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(plat::PartFileName(work))) << c.what;
+    Form->Modified = false; // the next case starts afresh
+  }
 }
 
 // SDL's disk driver cannot be unplugged; closing its device behind the recorder's back is what
@@ -222,6 +350,85 @@ TEST_F(RecordForm, AMissingFileIsNamedWithTheFullWidthExclamationMark) {
                                   "\xEF\xBC\x81\n" +
                                       Dir.File("gone.wav"));
   EXPECT_TRUE(Form->CurrentFile.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RecordForm, CancelAtTheQuestionOnClosingKeepsTheRecording) {
+  NewSmall();
+  Record(Pattern(8000 * 3, 4), 1000);
+  Script.Answer(plat::idCancel);
+  Form->reject();
+  EXPECT_EQ(Script.Shown.back().Text, "NoName has been modified,Save it?");
+  EXPECT_TRUE(Form->Modified);
+  std::string mode; // the device is still open on the recording
+  EXPECT_EQ(plat::mciSendString("status recorder mode", &mode), 0);
+  EXPECT_EQ(mode, "stopped");
+  EXPECT_GE(Audio(Form->CurrentFile).size(), 8000u);
+}
+
+TEST_F(RecordForm, TheWorkingFilesAreNoTargetsAndAnOpenedLeftoverIsAFileLikeAnother) {
+  NewSmall();
+  Record(Pattern(8000 * 3, 5), 1000);
+  const Bytes recorded = Audio(Form->CurrentFile);
+  for (const char *name : {"MyNoName.wav", "MyTemp.wav"}) {
+    Script.AnswerFiles({GetSettingsFolder() + name});
+    EXPECT_FALSE(Form->SaveFile(false)) << name;
+    EXPECT_EQ(Script.Shown.back().Text,
+              "The recorder keeps its working files under this name: please choose another.")
+        << name;
+    EXPECT_EQ(Audio(Form->CurrentFile), recorded) << name;
+    EXPECT_TRUE(Form->Modified) << name;
+  }
+
+  // Opening the working copy itself is refused too: closing would delete it.
+  WriteFileBytes(GetSettingsFolder() + "MyTemp.wav", Wav(1, 8000, 8, Pattern(800, 1)));
+  Script.Answer(plat::idNo);
+  Script.AnswerFiles({GetSettingsFolder() + "MyTemp.wav"});
+  Form->miOpenClick();
+  EXPECT_EQ(Script.Shown.end()[-2].Text,
+            "The recorder keeps its working files under this name: please choose another.");
+  EXPECT_EQ(Form->CurrentFile, GetSettingsFolder() + "MyNoName.wav");
+
+  // The window closes without saving; the next one opens the recording left behind, records
+  // over it and saves it where it is.
+  Form->reject();
+  Form = std::make_unique<TfrmRecord>([](const std::string &) {});
+  Script.AnswerFiles({GetSettingsFolder() + "MyNoName.wav"});
+  Form->miOpenClick();
+  const Bytes over = Pattern(8000 * 3, 6);
+  Record(over, 1500);
+  const std::size_t before = Script.Shown.size();
+  ASSERT_TRUE(Form->SaveFile(false));
+  EXPECT_EQ(Script.Shown.size(), before); // no name asked for
+  const Bytes saved = Audio(GetSettingsFolder() + "MyNoName.wav");
+  ASSERT_GE(saved.size(), 12000u);
+  EXPECT_EQ(saved, Head(over, saved.size()));
+}
+
+TEST_F(RecordForm, RecordingControlStartsAMixerOrSaysWhatToInstall) {
+  const std::string path = getenv("PATH");
+  const struct {
+    bool installed;
+    const char *shown;
+  } cases[] = {{false, "No volume control was found: install pavucontrol."},
+               {true, "pavucontrol --tab=4"}};
+  for (const auto &c : cases) {
+    const std::string bin = Dir.File(c.installed ? "with" : "without");
+    std::filesystem::create_directory(bin);
+    if (c.installed) {
+      WriteFileBytes(bin + "/pavucontrol", {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'});
+      std::filesystem::permissions(bin + "/pavucontrol", std::filesystem::perms::owner_all);
+    }
+    setenv("PATH", bin.c_str(), 1);
+    Script.Shown.clear();
+    Form->miRecordOptionSetClick();
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_EQ(Script.Shown.size(), 1u) << c.shown;
+    EXPECT_EQ(Script.Shown[0].Text, c.shown);
+  }
 }
 
 } // namespace
