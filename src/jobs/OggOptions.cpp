@@ -23,6 +23,13 @@ TVorbisBitRate ListedBitRate(int position) {
              : brAutoSelect;
 }
 
+void SetComments(TVorbisTags &tags, bool tagged, const std::string &fileTitle, int track,
+                 int trackTotal) {
+  tags.Clear();
+  if (tagged)
+    FillTrackComments(tags, fileTitle, track, trackTotal);
+}
+
 } // namespace
 
 float OggQuality() {
@@ -31,7 +38,8 @@ float OggQuality() {
              : 0.2f;
 }
 
-void SetOggOptions(TVorbisOut &output, const std::string &title, int track) {
+void SetOggOptions(TVorbisOut &output, bool tagged, const std::string &fileTitle, int track,
+                   int trackTotal) {
   const bool managed = !GlobalOptions.IsUseCompress;
   output.SetCompression(OggQuality());
   // The nominal rate first: it pulls the others to it, and they may only widen around it.
@@ -40,23 +48,17 @@ void SetOggOptions(TVorbisOut &output, const std::string &title, int track) {
   output.SetDesiredMaximumBitrate(managed ? ListedBitRate(GlobalOptions.OggMaxBitRate)
                                           : brAutoSelect);
   output.SetMinimumBitrate(managed ? ListedBitRate(GlobalOptions.OggMinBitRate) : brAutoSelect);
-  output.Comments().Clear();
-  if (GlobalOptions.UseID3)
-    FillOggComments(output.Comments(), title, track);
+  SetComments(output.Comments(), tagged, fileTitle, track, trackTotal);
 }
 
-void SetFLACOptions(TFLACOut &output, bool tagged, const std::string &title, int track,
+void SetFLACOptions(TFLACOut &output, bool tagged, const std::string &fileTitle, int track,
                     int trackTotal) {
   output.SetCompressionLevel(GlobalOptions.FLACCompression);
-  output.Comments().Clear();
-  if (tagged)
-    FillTrackComments(output.Comments(), title, track, trackTotal);
+  SetComments(output.Comments(), tagged, fileTitle, track, trackTotal);
 }
 
-void SetOpusOptions(TOpusOut &output, bool tagged, const std::string &title, int track,
+void SetOpusOptions(TOpusOut &output, bool tagged, const std::string &fileTitle, int track,
                     int trackTotal) {
   output.SetBitRate(GlobalOptions.OpusBitRate);
-  output.Comments().Clear();
-  if (tagged)
-    FillTrackComments(output.Comments(), title, track, trackTotal);
+  SetComments(output.Comments(), tagged, fileTitle, track, trackTotal);
 }

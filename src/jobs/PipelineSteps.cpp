@@ -15,7 +15,6 @@
 #include "Global.h"
 #include "Language.h"
 #include "Mp3EncodeThread.h"
-#include "OggComments.h"
 #include "OggOptions.h"
 #include "PartFile.h"
 #include "Text.h"
@@ -59,7 +58,6 @@ void TRipForm::CreatePipeline() {
   VorbisOut1->SetName("VorbisOut1");
   VorbisOut1->SetFileMode(foRewrite);
   VorbisOut1->SetCompression(0.2f);
-  VorbisOut1->SetSerial(0);
   FLACOut1 = std::make_unique<TFLACOut>();
   FLACOut1->SetName("FLACOut1");
   OpusOut1 = std::make_unique<TOpusOut>();
@@ -165,10 +163,7 @@ TAuFileOut &TRipForm::PreparedEncoder(const std::string &extension) {
     SetOpusOptions(*OpusOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
     return *OpusOut1;
   }
-  VorbisOut1->SetCompression(OggQuality());
-  VorbisOut1->Comments().Clear();
-  if (tagged)
-    FillOggComments(VorbisOut1->Comments(), Title(k), TrackOfEntry(k));
+  SetOggOptions(*VorbisOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
   return *VorbisOut1;
 }
 

@@ -14,6 +14,11 @@ const std::string &TDiscInfo::ArtistOf(int track) const {
   return own ? TrackArtists[track] : Artist;
 }
 
+const std::string &TDiscInfo::TitleOf(int track, const std::string &fallback) const {
+  const bool held = track >= 1 && track <= MaxDiscTitles && !Titles[track].empty();
+  return held ? Titles[track] : fallback;
+}
+
 namespace {
 std::string ArtistKey(int track) { return "Artist" + std::to_string(track); }
 } // namespace

@@ -217,8 +217,8 @@ TEST_F(CDRipForm, OnlyACompleteRipIsNormalizedAndKept) {
   EXPECT_EQ(Form->FinishedFiles(), std::vector<std::string>{Out("Audio.wav")});
 }
 
-// The quality or the managed bit rates of the settings, and the disc's comments with "Use ID3
-// tag" (the genre as its ID3v1 number, 255 when there is none).
+// The quality or the managed bit rates of the settings, and the disc's comments when tagged:
+// the genre by name, none when there is none; the list's title, the file's where it has none.
 TEST(CDRipOggOptions, FollowTheSettings) {
   struct {
     bool UseCompress;
@@ -240,30 +240,33 @@ TEST(CDRipOggOptions, FollowTheSettings) {
     GlobalOptions.OggNomalBitRate = c.Nominal;
     GlobalOptions.OggMaxBitRate = c.Maximum;
     GlobalOptions.OggMinBitRate = c.Minimum;
-    SetOggOptions(out, "Song", 3);
+    SetOggOptions(out, false, "Song", 3, 0);
     EXPECT_FLOAT_EQ(out.Compression(), c.Quality) << c.Position;
     EXPECT_EQ(out.DesiredNominalBitrate(), c.ExpectNominal) << c.Nominal;
     EXPECT_EQ(out.DesiredMaximumBitrate(), c.ExpectMaximum) << c.Maximum;
     EXPECT_EQ(out.MinimumBitrate(), c.ExpectMinimum) << c.Minimum;
   }
 
-  for (int genre : {1, -1}) { // "Acid" (after "A Cappella"), then none
-    GlobalOptions.UseID3 = true;
+  const struct {
+    int Genre;
+    const char *ListTitle, *Name, *Title;
+  } tagged[] = {{1, "AC/DC: Live?", "Acid", "AC/DC: Live?"}, {-1, "", "", "Song"}};
+  for (const auto &c : tagged) {
     DiscInfo = TDiscInfo{};
     DiscInfo.Artist = "Ärtist";
-    DiscInfo.Genre = genre;
-    SetOggOptions(out, "Song", 3);
-    EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Genre()), genre == 1 ? "34" : "255");
+    DiscInfo.Genre = c.Genre;
+    DiscInfo.Titles[3] = c.ListTitle;
+    SetOggOptions(out, true, "Song", 3, 0);
+    EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Genre()), c.Name);
     EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "Ärtist");
-    EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Title()), "Song");
+    EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Title()), c.Title);
   }
   DiscInfo.TrackArtists[3] = "A Guest"; // a track with an artist of its own
-  SetOggOptions(out, "Song", 3);
+  SetOggOptions(out, true, "Song", 3, 0);
   EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "A Guest");
-  SetOggOptions(out, "Song", 2);
+  SetOggOptions(out, true, "Song", 2, 0);
   EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "Ärtist");
-  GlobalOptions.UseID3 = false;
-  SetOggOptions(out, "Song", 3);
+  SetOggOptions(out, false, "Song", 3, 0);
   EXPECT_TRUE(out.Comments().Artist().empty());
   GlobalOptions = TGlobalOptions{};
   DiscInfo = TDiscInfo{};
