@@ -249,14 +249,15 @@ TEST(CDRipOggOptions, FollowTheSettings) {
 
   const struct {
     int Genre;
-    const char *ListTitle, *Name, *Title;
-  } tagged[] = {{1, "AC/DC: Live?", "Acid", "AC/DC: Live?"}, {-1, "", "", "Song"}};
+    const char *ListTitle, *FileTitle, *Name, *Title;
+  } tagged[] = {{1, "AC/DC: Live?", "ACDC Live", "Acid", "AC/DC: Live?"},
+                {-1, "", "Song", "", "Song"}};
   for (const auto &c : tagged) {
     DiscInfo = TDiscInfo{};
     DiscInfo.Artist = "Ärtist";
     DiscInfo.Genre = c.Genre;
     DiscInfo.Titles[3] = c.ListTitle;
-    SetOggOptions(out, true, "Song", 3, 0);
+    SetOggOptions(out, true, c.FileTitle, 3, 0);
     EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Genre()), c.Name);
     EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "Ärtist");
     EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Title()), c.Title);
