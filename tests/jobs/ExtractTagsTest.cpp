@@ -1,6 +1,9 @@
 // What both rip windows put into the files "plindar --extract" makes, read back by ffprobe: the
 // list's titles and the disc information as tags, and the encoders' settings.
+#include "AudioDisc.h"
 #include "ExtractProgram.h"
+#include "MusicBrainz.h"
+#include "MusicBrainzServer.h"
 
 #include <cctype>
 #include <filesystem>
@@ -80,4 +83,29 @@ TEST_F(ExtractProgram, BothWindowsTagTheListsTitlesAndEncodeWithTheSettings) {
         EXPECT_NE(OggSerial(file), OggSerial(out + "/Two.ogg"));
       }
     }
+}
+
+// Titles looked up for the run reach the tags as the list shows them, not as the files are named.
+TEST_F(ExtractProgram, TitlesLookedUpForTheRunAreTheTagsTitles) {
+  std::string id;
+  {
+    TImageDrives drives({Cue});
+    TToc toc{};
+    ASSERT_TRUE(cd::ReadDriveToc(0, toc));
+    id = mb::DiscId(mb::TocOf(toc));
+  }
+  TMusicBrainzServer server;
+  server.Answer(id, R"({"releases": [{"title": "Live", "artist-credit": [{"name": "AC/DC"}],
+      "media": [{"format": "CD", "discs": [{"id": ")" +
+                        id + R"("}],
+      "tracks": [{"title": "AC/DC: Live?"}, {"title": "Two <2>"}]}]}]})");
+  fs::create_directories(Config.File("Varnex/Plindar"));
+  std::ofstream(OptionsFile()) << "[ID3]\nUse=1\n";
+  const std::string out = Dir.File("out");
+  const TRunResult run = Extract({"--query", "--query-source", "musicbrainz", "--musicbrainz-url",
+                                  server.Url(), "--format", "ogg", "--output", out});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Output;
+  EXPECT_EQ(run.Output, out + "/ACDC Live.ogg\n" + out + "/Two 2.ogg\n");
+  EXPECT_EQ(TagsOf(out + "/ACDC Live.ogg")["tag:title"], "AC/DC: Live?");
+  EXPECT_EQ(TagsOf(out + "/Two 2.ogg")["tag:title"], "Two <2>");
 }
