@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -30,12 +32,32 @@ void SetComments(TVorbisTags &tags, bool tagged, const std::string &fileTitle, i
     FillTrackComments(tags, fileTitle, track, trackTotal);
 }
 
-} // namespace
-
+// The quality the settings ask for: (CompressPosition - 10) / 100 with IsUseCompress, else 0.2.
 float OggQuality() {
   return GlobalOptions.IsUseCompress
              ? std::clamp((GlobalOptions.CompressPosition - 10) / 100.0f, -0.1f, 1.0f)
              : 0.2f;
+}
+
+} // namespace
+
+std::string OggEncoderText() {
+  // Read back from an output set up as the rips are, so the log names what they use.
+  TVorbisOut output;
+  SetOggOptions(output, false, "", 0, 0);
+  if (output.DesiredNominalBitrate() == brAutoSelect) {
+    char quality[16];
+    std::snprintf(quality, sizeof quality, "%.2f", output.Compression());
+    return std::string("libvorbis, quality ") + quality;
+  }
+  std::string text = "libvorbis";
+  for (const auto &[name, rate] : {std::pair{"nominal", output.DesiredNominalBitrate()},
+                                   std::pair{"minimum", output.MinimumBitrate()},
+                                   std::pair{"maximum", output.DesiredMaximumBitrate()}})
+    if (rate != brAutoSelect)
+      text += std::string(", ") + name + " " + std::to_string(VorbisBitsPerSecond(rate) / 1000) +
+              " kbit/s";
+  return text;
 }
 
 void SetOggOptions(TVorbisOut &output, bool tagged, const std::string &fileTitle, int track,

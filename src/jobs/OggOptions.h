@@ -8,8 +8,10 @@ class TVorbisOut;
 class TFLACOut;
 class TOpusOut;
 
-// The quality the settings ask for: (CompressPosition - 10) / 100 with IsUseCompress, else 0.2.
-float OggQuality();
+// How the settings encode Ogg Vorbis, for the rip log: "libvorbis, quality 0.20", or the
+// managed rates ("libvorbis, nominal 128 kbit/s, minimum 45 kbit/s, maximum 192 kbit/s",
+// those left automatic unnamed).
+std::string OggEncoderText();
 // Each sets the quality, level or bit rate of the settings, and the comments of the track when
 // tagged, else none (fileTitle: the title of the track's file; trackTotal: the disc's track
 // count, 0 when unknown).

@@ -14,6 +14,7 @@
 #include "Id3Tag.h"
 #include "Mp3EncodeThread.h"
 #include "OggOptions.h"
+#include "RipLog.h"
 #include "RunProgram.h"
 #include "RunUntil.h"
 #include "TempDir.h"
@@ -217,20 +218,27 @@ TEST_F(CDRipForm, OnlyACompleteRipIsNormalizedAndKept) {
   EXPECT_EQ(Form->FinishedFiles(), std::vector<std::string>{Out("Audio.wav")});
 }
 
-// The quality or the managed bit rates of the settings, and the disc's comments when tagged:
-// the genre by name, none when there is none; the list's title, the file's where it has none.
+// The quality or the managed bit rates of the settings, as the rip log names them, and the
+// disc's comments when tagged: the genre by name, none when there is none; the list's title, the
+// file's where it has none.
 TEST(CDRipOggOptions, FollowTheSettings) {
   struct {
     bool UseCompress;
     int Position, Nominal, Maximum, Minimum;
     float Quality;
     TVorbisBitRate ExpectNominal, ExpectMaximum, ExpectMinimum;
+    const char *Log;
   } cases[] = {
-      {true, 30, 8, 0, 0, 0.2f, brAutoSelect, brAutoSelect, brAutoSelect},
-      {true, 100, 8, 0, 0, 0.9f, brAutoSelect, brAutoSelect, brAutoSelect},
-      {false, 100, 8, 11, 1, 0.2f, bitrate128, bitrate192, bitrate45},
-      {false, 30, 14, 0, 0, 0.2f, bitrate320, brAutoSelect, brAutoSelect},
-      {false, 30, 99, 0, 0, 0.2f, brAutoSelect, brAutoSelect, brAutoSelect}, // a damaged file
+      {true, 30, 8, 0, 0, 0.2f, brAutoSelect, brAutoSelect, brAutoSelect,
+       "libvorbis, quality 0.20"},
+      {true, 100, 8, 0, 0, 0.9f, brAutoSelect, brAutoSelect, brAutoSelect,
+       "libvorbis, quality 0.90"},
+      {false, 100, 8, 11, 1, 0.2f, bitrate128, bitrate192, bitrate45,
+       "libvorbis, nominal 128 kbit/s, minimum 45 kbit/s, maximum 192 kbit/s"},
+      {false, 30, 14, 0, 0, 0.2f, bitrate320, brAutoSelect, brAutoSelect,
+       "libvorbis, nominal 320 kbit/s"},
+      {false, 30, 99, 0, 0, 0.2f, brAutoSelect, brAutoSelect, brAutoSelect, // a damaged file
+       "libvorbis, quality 0.20"},
   };
   TVorbisOut out;
   for (const auto &c : cases) {
@@ -245,6 +253,7 @@ TEST(CDRipOggOptions, FollowTheSettings) {
     EXPECT_EQ(out.DesiredNominalBitrate(), c.ExpectNominal) << c.Nominal;
     EXPECT_EQ(out.DesiredMaximumBitrate(), c.ExpectMaximum) << c.Maximum;
     EXPECT_EQ(out.MinimumBitrate(), c.ExpectMinimum) << c.Minimum;
+    EXPECT_EQ(EncoderSettings(fmtOGG), c.Log);
   }
 
   const struct {
