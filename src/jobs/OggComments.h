@@ -7,6 +7,6 @@
 
 class TVorbisTags;
 
-// The title is the list's (DiscInfo), which keeps the characters a file name drops; fileTitle
-// only where the list holds none for the track. The track count only when known (above 0).
+// The title is the list's (DiscInfo::TitleOf), which keeps the characters the file title
+// dropped. The track count only when known (above 0).
 void FillTrackComments(TVorbisTags &tags, const std::string &fileTitle, int track, int trackTotal);

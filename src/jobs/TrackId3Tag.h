@@ -1,7 +1,7 @@
 #pragma once
 // The ID3v1 tag of a ripped track: its title and number with the disc information (artist,
-// album, year, comment and genre). The title is the list's (DiscInfo), which keeps the
-// characters a file name drops; fileTitle only where the list holds none for the track.
+// album, year, comment and genre). The title is the list's (DiscInfo::TitleOf), which keeps
+// the characters the file title dropped.
 #include <cstdint>
 #include <string>
 
