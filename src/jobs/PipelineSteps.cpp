@@ -153,17 +153,20 @@ void TRipForm::StartOgg(const std::string &output) {
 }
 
 TAuFileOut &TRipForm::PreparedEncoder(const std::string &extension) {
+  // Only a rip has a track (the last one ripped) to tag; a WAV file to encode has none.
   const bool tagged = Mode == jmCDRip && GlobalOptions.UseID3;
-  const int k = RipCount - 1;
+  const std::string title = tagged ? Title(RipCount - 1) : "";
+  const int track = tagged ? TrackOfEntry(RipCount - 1) : 0;
+  const int total = tagged ? TrackTotal() : 0;
   if (extension == ".flac") {
-    SetFLACOptions(*FLACOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
+    SetFLACOptions(*FLACOut1, tagged, title, track, total);
     return *FLACOut1;
   }
   if (extension == ".opus") {
-    SetOpusOptions(*OpusOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
+    SetOpusOptions(*OpusOut1, tagged, title, track, total);
     return *OpusOut1;
   }
-  SetOggOptions(*VorbisOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
+  SetOggOptions(*VorbisOut1, tagged, title, track, total);
   return *VorbisOut1;
 }
 
