@@ -736,6 +736,7 @@ void TMainForm::ActionExtractExecute() {
   for (int row = 0; row < RowCount(); ++row)
     if (RowChecked(row))
       entries.push_back(JobEntry(row + 1, RowTitle(row)));
+  StoreListTitles();
   if (!CheckOutputFolder())
     return;
   ApplyReadOffset();
@@ -1038,7 +1039,7 @@ bool TMainForm::FormCloseQuery() {
   return true;
 }
 
-bool TMainForm::SaveListInfo() {
+void TMainForm::StoreListTitles() {
   // Titles are kept by track number, as the list was filled, also on a disc whose first track
   // is not 1.
   DiscInfo.TitleCount = 0;
@@ -1047,6 +1048,10 @@ bool TMainForm::SaveListInfo() {
     DiscInfo.Titles[track] = RowTitle(row);
     DiscInfo.TitleCount = std::max(DiscInfo.TitleCount, track);
   }
+}
+
+bool TMainForm::SaveListInfo() {
+  StoreListTitles();
   return SaveDiscInfo(FListDiscID);
 }
 

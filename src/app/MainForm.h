@@ -263,7 +263,9 @@ private:
   void TakeDiscText(const TDiscText &text);
   // The table of contents of the listed disc; false when it cannot be read.
   bool ReadListedToc(TToc &toc);
-  // Puts the list's titles into DiscInfo and saves them under the listed disc's identifier.
+  // Puts the list's titles into DiscInfo, where the rips' tags take them from.
+  void StoreListTitles();
+  // Stores the list's titles and saves them under the listed disc's identifier.
   // False when the changed cache could not be written.
   bool SaveListInfo();
   // The read offset the drive at this position of the drive list reads with: the run's, else

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <exception>
+#include <random>
 
 using namespace vorbislib;
 
@@ -107,6 +108,8 @@ void TVorbisOut::WriteHeaders() {
   Vorbis().vorbis_analysis_init(&FDsp, &FInfo);
   Vorbis().vorbis_block_init(&FDsp, &FBlock);
   FDspReady = true;
+  if (FRandomSerial)
+    FSerial = static_cast<std::int32_t>(std::random_device{}());
   Ogg().ogg_stream_init(&FOggStream, FSerial);
   FStreamReady = true;
   ogg_packet identification, comment, codebooks;

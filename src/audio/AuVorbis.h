@@ -44,9 +44,14 @@ public:
   explicit TVorbisOut(TComponent *owner = nullptr);
   ~TVorbisOut() override;
 
-  // Logical stream serial number; an appended stream needs one of its own.
+  // Logical stream serial number. Unless one is set, each run draws a random one: streams
+  // chained into one file (foAppend, or files joined later) must each have their own.
+  // Serial() is the set one, else the last run's.
   std::int32_t Serial() const { return FSerial; }
-  void SetSerial(std::int32_t value) { FSerial = value; }
+  void SetSerial(std::int32_t value) {
+    FSerial = value;
+    FRandomSerial = false;
+  }
   // brAutoSelect encodes by quality (Compression); any other value selects the managed mode
   // and pulls the minimum down and the maximum up to it.
   TVorbisBitRate DesiredNominalBitrate() const { return FNominal; }
@@ -80,6 +85,7 @@ private:
   void WritePage(const ogg_page &page);
 
   std::int32_t FSerial = 0;
+  bool FRandomSerial = true;
   TVorbisBitRate FNominal = brAutoSelect;
   TVorbisBitRate FMaximum = brAutoSelect;
   TVorbisBitRate FMinimum = brAutoSelect;

@@ -128,7 +128,6 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   VorbisOut1 = std::make_unique<TVorbisOut>();
   VorbisOut1->SetName("VorbisOut1");
   VorbisOut1->SetCompression(0.2f);
-  VorbisOut1->SetSerial(0);
   FLACOut1 = std::make_unique<TFLACOut>();
   FLACOut1->SetName("FLACOut1");
   OpusOut1 = std::make_unique<TOpusOut>();
@@ -345,7 +344,8 @@ void TfrmCDRip::StartEncoding(int k) {
 TAuFileOut *TfrmCDRip::PipelineEncoder(TFormat format, int k) {
   switch (format) {
   case fmtOGG:
-    SetOggOptions(*VorbisOut1, Title(k), TrackOfEntry((*JobList)[k]));
+    SetOggOptions(*VorbisOut1, GlobalOptions.UseID3, Title(k), TrackOfEntry((*JobList)[k]),
+                  FCDIn.TracksCount());
     return VorbisOut1.get();
   case fmtFLAC:
     SetFLACOptions(*FLACOut1, GlobalOptions.UseID3, Title(k), TrackOfEntry((*JobList)[k]),

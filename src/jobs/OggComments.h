@@ -1,12 +1,12 @@
 #pragma once
-// The Vorbis comments of a ripped track: the disc information (artist, album, year, genre) with
-// the track's own title and number, and its own artist where it has one. The disc comment goes into
+// The Vorbis comments of a ripped track, one mapping for Ogg Vorbis, FLAC and Opus: the disc
+// information (artist, album, year, genre by name) with the track's own title and number, its
+// own artist where it has one, and the disc's track count. The disc comment goes into
 // "comment": a player shows "title" as the track's name.
 #include <string>
 
 class TVorbisTags;
 
-// For Ogg Vorbis: the genre as its ID3v1 number.
-void FillOggComments(TVorbisTags &tags, const std::string &title, int track);
-// For FLAC and Opus: the genre by name, and the disc's track count when it is known (above 0).
-void FillTrackComments(TVorbisTags &tags, const std::string &title, int track, int trackTotal);
+// The title is the list's (DiscInfo::TitleOf), which keeps the characters the file title
+// dropped. The track count only when known (above 0).
+void FillTrackComments(TVorbisTags &tags, const std::string &fileTitle, int track, int trackTotal);

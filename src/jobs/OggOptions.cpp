@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -23,15 +25,43 @@ TVorbisBitRate ListedBitRate(int position) {
              : brAutoSelect;
 }
 
-} // namespace
+void SetComments(TVorbisTags &tags, bool tagged, const std::string &fileTitle, int track,
+                 int trackTotal) {
+  tags.Clear();
+  if (tagged)
+    FillTrackComments(tags, fileTitle, track, trackTotal);
+}
 
+// The quality the settings ask for: (CompressPosition - 10) / 100 with IsUseCompress, else 0.2.
 float OggQuality() {
   return GlobalOptions.IsUseCompress
              ? std::clamp((GlobalOptions.CompressPosition - 10) / 100.0f, -0.1f, 1.0f)
              : 0.2f;
 }
 
-void SetOggOptions(TVorbisOut &output, const std::string &title, int track) {
+} // namespace
+
+std::string OggEncoderText() {
+  // Read back from an output set up as the rips are, so the log names what they use.
+  TVorbisOut output;
+  SetOggOptions(output, false, "", 0, 0);
+  if (output.DesiredNominalBitrate() == brAutoSelect) {
+    char quality[16];
+    std::snprintf(quality, sizeof quality, "%.2f", output.Compression());
+    return std::string("libvorbis, quality ") + quality;
+  }
+  std::string text = "libvorbis";
+  for (const auto &[name, rate] : {std::pair{"nominal", output.DesiredNominalBitrate()},
+                                   std::pair{"minimum", output.MinimumBitrate()},
+                                   std::pair{"maximum", output.DesiredMaximumBitrate()}})
+    if (rate != brAutoSelect)
+      text += std::string(", ") + name + " " + std::to_string(VorbisBitsPerSecond(rate) / 1000) +
+              " kbit/s";
+  return text;
+}
+
+void SetOggOptions(TVorbisOut &output, bool tagged, const std::string &fileTitle, int track,
+                   int trackTotal) {
   const bool managed = !GlobalOptions.IsUseCompress;
   output.SetCompression(OggQuality());
   // The nominal rate first: it pulls the others to it, and they may only widen around it.
@@ -40,23 +70,17 @@ void SetOggOptions(TVorbisOut &output, const std::string &title, int track) {
   output.SetDesiredMaximumBitrate(managed ? ListedBitRate(GlobalOptions.OggMaxBitRate)
                                           : brAutoSelect);
   output.SetMinimumBitrate(managed ? ListedBitRate(GlobalOptions.OggMinBitRate) : brAutoSelect);
-  output.Comments().Clear();
-  if (GlobalOptions.UseID3)
-    FillOggComments(output.Comments(), title, track);
+  SetComments(output.Comments(), tagged, fileTitle, track, trackTotal);
 }
 
-void SetFLACOptions(TFLACOut &output, bool tagged, const std::string &title, int track,
+void SetFLACOptions(TFLACOut &output, bool tagged, const std::string &fileTitle, int track,
                     int trackTotal) {
   output.SetCompressionLevel(GlobalOptions.FLACCompression);
-  output.Comments().Clear();
-  if (tagged)
-    FillTrackComments(output.Comments(), title, track, trackTotal);
+  SetComments(output.Comments(), tagged, fileTitle, track, trackTotal);
 }
 
-void SetOpusOptions(TOpusOut &output, bool tagged, const std::string &title, int track,
+void SetOpusOptions(TOpusOut &output, bool tagged, const std::string &fileTitle, int track,
                     int trackTotal) {
   output.SetBitRate(GlobalOptions.OpusBitRate);
-  output.Comments().Clear();
-  if (tagged)
-    FillTrackComments(output.Comments(), title, track, trackTotal);
+  SetComments(output.Comments(), tagged, fileTitle, track, trackTotal);
 }

@@ -15,7 +15,6 @@
 #include "Global.h"
 #include "Language.h"
 #include "Mp3EncodeThread.h"
-#include "OggComments.h"
 #include "OggOptions.h"
 #include "PartFile.h"
 #include "Text.h"
@@ -59,7 +58,6 @@ void TRipForm::CreatePipeline() {
   VorbisOut1->SetName("VorbisOut1");
   VorbisOut1->SetFileMode(foRewrite);
   VorbisOut1->SetCompression(0.2f);
-  VorbisOut1->SetSerial(0);
   FLACOut1 = std::make_unique<TFLACOut>();
   FLACOut1->SetName("FLACOut1");
   OpusOut1 = std::make_unique<TOpusOut>();
@@ -155,20 +153,20 @@ void TRipForm::StartOgg(const std::string &output) {
 }
 
 TAuFileOut &TRipForm::PreparedEncoder(const std::string &extension) {
+  // Only a rip has a track (the last one ripped) to tag; a WAV file to encode has none.
   const bool tagged = Mode == jmCDRip && GlobalOptions.UseID3;
-  const int k = RipCount - 1;
+  const std::string title = tagged ? Title(RipCount - 1) : "";
+  const int track = tagged ? TrackOfEntry(RipCount - 1) : 0;
+  const int total = tagged ? TrackTotal() : 0;
   if (extension == ".flac") {
-    SetFLACOptions(*FLACOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
+    SetFLACOptions(*FLACOut1, tagged, title, track, total);
     return *FLACOut1;
   }
   if (extension == ".opus") {
-    SetOpusOptions(*OpusOut1, tagged, Title(k), TrackOfEntry(k), tagged ? TrackTotal() : 0);
+    SetOpusOptions(*OpusOut1, tagged, title, track, total);
     return *OpusOut1;
   }
-  VorbisOut1->SetCompression(OggQuality());
-  VorbisOut1->Comments().Clear();
-  if (tagged)
-    FillOggComments(VorbisOut1->Comments(), Title(k), TrackOfEntry(k));
+  SetOggOptions(*VorbisOut1, tagged, title, track, total);
   return *VorbisOut1;
 }
 

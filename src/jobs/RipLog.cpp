@@ -251,11 +251,7 @@ std::string EncoderSettings(int format) {
     return "lame, " + (o.IsSelectVBR ? "VBR quality " + std::to_string(o.VBRQuality) + " up to " +
                                            std::to_string(o.MaxBitRate) + " kbit/s"
                                      : "CBR " + std::to_string(o.BitRate) + " kbit/s");
-  case fmtOGG: {
-    char quality[16];
-    std::snprintf(quality, sizeof quality, "%.2f", OggQuality());
-    return std::string("libvorbis, quality ") + quality;
-  }
+  case fmtOGG: return OggEncoderText();
   case fmtWMA: return "WM8EUTIL, wmav2 profile " + std::to_string(o.WMABitRate);
   case fmtFLAC:
     return "libFLAC, compression level " + std::to_string(o.FLACCompression) + ", verified";

@@ -4,9 +4,9 @@
 #include "Genres.h"
 #include "Id3Tag.h"
 
-std::uint16_t WriteTrackId3Tag(const std::string &title, int track, const std::string &mp3) {
+std::uint16_t WriteTrackId3Tag(const std::string &fileTitle, int track, const std::string &mp3) {
   Tid3tag tag;
-  tag.SetTitle(title);
+  tag.SetTitle(DiscInfo.TitleOf(track, fileTitle));
   tag.SetArtist(DiscInfo.Artist);
   tag.SetAlbum(DiscInfo.Album);
   tag.SetYear(DiscInfo.Year);

@@ -14,6 +14,20 @@ const std::string &TDiscInfo::ArtistOf(int track) const {
   return own ? TrackArtists[track] : Artist;
 }
 
+const std::string &TDiscInfo::TitleOf(int track, const std::string &fileTitle) const {
+  if (track < 1 || track > MaxDiscTitles)
+    return fileTitle;
+  // fileTitle must be what is left of the title after dropping characters.
+  const std::string &title = Titles[track];
+  std::size_t at = 0;
+  for (char c : fileTitle) {
+    if ((at = title.find(c, at)) == std::string::npos)
+      return fileTitle;
+    ++at;
+  }
+  return title;
+}
+
 namespace {
 std::string ArtistKey(int track) { return "Artist" + std::to_string(track); }
 } // namespace

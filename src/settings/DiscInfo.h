@@ -16,6 +16,10 @@ struct TDiscInfo {
   std::array<std::string, 101> TrackArtists;
   // The artist of track n: its own, else the disc's.
   const std::string &ArtistOf(int track) const;
+  // The title of track n as the list holds it, for the tags of the file titled fileTitle:
+  // unlike the file's name it keeps every character. fileTitle itself where the list's title
+  // is not the one it was made from (by dropping characters), which is then another track's.
+  const std::string &TitleOf(int track, const std::string &fileTitle) const;
 };
 
 // Read by the jobs and encoders while they run; changed only on the user-interface thread.

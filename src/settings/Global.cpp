@@ -3,6 +3,7 @@
 #include "Folders.h"
 #include "IniFile.h"
 #include "Language.h"
+#include "Mp3BitRate.h"
 #include "ReadOffset.h"
 #include "Text.h"
 
@@ -142,6 +143,11 @@ bool LoadSaveOptions(bool Load) {
     o.FLACCompression = std::clamp(o.FLACCompression, 0, 8);
     o.OpusBitRate = std::clamp(o.OpusBitRate, 32, 256);
     o.StallTime = std::clamp(o.StallTime, MinStallTime, MaxStallTime);
+    // lame would round a rate it does not take to one of its own, or to a lower sample rate.
+    if (!IsMp3BitRate(o.BitRate))
+      o.BitRate = d.BitRate;
+    if (!IsMp3BitRate(o.MaxBitRate))
+      o.MaxBitRate = d.MaxBitRate;
     if (o.TitleSources < TitleSourcesFreedb || o.TitleSources > TitleSourcesBoth)
       o.TitleSources = d.TitleSources;
     // A format this version does not know (a newer one's, or a damaged file) rips to MP3.

@@ -7,6 +7,7 @@
 #include "Genres.h"
 #include "Global.h"
 #include "Language.h"
+#include "Mp3BitRate.h"
 #include "ReadOffset.h"
 #include "Text.h"
 #include "WMAEncodeThread.h"
@@ -28,6 +29,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -36,10 +38,13 @@ namespace {
 QString Q(const std::string &text) { return QString::fromStdString(text); }
 std::string S(const QString &text) { return text.toStdString(); }
 
-const QStringList Mp3BitRates = {" 32 kbit/s", " 40 kbit/s", " 48 kbit/s", " 56 kbit/s",
-                                 " 64 kbit/s", " 80 kbit/s", " 96 kbit/s", "112 kbit/s",
-                                 "128 kbit/s", "160 kbit/s", "192 kbit/s", "224 kbit/s",
-                                 "256 kbit/s", "320 kbit/s"};
+// " 32 kbit/s" ... "320 kbit/s".
+const QStringList Mp3BitRates = [] {
+  QStringList texts;
+  for (int rate : Mpeg1Layer3BitRates)
+    texts << QString("%1 kbit/s").arg(rate, 3);
+  return texts;
+}();
 const QStringList OggBitRates = {" Default",   " 45 kbit/s", " 48 kbit/s", " 56 kbit/s",
                                  " 64 kbit/s", " 80 kbit/s", " 96 kbit/s", "112 kbit/s",
                                  "128 kbit/s", "144 kbit/s", "160 kbit/s", "192 kbit/s",
@@ -89,9 +94,13 @@ QWidget *Page(const char *name) {
   return page;
 }
 
-// The kbit/s of a bit-rate list: the number in the first three characters of its text.
-int BitRateOf(const QComboBox *list) {
-  return plat::StrToInt(S(list->currentText().left(3).trimmed()));
+// The kbit/s of a bit-rate list: the number its text starts with.
+int BitRateOf(const QComboBox *list) { return LeadingNumber(S(list->currentText())); }
+
+// Shows a stored list position; one outside the list (a hand-edited options.ini) shows as the
+// nearest position, so OK never stores a position the list does not have.
+void ShowPosition(QComboBox *list, int position) {
+  list->setCurrentIndex(std::clamp(position, 0, list->count() - 1));
 }
 
 // The rip length in seconds: a whole number of at least 0.
@@ -411,7 +420,7 @@ void TOptionSetForm::FormShow() {
 void TOptionSetForm::FillControls() {
   const TGlobalOptions &o = GlobalOptions;
   editOutputDir->setText(Q(o.OutputFolder));
-  cbOutputFormat->setCurrentIndex(o.OutputFormat);
+  ShowPosition(cbOutputFormat, o.OutputFormat);
   ckbKeepWav->setChecked(!o.IsKeepWav);
   ckNormalize->setChecked(o.IsNormalize);
   SpinEdit1->setValue(o.NormalizePercent);
@@ -421,16 +430,16 @@ void TOptionSetForm::FillControls() {
   ckbVBRHead->setChecked(o.IsVBRHead);
   cbBitRate->setEditText(QString::number(o.BitRate) + " kbit/s");
   cbMaxBitRate->setEditText(QString::number(o.MaxBitRate) + " kbit/s");
-  cbMpegQuality->setCurrentIndex(o.MpegQuality);
-  cbVBRQuality->setCurrentIndex(o.VBRQuality);
-  cbStereoMode->setCurrentIndex(o.StereoMode);
+  ShowPosition(cbMpegQuality, o.MpegQuality);
+  ShowPosition(cbVBRQuality, o.VBRQuality);
+  ShowPosition(cbStereoMode, o.StereoMode);
   seStallTime->setValue(o.StallTime);
   cbUseCompress->setChecked(o.IsUseCompress);
   tbCompression->setValue(o.CompressPosition);
-  cbOggNomBit->setCurrentIndex(o.OggNomalBitRate);
-  cbOggMaxBit->setCurrentIndex(o.OggMaxBitRate);
-  cbOggMinBit->setCurrentIndex(o.OggMinBitRate);
-  cbWMABitrate->setCurrentIndex(o.WMABitRate);
+  ShowPosition(cbOggNomBit, o.OggNomalBitRate);
+  ShowPosition(cbOggMaxBit, o.OggMaxBitRate);
+  ShowPosition(cbOggMinBit, o.OggMinBitRate);
+  ShowPosition(cbWMABitrate, o.WMABitRate);
   seFLACLevel->setValue(o.FLACCompression);
   seOpusBitRate->setValue(o.OpusBitRate);
   // The drive the main window has open is the one shown as chosen, also when it was chosen
@@ -443,13 +452,13 @@ void TOptionSetForm::FillControls() {
   FReadOffsets = o.ReadOffsets;
   FOffsetDrive.clear();
   cbCDListChange();
-  cbTitleSources->setCurrentIndex(o.TitleSources);
+  ShowPosition(cbTitleSources, o.TitleSources);
   cbUseID3->setChecked(o.UseID3);
   ShowTagText(ID3artist, DiscInfo.Artist, 30);
   ShowTagText(ID3album, DiscInfo.Album, 30);
   ShowTagText(ID3year, DiscInfo.Year, 4);
   ShowTagText(ID3comment, DiscInfo.Comment, 30);
-  ID3genre->setCurrentIndex(DiscInfo.Genre + 1);
+  ShowPosition(ID3genre, DiscInfo.Genre + 1);
   UpdateEnabled();
 }
 
@@ -567,6 +576,13 @@ void TOptionSetForm::btOkClick() {
       bitRates[i] = BitRateOf(bitRateLists[i]);
     } catch (const std::invalid_argument &e) {
       Refuse(e.what(), bitRateLists[i]);
+      return;
+    }
+    if (!IsMp3BitRate(bitRates[i])) {
+      Refuse(std::to_string(bitRates[i]) + " kbit/s " +
+                 GetLanString("RES_Mp3_BitRate_Error",
+                              "is not an MP3 bit rate. Please choose one from the list."),
+             bitRateLists[i]);
       return;
     }
   }

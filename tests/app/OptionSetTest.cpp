@@ -51,12 +51,21 @@ TEST_F(OptionSetTest, BitRatesShowAsTextAndComeBackAsNumbers) {
     EXPECT_EQ(GlobalOptions.BitRate, rate);
     EXPECT_EQ(GlobalOptions.MaxBitRate, rate);
   }
-  // A rate chosen from the list, whose text starts with a blank, reads the same.
-  TOptionSetForm form({});
-  form.show();
-  form.cbBitRate->setCurrentIndex(6);
-  form.btOk->click();
-  EXPECT_EQ(GlobalOptions.BitRate, 96);
+  // A rate chosen from the list, whose text starts with a blank, or typed: the number the text
+  // starts with.
+  const struct {
+    const char *Text;
+    int BitRate;
+  } typed[] = {{"", 96}, {"  64", 64}, {"64kbit/s", 64}, {"320 kbit/s", 320}};
+  for (const auto &c : typed) {
+    TOptionSetForm form({});
+    form.show();
+    form.cbBitRate->setCurrentIndex(6);
+    if (*c.Text)
+      form.cbBitRate->setEditText(c.Text);
+    form.btOk->click();
+    EXPECT_EQ(GlobalOptions.BitRate, c.BitRate) << c.Text;
+  }
   EXPECT_TRUE(Script.Shown.empty());
 }
 
@@ -140,6 +149,11 @@ TEST_F(OptionSetTest, ARefusedOKStoresNothing) {
       {"", "-100", "128", "Please check the song length to extract."},
       {"", "-5", "128", "Please check the song length to extract."},
       {"", "0", "abc", "'abc' is not a valid integer value"},
+      {"", "0", "1000 kbit/s",
+       "1000 kbit/s is not an MP3 bit rate. Please choose one from the list."},
+      {"", "0", "0", "0 kbit/s is not an MP3 bit rate. Please choose one from the list."},
+      {"", "0", "-5", "-5 kbit/s is not an MP3 bit rate. Please choose one from the list."},
+      {"", "0", "6", "6 kbit/s is not an MP3 bit rate. Please choose one from the list."},
   };
   for (auto &c : cases) {
     Script.Shown.clear();
@@ -160,6 +174,30 @@ TEST_F(OptionSetTest, ARefusedOKStoresNothing) {
     EXPECT_EQ(GlobalOptions.OutputFormat, 0);
     EXPECT_EQ(DiscInfo.Artist, "");
   }
+}
+
+// Stored positions outside their lists (a hand-edited options.ini or disc cache) come back from
+// OK as the nearest position of the list.
+TEST_F(OptionSetTest, PositionsOutsideTheirListsComeBackAsTheNearestOne) {
+  int32_t &genre = DiscInfo.Genre;
+  TGlobalOptions &o = GlobalOptions;
+  const struct {
+    int32_t *Stored;
+    int32_t Low, High; // what -7 and 999 come back as
+  } cases[] = {{&o.OutputFormat, 0, 5},     {&o.MpegQuality, 0, 2},      {&o.VBRQuality, 0, 9},
+               {&o.StereoMode, 0, 4},       {&o.OggNomalBitRate, 0, 14}, {&o.OggMaxBitRate, 0, 14},
+               {&o.OggMinBitRate, 0, 14},   {&o.WMABitRate, 0, 32},      {&o.TitleSources, 0, 2},
+               {&genre, -1, GenreCount - 1}};
+  for (const auto &c : cases)
+    for (const int32_t stored : {-7, 999}) {
+      *c.Stored = stored;
+      TOptionSetForm form({});
+      form.show();
+      form.btOk->click();
+      EXPECT_EQ(*c.Stored, stored < 0 ? c.Low : c.High) << &c - cases << " " << stored;
+      *c.Stored = stored < 0 ? c.Low : c.High; // the next case starts from valid positions
+    }
+  EXPECT_TRUE(Script.Shown.empty());
 }
 
 TEST_F(OptionSetTest, ARipLengthOfZeroIsTaken) {

@@ -15,6 +15,7 @@
 #include "Id3Tag.h"
 #include "Mp3EncodeThread.h"
 #include "OggOptions.h"
+#include "RipLog.h"
 #include "RunProgram.h"
 #include "RunUntil.h"
 #include "TempDir.h"
@@ -246,20 +247,27 @@ TEST_F(CDRipForm, OnlyACompleteRipIsNormalizedAndKept) {
   EXPECT_EQ(Form->FinishedFiles(), std::vector<std::string>{Out("Audio.wav")});
 }
 
-// The quality or the managed bit rates of the settings, and the disc's comments with "Use ID3
-// tag" (the genre as its ID3v1 number, 255 when there is none).
+// The quality or the managed bit rates of the settings, as the rip log names them, and the
+// disc's comments when tagged: the genre by name, none when there is none; the list's title, the
+// file's where it has none.
 TEST(CDRipOggOptions, FollowTheSettings) {
   struct {
     bool UseCompress;
     int Position, Nominal, Maximum, Minimum;
     float Quality;
     TVorbisBitRate ExpectNominal, ExpectMaximum, ExpectMinimum;
+    const char *Log;
   } cases[] = {
-      {true, 30, 8, 0, 0, 0.2f, brAutoSelect, brAutoSelect, brAutoSelect},
-      {true, 100, 8, 0, 0, 0.9f, brAutoSelect, brAutoSelect, brAutoSelect},
-      {false, 100, 8, 11, 1, 0.2f, bitrate128, bitrate192, bitrate45},
-      {false, 30, 14, 0, 0, 0.2f, bitrate320, brAutoSelect, brAutoSelect},
-      {false, 30, 99, 0, 0, 0.2f, brAutoSelect, brAutoSelect, brAutoSelect}, // a damaged file
+      {true, 30, 8, 0, 0, 0.2f, brAutoSelect, brAutoSelect, brAutoSelect,
+       "libvorbis, quality 0.20"},
+      {true, 100, 8, 0, 0, 0.9f, brAutoSelect, brAutoSelect, brAutoSelect,
+       "libvorbis, quality 0.90"},
+      {false, 100, 8, 11, 1, 0.2f, bitrate128, bitrate192, bitrate45,
+       "libvorbis, nominal 128 kbit/s, minimum 45 kbit/s, maximum 192 kbit/s"},
+      {false, 30, 14, 0, 0, 0.2f, bitrate320, brAutoSelect, brAutoSelect,
+       "libvorbis, nominal 320 kbit/s"},
+      {false, 30, 99, 0, 0, 0.2f, brAutoSelect, brAutoSelect, brAutoSelect, // a damaged file
+       "libvorbis, quality 0.20"},
   };
   TVorbisOut out;
   for (const auto &c : cases) {
@@ -269,30 +277,35 @@ TEST(CDRipOggOptions, FollowTheSettings) {
     GlobalOptions.OggNomalBitRate = c.Nominal;
     GlobalOptions.OggMaxBitRate = c.Maximum;
     GlobalOptions.OggMinBitRate = c.Minimum;
-    SetOggOptions(out, "Song", 3);
+    SetOggOptions(out, false, "Song", 3, 0);
     EXPECT_FLOAT_EQ(out.Compression(), c.Quality) << c.Position;
     EXPECT_EQ(out.DesiredNominalBitrate(), c.ExpectNominal) << c.Nominal;
     EXPECT_EQ(out.DesiredMaximumBitrate(), c.ExpectMaximum) << c.Maximum;
     EXPECT_EQ(out.MinimumBitrate(), c.ExpectMinimum) << c.Minimum;
+    EXPECT_EQ(EncoderSettings(fmtOGG), c.Log);
   }
 
-  for (int genre : {1, -1}) { // "Acid" (after "A Cappella"), then none
-    GlobalOptions.UseID3 = true;
+  const struct {
+    int Genre;
+    const char *ListTitle, *FileTitle, *Name, *Title;
+  } tagged[] = {{1, "AC/DC: Live?", "ACDC Live", "Acid", "AC/DC: Live?"},
+                {-1, "", "Song", "", "Song"}};
+  for (const auto &c : tagged) {
     DiscInfo = TDiscInfo{};
     DiscInfo.Artist = "Ärtist";
-    DiscInfo.Genre = genre;
-    SetOggOptions(out, "Song", 3);
-    EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Genre()), genre == 1 ? "34" : "255");
+    DiscInfo.Genre = c.Genre;
+    DiscInfo.Titles[3] = c.ListTitle;
+    SetOggOptions(out, true, c.FileTitle, 3, 0);
+    EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Genre()), c.Name);
     EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "Ärtist");
-    EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Title()), "Song");
+    EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Title()), c.Title);
   }
   DiscInfo.TrackArtists[3] = "A Guest"; // a track with an artist of its own
-  SetOggOptions(out, "Song", 3);
+  SetOggOptions(out, true, "Song", 3, 0);
   EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "A Guest");
-  SetOggOptions(out, "Song", 2);
+  SetOggOptions(out, true, "Song", 2, 0);
   EXPECT_EQ(plat::Utf16ToUtf8(out.Comments().Artist()), "Ärtist");
-  GlobalOptions.UseID3 = false;
-  SetOggOptions(out, "Song", 3);
+  SetOggOptions(out, false, "Song", 3, 0);
   EXPECT_TRUE(out.Comments().Artist().empty());
   GlobalOptions = TGlobalOptions{};
   DiscInfo = TDiscInfo{};

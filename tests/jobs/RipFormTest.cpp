@@ -408,8 +408,8 @@ TEST_F(RipForm, OggOutputEncodesEachReadableRipWithTheDiscsComments) {
             (std::pair<size_t, int>{90 * CDSectorSize / 4, 44100}));
   const TRunResult comments = RunProgram({"vorbiscomment", "-l", Out("Good Morning.ogg")});
   EXPECT_EQ(comments.Output,
-            "album=Folk Singer\nartist=Tōru Takemitsu\ncomment=Chess\ndate=1964\ngenre=0\n"
-            "title=Good Morning\ntracknumber=3\n");
+            "album=Folk Singer\nartist=Tōru Takemitsu\ncomment=Chess\ndate=1964\ngenre=Blues\n"
+            "title=Good Morning\ntracknumber=3\ntracktotal=3\n");
 }
 
 // FLAC keeps the disc's bytes; Opus the sound at its length. Both carry the disc information

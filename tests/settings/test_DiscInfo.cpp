@@ -106,4 +106,26 @@ TEST_F(DiscCache, DamagedCacheNeverReachesPastTheTitles) {
   EXPECT_EQ(DiscInfo.Titles[2], "Two");
 }
 
+// A track's tags take the list's title its file title was made from, and never another
+// track's (a list whose rows are not numbered from 1).
+TEST(DiscTitles, TheListsTitleOnlyWhereTheFileTitleWasMadeFromIt) {
+  DiscInfo = TDiscInfo();
+  const struct {
+    int Track;
+    const char *Title, *FileTitle, *Tagged;
+  } cases[] = {{1, "AC/DC: Live?", "ACDC Live", "AC/DC: Live?"},
+               {1, "..Hidden", "Hidden", "..Hidden"},
+               {1, "Same", "Same", "Same"},
+               {1, "Track01", "Track04", "Track04"},
+               {1, "", "Song", "Song"}};
+  for (const auto &c : cases) {
+    DiscInfo.Titles[1] = c.Title;
+    EXPECT_EQ(DiscInfo.TitleOf(c.Track, c.FileTitle), c.Tagged) << c.Title;
+  }
+  DiscInfo.Titles[100] = "A/B";
+  EXPECT_EQ(DiscInfo.TitleOf(100, "AB"), "A/B");
+  EXPECT_EQ(DiscInfo.TitleOf(101, "AB"), "AB");
+  DiscInfo = TDiscInfo();
+}
+
 } // namespace

@@ -137,6 +137,22 @@ TEST_F(Settings, FlacAndOpusSettingsLoadFromOlderAndDamagedFiles) {
   }
 }
 
+// An MP3 bit rate lame does not take (it would round 6 to 8 kbit/s) loads as the default.
+TEST_F(Settings, StoredMp3BitRatesOutsideMpegLayer3sLoadAsTheDefaults) {
+  const struct {
+    const char *Stored;
+    int BitRate, MaxBitRate;
+  } cases[] = {{"64", 64, 64},     {"6", 128, 320},   {"0", 128, 320},  {"-5", 128, 320},
+               {"1000", 128, 320}, {"144", 128, 320}, {"320", 320, 320}};
+  for (const auto &c : cases) {
+    WriteFile(OptionsFile(),
+              std::string("[Mp3Options]\nBitRate=") + c.Stored + "\nMaxBitRate=" + c.Stored + "\n");
+    LoadSaveOptions(true);
+    EXPECT_EQ(GlobalOptions.BitRate, c.BitRate) << c.Stored;
+    EXPECT_EQ(GlobalOptions.MaxBitRate, c.MaxBitRate) << c.Stored;
+  }
+}
+
 TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   WriteFile(OptionsFile(), "[CommonOptions]\nFutureKey=keep me\n[Elsewhere]\nA=1\n");
   LoadSaveOptions(true);
