@@ -110,7 +110,7 @@ std::string EncodeUtf16(const std::string &text, bool bigEndian) {
 // Writes bytes to a temporary file beside fileName, with the permissions of the file it
 // replaces, and renames it over fileName.
 bool WriteReplacing(const std::string &fileName, const std::string &bytes) {
-  struct stat old{};
+  struct stat old {};
   const bool exists = stat(fileName.c_str(), &old) == 0;
   const std::string temp = fileName + ".tmp";
   FILE *f = std::fopen(temp.c_str(), "wb");
@@ -354,8 +354,9 @@ void TIniFile::WriteString(const std::string &section, const std::string &key,
     TLine &line = FLines[lines->First];
     if (ValueOf(line.Text) == v)
       return;
-    // The line keeps its key as the file spells it, and what stands before the value.
-    line.Text = FAdded.emplace_back(std::string(line.Text.substr(0, line.Text.find('=') + 1)) + v);
+    // The line keeps its key as the file spells it, and the blanks around its '='.
+    const size_t value = line.Text.find_first_not_of(" \t", line.Text.find('=') + 1);
+    line.Text = FAdded.emplace_back(std::string(line.Text.substr(0, value)) + v);
   } else {
     const std::uint32_t n = Append(FAdded.emplace_back(key + "=" + v), FSections[s].Tail);
     FLines[n].Kind = TKind::Entry;

@@ -61,10 +61,10 @@ private:
   enum class TEnd : std::uint8_t { Missing, Lf, CrLf };
 
   struct TLine {
-    std::string_view Text;          // without its line end; into FText or FAdded
-    std::uint32_t Next = None;      // the next line of the file
-    std::uint32_t Section = None;   // Header and Entry lines: the section they belong to
-    std::uint32_t SameKey = None;   // Entry lines: the next line with the same key
+    std::string_view Text;        // without its line end; into FText or FAdded
+    std::uint32_t Next = None;    // the next line of the file
+    std::uint32_t Section = None; // Header and Entry lines: the section they belong to
+    std::uint32_t SameKey = None; // Entry lines: the next line with the same key
     TKind Kind = TKind::Other;
     TEnd End = TEnd::Lf;
     bool Erased = false;
@@ -102,8 +102,8 @@ private:
 
   std::string FFileName;
   TEncoding FEncoding = TEncoding::Bytes;
-  TEnd FNewLine = TEnd::Lf; // the end of new lines: that of the file's first line
-  std::string FText;        // the file's text as read, UTF-16 decoded to UTF-8; never changed
+  TEnd FNewLine = TEnd::Lf;       // the end of new lines: that of the file's first line
+  std::string FText;              // the file's text as read, UTF-16 decoded to UTF-8; never changed
   std::deque<std::string> FAdded; // the text of lines written since: a deque keeps it in place
   std::vector<TLine> FLines;      // in the order read and added; Next gives the file's order
   std::uint32_t FFirst = None, FLast = None;

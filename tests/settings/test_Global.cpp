@@ -83,12 +83,6 @@ TEST_F(Settings, OutputFolderDefaultsToTheMusicFolderOfTheUserDirectories) {
   EXPECT_FALSE(fs::exists(home + "/Music"));
 }
 
-TEST_F(Settings, FolderThatCannotBeCreatedFallsBackToTheProgramFolder) {
-  WriteFile((root / "blocker").string(), "a file where a folder should be");
-  ::setenv("XDG_CONFIG_HOME", (root / "blocker").c_str(), 1);
-  EXPECT_EQ(GetSettingsFolder(), plat::ProgramFolder());
-}
-
 TEST_F(Settings, StoredValuesAreClampedAndNonNumbersReadAsDefaults) {
   WriteFile(OptionsFile(), "[OggOptions]\nCompressPosition=10\nIsUseCompress=yes\n"
                            "[CommonOptions]\nIsKeepWav=yes\nIsNormalize=2\nRipTime=0x1E\n"
