@@ -2,6 +2,7 @@
 
 #include "Text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -137,10 +138,6 @@ std::size_t TIniFile::TNoCaseHash::operator()(std::string_view s) const {
   return h;
 }
 
-std::size_t TIniFile::TNoCaseHash::operator()(const TKeyRef &k) const {
-  return (*this)(k.Key) ^ (k.Section * 0x9E3779B97F4A7C15ull);
-}
-
 bool TIniFile::TNoCaseEqual::operator()(std::string_view a, std::string_view b) const {
   if (a.size() != b.size())
     return false;
@@ -148,10 +145,6 @@ bool TIniFile::TNoCaseEqual::operator()(std::string_view a, std::string_view b) 
     if (Lower(a[i]) != Lower(b[i]))
       return false;
   return true;
-}
-
-bool TIniFile::TNoCaseEqual::operator()(const TKeyRef &a, const TKeyRef &b) const {
-  return a.Section == b.Section && (*this)(a.Key, b.Key);
 }
 
 TIniFile::TIniFile(std::string fileName) : FFileName(std::move(fileName)) {
@@ -187,6 +180,8 @@ TIniFile::TIniFile(std::string fileName) : FFileName(std::move(fileName)) {
 TIniFile::~TIniFile() { UpdateFile(); }
 
 void TIniFile::Parse() {
+  const auto lines = static_cast<size_t>(std::count(FText.begin(), FText.end(), '\n')) + 1;
+  FLines.reserve(lines);
   std::uint32_t section = None;
   for (size_t at = 0; at < FText.size();) {
     size_t end = FText.find('\n', at);
@@ -214,20 +209,18 @@ void TIniFile::Parse() {
       section = FindSection(name);
       if (section == None) {
         section = static_cast<std::uint32_t>(FSections.size());
-        FSections.push_back({name, {}, n});
+        FSections.push_back({.Name = name, .Tail = n});
         FSectionIndex.emplace(name, section);
       }
       FSections[section].Headers.push_back(n);
       line.Kind = TKind::Header;
-      line.Section = section;
       continue;
     }
     const size_t eq = t.find('=');
     if (section == None || eq == std::string_view::npos || Trim(t.substr(0, eq)).empty())
       continue;
     line.Kind = TKind::Entry;
-    line.Section = section;
-    AddKey(n);
+    FSections[section].Entries.push_back(n);
     if (FSections[section].Headers.size() == 1)
       FSections[section].Tail = n;
   }
@@ -257,25 +250,29 @@ std::string_view KeyOf(std::string_view line) { return Trim(line.substr(0, line.
 std::string_view ValueOf(std::string_view line) { return Trim(line.substr(line.find('=') + 1)); }
 } // namespace
 
-void TIniFile::AddKey(std::uint32_t line) {
-  const TKeyRef ref{FLines[line].Section, KeyOf(FLines[line].Text)};
-  auto [found, added] = FKeys.try_emplace(ref, TKeyLines{line, line});
-  if (!added) {
-    FLines[found->second.Last].SameKey = line;
-    found->second.Last = line;
-  }
-}
-
 std::uint32_t TIniFile::FindSection(std::string_view section) const {
   const auto found = FSectionIndex.find(section);
   return found == FSectionIndex.end() ? None : found->second;
 }
 
-const TIniFile::TKeyLines *TIniFile::FindKey(std::uint32_t section, std::string_view key) const {
+std::uint32_t TIniFile::FindKey(std::uint32_t section, std::string_view key) const {
   if (section == None)
-    return nullptr;
-  const auto found = FKeys.find(TKeyRef{section, key});
-  return found == FKeys.end() ? nullptr : &found->second;
+    return None;
+  const TSection &s = FSections[section];
+  constexpr size_t Searched = 32; // keys of a section searched one by one
+  if (s.Entries.size() <= Searched) {
+    for (std::uint32_t n : s.Entries)
+      if (TNoCaseEqual()(KeyOf(FLines[n].Text), key))
+        return n;
+    return None;
+  }
+  if (!s.Keys) {
+    s.Keys = std::make_unique<TNameIndex>(s.Entries.size());
+    for (std::uint32_t n : s.Entries)
+      s.Keys->try_emplace(KeyOf(FLines[n].Text), n); // a key given twice reads as its first
+  }
+  const auto found = s.Keys->find(key);
+  return found == s.Keys->end() ? None : found->second;
 }
 
 std::uint32_t TIniFile::AddSection(const std::string &section) {
@@ -286,23 +283,22 @@ std::uint32_t TIniFile::AddSection(const std::string &section) {
   const std::uint32_t header = Append(text, FLast);
   const auto n = static_cast<std::uint32_t>(FSections.size());
   const std::string_view name = text.substr(1, section.size());
-  FSections.push_back({name, {header}, header});
+  FSections.push_back({.Name = name, .Headers = {header}, .Tail = header});
   FSectionIndex.emplace(name, n);
   FLines[header].Kind = TKind::Header;
-  FLines[header].Section = n;
   return n;
 }
 
 std::string TIniFile::ReadString(const std::string &section, const std::string &key,
                                  const std::string &def) const {
-  const TKeyLines *lines = FindKey(FindSection(section), key);
-  return lines ? std::string(ValueOf(FLines[lines->First].Text)) : def;
+  const std::uint32_t line = FindKey(FindSection(section), key);
+  return line != None ? std::string(ValueOf(FLines[line].Text)) : def;
 }
 
 int TIniFile::ReadInteger(const std::string &section, const std::string &key, int def) const {
-  const TKeyLines *lines = FindKey(FindSection(section), key);
+  const std::uint32_t line = FindKey(FindSection(section), key);
   int value;
-  return lines && ParseInteger(ValueOf(FLines[lines->First].Text), value) ? value : def;
+  return line != None && ParseInteger(ValueOf(FLines[line].Text), value) ? value : def;
 }
 
 bool TIniFile::ReadBool(const std::string &section, const std::string &key, bool def) const {
@@ -314,7 +310,7 @@ bool TIniFile::SectionExists(const std::string &section) const {
 }
 
 bool TIniFile::ValueExists(const std::string &section, const std::string &key) const {
-  return FindKey(FindSection(section), key) != nullptr;
+  return FindKey(FindSection(section), key) != None;
 }
 
 std::vector<std::string> TIniFile::ReadSections() const {
@@ -328,15 +324,11 @@ std::vector<std::string> TIniFile::ReadSections() const {
 std::vector<std::string> TIniFile::ReadSection(const std::string &section) const {
   std::vector<std::string> keys;
   const std::uint32_t s = FindSection(section);
-  if (s == None)
-    return keys;
-  for (std::uint32_t header : FSections[s].Headers)
-    for (std::uint32_t n = FLines[header].Next; n != None && FLines[n].Kind != TKind::Header;
-         n = FLines[n].Next)
+  if (s != None)
+    for (std::uint32_t n : FSections[s].Entries)
       // A key given twice is listed once, where it first stands.
-      if (FLines[n].Kind == TKind::Entry && !FLines[n].Erased)
-        if (const TKeyLines *lines = FindKey(s, KeyOf(FLines[n].Text)); lines->First == n)
-          keys.emplace_back(KeyOf(FLines[n].Text));
+      if (const std::string_view key = KeyOf(FLines[n].Text); FindKey(s, key) == n)
+        keys.emplace_back(key);
   return keys;
 }
 
@@ -350,19 +342,22 @@ void TIniFile::WriteString(const std::string &section, const std::string &key,
   std::uint32_t s = FindSection(section);
   if (s == None)
     s = AddSection(section);
-  if (const TKeyLines *lines = FindKey(s, key)) {
-    TLine &line = FLines[lines->First];
+  if (const std::uint32_t found = FindKey(s, key); found != None) {
+    TLine &line = FLines[found];
     if (ValueOf(line.Text) == v)
       return;
     // The line keeps its key as the file spells it, and the blanks around its '='.
     const size_t value = line.Text.find_first_not_of(" \t", line.Text.find('=') + 1);
     line.Text = FAdded.emplace_back(std::string(line.Text.substr(0, value)) + v);
   } else {
-    const std::uint32_t n = Append(FAdded.emplace_back(key + "=" + v), FSections[s].Tail);
+    const std::string_view text = FAdded.emplace_back(key + "=" + v);
+    TSection &added = FSections[s];
+    const std::uint32_t n = Append(text, added.Tail);
     FLines[n].Kind = TKind::Entry;
-    FLines[n].Section = s;
-    FSections[s].Tail = n;
-    AddKey(n);
+    added.Tail = n;
+    added.Entries.push_back(n);
+    if (added.Keys)
+      added.Keys->try_emplace(KeyOf(text), n);
   }
   FWritten = true;
 }
@@ -377,12 +372,16 @@ void TIniFile::WriteBool(const std::string &section, const std::string &key, boo
 
 void TIniFile::DeleteKey(const std::string &section, const std::string &key) {
   const std::uint32_t s = FindSection(section);
-  const TKeyLines *lines = FindKey(s, key);
-  if (!lines)
+  if (FindKey(s, key) == None)
     return;
-  for (std::uint32_t n = lines->First; n != None; n = FLines[n].SameKey)
-    FLines[n].Erased = true;
-  FKeys.erase(TKeyRef{s, key});
+  TSection &deleted = FSections[s];
+  std::erase_if(deleted.Entries, [&](std::uint32_t n) {
+    const bool same = TNoCaseEqual()(KeyOf(FLines[n].Text), key);
+    FLines[n].Erased = same;
+    return same;
+  });
+  if (deleted.Keys)
+    deleted.Keys->erase(key);
   FWritten = true;
 }
 
@@ -396,7 +395,6 @@ void TIniFile::EraseSection(const std::string &section) {
          n = FLines[n].Next)
       FLines[n].Erased = true;
   }
-  // Its keys stay in the index under a section number no name leads to any more.
   FSections[s].Erased = true;
   FSectionIndex.erase(section);
   FWritten = true;

@@ -12,6 +12,7 @@
 // are found through hash tables, so reading and writing take time in proportion to the file.
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -61,43 +62,37 @@ private:
   enum class TEnd : std::uint8_t { Missing, Lf, CrLf };
 
   struct TLine {
-    std::string_view Text;        // without its line end; into FText or FAdded
-    std::uint32_t Next = None;    // the next line of the file
-    std::uint32_t Section = None; // Header and Entry lines: the section they belong to
-    std::uint32_t SameKey = None; // Entry lines: the next line with the same key
+    std::string_view Text;     // without its line end; into FText or FAdded
+    std::uint32_t Next = None; // the next line of the file
     TKind Kind = TKind::Other;
     TEnd End = TEnd::Lf;
     bool Erased = false;
   };
-  struct TSection {
-    std::string_view Name;
-    std::vector<std::uint32_t> Headers;
-    std::uint32_t Tail; // new keys go after this line: the last key of the first block
-    bool Erased = false;
-  };
-  struct TKeyRef {
-    std::uint32_t Section;
-    std::string_view Key;
-  };
-  struct TKeyLines {
-    std::uint32_t First, Last;
-  };
   // Names compared as Windows does: ASCII letters without regard to case.
   struct TNoCaseHash {
     std::size_t operator()(std::string_view s) const;
-    std::size_t operator()(const TKeyRef &k) const;
   };
   struct TNoCaseEqual {
     bool operator()(std::string_view a, std::string_view b) const;
-    bool operator()(const TKeyRef &a, const TKeyRef &b) const;
+  };
+  using TNameIndex = std::unordered_map<std::string_view, std::uint32_t, TNoCaseHash, TNoCaseEqual>;
+  struct TSection {
+    std::string_view Name;
+    std::vector<std::uint32_t> Headers;
+    std::vector<std::uint32_t> Entries; // its key lines, as read and then as added
+    std::uint32_t Tail; // new keys go after this line: the last key of the first block
+    bool Erased = false;
+    // The first line of each key, made when a section too long to search key by key is
+    // searched: most sections hold a few keys, and are searched faster without.
+    mutable std::unique_ptr<TNameIndex> Keys;
   };
 
   void Parse();
   std::uint32_t Append(std::string_view text, std::uint32_t after);
   std::uint32_t FindSection(std::string_view section) const;
   std::uint32_t AddSection(const std::string &section);
-  const TKeyLines *FindKey(std::uint32_t section, std::string_view key) const;
-  void AddKey(std::uint32_t line);
+  // The first line of the key, or None.
+  std::uint32_t FindKey(std::uint32_t section, std::string_view key) const;
   std::string Text() const;
 
   std::string FFileName;
@@ -108,8 +103,7 @@ private:
   std::vector<TLine> FLines;      // in the order read and added; Next gives the file's order
   std::uint32_t FFirst = None, FLast = None;
   std::vector<TSection> FSections; // in the order of their first header
-  std::unordered_map<std::string_view, std::uint32_t, TNoCaseHash, TNoCaseEqual> FSectionIndex;
-  std::unordered_map<TKeyRef, TKeyLines, TNoCaseHash, TNoCaseEqual> FKeys;
+  TNameIndex FSectionIndex;
   // Whether anything was written since the file was read or saved, and what it held then:
   // only a difference from it is written, so an unchanged file is never rewritten, nor a
   // failure where it cannot be.
