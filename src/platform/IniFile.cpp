@@ -209,7 +209,9 @@ void TIniFile::Parse() {
       section = FindSection(name);
       if (section == None) {
         section = static_cast<std::uint32_t>(FSections.size());
-        FSections.push_back({.Name = name, .Tail = n});
+        TSection &created = FSections.emplace_back();
+        created.Name = name;
+        created.Tail = n;
         FSectionIndex.emplace(name, section);
       }
       FSections[section].Headers.push_back(n);
@@ -283,7 +285,10 @@ std::uint32_t TIniFile::AddSection(const std::string &section) {
   const std::uint32_t header = Append(text, FLast);
   const auto n = static_cast<std::uint32_t>(FSections.size());
   const std::string_view name = text.substr(1, section.size());
-  FSections.push_back({.Name = name, .Headers = {header}, .Tail = header});
+  TSection &added = FSections.emplace_back();
+  added.Name = name;
+  added.Headers = {header};
+  added.Tail = header;
   FSectionIndex.emplace(name, n);
   FLines[header].Kind = TKind::Header;
   return n;
