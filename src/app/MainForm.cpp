@@ -118,6 +118,7 @@ void SetColor(QWidget *widget, QPalette::ColorRole role, const QColor &color) {
 TMainForm::TMainForm(QWidget *parent)
     : QMainWindow(parent), Mp3Encoder(std::make_unique<TMp3EncodeProcess>()),
       WmaEncoder(std::make_unique<TWMAEncodeProcess>()) {
+  SetSettingsProblemHandler(ShowError);
   LoadSaveOptions(true);
   setObjectName("MainForm");
   setWindowTitle(Q(std::string(product::Name) + " " + product::Version));
@@ -927,7 +928,7 @@ void TMainForm::ChangeDrive(int drive) {
   FRunCDIndex = -1;
   bool saved = true;
   IgnoringFailures([this, &saved] { saved = SaveListInfo(); });
-  if (!saved)
+  if (!saved && !SettingsProblemTold())
     ShowError(SettingsNotSaved());
   if (CDHandle != 0)
     CloseDrive();
@@ -1070,6 +1071,6 @@ void TMainForm::FormClose() {
     plat::mciSendString("close cdaudio");
   }
   IgnoringFailures([&saved] { saved = LoadSaveOptions(false) && saved; });
-  if (!saved)
+  if (!saved && !SettingsProblemTold())
     ShowError(SettingsNotSaved());
 }

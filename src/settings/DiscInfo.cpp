@@ -36,6 +36,7 @@ bool LoadDiscInfo(const std::string &id) {
   if (id.empty())
     return false;
   TIniFile ini(DiscInfoFileName());
+  CheckSettingsFile(ini);
   TDiscInfo &d = DiscInfo;
   d.Artist = ini.ReadString(id, "Artist", "");
   d.Album = ini.ReadString(id, "Album", "");
@@ -59,6 +60,7 @@ bool SaveDiscInfo(const std::string &id) {
   if (id.empty())
     return true;
   TIniFile ini(fileName);
+  CheckSettingsFile(ini);
   const TDiscInfo &d = DiscInfo;
   ini.WriteString(id, "Artist", d.Artist);
   ini.WriteString(id, "Album", d.Album);

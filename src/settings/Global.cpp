@@ -8,7 +8,11 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -16,12 +20,82 @@ TGlobalOptions GlobalOptions;
 
 std::string GetAppDataFolder() { return plat::ConfigHome(); }
 
+namespace {
+
+// The problems told, by the folder or file they are about, and where they are told.
+std::mutex ProblemsLock;
+std::set<std::string> ProblemsTold;
+std::function<void(const std::string &)> ProblemHandler;
+
+void TellOnce(const std::string &path, const std::string &text) {
+  std::function<void(const std::string &)> handler;
+  {
+    const std::lock_guard lock(ProblemsLock);
+    if (!ProblemsTold.insert(path).second)
+      return;
+    handler = ProblemHandler;
+  }
+  if (handler)
+    handler(text);
+  else
+    std::cerr << "plindar: " << text << std::endl;
+}
+
+void Forget(const std::string &path) {
+  const std::lock_guard lock(ProblemsLock);
+  ProblemsTold.erase(path);
+}
+
+// The text with each "%s" replaced by the next of the values.
+std::string Filled(std::string text, std::initializer_list<std::string> values) {
+  size_t at = 0;
+  for (const std::string &value : values) {
+    at = text.find("%s", at);
+    if (at == std::string::npos)
+      break;
+    text.replace(at, 2, value);
+    at += value.size();
+  }
+  return text;
+}
+
+} // namespace
+
+void SetSettingsProblemHandler(std::function<void(const std::string &)> handler) {
+  const std::lock_guard lock(ProblemsLock);
+  ProblemHandler = std::move(handler);
+}
+
+bool SettingsProblemTold() {
+  const std::lock_guard lock(ProblemsLock);
+  return !ProblemsTold.empty();
+}
+
+void CheckSettingsFile(const TIniFile &file) {
+  if (!file.Unreadable())
+    return Forget(file.FileName());
+  TellOnce(file.FileName(),
+           Filled(GetLanString("RES_Settings_File_Unreadable",
+                               "%s cannot be read as a settings file. It is left as it is, "
+                               "and nothing is saved into it."),
+                  {file.FileName()}));
+}
+
 std::string GetSettingsFolder() {
-  std::string folder = GetAppDataFolder() + "Varnex/Plindar/";
-  std::error_code ec;
-  if (fs::is_directory(folder, ec) || fs::create_directories(folder, ec))
+  const std::string folder = GetAppDataFolder() + "Varnex/Plindar/";
+  std::error_code ec, made;
+  if (fs::is_directory(folder, ec) || fs::create_directories(folder, made) ||
+      fs::is_directory(folder, ec)) {
+    Forget(folder);
     return folder;
-  return plat::ProgramFolder();
+  }
+  // The program's folder is no place for them: it is shared by every user, and usually not
+  // writable.
+  TellOnce(folder, Filled(GetLanString("RES_Settings_Folder_Not_Made",
+                                       "The settings folder %s cannot be made (%s). Settings and "
+                                       "disc titles are not saved."),
+                          {folder, made ? made.message() : "not a folder"}));
+  return folder;
 }
 
 namespace {
@@ -66,27 +140,70 @@ std::string DefaultOutputFolder(const std::string &settingsFolder) {
 }
 
 // The read offsets as numbered pairs, so a key may hold any character an INI key cannot:
-// Drive1 = the drive's key, Offset1 = its offset, and so on. An offset out of range is
-// dropped on reading, as a damaged entry.
-void LoadSaveReadOffsets(TIniFile &ini, bool load, std::map<std::string, int32_t> &offsets) {
-  const char *section = "ReadOffsets";
-  if (!load) {
-    ini.EraseSection(section);
-    int n = 0;
-    for (const auto &[key, offset] : offsets) {
-      ++n;
-      ini.WriteString(section, "Drive" + std::to_string(n), key);
-      ini.WriteInteger(section, "Offset" + std::to_string(n), offset);
+// DriveN = the drive's key, OffsetN = its offset, whatever the numbers (a gap in them hides no
+// pair). A pair without a drive, or with an offset out of range, is damage: not read, and left
+// as it stands.
+constexpr const char *OffsetsSection = "ReadOffsets";
+
+struct TOffsetPair {
+  std::string Number; // N of DriveN, as the file spells it
+  std::string Drive;
+  int32_t Offset;
+};
+
+// N of a "DriveN" or "OffsetN" key; 0 for any other key.
+long long PairNumberOf(const std::string &key) {
+  for (const std::string prefix : {"Drive", "Offset"})
+    if (key.size() > prefix.size() && plat::SameText(key.substr(0, prefix.size()), prefix)) {
+      long long n = 0;
+      const char *end = key.data() + key.size();
+      const auto [stop, error] = std::from_chars(key.data() + prefix.size(), end, n);
+      return error == std::errc() && stop == end && n < 1000000000 ? n : 0;
     }
-    return;
+  return 0;
+}
+
+std::vector<TOffsetPair> ReadOffsetPairs(const TIniFile &ini) {
+  std::vector<TOffsetPair> pairs;
+  for (const std::string &key : ini.ReadSection(OffsetsSection)) {
+    if (key.size() <= 5 || !plat::SameText(key.substr(0, 5), "Drive"))
+      continue;
+    TOffsetPair pair{key.substr(5), ini.ReadString(OffsetsSection, key, ""), 0};
+    pair.Offset = ini.ReadInteger(OffsetsSection, "Offset" + pair.Number, MaxReadOffset + 1);
+    if (!pair.Drive.empty() && ValidReadOffset(pair.Offset))
+      pairs.push_back(pair);
   }
+  return pairs;
+}
+
+void LoadReadOffsets(const TIniFile &ini, std::map<std::string, int32_t> &offsets) {
   offsets.clear();
-  for (int n = 1; ini.ValueExists(section, "Drive" + std::to_string(n)); ++n) {
-    const std::string key = ini.ReadString(section, "Drive" + std::to_string(n), "");
-    const int offset = ini.ReadInteger(section, "Offset" + std::to_string(n), MaxReadOffset + 1);
-    if (!key.empty() && ValidReadOffset(offset))
-      offsets[key] = offset;
+  for (const TOffsetPair &pair : ReadOffsetPairs(ini))
+    offsets.emplace(pair.Drive, pair.Offset); // a drive given twice reads as its first pair
+}
+
+// Each pair read is updated, or removed when its drive has no offset any more; drives new to
+// the file get pairs numbered after the highest number there.
+void SaveReadOffsets(TIniFile &ini, const std::map<std::string, int32_t> &offsets) {
+  std::set<std::string> stored;
+  for (const TOffsetPair &pair : ReadOffsetPairs(ini)) {
+    if (const auto found = offsets.find(pair.Drive); found != offsets.end()) {
+      ini.WriteInteger(OffsetsSection, "Offset" + pair.Number, found->second);
+      stored.insert(pair.Drive);
+    } else {
+      ini.DeleteKey(OffsetsSection, "Drive" + pair.Number);
+      ini.DeleteKey(OffsetsSection, "Offset" + pair.Number);
+    }
   }
+  long long highest = 0;
+  for (const std::string &key : ini.ReadSection(OffsetsSection))
+    highest = std::max(highest, PairNumberOf(key));
+  for (const auto &[drive, offset] : offsets)
+    if (!stored.contains(drive)) {
+      const std::string n = std::to_string(++highest);
+      ini.WriteString(OffsetsSection, "Drive" + n, drive);
+      ini.WriteInteger(OffsetsSection, "Offset" + n, offset);
+    }
 }
 
 } // namespace
@@ -137,8 +254,9 @@ bool LoadSaveOptions(bool Load) {
   f.Field("TitleSources", "Sources", o.TitleSources, d.TitleSources);
   f.Field("TitleSources", "MusicBrainzUrl", o.MusicBrainzUrl, d.MusicBrainzUrl);
   f.Field("Options", "Lan", o.Lan, d.Lan);
-  LoadSaveReadOffsets(f.Ini(), Load, o.ReadOffsets);
+  CheckSettingsFile(f.Ini());
   if (Load) {
+    LoadReadOffsets(f.Ini(), o.ReadOffsets);
     o.CompressPosition = std::clamp(o.CompressPosition, 30, 100);
     o.FLACCompression = std::clamp(o.FLACCompression, 0, 8);
     o.OpusBitRate = std::clamp(o.OpusBitRate, 32, 256);
@@ -155,6 +273,7 @@ bool LoadSaveOptions(bool Load) {
       o.OutputFormat = d.OutputFormat;
     return true;
   }
+  SaveReadOffsets(f.Ini(), o.ReadOffsets);
   return f.Ini().UpdateFile();
 }
 

@@ -3,8 +3,11 @@
 #include "Messages.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+
+class TIniFile;
 
 // Addresses named in messages and menus, kept together.
 namespace product {
@@ -72,8 +75,19 @@ constexpr int32_t MaxStallTime = 3600;
 
 // The per-user application-data folder, with a trailing '/'.
 std::string GetAppDataFolder();
-// The settings folder (created when missing; the program's folder when it cannot be).
+// The settings folder, created when missing. When it cannot be made the user is told, and it
+// is returned all the same: nothing is then read or saved, and never beside the program.
 std::string GetSettingsFolder();
+
+// A settings folder that cannot be made, or a settings file that cannot be read (so nothing is
+// saved into it), is told to the user once while it lasts, through this handler: the main
+// window shows it in a box. Without one it goes to standard error.
+void SetSettingsProblemHandler(std::function<void(const std::string &)> handler);
+// True while such a problem has been told and holds: the saves that it makes fail need no
+// word of their own.
+bool SettingsProblemTold();
+// Tells of the file when it could not be read; forgets it once it can be.
+void CheckSettingsFile(const TIniFile &file);
 // Load = true fills GlobalOptions from options.ini, false writes it. False when a changed
 // file could not be written.
 bool LoadSaveOptions(bool Load);

@@ -83,12 +83,6 @@ TEST_F(Settings, OutputFolderDefaultsToTheMusicFolderOfTheUserDirectories) {
   EXPECT_FALSE(fs::exists(home + "/Music"));
 }
 
-TEST_F(Settings, FolderThatCannotBeCreatedFallsBackToTheProgramFolder) {
-  WriteFile((root / "blocker").string(), "a file where a folder should be");
-  ::setenv("XDG_CONFIG_HOME", (root / "blocker").c_str(), 1);
-  EXPECT_EQ(GetSettingsFolder(), plat::ProgramFolder());
-}
-
 TEST_F(Settings, StoredValuesAreClampedAndNonNumbersReadAsDefaults) {
   WriteFile(OptionsFile(), "[OggOptions]\nCompressPosition=10\nIsUseCompress=yes\n"
                            "[CommonOptions]\nIsKeepWav=yes\nIsNormalize=2\nRipTime=0x1E\n"
@@ -223,7 +217,7 @@ TEST_F(Settings, DamagedOrUnreadableFileGivesDefaults) {
   WriteFile(OptionsFile(), "\xEF\xBB\xBF[CommonOptions\nOutputFormat=3\n= \n" + nul +
                                "\x01\xFF garbage\n[Mp3Options]\r\nBitRate\nVBRQuality=7\r\n");
   LoadSaveOptions(true);
-  EXPECT_EQ(GlobalOptions.OutputFormat, 0) << "a key under a broken section header is not read";
+  EXPECT_EQ(GlobalOptions.OutputFormat, 3) << "a header without ']' names its section";
   EXPECT_EQ(GlobalOptions.BitRate, 128);
   EXPECT_EQ(GlobalOptions.VBRQuality, 7);
 
@@ -284,9 +278,9 @@ using MessageLookup = TempLanguage;
 
 TEST_F(MessageLookup, KeysMissingEmptyQuotedAndBroken) {
   WriteLanguage("[ResourceString]\nRES_Select_Track=Bitte einen Titel wählen!\n"
-                "this line is broken\n[broken section\nRES_Empty=\nRES_Play=\"Spiele \"\n"
+                "this line is broken\nRES_Empty=\nRES_Play=\"Spiele \"\n"
                 "RES_Clear_History=\" Einträge gelöscht!\"\nRES_Quote=\"\n"
-                "RES_Inner=Er sagt \"hallo\"\n");
+                "RES_Inner=Er sagt \"hallo\"\n[broken section\nRES_Elsewhere=x\n");
   GlobalOptions.Lan = lan;
   EXPECT_EQ(GetLanString("RES_Select_Track", "Please select a track at least!"),
             "Bitte einen Titel wählen!");
@@ -297,6 +291,7 @@ TEST_F(MessageLookup, KeysMissingEmptyQuotedAndBroken) {
   EXPECT_EQ(GetLanString("RES_Clear_History", ""), " Einträge gelöscht!");
   EXPECT_EQ(GetLanString("RES_Quote", ""), "\"") << "a lone quote is text";
   EXPECT_EQ(GetLanString("RES_Inner", ""), "Er sagt \"hallo\"");
+  EXPECT_EQ(GetLanString("RES_Elsewhere", "def"), "def") << "a header without ']' starts a section";
 }
 
 TEST_F(MessageLookup, FileIsReadAnewOnEveryCall) {

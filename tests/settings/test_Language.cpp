@@ -225,10 +225,10 @@ TEST_F(Language, MissingOrBrokenFileChangesNothingItCannotRead) {
   EXPECT_EQ(f.tree->headerItem()->text(3), "Size(MB)");
   EXPECT_EQ(f.open->text(), "&Open");
 
-  WriteLanguage(std::string("[TestForm\nLabel1=lost\n\xFF\xFE") + std::string(1, '\0') +
+  WriteLanguage(std::string("[TestForm\nLabel1=Vergangen\n\xFF\xFE") + std::string(1, '\0') +
                 "\n[TestForm]\n=no key\nbtOk\nrbMono=Einkanal\n[Menu_TestForm]\nmiOpen");
   ApplyLanguage(&f, lan);
-  EXPECT_EQ(f.label->text(), "Elapsed");
+  EXPECT_EQ(f.label->text(), "Vergangen") << "a header missing its ']' still names its section";
   EXPECT_EQ(f.button->text(), "OK");
   EXPECT_EQ(f.radio->text(), "Einkanal");
   EXPECT_EQ(f.open->text(), "&Open");
