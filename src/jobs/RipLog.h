@@ -12,7 +12,7 @@
 #include <vector>
 
 struct TRipLogTrack {
-  int Track = 0;      // on the disc, from 1
+  int Track = 0;      // the disc's own number of the track
   std::string File;   // the output file made; "" when none
   bool Whole = false; // the whole track was read, so its checksums can be verified
   accuraterip::TTrackSums Sums;
