@@ -227,9 +227,7 @@ void TfrmCDRip::WaveOut1Done() {
   PostJobInfo(Handle(), JobRipEnded, KeepRip(RipCount) ? ripDone : ripReadFailed);
 }
 
-int TfrmCDRip::TrackPosition(int k) {
-  return TrackOfEntry((*JobList)[k]) - FCDIn.FirstTrack() + 1;
-}
+int TfrmCDRip::TrackPosition(int k) { return TrackOfEntry((*JobList)[k]) - FCDIn.FirstTrack() + 1; }
 
 bool TfrmCDRip::IsDataTrack(int position) {
   try {

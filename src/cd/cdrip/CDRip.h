@@ -74,9 +74,10 @@ int32_t CR_SetCDROMParameters(const TCDRipParams *params); // makes it the activ
 int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector);
 // The next chunk in the disc's byte order; *bytes 0 at the end of the range. *abort non-zero
 // on entry stops at once; set to non-zero by another thread during the call (through
-// std::atomic_ref), it ends the chunk at the next drive read with what was read. A sector paranoia could not verify within its retries is delivered
-// as read and counted (CR_GetNumberOfSkippedSectors); a sector that cannot be read at all ends
-// the chunk before it, and the next call fails with CDRipError and no bytes.
+// std::atomic_ref), it ends the chunk at the next drive read with what was read. A sector paranoia
+// could not verify within its retries is delivered as read and counted
+// (CR_GetNumberOfSkippedSectors); a sector that cannot be read at all ends the chunk before it, and
+// the next call fails with CDRipError and no bytes.
 int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort);
 int32_t CR_CloseRipper();
 int32_t CR_GetPercentCompleted();
@@ -143,7 +144,8 @@ int32_t CR_SetReadOffset(int32_t samples);
 // The folder of cdr.ini, ending in '/'.
 void CR_SetSettingsFolder(const char *folder);
 // Tests: the sectors first ... first + count - 1 read wrong on their first badReads reads
-// (count 0 ends it), as a scratched disc or a drive's jitter would.
+// (count 0 ends it), as a scratched disc or a drive's jitter would; with badReads -1 they cannot
+// be read at all: a read ends before them.
 void CR_SetReadFault(int32_t firstSector, int32_t count, int32_t badReads);
 
 #pragma GCC visibility pop

@@ -62,7 +62,6 @@ struct TRipper {
   int BinFile = -1;          // an image's BIN, to see it cut short under a read
   int32_t ParanoiaNext = -1; // the sector paranoia delivers next; -1 after a failure
   std::unique_ptr<TOffsetReader> Reader; // the range, corrected by the drive's read offset
-  int32_t FailedReads = 0;               // drive reads that failed since a sector was delivered
 
   ~TRipper() {
     if (TrayLocked)
@@ -81,9 +80,7 @@ struct TRipper {
 std::shared_ptr<TRipper> Ripper;
 // The ripper whose read runs on this thread, for paranoia's callbacks.
 thread_local TRipper *Reading = nullptr;
-// A sector whose drive reads keep failing is given up after this many: paranoia's retries count
-// only reads that return something, so a sector that never reads would be asked for forever.
-constexpr int32_t MaxFailedReads = 64;
+
 // Written by paranoia's callback during CR_RipChunk, read by the library's callers.
 std::atomic<int32_t> JitterErrors{0};
 std::atomic<int32_t> LastJitterSector{-1};
@@ -125,15 +122,16 @@ bool Stopped() {
 // without filling the buffer. Then the test fault, when one is set.
 long CheckedRead(cdrom_drive_t *d, void *buffer, lsn_t begin, long sectors) {
   sectors = std::min<long>(sectors, EndOfDisc() - begin);
-  if (begin < 0 || sectors <= 0 || Stopped() || Reading->FailedReads >= MaxFailedReads) {
-    ++Reading->FailedReads;
+  if (begin < 0 || sectors <= 0 || Stopped())
     return -1;
+  const std::lock_guard lock(FaultLock);
+  if (Fault.BadReads < 0 && begin < Fault.First + Fault.Count && begin + sectors > Fault.First) {
+    if (begin >= Fault.First)
+      return -1;
+    sectors = Fault.First - begin; // as a drive does: what lies before the bad sector
   }
   const long read = Reading->DriveRead(d, buffer, begin, sectors);
-  if (read <= 0)
-    ++Reading->FailedReads;
-  const std::lock_guard lock(FaultLock);
-  for (long i = 0; i < read; ++i)
+  for (long i = 0; buffer && i < read; ++i) // paranoia's first read may be without a buffer
     if (begin + i >= Fault.First && begin + i < Fault.First + Fault.Count)
       Damage(static_cast<int32_t>(begin + i), static_cast<uint8_t *>(buffer) + i * SectorBytes);
   return read;
@@ -177,12 +175,10 @@ int64_t ReadSectors(int32_t first, int32_t count, uint8_t *to) {
     cdio_paranoia_seek(ripper.Paranoia, first, SEEK_SET);
   ripper.ParanoiaNext = -1;
   for (int32_t i = 0; i < count; ++i) {
-    ripper.FailedReads = 0;
-    const int16_t *audio = Stopped() ? nullptr
-                                     : cdio_paranoia_read_limited(ripper.Paranoia, Progress,
-                                                                  ripper.Retries);
-    // Paranoia hands back what it has when the drive gives nothing more: not a sector read.
-    if (!audio || Stopped() || ripper.FailedReads >= MaxFailedReads)
+    const int16_t *audio =
+        Stopped() ? nullptr : cdio_paranoia_read_limited(ripper.Paranoia, Progress, ripper.Retries);
+    // A read stopped on its way hands back what paranoia had: not the sector.
+    if (!audio || Stopped())
       return i;
     std::memcpy(to + i * SectorBytes, audio, SectorBytes);
   }
@@ -296,11 +292,11 @@ int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort) {
   Reading = ripper.get();
   const bool stopped = Stopped();
   // A sector that cannot be read ends the chunk before it; the next call starts there.
-  const int64_t read = stopped ? 0
-                               : ripper->Reader->Read(
-                                     buffer, std::min<int64_t>(int64_t{ripper->ChunkSectors} *
-                                                                   SectorBytes,
-                                                               ripper->Reader->Remaining()));
+  const int64_t read =
+      stopped ? 0
+              : ripper->Reader->Read(buffer,
+                                     std::min<int64_t>(int64_t{ripper->ChunkSectors} * SectorBytes,
+                                                       ripper->Reader->Remaining()));
   // A read stopped on the way ends the range where it got to, as its end.
   const bool failed = read == 0 && ripper->Reader->Remaining() > 0 && !Stopped();
   Reading = nullptr;
