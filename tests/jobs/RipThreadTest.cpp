@@ -396,6 +396,7 @@ TEST_F(RipThread, ADataTrackIsRefusedWhateverFlagsItHasAndTracksGoByTheirOwnNumb
                  (c.Second.CopyPermitted ? " DCP" : ""));
     if (Handle)
       CloseCDHandle(Handle);
+    Drives.reset(); // its end forgets every image
     Insert({WriteTestDisc(Dir.Path(), "Disc", {{20}, c.Second}, c.FirstTrack)});
     Reports.Infos.clear();
     Rip(track, "Second");
