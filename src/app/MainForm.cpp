@@ -436,6 +436,16 @@ std::string TMainForm::CDInDiscID() {
   return cd::ReadDriveToc(CDIn1->CurrentDrive(), toc) ? cd::DiscID(toc) : "";
 }
 
+void TMainForm::FollowCDInDisc() {
+  // The list of the disc shown stays, with the titles edited in it and its selection.
+  if (!CDInAudioPresent()) {
+    if (RowCount() > 0 || !NoAudioCD)
+      ListCDInDisc();
+  } else if (RowCount() == 0 || CDInDiscID() != FListDiscID) {
+    LoadTracksFromCDIn();
+  }
+}
+
 void TMainForm::ListCDInDisc() {
   if (CDInAudioPresent()) {
     LoadTracksFromCDIn();
@@ -464,11 +474,13 @@ void TMainForm::LoadTracksFromCDIn() {
   if (!LoadDiscInfo(id) && !id.empty() && cd::ReadDriveText(CDIn1->CurrentDrive(), text))
     TakeDiscText(text);
   FListDiscID = id;
-  const int count = std::min(CDIn1->TracksCount(), MaxDiscTitles - 1);
+  // Each row under the disc's own track number, as the drive library's list has it.
+  const int first = std::max(CDIn1->FirstTrack(), 1);
+  const int count = std::min(CDIn1->TracksCount(), MaxDiscTitles - first);
   ListView1->setUpdatesEnabled(false);
   for (int i = 1; i <= count; ++i) {
     const TCDTrackInfo info = CDIn1->GetTrackInfo(i);
-    AddRow(i, TTrackLength{info.Minute, info.Second});
+    AddRow(first + i - 1, TTrackLength{info.Minute, info.Second});
   }
   ListView1->setUpdatesEnabled(true);
   UpdateActions();
@@ -500,11 +512,7 @@ void TMainForm::FormActivate() {
         return;
       }
       SelectCDInDrive();
-      // The list of the disc shown stays, with the titles edited in it and its selection.
-      if (!CDInAudioPresent())
-        ListCDInDisc();
-      else if (RowCount() == 0 || CDInDiscID() != FListDiscID)
-        LoadTracksFromCDIn();
+      FollowCDInDisc();
     });
   // Once a run: closing the hint activates the window again. A window never shown (the
   // command line's list and rip) asks nobody. No driver file is renamed here: Linux reaches
@@ -627,6 +635,14 @@ void TMainForm::bRefreshClick() {
 }
 
 void TMainForm::CheckMediaChange() {
+  if (CDInputMode()) {
+    // The CD input tells no change: the disc there now is compared with the disc listed.
+    IgnoringFailures([this] {
+      if (CDInDiscID() != FListDiscID)
+        FollowCDInDisc();
+    });
+    return;
+  }
   if (CDHandle == 0 || GetCDMediaChanged(CDHandle) != 1)
     return;
   if (IsAudioCDPresent())
@@ -736,7 +752,7 @@ void TMainForm::ActionExtractExecute() {
   std::vector<std::string> entries;
   for (int row = 0; row < RowCount(); ++row)
     if (RowChecked(row))
-      entries.push_back(JobEntry(row + 1, RowTitle(row)));
+      entries.push_back(JobEntry(std::stoi(RowText(row, 0)), RowTitle(row)));
   StoreListTitles();
   if (!CheckOutputFolder())
     return;

@@ -76,7 +76,8 @@ public:
   void LoadTracksFromCDIn();
   bool CDInputMode() const { return CDIn1 != nullptr; }
   void bRefreshClick();
-  // What a media change seen by the poll does: a new disc refreshes, a removed one clears.
+  // What a media change seen by the poll does: a new disc refreshes, a removed one clears. In
+  // CD-input mode a disc other than the one listed counts as a change.
   void CheckMediaChange();
 
   // Commands.
@@ -257,6 +258,8 @@ private:
   std::string CDInDiscID();
   // Lists the disc of the CD input's drive, or says there is no audio CD.
   void ListCDInDisc();
+  // Lists the disc of the CD input's drive again unless the list shows it already.
+  void FollowCDInDisc();
   // The names of the CD input's drives; the current drive stays as it was.
   std::vector<std::string> CDInDriveNames();
   // A disc the cache does not hold takes its titles, album and performers from its CD-Text.

@@ -77,8 +77,16 @@ void TMainForm::aPlayExecute() {
   if (!item)
     return;
   const int row = ListView1->indexOfTopLevelItem(item);
-  SetStatus(GetLanString("RES_Play", "Play ") + RowTitle(row));
   const bool resume = Playing && Paused;
+  std::string type;
+  if (!resume && plat::mciSendString("open cdaudio") == 0 &&
+      plat::mciSendString("status cdaudio type track " + RowText(row, 0), &type) == 0 &&
+      type != "audio") {
+    Inform(GetLanString("RES_Play_DataTrack", "This track holds data, not audio: it cannot be "
+                                              "played."));
+    return;
+  }
+  SetStatus(GetLanString("RES_Play", "Play ") + RowTitle(row));
   Playing = true;
   Paused = false;
   if (resume) {

@@ -38,11 +38,11 @@ std::string CleanFileName(const std::string &text) {
   return clean;
 }
 
-std::string JobEntry(int position, const std::string &title) {
+std::string JobEntry(int track, const std::string &title) {
   std::string clean = CleanFileName(title);
   // A leading dot would hide the file, and a title of nothing but blanks leaves it no name.
   clean.erase(0, clean.find_first_not_of('.'));
   if (clean.find_first_not_of(' ') == std::string::npos)
-    clean = "Track" + TwoDigits(position);
-  return TwoDigits(position) + clean;
+    clean = "Track" + TwoDigits(track);
+  return TwoDigits(track) + clean;
 }

@@ -24,7 +24,7 @@ std::string SizeText(const TTrackLength &length);
 // (* / : < > ? \ | and control characters) and keeps every other one.
 std::string CleanFileName(const std::string &text);
 
-// A job entry: the track's position on the disc as two digits, then the file title: the
-// cleaned title without leading dots (which would hide the file), or "Track" and the two-digit
-// position when nothing but blanks is left.
-std::string JobEntry(int position, const std::string &title);
+// A job entry: the disc's number of the track as two digits, then the file title: the cleaned
+// title without leading dots (which would hide the file), or "Track" and the two-digit number
+// when nothing but blanks is left.
+std::string JobEntry(int track, const std::string &title);

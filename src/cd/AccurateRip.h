@@ -34,6 +34,7 @@ struct TTocTrack {
 struct TDiscToc {
   std::vector<TTocTrack> Tracks;
   int32_t LeadOut = 0;
+  int FirstTrack = 1; // the disc's number of Tracks[0]: a disc may start at another than 1
 };
 
 struct TDiscIds {

@@ -84,6 +84,13 @@ std::int32_t TCDIn::TracksCount() {
   return count;
 }
 
+std::int32_t TCDIn::FirstTrack() {
+  LockDrive();
+  const std::int32_t first = CDRip().CR_ReadToc() == 0 ? CDRip().CR_GetTocEntry(0).TrackNumber : 0;
+  UnlockDrive();
+  return first;
+}
+
 TCDTrackInfo TCDIn::GetTrackInfo(std::int32_t n) {
   if (n < 1 || n > TracksCount())
     throw EAuException("Track out of range.");
@@ -93,7 +100,7 @@ TCDTrackInfo TCDIn::GetTrackInfo(std::int32_t n) {
   UnlockDrive();
   const std::int32_t frames = static_cast<std::int32_t>(b.StartSector - a.StartSector);
   TCDTrackInfo info;
-  info.TrackType = a.Flags == 4 ? 1 : 0;
+  info.TrackType = a.Flags & CDRipDataTrack ? 1 : 0;
   info.Minute = static_cast<std::uint8_t>(frames / 4500);
   info.Second = static_cast<std::uint8_t>(frames / 75 % 60);
   info.Frame = static_cast<std::uint8_t>(frames % 75);
@@ -171,6 +178,7 @@ void TCDIn::InitInternal() {
   if (FEndPos.Track < 1 || FEndPos.Track > tracks + 1)
     throw EAuException("The end track out of range");
   FSize = SizeBytes();
+  std::atomic_ref<std::int32_t>{FAbort}.store(0);
   StartChecksum();
   FBusy = true;
   FBufStart = 1;
@@ -189,10 +197,9 @@ void TCDIn::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
     throw EAuException("The Stream is not opened");
   if (FBufStart > FBufEnd) {
     FBufStart = 1;
-    std::int32_t abort = 0;
     std::int32_t delivered = 0;
     // A sector that cannot be read at all would otherwise end the rip early, as a success.
-    if (CDRip().CR_RipChunk(FBuffer.data(), &delivered, &abort) != 0)
+    if (CDRip().CR_RipChunk(FBuffer.data(), &delivered, &FAbort) != 0)
       throw EAuException("Cannot read the CD at sector " +
                          std::to_string(CDRip().CR_GetCurrentRipSector()));
     FBufEnd = delivered;
@@ -207,14 +214,19 @@ void TCDIn::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   FPosition += bytes;
 }
 
+void TCDIn::Abort() { std::atomic_ref<std::int32_t>{FAbort}.store(1); }
+
 accuraterip::TDiscToc TCDIn::VerificationToc() {
   accuraterip::TDiscToc toc;
   LockDrive();
   const std::int32_t n = CDRip().CR_ReadToc() == 0 ? CDRip().CR_GetNumTocEntries() : 0;
   for (std::int32_t i = 0; i < n; ++i) {
     const TCDRipTocEntry entry = CDRip().CR_GetTocEntry(i);
-    toc.Tracks.push_back({static_cast<std::int32_t>(entry.StartSector), entry.Flags != 4});
+    toc.Tracks.push_back(
+        {static_cast<std::int32_t>(entry.StartSector), !(entry.Flags & CDRipDataTrack)});
   }
+  if (n > 0)
+    toc.FirstTrack = CDRip().CR_GetTocEntry(0).TrackNumber;
   if (n > 0)
     toc.LeadOut = static_cast<std::int32_t>(CDRip().CR_GetTocEntry(n).StartSector);
   UnlockDrive();

@@ -55,6 +55,9 @@ public:
   std::string DriveName();
   // -1 when the table of contents cannot be read.
   std::int32_t TracksCount();
+  // The disc's own number of the track at position 1 (a disc may start at another number);
+  // position n is track FirstTrack() + n - 1. 0 when the table of contents cannot be read.
+  std::int32_t FirstTrack();
   // EAuException "Track out of range." unless 1 <= n <= TracksCount.
   TCDTrackInfo GetTrackInfo(std::int32_t n);
   bool MediaPresent();
@@ -71,6 +74,9 @@ public:
   // (a caller must tell the user); always 0 without jitter correction, which checks nothing. A
   // sector that cannot be read at all raises EAuException "Cannot read the CD at sector n".
   std::int32_t UncorrectedSectors() const { return FUncorrectedSectors; }
+  // Ends a read under way at the library's next drive read, as if the range ended there, so a
+  // stop never waits for a drive's retries; any thread may call it. The next Init clears it.
+  void Abort();
   // The table of contents for the rip verification; no tracks when it cannot be read.
   accuraterip::TDiscToc VerificationToc();
   // The checksums of the audio the last read delivered, computed as it passed, as the sums of
@@ -120,6 +126,9 @@ private:
   std::int32_t FBufferSize = 0;
   std::atomic<std::int32_t> FJitterErrors{0};
   std::atomic<std::int32_t> FUncorrectedSectors{0};
+  // The library's abort flag of CR_RipChunk, read by it during a read: only ever touched
+  // through std::atomic_ref.
+  alignas(std::atomic_ref<std::int32_t>::required_alignment) std::int32_t FAbort = 0;
   mutable std::mutex FSumsLock; // the read's thread adds, the user-interface thread asks
   std::optional<accuraterip::TTrackChecksum> FChecksum;
 };

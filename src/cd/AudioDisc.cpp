@@ -113,6 +113,7 @@ accuraterip::TDiscToc VerificationToc(const TToc &toc) {
                            !(toc.Entries[i].AdrControl & TocControlData)});
   if (count > 0)
     disc.LeadOut = static_cast<int32_t>(Frames(toc.Entries[count])) - 150;
+  disc.FirstTrack = toc.FirstTrack;
   return disc;
 }
 

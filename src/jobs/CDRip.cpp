@@ -198,9 +198,12 @@ void TfrmCDRip::StartTrack(int k) {
   if (const char *encoded = EncodedExtension(FFormat))
     extensions.push_back(encoded);
   FFileTitles[k] = FNames.Take(OutputFolder(), Title(k), extensions);
+  const int track = TrackPosition(k);
   FPart = std::make_unique<plat::TPartFile>(FilePath(k, ".wav"));
-  if (!FPart->Claimed()) {
-    const int32_t result = FPart->InUse() ? ripFileInUse : ripCannotCreate;
+  if (IsDataTrack(track) || !FPart->Claimed()) {
+    const int32_t result = IsDataTrack(track) ? ripDataTrack
+                           : FPart->InUse()   ? ripFileInUse
+                                              : ripCannotCreate;
     FPart.reset();
     if (OutputFolderGone())
       return;
@@ -209,7 +212,6 @@ void TfrmCDRip::StartTrack(int k) {
     PostJobInfo(Handle(), JobRipEnded, result);
     return;
   }
-  const int track = TrackOfEntry((*JobList)[k]);
   try {
     FCDIn.SetStartTrack(track);
     FCDIn.SetEndTrack(track);
@@ -232,10 +234,20 @@ void TfrmCDRip::WaveOut1Done() {
   PostJobInfo(Handle(), JobRipEnded, KeepRip(RipCount) ? ripDone : ripReadFailed);
 }
 
+int TfrmCDRip::TrackPosition(int k) { return TrackOfEntry((*JobList)[k]) - FCDIn.FirstTrack() + 1; }
+
+bool TfrmCDRip::IsDataTrack(int position) {
+  try {
+    return FCDIn.GetTrackInfo(position).TrackType == 1;
+  } catch (const std::exception &) {
+    return false; // no such track: the rip says why
+  }
+}
+
 bool TfrmCDRip::RipComplete(int k) {
   int64_t expected = 0;
   try {
-    const TCDTrackInfo length = FCDIn.GetTrackInfo(TrackOfEntry((*JobList)[k]));
+    const TCDTrackInfo length = FCDIn.GetTrackInfo(TrackPosition(k));
     expected = (length.Minute * 4500 + length.Second * 75 + length.Frame) * int64_t{CDSectorSize};
   } catch (const std::exception &) {
     return false; // the disc is gone or changed: what was read cannot be checked
@@ -533,6 +545,7 @@ void TfrmCDRip::FinishJob() {
     return;
   JobList.reset();
   Timer1->stop();
+  FCDIn.Abort(); // a read never makes the stop wait for the drive's retries
   std::vector<TAuOutput *> outputs = {WaveOut1.get()};
   for (TAuFileOut *output : PipelineEncoders())
     outputs.push_back(output);

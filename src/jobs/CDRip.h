@@ -123,6 +123,10 @@ private:
   void ShowStep(const std::string &hint);
 
   void StartTrack(int k);
+  // The CD input's position of the track of entry k (entries name the disc's own numbers).
+  int TrackPosition(int k);
+  // Whether the track at that position holds data, which is never ripped.
+  bool IsDataTrack(int position);
   // Ends the job with one message when the output folder is gone.
   bool OutputFolderGone();
   // Whether the part file of the rip holds the whole track k.

@@ -56,6 +56,9 @@ std::string RipFailureText(const std::string &wav, int32_t ripResult) {
                         "WAV file will be created maybe is been using,extract failed!");
   case ripReadFailed:
     return GetLanString("RES_ReadCDAudioError", "Error while reading CD information!");
+  case ripDataTrack:
+    return wav + GetLanString("RES_DataTrack",
+                              " was not made: its track is a data track, which holds no audio.");
   default: return "";
   }
 }

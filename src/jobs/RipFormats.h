@@ -1,7 +1,7 @@
 #pragma once
 // What follows the rip of each track, by the OutputFormat setting, and how the job entries
-// the main window hands to a rip window read: the track's position on the disc as two
-// digits, then the file title. Also what both rip windows say when a rip fails.
+// the main window hands to a rip window read: the disc's number of the track as two digits,
+// then the file title. Also what both rip windows say when a rip fails.
 #include <cstdint>
 #include <functional>
 #include <string>

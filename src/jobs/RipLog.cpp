@@ -53,7 +53,7 @@ std::string TocText(const TDiscToc &toc) {
     const int32_t start = toc.Tracks[i].Lsn;
     const int32_t end = i + 1 < toc.Tracks.size() ? toc.Tracks[i + 1].Lsn : toc.LeadOut;
     char line[96];
-    std::snprintf(line, sizeof line, "  %5zu | %s | %s | %12d | %10d%s\n", i + 1,
+    std::snprintf(line, sizeof line, "  %5zu | %s | %s | %12d | %10d%s\n", toc.FirstTrack + i,
                   Msf(start).c_str(), Msf(end - start).c_str(), start, end - 1,
                   toc.Tracks[i].Audio ? "" : " (data)");
     text += line;
@@ -122,13 +122,14 @@ void TRipLog::Verify(const std::string &baseUrl) {
     if (Toc.Tracks[i].Audio)
       audioIndex[i] = static_cast<int>(n++);
   for (TRipLogTrack &track : Tracks) {
-    const bool known = track.Track >= 1 && track.Track <= static_cast<int>(audioIndex.size());
+    const int entry = track.Track - Toc.FirstTrack;
+    const bool known = entry >= 0 && entry < static_cast<int>(audioIndex.size());
     if (!track.Whole || !known || Lookup == TLookup::Failed)
       track.Verdict = {TVerdict::NotVerified};
     else if (Lookup == TLookup::NotInDatabase)
       track.Verdict = {TVerdict::NotInDatabase};
     else
-      track.Verdict = VerifyTrack(result.Responses, ids, audioIndex[track.Track - 1], track.Sums);
+      track.Verdict = VerifyTrack(result.Responses, ids, audioIndex[entry], track.Sums);
   }
 }
 
@@ -289,6 +290,7 @@ std::string ReadResultText(int32_t ripResult) {
   case 5: return "The file could not be created";
   case 6: return "The file could not be written in full";
   case 7: return "The file is being made by another job";
+  case 8: return "Not read: a data track";
   default: return "Stopped";
   }
 }

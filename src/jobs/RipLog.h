@@ -14,7 +14,7 @@
 #include <vector>
 
 struct TRipLogTrack {
-  int Track = 0; // on the disc, from 1
+  int Track = 0; // the disc's own number of the track
   std::string Title;
   std::string TitleSource; // "freedb", "MusicBrainz", "CD-Text", "title cache", "typed"; "" none
   std::string File;        // the output file made; "" when none

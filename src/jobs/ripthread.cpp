@@ -110,12 +110,13 @@ std::array<uint8_t, WavHeaderSize> CDWavHeader(uint32_t dataSize) {
 
 bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length) {
   const int tracks = toc.LastTrack - toc.FirstTrack + 1;
-  if (trackNo < 1 || trackNo > tracks || tracks > MaxTocEntries - 1)
+  const int entry = trackNo - toc.FirstTrack;
+  if (entry < 0 || entry >= tracks || tracks > MaxTocEntries - 1)
     return false;
   // The addresses count the two seconds before sector 0, so a first track with a pregap
   // still starts where the table says.
-  const int64_t first = Frames(toc.Entries[trackNo - 1]) - 150;
-  const int64_t next = Frames(toc.Entries[trackNo]) - 150;
+  const int64_t first = Frames(toc.Entries[entry]) - 150;
+  const int64_t next = Frames(toc.Entries[entry + 1]) - 150;
   if (first < 0 || next < first)
     return false;
   start = static_cast<uint32_t>(first);
@@ -157,10 +158,15 @@ void TCDRipThread::Execute() {
     PostJobEvent(NotifyWindow, JobRipEnded, ripReadFailed);
     return;
   }
+  const int position = TrackNo - toc.FirstTrack + 1;
+  if (toc.Entries[position - 1].AdrControl & TocControlData) {
+    PostJobEvent(NotifyWindow, JobRipEnded, ripDataTrack);
+    return;
+  }
   const uint32_t trackLength = length;
   if (GlobalOptions.EnableRipTime)
     length = std::min<int64_t>(length, std::max(GlobalOptions.RipTime, 0) * int64_t{75});
-  FChecksum.emplace(accuraterip::TrackChecksum(cd::VerificationToc(toc), TrackNo));
+  FChecksum.emplace(accuraterip::TrackChecksum(cd::VerificationToc(toc), position));
   const int32_t result = RipTrack(start, length);
   FSums = FChecksum->Sums();
   FChecksum.reset();

@@ -23,6 +23,7 @@ enum TRipResult : int32_t {
   ripCannotCreate = 5, // the WAV file cannot be created
   ripWriteFailed = 6,  // the WAV file could not be written in full (a full disk)
   ripFileInUse = 7,    // another job is ripping the same WAV file
+  ripDataTrack = 8,    // the track holds data, not audio: nothing is read
 };
 
 // Event codes of WM_JOBINFO besides progress.
@@ -62,7 +63,7 @@ public:
   accuraterip::TTrackSums Sums() const { return FSums; }
   bool WholeTrack() const { return FWholeTrack; }
 
-  const int TrackNo; // position on the disc, 1 = the first entry of the table of contents
+  const int TrackNo; // the disc's own number of the track (a disc may start at another than 1)
   const std::string FileTitle;
   int32_t CDHandle = 0;
   TWindowHandle NotifyWindow = 0;
@@ -102,8 +103,8 @@ private:
   std::thread FThread;
 };
 
-// The first sector and the sector count of the track at position trackNo (from 1) of a table
-// of contents with MSF addresses; false when there is no such track.
+// The first sector and the sector count of track trackNo (the disc's own number) of a table of
+// contents with MSF addresses; false when there is no such track.
 bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length);
 
 // The 44-byte header of a 44.1 kHz, 16-bit stereo PCM WAV file holding dataSize bytes.

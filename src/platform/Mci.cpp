@@ -87,15 +87,18 @@ int CDAudioCommand(const std::vector<std::string> &words, std::string *result,
     std::string length;
     return answer(cdaudio::DiscLength(length), length);
   }
-  if (verb == "status" && n == 5 && words[2] == "position" && words[3] == "track") {
-    std::string position;
+  if (verb == "status" && n == 5 && (words[2] == "position" || words[2] == "type") &&
+      words[3] == "track") {
+    std::string text;
     int track = 0;
     try {
       track = std::stoi(words[4]);
     } catch (...) {
       return MciErrOutOfRange;
     }
-    return answer(cdaudio::TrackPosition(track, position), position);
+    return answer(words[2] == "type" ? cdaudio::TrackType(track, text)
+                                     : cdaudio::TrackPosition(track, text),
+                  text);
   }
   if (verb == "play") {
     std::string from, to;

@@ -17,6 +17,7 @@ constexpr int MciErrOutOfRange = 282;
 constexpr int MciErrInvalidFile = 296;
 // A record finds no input device that can record (the machine has none).
 constexpr int MciErrWaveInputsUnsuitable = 328;
+constexpr int MciErrNotAudio = 325; // a CD track that holds data, not audio
 
 // The notification a play with "notify" posts to its window when it ends by itself; wParam
 // says how.
@@ -27,7 +28,8 @@ constexpr unsigned MCI_NOTIFY_FAILURE = 8;
 // Carries out one command string (words in any case, a trailing "wait" accepted). The CD
 // audio device understands: "set cdaudio door open|closed" (the tray), "open cdaudio",
 // "close cdaudio", "status cdaudio position track N" and "status cdaudio length" (times as
-// "mm:ss:ff" into result), "status cdaudio mode", "play cdaudio from P [to Q] [notify]"
+// "mm:ss:ff" into result), "status cdaudio type track N" ("audio" or "other"),
+// "status cdaudio mode", "play cdaudio from P [to Q] [notify]"
 // (notifying notifyWindow), "pause cdaudio", "resume cdaudio" and "stop cdaudio". Any other
 // "open" opens a WAV file on the waveaudio device (MciWaveAudio.h); a file name with blanks
 // goes in double quotes.

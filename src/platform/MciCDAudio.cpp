@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 #include <cdio/cdio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -55,6 +56,21 @@ lsn_t Lsn(const std::string &msf) {
     return -1;
   const lsn_t lsn = (m * 60 + s) * 75 + f - LeadIn;
   return lsn < 0 ? -1 : lsn;
+}
+
+bool IsAudio(CdIo_t *disc, track_t track) {
+  return cdio_get_track_format(disc, track) == TRACK_FORMAT_AUDIO;
+}
+
+// Where playing from sector from must end: the first data track after it, else the lead-out.
+// A data track's sectors played as audio are full-scale noise.
+lsn_t AudioEnd(CdIo_t *disc, lsn_t from) {
+  const track_t first = cdio_get_first_track_num(disc);
+  const track_t count = cdio_get_num_tracks(disc);
+  for (track_t t = first; first != CDIO_INVALID_TRACK && t < first + count; ++t)
+    if (const lsn_t start = cdio_get_track_lsn(disc, t); start > from && !IsAudio(disc, t))
+      return start;
+  return cdio_get_track_lsn(disc, CDIO_CDROM_LEADOUT_TRACK);
 }
 
 void ReadRange(TPlay &play, CdIo_t *disc, lsn_t from, lsn_t to, TWindowHandle notify) {
@@ -128,6 +144,18 @@ int TrackPosition(int track, std::string &position) {
   return 0;
 }
 
+int TrackType(int track, std::string &type) {
+  std::lock_guard<std::mutex> lock(gLock);
+  if (!gDisc)
+    return MciErrNoDevice;
+  const track_t first = cdio_get_first_track_num(gDisc);
+  const track_t count = cdio_get_num_tracks(gDisc);
+  if (first == CDIO_INVALID_TRACK || track < first || track >= first + count)
+    return MciErrOutOfRange;
+  type = IsAudio(gDisc, static_cast<track_t>(track)) ? "audio" : "other";
+  return 0;
+}
+
 int DiscLength(std::string &length) {
   std::lock_guard<std::mutex> lock(gLock);
   if (!gDisc)
@@ -142,9 +170,13 @@ int Play(const std::string &from, const std::string &to, TWindowHandle notify) {
     return MciErrNoDevice;
   const lsn_t end = cdio_get_track_lsn(gDisc, CDIO_CDROM_LEADOUT_TRACK);
   const lsn_t start = Lsn(from);
-  const lsn_t stop = to.empty() ? end : Lsn(to);
+  lsn_t stop = to.empty() ? end : Lsn(to);
   if (start < 0 || stop < 0 || start > stop || stop > end)
     return MciErrOutOfRange;
+  const track_t track = cdio_get_track(gDisc, start);
+  if (start < end && (track == CDIO_INVALID_TRACK || !IsAudio(gDisc, track)))
+    return MciErrNotAudio;
+  stop = std::min(stop, AudioEnd(gDisc, start));
   EndPlay();
   if (!StartSdlAudio())
     return MciErrHardware;

@@ -230,31 +230,31 @@ TEST_F(MainFormTest, AnImageNamedForTheRunIsOpenedButTheDriveChoiceIsNotSaved) {
   }
 }
 
+// Tracks 2 and 3 of 10 and 5 seconds, in both CD access modes: each row is measured from its
+// own entry, keeps its title under its own number and is extracted under that number.
 TEST_F(MainFormTest, ADiscWhoseFirstTrackIsNotOne) {
-  // Tracks 2 and 3 of 10 and 5 seconds: each row is measured from its own entry and keeps its
-  // title under its own number.
-  const std::string cue = WriteAudioDisc(Dir.Path(), "late", {750, 375});
-  {
-    std::ofstream sheet(cue, std::ios::trunc);
-    sheet << "FILE \"late.bin\" BINARY\n"
-             "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n"
-             "  TRACK 03 AUDIO\n    INDEX 01 00:10:00\n";
+  TImageDrives drives({WriteTestDisc(Dir.Path(), "late", {{750}, {375}}, 2)});
+  for (const bool secure : {false, true}) {
+    SCOPED_TRACE(secure);
+    DiscInfo = TDiscInfo{};
+    auto form = std::make_unique<TTestMainForm>();
+    form->SecureRun = secure;
+    form->FormShow();
+    form->FormActivate();
+    ASSERT_EQ(form->RowCount(), 2);
+    EXPECT_EQ(form->RowText(0, 0), "2");
+    EXPECT_EQ(form->RowTitle(0), secure ? "Second" : "Track02");
+    EXPECT_EQ(form->RowText(0, 2), "00:10");
+    EXPECT_EQ(form->RowText(1, 0), "3");
+    EXPECT_EQ(form->RowText(1, 2), "00:05");
+    EXPECT_EQ(form->RowText(1, 3), "00.84");
+    form->ActionExtractExecute();
+    ASSERT_EQ(form->Jobs.size(), 1u);
+    EXPECT_EQ(form->Jobs[0],
+              (std::vector<std::string>{secure ? "02Second" : "02Track02", "03Track03"}));
+    form->SetRowTitle(0, "Second");
+    form->FormClose();
   }
-  TImageDrives drives({cue});
-  auto form = Started();
-  ASSERT_EQ(form->RowCount(), 2);
-  EXPECT_EQ(form->RowText(0, 0), "2");
-  EXPECT_EQ(form->RowTitle(0), "Track02");
-  EXPECT_EQ(form->RowText(0, 2), "00:10");
-  EXPECT_EQ(form->RowText(1, 0), "3");
-  EXPECT_EQ(form->RowText(1, 2), "00:05");
-  EXPECT_EQ(form->RowText(1, 3), "00.84");
-
-  form->SetRowTitle(0, "Second");
-  form->FormClose();
-  auto again = Started();
-  EXPECT_EQ(again->RowTitle(0), "Second");
-  EXPECT_EQ(again->RowTitle(1), "Track03");
 }
 
 TEST_F(MainFormTest, RefreshRebuildsTheList) {
@@ -675,6 +675,26 @@ TEST_F(MainFormTest, PlayingARowPlaysItsTrackToTheNextTrackOrTheEndOfTheDisc) {
   EXPECT_EQ(Heard(played), TestAudio(1, 40));
 }
 
+// A data-track row is refused with a word of why, and nothing plays; the audio row before it
+// plays to its end and no further.
+TEST_F(MainFormTest, PlayingADataTrackRowIsRefused) {
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  const std::string played = Dir.File("played.raw");
+  setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+  TImageDrives drives({WriteTestDisc(Dir.Path(), "extra", {{30}, {40, true, true}})});
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 2);
+  form->ListView1->setCurrentItem(form->ListView1->topLevelItem(1));
+  form->aPlay->trigger();
+  EXPECT_FALSE(form->Playing);
+  ASSERT_EQ(Script.Shown.size(), 1u);
+  EXPECT_EQ(Script.Shown[0].Text, "This track holds data, not audio: it cannot be played.");
+  form->ListView1->setCurrentItem(form->ListView1->topLevelItem(0));
+  form->aPlay->trigger();
+  ASSERT_TRUE(PumpUntil([&] { return !form->Playing; }));
+  EXPECT_EQ(Heard(played), TestAudio(1, 30));
+}
+
 TEST_F(MainFormTest, HistoryCleanersDeleteNumberedEntriesUpToTheFirstGap) {
   auto form = Started();
   const std::string clips = "\\Software\\RealNetworks\\RealPlayer\\6.0\\Preferences\\";
@@ -1029,4 +1049,26 @@ TEST_F(MainFormTest, CDInputModeListsQueriesAndExtractsThroughTheCDInput) {
   Script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
   ripping.ActionExtractExecute();
   EXPECT_EQ(FolderListing(Dir.File("out")), (std::vector<std::string>{"Rip.log", "Track02.wav"}));
+}
+
+// While the window is active the poll notices a disc changed in the CD input's drive, as in the
+// drive library's mode: another disc is listed, one taken out clears the list.
+TEST_F(MainFormTest, CDInputModeNoticesANewDisc) {
+  const std::string cue = ThreeTrackDisc();
+  TImageDrives drives({cue});
+  auto form = std::make_unique<TTestMainForm>();
+  form->SecureRun = true;
+  form->FormShow();
+  form->FormActivate();
+  ASSERT_EQ(form->RowCount(), 3);
+  form->CheckMediaChange(); // the same disc: nothing changes
+  EXPECT_EQ(form->RowCount(), 3);
+  WriteAudioDisc(Dir.Path(), "three", {300, 450});
+  form->CheckMediaChange();
+  EXPECT_EQ(form->RowCount(), 2);
+  EXPECT_EQ(form->RowText(1, 2), "00:06");
+  fs::remove(BinOf(cue));
+  form->CheckMediaChange();
+  EXPECT_EQ(form->RowCount(), 0);
+  EXPECT_EQ(form->StatusText(), "Can not find audio CD in your CD device.");
 }

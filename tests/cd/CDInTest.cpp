@@ -172,6 +172,39 @@ TEST_F(CDInTest, ReadsThatCannotBeMadeAreRefusedWithTheirReasons) {
   EXPECT_THROW(In->GetData(buffer, bytes), EAuException); // "The Stream is not opened"
 }
 
+// Any control value with the data bit is data, also with "copy permitted" beside it (6), and
+// an audio track with that flag stays audio: for the track list, the rip, the verification and
+// the library, which refuses a range reaching into data. Tracks count from the disc's first.
+TEST_F(CDInTest, TheDataBitMakesADataTrackWhateverElseIsSet) {
+  const struct {
+    TTestTrack Second;
+    bool Data;
+  } cases[] = {{{30, true}, true}, {{30, true, true}, true}, {{30, false, true}, false}};
+  std::vector<std::string> cues;
+  for (const auto &c : cases)
+    cues.push_back(
+        WriteTestDisc(Discs.Path(), "Disc" + std::to_string(cues.size()), {{50}, c.Second}, 4));
+  Drives.reset(); // its end forgets every image
+  Drives = std::make_unique<TImageDrives>(cues);
+  ASSERT_EQ(In->DrivesCount(), 3);
+  for (int drive = 0; drive < 3; ++drive) {
+    const bool data = cases[drive].Data;
+    SCOPED_TRACE(drive);
+    In->SetCurrentDrive(drive);
+    EXPECT_EQ(In->FirstTrack(), 4);
+    EXPECT_EQ(In->GetTrackInfo(2).TrackType, data ? 1 : 0);
+    EXPECT_EQ(InitError(2, 2), data ? "Trying to rip a data track" : "");
+    const accuraterip::TDiscToc toc = In->VerificationToc();
+    ASSERT_EQ(toc.Tracks.size(), 2u);
+    EXPECT_EQ(toc.Tracks[1].Audio, !data);
+    EXPECT_EQ(toc.FirstTrack, 4);
+    std::int32_t size = CDChunkBytes;
+    CDRip().CR_SetActiveCDROM(drive);
+    EXPECT_EQ(CDRip().CR_OpenRipper(&size, 0, 80), data ? CDRipError : CDRipOK);
+    CDRip().CR_CloseRipper();
+  }
+}
+
 TEST_F(CDInTest, TheTrackRangeCannotChangeDuringARead) {
   In->SetStartTrack(2);
   In->SetEndTrack(2);

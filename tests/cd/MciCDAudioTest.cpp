@@ -60,4 +60,24 @@ TEST(MciCDAudio, PlaysTheRangeAskedForAndNotifiesItsEndOnce) {
   plat::SetCDAudioDevice("");
 }
 
+// A data track is no audio: a play that starts in one is refused, and one that would run into
+// one (to the end of the disc) ends before it.
+TEST(MciCDAudio, DataTracksAreNeverPlayed) {
+  TTempDir dir;
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", dir.File("played.raw").c_str(), 1);
+  plat::SetCDAudioDevice(WriteTestDisc(dir.Path(), "Extra", {{30}, {20}, {40, true, true}}));
+  TNotified window;
+  Send("open cdaudio");
+  EXPECT_EQ(Send("status cdaudio type track 2"), "audio");
+  EXPECT_EQ(Send("status cdaudio type track 3"), "other");
+  EXPECT_EQ(plat::mciSendString("play cdaudio from 00:02:50"), plat::MciErrNotAudio);
+  Send("play cdaudio from 00:02:30 notify", window.Handle());
+  ASSERT_TRUE(PumpUntil([&] { return !window.How.empty(); }));
+  EXPECT_EQ(window.How, std::vector<std::uintptr_t>{plat::MCI_NOTIFY_SUCCESSFUL});
+  Send("close cdaudio");
+  EXPECT_EQ(WithoutSilence(ReadFileBytes(dir.File("played.raw"))), TestAudio(2, 20));
+  plat::SetCDAudioDevice("");
+}
+
 } // namespace

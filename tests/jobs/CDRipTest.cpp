@@ -5,6 +5,7 @@
 #include "AuCDROM.h"
 #include "AuTags.h"
 #include "AuVorbis.h"
+#include "AuWaveOut.h"
 #include "CDRipLibrary.h"
 #include "CddbServer.h"
 #include "Dialogs.h"
@@ -30,7 +31,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -194,6 +200,37 @@ TEST_F(CDRipForm, AWatchedRipStaysOpenSayingItIsDone) {
   EXPECT_FALSE(Form->isVisible());
 }
 
+// A drive whose reads keep failing halfway through the track, with retries the user set high:
+// paranoia would retry for hours. Stop ends the job at once and leaves nothing of the track.
+TEST_F(CDRipForm, StopEndsARipWhoseReadsKeepFailing) {
+  InsertDisc({{75 * 20}});
+  CDIn->MultiReadCount = 1000000;
+  CDRip().CR_SetReadFault(75 * 10, 75 * 10, -1);
+  Open({"01Scratched"});
+  // The read has come to the sectors before the fault, whose read-ahead reaches it.
+  ASSERT_TRUE(RunUntil([] { return CDRip().CR_GetCurrentRipSector() >= 75 * 9; }));
+  ASSERT_TRUE(Form->WaveOut1->Busy()) << "still reading";
+  // The deadline only ends a hang, which would otherwise hold the whole suite.
+  std::atomic<bool> stopped{false};
+  std::thread deadline([&stopped] {
+    for (int waited = 0; waited < 600 && !stopped; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!stopped) {
+      std::fputs("Stop did not end the rip\n", stderr);
+      std::_Exit(1);
+    }
+  });
+  Form->bStop->click();
+  stopped = true;
+  deadline.join();
+  CDRip().CR_SetReadFault(0, 0, 0);
+  EXPECT_TRUE(Form->JobFinished());
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_FALSE(Form->WaveOut1->Busy());
+  for (const std::string &name : FolderListing(Out("")))
+    EXPECT_EQ(name.find("Scratched"), std::string::npos) << name;
+}
+
 // An encoding that fails (a WMA profile below the encoder's lowest rate) keeps the track's WAV
 // and says so; the next track goes on.
 TEST_F(CDRipForm, AFailedEncodingKeepsTheWavAndSaysSo) {
@@ -227,7 +264,7 @@ TEST_F(CDRipForm, SectorsThatCannotBeCorrectedAreReportedAndTheTrackKeptAsRead) 
   EXPECT_EQ(Form->FinishedFiles(), std::vector<std::string>{Out("One.mp3")});
 }
 
-// Only a whole rip is normalized and kept: a track that cannot be read (a data track) is
+// Only a whole rip is normalized and kept: a track that cannot be ripped (a data track) is
 // reported and leaves no file, the audio track beside it is scaled.
 TEST_F(CDRipForm, OnlyACompleteRipIsNormalizedAndKept) {
   InsertDisc({{150}, {300, true}});
@@ -236,9 +273,8 @@ TEST_F(CDRipForm, OnlyACompleteRipIsNormalizedAndKept) {
   GlobalOptions.NormalizePercent = 50;
   RunJob({"02Data", "01Audio"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{Out("Data.wav") +
-                                              " could not be ripped in full: Trying to rip a data "
-                                              "track. Please check the disc and the drive and "
-                                              "extract the track again."});
+                                              " was not made: its track is a data track, which "
+                                              "holds no audio."});
   EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Audio.wav", "Rip.log"}));
   const std::vector<uint8_t> audio = WavAudio(Out("Audio.wav"));
   const std::vector<uint8_t> read = TestAudio(1, 150);

@@ -188,16 +188,26 @@ TEST_F(ExtractProgram, SecureRipMakesEveryFormatAndFailsWhenATrackIsNotMade) {
   }
   EXPECT_EQ(WavAudio(Dir.File("secure-wav/Track02.wav")), TestAudio(2, 110));
 
-  Cue = WriteTestDisc(Dir.Path(), "Mixed", {{150}, {300, true}});
-  TRunResult run = Extract({"--secure", "--format", "wav", "--output", Dir.File("mixed")});
-  EXPECT_EQ(run.ExitStatus, 1);
-  EXPECT_NE(run.Output.find(Dir.File("mixed/Track01.wav") + "\n"), std::string::npos) << run.Output;
-  EXPECT_NE(run.Output.find("plindar: " + Dir.File("mixed/Track02.wav") +
-                            " could not be ripped in full: Trying to rip a data track."),
-            std::string::npos)
-      << run.Output;
-  EXPECT_EQ(FolderListing(Dir.File("mixed")), (std::vector<std::string>{"Rip.log", "Track01.wav"}));
-  EXPECT_NE(Verification.find("\n  Track 02: not made\n"), std::string::npos) << Verification;
+  // A data track, also one whose copying is permitted (control 6), is no audio in either mode,
+  // and says so without blaming the disc or the drive.
+  Cue = WriteTestDisc(Dir.Path(), "Mixed", {{150}, {300, true, true}});
+  for (const bool secure : {false, true}) {
+    SCOPED_TRACE(secure);
+    const std::string out = Dir.File(secure ? "mixed-secure" : "mixed-raw");
+    std::vector<std::string> options{"--format", "wav", "--output", out};
+    if (secure)
+      options.push_back("--secure");
+    TRunResult run = Extract(options);
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_NE(run.Output.find(out + "/Track01.wav\n"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("plindar: " + out +
+                              "/Track02.wav was not made: its track is a data track, which "
+                              "holds no audio.\n"),
+              std::string::npos)
+        << run.Output;
+    EXPECT_EQ(FolderListing(out), (std::vector<std::string>{"Rip.log", "Track01.wav"}));
+    EXPECT_NE(Verification.find("\n  Track 02: not made\n"), std::string::npos) << Verification;
+  }
 }
 
 // The ids of the disc of the image at cue, as the drive library reads its table of contents.
@@ -308,8 +318,10 @@ TEST_F(ExtractProgram, DetectOffsetPrintsTheOffsetFoundAndStoresItOnlyWhenAsked)
 }
 
 // Both read modes name the drive and the disc alike, and each says how it read: the raw mode
-// claims no error count it cannot see.
+// claims no error count it cannot see. On a disc whose first track is 4 both name the tracks,
+// their files and their lines by the disc's own numbers.
 TEST_F(ExtractProgram, BothReadModesVerifyTheRipAndPrintEachTracksResult) {
+  Cue = WriteTestDisc(Dir.Path(), "Late", {{150}, {110}}, 4);
   TCddbServer server;
   const accuraterip::TDiscIds ids = ImageDiscIds(Cue);
   char arIds[40];
@@ -341,22 +353,26 @@ TEST_F(ExtractProgram, BothReadModesVerifyTheRipAndPrintEachTracksResult) {
     EXPECT_NE(log.find(head), std::string::npos) << head << log;
     EXPECT_NE(log.find("\n  Read: " + read + "\n"), std::string::npos) << log;
     EXPECT_EQ(Verification, "AccurateRip: Not in the AccurateRip database\n"
-                            "  Track 01: Not in the AccurateRip database\n"
-                            "  Track 02: Not in the AccurateRip database\n"
+                            "  Track 04: Not in the AccurateRip database\n"
+                            "  Track 05: Not in the AccurateRip database\n"
                             "Rip log: " +
                                 out + "/Rip.log\n");
     // The ripped tracks' own checksums, from an independent program: the first matches, the
     // second is filed with another.
-    const uint32_t first = PeerChecksum(out + "/Track01.wav", 1, 2, false);
+    const uint32_t first = PeerChecksum(out + "/Track04.wav", 1, 2, false);
     server.AddFile(mode + "/" + accuraterip::RequestPath(ids),
                    DbarResponse(ids, {{7, first}, {7, first + 1}}));
     const TRunResult run = Extract(options);
     EXPECT_EQ(run.ExitStatus, 0) << run.Output;
     EXPECT_EQ(Verification, "AccurateRip: 1 of 2 tracks accurately ripped\n"
-                            "  Track 01: Accurately ripped (confidence 7, v2)\n"
-                            "  Track 02: Not accurate (best confidence 7)\n"
+                            "  Track 04: Accurately ripped (confidence 7, v2)\n"
+                            "  Track 05: Not accurate (best confidence 7)\n"
                             "Rip log: " +
                                 out + "/Rip.log\n");
+    const std::string second = FileText(out + "/Rip.log");
+    for (const char *line :
+         {"\n      4 | 00:00.00 |", "\n      5 | 00:02.00 |", "\nTrack 4\n", "\nTrack 5\n"})
+      EXPECT_NE(second.find(line), std::string::npos) << line << " in\n" << second;
   }
 }
 

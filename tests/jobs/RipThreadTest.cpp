@@ -376,6 +376,41 @@ TEST_F(RipThread, ATrackNumberNotOnTheDiscFailsTheTrackWithoutAFile) {
   EXPECT_FALSE(fs::exists(Wav("Nowhere")));
 }
 
+// Any track with the data bit is data, also with "copy permitted" beside it (control 6), and is
+// never read as audio; an audio track with that flag stays audio. A disc whose first track is
+// 4 rips its tracks by their own numbers.
+TEST_F(RipThread, ADataTrackIsRefusedWhateverFlagsItHasAndTracksGoByTheirOwnNumbers) {
+  const struct {
+    TTestTrack Second;
+    int FirstTrack;
+    int32_t SubCode;
+  } cases[] = {
+      {{30, true}, 1, ripDataTrack},
+      {{30, true, true}, 1, ripDataTrack},
+      {{30, false, true}, 1, ripDone},
+      {{30}, 4, ripDone},
+  };
+  for (const auto &c : cases) {
+    const int track = c.FirstTrack + 1;
+    SCOPED_TRACE(std::to_string(track) + (c.Second.Data ? " data" : " audio") +
+                 (c.Second.CopyPermitted ? " DCP" : ""));
+    if (Handle)
+      CloseCDHandle(Handle);
+    Drives.reset(); // its end forgets every image
+    Insert({WriteTestDisc(Dir.Path(), "Disc", {{20}, c.Second}, c.FirstTrack)});
+    Reports.Infos.clear();
+    Rip(track, "Second");
+    ASSERT_FALSE(Reports.Infos.empty());
+    EXPECT_EQ(Last().Code, JobRipEnded);
+    EXPECT_EQ(Last().SubCode, c.SubCode);
+    EXPECT_EQ(fs::exists(Wav("Second")), c.SubCode == ripDone);
+    if (c.SubCode == ripDone) {
+      EXPECT_EQ(Bytes(ReadFileBytes(Wav("Second")), WavHeaderSize), TestAudio(2, 30));
+    }
+    fs::remove(Wav("Second"));
+  }
+}
+
 TEST_F(RipThread, FreeingARunningThreadStopsItAndLeavesNoPartOfTheTrack) {
   Insert({WriteAudioDisc(Dir.Path(), "Big", {3000})});
   {

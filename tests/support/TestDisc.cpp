@@ -3,8 +3,10 @@
 #include "DiscImage.h"
 #include "akrip32.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 uint8_t TestAudioByte(int track, uint32_t sector, uint32_t byte) {
@@ -25,7 +27,7 @@ std::vector<uint8_t> TestAudio(int track, uint32_t sectors) {
 }
 
 std::string WriteTestDisc(const std::string &dir, const std::string &name,
-                          const std::vector<TTestTrack> &tracks) {
+                          const std::vector<TTestTrack> &tracks, int firstTrack) {
   std::vector<TImageTrack> image;
   uint32_t position = 0;
   for (size_t i = 0; i < tracks.size(); ++i) {
@@ -34,7 +36,22 @@ std::string WriteTestDisc(const std::string &dir, const std::string &name,
                                     : TestAudio(static_cast<int>(i + 1), t.Sectors)});
     position += t.Sectors;
   }
-  return WriteBinCue(dir, name, image);
+  const std::string cue = WriteBinCue(dir, name, image);
+  // The sheet's TRACK lines renumbered, each followed by its flags.
+  std::istringstream lines(FileText(cue));
+  std::string sheet, line;
+  for (size_t i = 0; std::getline(lines, line);) {
+    if (line.starts_with("  TRACK ")) {
+      char number[8];
+      std::snprintf(number, sizeof number, "%02d", firstTrack + static_cast<int>(i));
+      line.replace(8, 2, number);
+      if (tracks[i++].CopyPermitted)
+        line += "\n    FLAGS DCP";
+    }
+    sheet += line + "\n";
+  }
+  std::ofstream(cue, std::ios::trunc) << sheet;
+  return cue;
 }
 
 std::string WriteAudioDisc(const std::string &dir, const std::string &name,

@@ -15,12 +15,14 @@ std::vector<uint8_t> TestAudio(int track, uint32_t sectors);
 
 struct TTestTrack {
   uint32_t Sectors;
-  bool Data = false; // a mode-1 data track
+  bool Data = false;          // a mode-1 data track
+  bool CopyPermitted = false; // FLAGS DCP: control bit 0x02 beside the data bit
 };
 
-// Writes dir/name.bin and dir/name.cue and returns the .cue's path.
+// Writes dir/name.bin and dir/name.cue and returns the .cue's path. The tracks are numbered
+// from firstTrack, as on a disc whose first track is not 1.
 std::string WriteTestDisc(const std::string &dir, const std::string &name,
-                          const std::vector<TTestTrack> &tracks);
+                          const std::vector<TTestTrack> &tracks, int firstTrack = 1);
 // Audio tracks only, of the given lengths in sectors.
 std::string WriteAudioDisc(const std::string &dir, const std::string &name,
                            const std::vector<uint32_t> &sectors);

@@ -15,7 +15,7 @@
 // One entry of the table of contents; the entry after the last track is the lead-out.
 struct TCDRipTocEntry {
   uint32_t StartSector;
-  uint8_t Flags; // control nibble: 4 = data track
+  uint8_t Flags; // control nibble: bit CDRipDataTrack set = data track
   uint8_t TrackNumber;
   uint8_t Reserved[2];
 };
@@ -38,6 +38,10 @@ struct TCDRipParams {
 #pragma pack(pop)
 
 static_assert(sizeof(TCDRipTocEntry) == 8);
+
+// The control bit of a data track. The other bits may be set beside it (6: a data track whose
+// copying is permitted), so a data track is any entry with this bit, never just the value 4.
+constexpr uint8_t CDRipDataTrack = 0x04;
 
 // CR_GetCDRipVersion's value.
 constexpr int32_t CDRipVersion = 122;
@@ -65,12 +69,15 @@ TCDRipParams *CR_GetStructPointer();
 int32_t CR_GetCDROMParameters(TCDRipParams *params);       // fills the block from the active drive
 int32_t CR_SetCDROMParameters(const TCDRipParams *params); // makes it the active drive's
 // Reading the sectors start ... end - 1 through paranoia; *bufferSize in: room of the caller's
-// buffer, out: the chunk size (a whole number of sectors).
+// buffer, out: the chunk size (a whole number of sectors). A range reaching into a data track
+// is refused (CDRipError): its sectors are no audio.
 int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSector);
 // The next chunk in the disc's byte order; *bytes 0 at the end of the range. *abort non-zero
-// on entry stops at once. A sector paranoia could not verify within its retries is delivered
-// as read and counted (CR_GetNumberOfSkippedSectors); a sector that cannot be read at all ends
-// the chunk before it, and the next call fails with CDRipError and no bytes.
+// on entry stops at once; set to non-zero by another thread during the call (through
+// std::atomic_ref), it ends the chunk at the next drive read with what was read. A sector paranoia
+// could not verify within its retries is delivered as read and counted
+// (CR_GetNumberOfSkippedSectors); a sector that cannot be read at all ends the chunk before it, and
+// the next call fails with CDRipError and no bytes.
 int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort);
 int32_t CR_CloseRipper();
 int32_t CR_GetPercentCompleted();
@@ -137,7 +144,8 @@ int32_t CR_SetReadOffset(int32_t samples);
 // The folder of cdr.ini, ending in '/'.
 void CR_SetSettingsFolder(const char *folder);
 // Tests: the sectors first ... first + count - 1 read wrong on their first badReads reads
-// (count 0 ends it), as a scratched disc or a drive's jitter would.
+// (count 0 ends it), as a scratched disc or a drive's jitter would; with badReads -1 they cannot
+// be read at all: a read ends before them.
 void CR_SetReadFault(int32_t firstSector, int32_t count, int32_t badReads);
 
 #pragma GCC visibility pop

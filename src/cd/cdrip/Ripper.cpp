@@ -31,6 +31,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -41,12 +42,19 @@ namespace {
 constexpr int32_t SectorBytes = CDIO_CD_FRAMESIZE_RAW;
 constexpr int DefaultRetries = 20;
 
+// A read under way holds its ripper's ReadLock but not the library's lock, so that closing the
+// ripper, or asking about the disc, never waits for a read: closing marks the ripper Closed and
+// the read ends at its next drive read, the last owner freeing the ripper.
 struct TRipper {
+  std::mutex ReadLock;
+  std::atomic<bool> Closed{false};
+  int32_t *Abort = nullptr; // the caller's flag during CR_RipChunk
   CdIo_t *Cdio = nullptr;
   cdrom_drive_t *Drive = nullptr;
   cdrom_paranoia_t *Paranoia = nullptr;
   long (*DriveRead)(cdrom_drive_t *, void *, lsn_t, long) = nullptr;
-  int32_t Start = 0, End = 0, Current = 0;
+  int32_t Start = 0, End = 0;
+  std::atomic<int32_t> Current{0};
   int32_t LeadOut = 0;
   int32_t ChunkSectors = 0;
   int Retries = DefaultRetries;
@@ -70,13 +78,17 @@ struct TRipper {
   }
 };
 
-std::unique_ptr<TRipper> Ripper;
+std::shared_ptr<TRipper> Ripper;
+// The ripper whose read runs on this thread, for paranoia's callbacks.
+thread_local TRipper *Reading = nullptr;
+
 // Written by paranoia's callback during CR_RipChunk, read by the library's callers.
 std::atomic<int32_t> JitterErrors{0};
 std::atomic<int32_t> LastJitterSector{-1};
 std::atomic<int32_t> SkippedSectors{0};
 std::atomic<int32_t> Peak{0};
 
+std::mutex FaultLock; // the test fault: set by a caller, served by a read
 struct TFault {
   int32_t First = 0, Count = 0, BadReads = 0;
   std::map<int32_t, int32_t> Reads; // reads served so far, by sector
@@ -95,19 +107,32 @@ void Damage(int32_t sector, uint8_t *data) {
 // was opened as if nothing were missing.
 long EndOfDisc() {
   struct stat info {};
-  if (Ripper->BinFile >= 0 && ::fstat(Ripper->BinFile, &info) == 0)
-    return std::min<long>(Ripper->LeadOut, info.st_size / SectorBytes);
-  return Ripper->LeadOut;
+  if (Reading->BinFile >= 0 && ::fstat(Reading->BinFile, &info) == 0)
+    return std::min<long>(Reading->LeadOut, info.st_size / SectorBytes);
+  return Reading->LeadOut;
+}
+
+// Whether the read under way is to end now: its ripper was closed or its caller set the abort
+// flag it handed in (another thread may set it while the read runs).
+bool Stopped() {
+  return Reading->Closed ||
+         (Reading->Abort && std::atomic_ref<int32_t>(*Reading->Abort).load() != 0);
 }
 
 // The drive's own read, kept inside the disc: a read across the lead-out can report success
 // without filling the buffer. Then the test fault, when one is set.
 long CheckedRead(cdrom_drive_t *d, void *buffer, lsn_t begin, long sectors) {
   sectors = std::min<long>(sectors, EndOfDisc() - begin);
-  if (begin < 0 || sectors <= 0)
+  if (begin < 0 || sectors <= 0 || Stopped())
     return -1;
-  const long read = Ripper->DriveRead(d, buffer, begin, sectors);
-  for (long i = 0; i < read; ++i)
+  const std::lock_guard lock(FaultLock);
+  if (Fault.BadReads < 0 && begin < Fault.First + Fault.Count && begin + sectors > Fault.First) {
+    if (begin >= Fault.First)
+      return -1;
+    sectors = Fault.First - begin; // as a drive does: what lies before the bad sector
+  }
+  const long read = Reading->DriveRead(d, buffer, begin, sectors);
+  for (long i = 0; buffer && i < read; ++i) // paranoia's first read may be without a buffer
     if (begin + i >= Fault.First && begin + i < Fault.First + Fault.Count)
       Damage(static_cast<int32_t>(begin + i), static_cast<uint8_t *>(buffer) + i * SectorBytes);
   return read;
@@ -144,19 +169,35 @@ int32_t PeakOf(const int16_t *samples, int32_t count) {
 // The sectors of the disc as the ripper reads them: as they come without jitter correction,
 // else through paranoia, which reads on from where it was sought.
 int64_t ReadSectors(int32_t first, int32_t count, uint8_t *to) {
-  if (Ripper->Plain)
-    return cdio_cddap_read(Ripper->Drive, to, first, count);
-  if (first != Ripper->ParanoiaNext)
-    cdio_paranoia_seek(Ripper->Paranoia, first, SEEK_SET);
-  Ripper->ParanoiaNext = -1;
+  TRipper &ripper = *Reading;
+  if (ripper.Plain)
+    return Stopped() ? 0 : cdio_cddap_read(ripper.Drive, to, first, count);
+  if (first != ripper.ParanoiaNext)
+    cdio_paranoia_seek(ripper.Paranoia, first, SEEK_SET);
+  ripper.ParanoiaNext = -1;
   for (int32_t i = 0; i < count; ++i) {
-    const int16_t *audio = cdio_paranoia_read_limited(Ripper->Paranoia, Progress, Ripper->Retries);
-    if (!audio)
+    const int16_t *audio =
+        Stopped() ? nullptr : cdio_paranoia_read_limited(ripper.Paranoia, Progress, ripper.Retries);
+    // A read stopped on its way hands back what paranoia had: not the sector.
+    if (!audio || Stopped())
       return i;
     std::memcpy(to + i * SectorBytes, audio, SectorBytes);
   }
-  Ripper->ParanoiaNext = first + count;
+  ripper.ParanoiaNext = first + count;
   return count;
+}
+
+// Where the audio that begins at sector ends: at the first data track from there on (at sector
+// itself when it lies in one), else at leadOut. Paranoia's read of a data track never ends.
+int32_t AudioEndFrom(CdIo_t *cdio, int32_t sector, int32_t leadOut) {
+  const track_t first = cdio_get_first_track_num(cdio);
+  const track_t count = cdio_get_num_tracks(cdio);
+  for (track_t t = first; first != CDIO_INVALID_TRACK && t < first + count; ++t) {
+    const lsn_t next = t + 1 < first + count ? cdio_get_track_lsn(cdio, t + 1) : leadOut;
+    if (cdio_get_track_format(cdio, t) != TRACK_FORMAT_AUDIO && next > sector)
+      return std::max<int32_t>(cdio_get_track_lsn(cdio, t), sector);
+  }
+  return leadOut;
 }
 
 int ParanoiaModeOf(const TCDRipParams &params) {
@@ -175,7 +216,7 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
     return CDRipNoDrive;
   if (!bufferSize || *bufferSize < SectorBytes || startSector < 0 || endSector < startSector)
     return CDRipError;
-  auto ripper = std::make_unique<TRipper>();
+  auto ripper = std::make_shared<TRipper>();
   ripper->Cdio = OpenDrive(*drive);
   if (!ripper->Cdio)
     return CDRipNotReady;
@@ -185,6 +226,11 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
                              O_RDONLY | O_CLOEXEC);
   if (ripper->LeadOut == CDIO_INVALID_LSN || endSector > ripper->LeadOut)
     return CDRipNotReady;
+  // A range reaching into a data track is refused; what the read offset reaches beyond the
+  // audio is silence, as beyond the disc's edges.
+  ripper->LeadOut = AudioEndFrom(ripper->Cdio, startSector, ripper->LeadOut);
+  if (endSector > ripper->LeadOut)
+    return CDRipError;
   ripper->Drive = cdio_cddap_identify_cdio(ripper->Cdio, CDDA_MESSAGE_FORGETIT, nullptr);
   if (!ripper->Drive)
     return CDRipNotReady;
@@ -226,30 +272,46 @@ int32_t CR_OpenRipper(int32_t *bufferSize, int32_t startSector, int32_t endSecto
 }
 
 int32_t CR_RipChunk(uint8_t *buffer, int32_t *bytes, int32_t *abort) {
-  const std::lock_guard guard(LibraryLock());
+  std::shared_ptr<TRipper> ripper;
+  {
+    const std::lock_guard guard(LibraryLock());
+    ripper = Ripper;
+  }
   if (!bytes)
     return CDRipError;
   *bytes = 0;
-  if (!Ripper || !buffer)
+  if (!ripper || !buffer)
     return CDRipError;
-  if (abort && *abort)
-    return CDRipOK;
+  const std::lock_guard reading(ripper->ReadLock);
+  ripper->Abort = abort;
+  Reading = ripper.get();
+  const bool stopped = Stopped();
   // A sector that cannot be read ends the chunk before it; the next call starts there.
   const int64_t read =
-      Ripper->Reader->Read(buffer, std::min<int64_t>(int64_t{Ripper->ChunkSectors} * SectorBytes,
-                                                     Ripper->Reader->Remaining()));
-  if (read == 0 && Ripper->Reader->Remaining() > 0)
+      stopped ? 0
+              : ripper->Reader->Read(buffer,
+                                     std::min<int64_t>(int64_t{ripper->ChunkSectors} * SectorBytes,
+                                                       ripper->Reader->Remaining()));
+  // A read stopped on the way ends the range where it got to, as its end.
+  const bool failed = read == 0 && ripper->Reader->Remaining() > 0 && !Stopped();
+  Reading = nullptr;
+  ripper->Abort = nullptr;
+  if (stopped)
+    return CDRipOK;
+  if (failed)
     return CDRipError;
   *bytes = static_cast<int32_t>(read);
   const int64_t delivered =
-      int64_t{Ripper->End - Ripper->Start} * SectorBytes - Ripper->Reader->Remaining();
-  Ripper->Current = Ripper->Start + static_cast<int32_t>(delivered / SectorBytes);
+      int64_t{ripper->End - ripper->Start} * SectorBytes - ripper->Reader->Remaining();
+  ripper->Current = ripper->Start + static_cast<int32_t>(delivered / SectorBytes);
   Peak = PeakOf(reinterpret_cast<const int16_t *>(buffer), *bytes / 2);
   return CDRipOK;
 }
 
 int32_t CR_CloseRipper() {
   const std::lock_guard guard(LibraryLock());
+  if (Ripper)
+    Ripper->Closed = true; // a read under way ends at its next drive read and frees it
   Ripper.reset();
   return CDRipOK;
 }
@@ -269,11 +331,11 @@ int32_t CR_GetJitterPosition() { return CR_GetPercentCompleted(); }
 int32_t CR_GetLastJitterErrorPosition() { return LastJitterSector; }
 int32_t CR_GetCurrentRipSector() {
   const std::lock_guard guard(LibraryLock());
-  return Ripper ? Ripper->Current : 0;
+  return Ripper ? Ripper->Current.load() : 0;
 }
 
 void CR_SetReadFault(int32_t firstSector, int32_t count, int32_t badReads) {
-  const std::lock_guard guard(LibraryLock());
+  const std::lock_guard guard(FaultLock);
   Fault = {firstSector, std::max(count, 0), badReads, {}};
 }
 
