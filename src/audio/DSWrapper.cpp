@@ -37,7 +37,8 @@ void Callback(void *user, Uint8 *stream, int len) {
   std::uint32_t play = static_cast<std::uint32_t>(out.Played.load() % out.BufferSize);
   std::uint8_t *to = stream;
   for (std::uint32_t f = 0; f < frames; ++f) {
-    const std::uint8_t *from = out.Buffer.data() + play;
+    std::uint8_t *const frame = out.Buffer.data() + play;
+    const std::uint8_t *from = frame;
     if (out.Widen24) {
       for (std::uint32_t s = 0; s < out.BytesPerFrame / 3; ++s, from += 3, to += 4) {
         to[0] = 0;
@@ -47,6 +48,8 @@ void Callback(void *user, Uint8 *stream, int len) {
       std::memcpy(to, from, out.BytesPerFrame);
       to += out.BytesPerFrame;
     }
+    // Played once: a writer that falls behind leaves silence here, not audio heard before.
+    std::memset(frame, out.Silence, out.BytesPerFrame);
     play += out.BytesPerFrame;
     if (play >= out.BufferSize)
       play = 0;
@@ -84,7 +87,8 @@ std::uint32_t InitOutputBuffer(TOutput &out, const TFormat &format, std::uint32_
   out.BytesPerFrame = format.BlockAlign;
   if (out.BytesPerFrame == 0 || bufferSize < out.BytesPerFrame)
     return ResultOpenFailed;
-  out.Buffer.assign(bufferSize, format.BitsPerSample == 8 ? 128 : 0);
+  out.Silence = format.BitsPerSample == 8 ? 128 : 0;
+  out.Buffer.assign(bufferSize, out.Silence);
   out.Widen24 = format.BitsPerSample == 24;
   out.DeviceBits = format.BitsPerSample == 8 ? 8 : format.BitsPerSample == 16 ? 16 : 32;
   out.DeviceFrameBytes = out.DeviceBits / 8 * format.Channels;

@@ -1,14 +1,15 @@
 #pragma once
 // The sound card as a looping play buffer, over SDL2 audio: the output writes blocks at its own
 // write offset and the device's callback plays the buffer round and round from the play
-// cursor. The write cursor runs one device period (the callback's chunk) ahead of the play
-// cursor while playing: the bytes between them are on their way to the card and must not be
-// written. Both sides count their bytes from the start, so the writer sees how far the card
-// has really played, however often the buffer went round between two queries: a writer that
-// falls behind the play cursor is an underrun, counted when the free space is queried, and
-// a pause of the whole process (a loaded machine, a stopped debugger) that stalled the card
-// too is none. Only the output thread writes; the callback runs on SDL's audio thread, under
-// the device lock.
+// cursor, leaving silence where it played. The write cursor runs one device period (the
+// callback's chunk) ahead of the play cursor while playing: the bytes between them are on their
+// way to the card and must not be written. Both sides count their bytes from the start, so the
+// writer sees how far the card has really played, however often the buffer went round between
+// two queries: a writer that falls behind the play cursor is an underrun (the card plays
+// silence, never audio heard before), counted when the free space is queried, and a pause of
+// the whole process (a loaded machine, a stopped debugger) that stalled the card too is none.
+// Only the output thread writes; the callback runs on SDL's audio thread, under the device
+// lock.
 #include <SDL2/SDL.h>
 
 #include <atomic>
@@ -68,6 +69,7 @@ struct TOutput {
   std::uint32_t DeviceFrameBytes = 0;
   std::uint32_t DeviceBits = 16; // 8 (unsigned), 16 or 32
   bool Widen24 = false;
+  std::uint8_t Silence = 0; // the byte of silence: 128 for 8-bit samples, else 0
 };
 
 // Starts the sound system for the device; false when it cannot be used.
