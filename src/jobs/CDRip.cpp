@@ -448,7 +448,7 @@ void TfrmCDRip::Verified() {
   if (OnLogWritten)
     OnLogWritten(*FLog, FLogPath);
   FinishJob();
-  ShowStep(FLog->Summary());
+  ShowStep(FLog->ShownSummary());
   if (!StayAtEnd) {
     CloseLater();
     return;

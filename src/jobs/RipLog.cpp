@@ -76,6 +76,13 @@ std::string TrackText(const TRipLogTrack &t) {
   return text;
 }
 
+std::string WordedSummary(const TRipLog &log, const TWording &wording) {
+  std::vector<TTrackVerdict> verdicts;
+  for (const TRipLogTrack &track : log.Tracks)
+    verdicts.push_back(track.Verdict);
+  return DiscSummary(log.Lookup, verdicts, log.LookupWhy, wording);
+}
+
 // The log's file: its name, unless a job running beside this one wrote a log there since this
 // one began; then the first numbered name that is free or holds an earlier job's log.
 std::string RipLogPath(const TRipLog &log, const std::string &folder) {
@@ -116,12 +123,9 @@ void TRipLog::Verify(const std::string &baseUrl) {
   }
 }
 
-std::string TRipLog::Summary() const {
-  std::vector<TTrackVerdict> verdicts;
-  for (const TRipLogTrack &track : Tracks)
-    verdicts.push_back(track.Verdict);
-  return DiscSummary(Lookup, verdicts, LookupWhy);
-}
+std::string TRipLog::Summary() const { return WordedSummary(*this, {}); }
+
+std::string TRipLog::ShownSummary() const { return WordedSummary(*this, GetLanString); }
 
 std::string TRipLog::Text() const {
   std::string text = std::string(product::Name) + " " + product::Version + " rip log\n\n";

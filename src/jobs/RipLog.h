@@ -38,8 +38,10 @@ struct TRipLog {
   // Looks the disc up in the database at baseUrl and gives each whole track its verdict.
   // Blocks for up to the lookup's time-out.
   void Verify(const std::string &baseUrl);
-  // The closing line: all accurate, N of M, not in the database, or not verified and why.
+  // The closing line: all accurate, N of M, not in the database, or not verified and why; in
+  // English, as the log says it, and in the chosen language, as a window shows it.
   std::string Summary() const;
+  std::string ShownSummary() const;
   std::string Text() const;
 };
 

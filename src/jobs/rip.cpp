@@ -547,7 +547,7 @@ void TRipForm::Verified() {
   if (OnLogWritten)
     OnLogWritten(*FLog, FLogPath);
   FinishJob();
-  Label3->setText(QString::fromStdString(FLog->Summary()));
+  Label3->setText(QString::fromStdString(FLog->ShownSummary()));
   Label3->setVisible(true);
   if (!StayAtEnd) {
     CloseLater();
