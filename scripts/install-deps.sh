@@ -13,13 +13,14 @@ packages=(
   lame libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libmpg123-dev
   libogg-dev libvorbis-dev libflac-dev libopusenc-dev libopusfile-dev
   # sound card, HTTP, disc ids and the JSON of title lookups
-  libsdl2-dev libcurl4-openssl-dev libdiscid-dev nlohmann-json3-dev
+  libsdl2-dev libasound2-dev libcurl4-openssl-dev libdiscid-dev nlohmann-json3-dev
   # checksums
   zlib1g-dev
   # fuzzing (scripts/fuzz.sh)
   clang libclang-rt-14-dev
   # test and benchmark peers
-  sox ffmpeg cd-paranoia vorbis-tools flac opus-tools python3 xvfb whipper
+  sox ffmpeg cd-paranoia vorbis-tools flac opus-tools python3 xvfb xauth x11-utils
+  whipper
 )
 
 missing=()

@@ -6,7 +6,7 @@
 #include "Language.h"
 #include "Text.h"
 
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -14,18 +14,20 @@
 #include <QVBoxLayout>
 
 #include <functional>
+#include <string_view>
 
 namespace {
 
 // The advice lines, one label each, in the order shown. The causes are those of this system:
 // another program holding the drive, a user not allowed to read the device, no drive at all.
+// The last two lines end in a link into the help.
 const std::pair<const char *, const char *> AdviceLines[] = {
-    {"Label1", "The Software couldn't find CD devices.Please check the following problems:"},
-    {"Label2", "1.The CD device is held by another program.Such as a CD player, a "},
+    {"Label1", "The software couldn't find CD devices. Please check the following problems:"},
+    {"Label2", "1. The CD device is held by another program, such as a CD player, a "},
     {"Label3", "media player or another CD ripper: close it and choose File > Refresh."},
-    {"Label4", "2.Your user may not read the device: on most systems that needs membership "},
+    {"Label4", "2. Your user may not read the device: on most systems that needs membership "},
     {"Label5", "of the cdrom group (sudo adduser $USER cdrom, then log in again)."},
-    {"Label6", "3.No CD drive was detected.Check that the drive is connected and listed"},
+    {"Label6", "3. No CD drive was detected. Check that the drive is connected and listed"},
     {"Label7", "as /dev/sr0 or the like, as explained in"},
     {"Label8", "or open a BIN/CUE disc image instead, see"}};
 
@@ -78,17 +80,22 @@ TfrmNoDeviceHint::TfrmNoDeviceHint(QWidget *parent) : QDialog(parent) {
   panel->setObjectName("Panel1");
   panel->setFrameShape(QFrame::Panel);
   panel->setFrameShadow(QFrame::Sunken);
-  auto *lines = new QGridLayout(panel);
-  int row = 0;
+  lForceASPI = Link("lForceASPI", "Plindar help: CD drives", panel);
+  lAdaptec = Link("lAdaptec", "Plindar help: disc images", panel);
+  auto *lines = new QVBoxLayout(panel);
   for (const auto &[name, text] : AdviceLines) {
     auto *line = new QLabel(text, panel);
     line->setObjectName(name);
-    lines->addWidget(line, row++, 0);
+    // A link follows the words that point to it, on the same line.
+    const std::string_view lineName = name;
+    QLabel *link = lineName == "Label7" ? lForceASPI : lineName == "Label8" ? lAdaptec : nullptr;
+    auto *row = new QHBoxLayout;
+    row->addWidget(line);
+    if (link)
+      row->addWidget(link);
+    row->addStretch();
+    lines->addLayout(row);
   }
-  lForceASPI = Link("lForceASPI", "Plindar help: CD drives", panel);
-  lAdaptec = Link("lAdaptec", "Plindar help: disc images", panel);
-  lines->addWidget(lForceASPI, 6, 1);
-  lines->addWidget(lAdaptec, 7, 1);
   new TLinkClick(lForceASPI, [this] { lForceASPIClick(); });
   new TLinkClick(lAdaptec, [this] { lAdaptecClick(); });
 

@@ -196,14 +196,16 @@ void PrintVerification(const TRipLog &log, const std::string &path) {
 // the command line hold for this run only: nothing is saved.
 int ExtractTracks(const TProgramOptions &options) {
   TBatchDialogs dialogs;
+  if (!options.OutputFolder.empty())
+    RunOutputFolder = std::filesystem::absolute(options.OutputFolder).string();
   TMainForm form;
   form.SecureRun = options.Secure;
   form.RunReadOffset = options.ReadOffset;
   form.PreferImages(options.CDImages.size());
   if (options.OutputFormat >= 0)
     GlobalOptions.OutputFormat = options.OutputFormat;
-  if (!options.OutputFolder.empty())
-    GlobalOptions.OutputFolder = std::filesystem::absolute(options.OutputFolder).string();
+  if (!RunOutputFolder.empty())
+    GlobalOptions.OutputFolder = RunOutputFolder;
   if (!options.AccurateRipUrl.empty())
     GlobalOptions.AccurateRipUrl = options.AccurateRipUrl;
   std::error_code ec;
@@ -360,8 +362,9 @@ int main(int argc, char **argv) {
     return 1;
   }
   QApplication app(argc, argv);
+  // No display name: Qt would add it to every window title not ending in it ("Plindar 4.5 —
+  // Plindar"), and each window's title already says what it is.
   QApplication::setApplicationName("Plindar");
-  QApplication::setApplicationDisplayName("Plindar");
   plat::InstallQtMessagePump();
   if (options.List)
     return ListTracks(options);

@@ -63,8 +63,11 @@ void TDXAudioOut::Prepare() {
     FPollingInterval = FLatency / 3;
   }
   FOut.UnderflowCount = 0;
-  if (!ds::Create(FOut, FDevices[FDeviceNumber]))
+  FDeviceFailure.clear();
+  if (!ds::Create(FOut, FDevices[FDeviceNumber])) {
+    FDeviceFailure = SDL_GetError();
     throw EAuException("Failed to create DirectSound device");
+  }
   FBufferBytes = FBitsPerSample / 8 * FFramesInBuffer * FChannels;
   FBlock.assign(FBufferBytes, 0);
   FSilenceByte = FBitsPerSample == 8 ? 128 : 0;
@@ -81,6 +84,7 @@ void TDXAudioOut::Prepare() {
   format.BitsPerSample = static_cast<std::uint16_t>(FBitsPerSample);
   FFormat = format;
   if (const std::uint32_t result = ds::InitOutputBuffer(FOut, format, FBufferBytes)) {
+    FDeviceFailure = SDL_GetError();
     char code[9];
     std::snprintf(code, sizeof code, "%.8X", result);
     throw EAuException(std::string("Failed to create DirectSound buffer") + code);

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 using TUnderrunEvent = std::function<void(TComponent *sender)>;
@@ -46,6 +47,9 @@ public:
   std::uint32_t PlayRate() const { return FSampleRate; }
   // The format the last run opened the device with.
   const ds::TFormat &Format() const { return FFormat; }
+  // Why the last run could not open the sound device, in the sound system's words; "" when it
+  // could. Read once the run has ended.
+  const std::string &DeviceFailure() const { return FDeviceFailure; }
 
   void Pause() override;
   void Resume() override;
@@ -76,6 +80,7 @@ private:
   std::uint32_t FPollingInterval = 100;
   std::uint32_t FFramesInBuffer = 24576;
   float FSpeedFactor = 1.0f;
+  std::string FDeviceFailure;
 
   std::atomic<bool> FReleased{true};
   ds::TOutput FOut;

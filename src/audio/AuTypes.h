@@ -24,8 +24,9 @@ enum TFileOutputMode : std::uint8_t { foRewrite = 0, foAppend = 1 };
 
 namespace au {
 
-// Rounds to the nearest integer with ties to the even neighbour (the default rounding mode),
-// as every rounded figure of the pipeline is specified.
+// Rounds to the nearest integer, a tie going to the even neighbour ("banker's rounding"):
+// IEEE 754's default rounding, which the floating-point unit applies unless told otherwise.
+// Every rounded figure of the pipeline (sizes, positions, scaled samples) follows it.
 inline std::int64_t Round(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
 
 } // namespace au

@@ -3,19 +3,12 @@
 #include "SdlAudio.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 
 namespace ds {
 
 namespace {
-
-std::int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 template <typename T> void Scale(std::uint8_t *data, std::size_t bytes, float gain) {
   for (std::size_t i = 0; i + sizeof(T) <= bytes; i += sizeof(T)) {
@@ -41,10 +34,11 @@ void ApplyGain(std::uint8_t *data, std::size_t bytes, const TOutput &out, float 
 void Callback(void *user, Uint8 *stream, int len) {
   TOutput &out = *static_cast<TOutput *>(user);
   const std::uint32_t frames = static_cast<std::uint32_t>(len) / out.DeviceFrameBytes;
-  std::uint32_t play = out.PlayCursor.load();
+  std::uint32_t play = static_cast<std::uint32_t>(out.Played.load() % out.BufferSize);
   std::uint8_t *to = stream;
   for (std::uint32_t f = 0; f < frames; ++f) {
-    const std::uint8_t *from = out.Buffer.data() + play;
+    std::uint8_t *const frame = out.Buffer.data() + play;
+    const std::uint8_t *from = frame;
     if (out.Widen24) {
       for (std::uint32_t s = 0; s < out.BytesPerFrame / 3; ++s, from += 3, to += 4) {
         to[0] = 0;
@@ -54,11 +48,13 @@ void Callback(void *user, Uint8 *stream, int len) {
       std::memcpy(to, from, out.BytesPerFrame);
       to += out.BytesPerFrame;
     }
+    // Played once: a writer that falls behind leaves silence here, not audio heard before.
+    std::memset(frame, out.Silence, out.BytesPerFrame);
     play += out.BytesPerFrame;
     if (play >= out.BufferSize)
       play = 0;
   }
-  out.PlayCursor = play;
+  out.Played += std::uint64_t{frames} * out.BytesPerFrame;
   const float gain = out.Gain.load();
   if (gain != 1.0f)
     ApplyGain(stream, static_cast<std::size_t>(len), out, gain);
@@ -91,7 +87,8 @@ std::uint32_t InitOutputBuffer(TOutput &out, const TFormat &format, std::uint32_
   out.BytesPerFrame = format.BlockAlign;
   if (out.BytesPerFrame == 0 || bufferSize < out.BytesPerFrame)
     return ResultOpenFailed;
-  out.Buffer.assign(bufferSize, format.BitsPerSample == 8 ? 128 : 0);
+  out.Silence = format.BitsPerSample == 8 ? 128 : 0;
+  out.Buffer.assign(bufferSize, out.Silence);
   out.Widen24 = format.BitsPerSample == 24;
   out.DeviceBits = format.BitsPerSample == 8 ? 8 : format.BitsPerSample == 16 ? 16 : 32;
   out.DeviceFrameBytes = out.DeviceBits / 8 * format.Channels;
@@ -114,22 +111,19 @@ std::uint32_t InitOutputBuffer(TOutput &out, const TFormat &format, std::uint32_
   if (out.Device == 0)
     return ResultOpenFailed;
   out.Lead = std::min<std::uint32_t>(have.samples * out.BytesPerFrame, bufferSize / 2);
-  out.PlayCursor = 0;
-  out.TicksPerBuffer = static_cast<std::int64_t>(
-      1e9 * (static_cast<double>(bufferSize) / out.BytesPerFrame) / format.SampleRate);
-  std::uint32_t play = 0;
-  GetCursors(out, play, out.WriteOffset);
+  out.Played = 0;
+  out.Written = 0;
   return 0;
 }
 
 void GetCursors(const TOutput &out, std::uint32_t &play, std::uint32_t &write) {
-  play = out.PlayCursor.load();
+  play = static_cast<std::uint32_t>(out.Played.load() % out.BufferSize);
   write = out.Playing ? (play + out.Lead.load()) % out.BufferSize : play;
 }
 
 void StartOutput(TOutput &out) {
   SDL_LockAudioDevice(out.Device);
-  out.PlayCursor = 0;
+  out.Played = 0;
   SDL_UnlockAudioDevice(out.Device);
   RestartOutput(out);
 }
@@ -140,65 +134,45 @@ void StopOutput(TOutput &out) {
     SDL_PauseAudioDevice(out.Device, 1);
 }
 
-// The clock check starts afresh: the time the buffer stood still is no time it played.
 void RestartOutput(TOutput &out) {
-  out.LastTick = Now();
-  out.LastPlayCursor = out.PlayCursor.load();
   SDL_PauseAudioDevice(out.Device, 0);
   out.Playing = true;
 }
 
 std::uint32_t QueryOutputSpace(TOutput &out) {
-  std::uint32_t play = 0;
-  std::uint32_t write = 0;
-  GetCursors(out, play, write);
   const std::int64_t size = out.BufferSize;
-  std::int64_t lead = static_cast<std::int64_t>(write) - play;
-  if (lead < 0)
-    lead += size;
-  std::int64_t ahead = play;
-  if (out.Playing && out.TicksPerBuffer != 0) {
-    const std::int64_t now = Now();
-    const std::int64_t elapsed = now - out.LastTick;
-    out.LastTick = now;
-    std::int64_t played = static_cast<std::int64_t>(play) - out.LastPlayCursor;
-    if (played < 0)
-      played += size;
-    out.LastPlayCursor = play;
-    const std::int64_t byClock =
-        static_cast<std::int64_t>(static_cast<double>(elapsed) * size / out.TicksPerBuffer);
-    const std::int64_t missed = (byClock - played) / size;
-    if (missed > 0)
-      ahead += missed * size;
-  }
-  std::int64_t space = ahead - out.WriteOffset;
-  if (space < 0)
-    space += size;
-  if (space > size - lead) {
+  const std::int64_t lead = out.Playing ? out.Lead.load() : 0;
+  const std::uint64_t played = out.Played.load();
+  // The written bytes the card has not yet taken; fewer than the bytes on their way to it
+  // means the card plays what was never written for this round.
+  const std::int64_t ahead = static_cast<std::int64_t>(out.Written - played);
+  if (ahead < lead) {
     if (out.Playing)
       ++out.UnderflowCount;
-    out.WriteOffset = write;
-    space = size - lead;
+    out.Written = played + lead;
+    return static_cast<std::uint32_t>(size - lead);
   }
-  return static_cast<std::uint32_t>(space);
+  return static_cast<std::uint32_t>(size - ahead);
 }
 
 void WriteBlock(TOutput &out, const std::uint8_t *data, std::uint32_t bytes) {
   SDL_LockAudioDevice(out.Device);
-  std::uint32_t first = std::min(bytes, out.BufferSize - out.WriteOffset);
-  std::memcpy(out.Buffer.data() + out.WriteOffset, data, first);
+  const auto offset = static_cast<std::uint32_t>(out.Written % out.BufferSize);
+  const std::uint32_t first = std::min(bytes, out.BufferSize - offset);
+  std::memcpy(out.Buffer.data() + offset, data, first);
   std::memcpy(out.Buffer.data(), data + first, bytes - first);
-  out.WriteOffset = (out.WriteOffset + bytes) % out.BufferSize;
+  out.Written += bytes;
   SDL_UnlockAudioDevice(out.Device);
 }
 
 void FillEmptySpace(TOutput &out, std::uint8_t byte) {
   const std::uint32_t space = QueryOutputSpace(out);
   SDL_LockAudioDevice(out.Device);
-  const std::uint32_t first = std::min(space, out.BufferSize - out.WriteOffset);
-  std::memset(out.Buffer.data() + out.WriteOffset, byte, first);
+  const auto offset = static_cast<std::uint32_t>(out.Written % out.BufferSize);
+  const std::uint32_t first = std::min(space, out.BufferSize - offset);
+  std::memset(out.Buffer.data() + offset, byte, first);
   std::memset(out.Buffer.data(), byte, space - first);
-  out.WriteOffset = (out.WriteOffset + space) % out.BufferSize;
+  out.Written += space;
   SDL_UnlockAudioDevice(out.Device);
 }
 

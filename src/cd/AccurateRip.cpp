@@ -185,9 +185,14 @@ std::string VerdictText(const TTrackVerdict &verdict) {
 }
 
 std::string DiscSummary(TLookup lookup, const std::vector<TTrackVerdict> &tracks,
-                        const std::string &why) {
-  if (lookup == TLookup::Failed)
-    return why.empty() ? "Not verified" : "Not verified: " + why;
+                        const std::string &why, const TWording &wording) {
+  auto words = [&wording](const char *key, const char *english) {
+    return wording ? wording(key, english) : std::string(english);
+  };
+  if (lookup == TLookup::Failed) {
+    const std::string notVerified = words("RES_AR_NotVerified", "Not verified");
+    return why.empty() ? notVerified : notVerified + ": " + why;
+  }
   const auto accurate = std::count_if(tracks.begin(), tracks.end(), [](const TTrackVerdict &t) {
     return t.Verdict == TVerdict::Accurate;
   });
@@ -195,11 +200,14 @@ std::string DiscSummary(TLookup lookup, const std::vector<TTrackVerdict> &tracks
     return t.Verdict == TVerdict::Accurate || t.Verdict == TVerdict::NotAccurate;
   });
   if (lookup == TLookup::NotInDatabase || !known)
-    return "Not in the AccurateRip database";
+    return words("RES_AR_NotInDatabase", "Not in the AccurateRip database");
   if (accurate == static_cast<long>(tracks.size()))
-    return "All tracks accurately ripped";
-  return std::to_string(accurate) + " of " + std::to_string(tracks.size()) +
-         " tracks accurately ripped";
+    return words("RES_AR_AllAccurate", "All tracks accurately ripped");
+  std::string text = words("RES_AR_SomeAccurate", "%d of %d tracks accurately ripped");
+  for (const std::size_t count : {static_cast<std::size_t>(accurate), tracks.size()})
+    if (const std::size_t at = text.find("%d"); at != std::string::npos)
+      text.replace(at, 2, std::to_string(count));
+  return text;
 }
 
 } // namespace accuraterip

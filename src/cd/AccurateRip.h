@@ -8,6 +8,7 @@
 // and a track is accurate only when one of its checksums equals one in the answer.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -141,9 +142,12 @@ enum class TLookup { Found, NotInDatabase, Failed };
 // "Accurately ripped (confidence 5, v2)", "Not accurate (best confidence 3)", "Not in the
 // AccurateRip database", "Not verified".
 std::string VerdictText(const TTrackVerdict &verdict);
+// The words of a text: given a language key and the English words, those to show.
+using TWording = std::function<std::string(const std::string &key, const std::string &english)>;
 // The disc's closing line: "All tracks accurately ripped", "N of M tracks accurately ripped",
-// "Not in the AccurateRip database", or "Not verified" and why, for a failed lookup.
+// "Not in the AccurateRip database", or "Not verified" and why, for a failed lookup. In English
+// unless a wording is given.
 std::string DiscSummary(TLookup lookup, const std::vector<TTrackVerdict> &tracks,
-                        const std::string &why = {});
+                        const std::string &why = {}, const TWording &wording = {});
 
 } // namespace accuraterip

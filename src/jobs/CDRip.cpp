@@ -472,7 +472,7 @@ void TfrmCDRip::Verified() {
   *FLog = *FVerified;
   WriteLog();
   FinishJob();
-  const QString outcome = QString::fromStdString(FLog->Outcome());
+  const QString outcome = QString::fromStdString(FLog->Outcome(GetLanString));
   setWindowTitle(QString::fromStdString(GetLanString("RES_Job_Done", "Done")));
   lProgressHint->setText(outcome);
   lProgressHint->setToolTip(outcome);

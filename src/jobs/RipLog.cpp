@@ -133,11 +133,11 @@ void TRipLog::Verify(const std::string &baseUrl) {
   }
 }
 
-std::string TRipLog::Summary() const {
+std::string TRipLog::Summary(const TWording &wording) const {
   std::vector<TTrackVerdict> verdicts;
   for (const TRipLogTrack &track : Tracks)
     verdicts.push_back(track.Verdict);
-  return DiscSummary(Lookup, verdicts, LookupWhy);
+  return DiscSummary(Lookup, verdicts, LookupWhy, wording);
 }
 
 void TRipLog::MarkStopped() {
@@ -155,19 +155,23 @@ void TRipLog::MarkStopped() {
     }
 }
 
-std::string TRipLog::Outcome() const {
+std::string TRipLog::Outcome(const TWording &wording) const {
+  auto words = [&wording](const char *key, const char *english) {
+    return wording ? wording(key, english) : std::string(english);
+  };
   int made = 0, failed = 0;
   for (const TRipLogTrack &track : Tracks) {
     made += !track.File.empty();
     failed += track.Ended && track.File.empty();
   }
   const int count = static_cast<int>(Tracks.size());
-  std::string text = Stopped ? "Stopped: " : "Done: ";
-  text += std::to_string(made) + " of " + std::to_string(count) + " tracks made, " +
-          std::to_string(failed) + " failed";
-  if (Stopped)
-    text += ", " + std::to_string(count - made - failed) + " not made";
-  return text + ". AccurateRip: " + Summary();
+  std::string text =
+      Stopped ? words("RES_Job_Stopped", "Stopped: %d of %d tracks made, %d failed, %d not made")
+              : words("RES_Job_Outcome", "Done: %d of %d tracks made, %d failed");
+  for (const int number : {made, count, failed, count - made - failed})
+    if (const std::size_t at = text.find("%d"); at != std::string::npos)
+      text.replace(at, 2, std::to_string(number));
+  return text + ". AccurateRip: " + Summary(wording);
 }
 
 std::string TRipLog::Text() const {

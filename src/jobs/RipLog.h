@@ -48,11 +48,11 @@ struct TRipLog {
   // The job was stopped: the track in progress is marked so, and nothing is verified.
   void MarkStopped();
   // The AccurateRip verdict of the disc: all accurate, N of M, not in the database, or not
-  // verified and why.
-  std::string Summary() const;
+  // verified and why; in English, as the log says it, or in the words given, as a window shows it.
+  std::string Summary(const accuraterip::TWording &wording = {}) const;
   // The closing line: whether the job is done or was stopped, the tracks made and failed, and
   // the Summary.
-  std::string Outcome() const;
+  std::string Outcome(const accuraterip::TWording &wording = {}) const;
   std::string Text() const;
 };
 

@@ -554,7 +554,7 @@ void TRipForm::Verified() {
   *FLog = *FVerified;
   WriteLog();
   FinishJob();
-  const QString outcome = QString::fromStdString(FLog->Outcome());
+  const QString outcome = QString::fromStdString(FLog->Outcome(GetLanString));
   setWindowTitle(QString::fromStdString(GetLanString("RES_Job_Done", "Done")));
   SetStage(GetLanString("RES_Job_Done", "Done"));
   FlatGauge1->setValue(100);

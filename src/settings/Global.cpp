@@ -17,6 +17,7 @@
 namespace fs = std::filesystem;
 
 TGlobalOptions GlobalOptions;
+std::string RunOutputFolder;
 
 std::string GetAppDataFolder() { return plat::ConfigHome(); }
 
@@ -215,7 +216,8 @@ bool LoadSaveOptions(bool Load) {
   TGlobalOptions &o = GlobalOptions;
   const TGlobalOptions d;
   // The default is found only when it is needed, as finding it may make the music folder.
-  const bool needDefault = Load && !f.Ini().ValueExists("CommonOptions", "OutputFolder");
+  const bool needDefault =
+      Load && RunOutputFolder.empty() && !f.Ini().ValueExists("CommonOptions", "OutputFolder");
   f.Field("CommonOptions", "OutputFolder", o.OutputFolder,
           needDefault ? DefaultOutputFolder(folder) : std::string());
   f.Field("CommonOptions", "OutputFormat", o.OutputFormat, d.OutputFormat);

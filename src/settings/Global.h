@@ -68,6 +68,9 @@ struct TGlobalOptions {
 enum : int32_t { TitleSourcesFreedb = 0, TitleSourcesMusicBrainz = 1, TitleSourcesBoth = 2 };
 
 extern TGlobalOptions GlobalOptions;
+// The output folder the command line gives for one run, "" for none. While one is given,
+// loading the settings neither looks for nor makes the default music folder.
+extern std::string RunOutputFolder;
 
 // The range of StallTime.
 constexpr int32_t MinStallTime = 1;

@@ -24,6 +24,7 @@
 #include <QShowEvent>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -146,6 +147,9 @@ TOptionSetForm::TOptionSetForm(TOptionSetHost host, QWidget *parent)
   PageControl1->addTab(CDRomPage(), "CD-ROM");
   PageControl1->addTab(FlacOpusPage(), "FLAC/Opus");
   PageControl1->setCurrentIndex(0);
+  // Every page's caption in full, in any language: the window is as wide as the tab row needs.
+  PageControl1->tabBar()->setUsesScrollButtons(false);
+  PageControl1->tabBar()->setElideMode(Qt::ElideNone);
 
   btOk = Button("btOk", "OK", this);
   btCancel = Button("btCancel", "Cancel", this);
@@ -198,7 +202,7 @@ QWidget *TOptionSetForm::OutputPage() {
   SpinEdit1->setRange(0, 100);
   SpinEdit1->findChild<QLineEdit *>()->setReadOnly(true); // changed by its arrows only
   auto *formatGrid = new QGridLayout(formatGroup);
-  formatGrid->addWidget(Label("Label1", "Format：", formatGroup), 0, 0);
+  formatGrid->addWidget(Label("Label1", "Format:", formatGroup), 0, 0);
   formatGrid->addWidget(cbOutputFormat, 0, 1, 1, 2);
   formatGrid->addWidget(ckNormalize, 1, 0);
   formatGrid->addWidget(SpinEdit1, 1, 1);
@@ -382,7 +386,7 @@ QWidget *TOptionSetForm::CDRomPage() {
   seReadOffset = new QSpinBox(page);
   seReadOffset->setObjectName("seReadOffset");
   seReadOffset->setRange(MinReadOffset, MaxReadOffset);
-  seReadOffset->setSuffix(" samples");
+  seReadOffset->setSuffix(Q(" " + GetLanString("RES_Samples", "samples")));
   btDetectOffset = Button("btDetectOffset", "Detect read offset", page);
   btDetectOffset->setVisible(static_cast<bool>(FHost.DetectOffset));
   auto *offsetRow = new QHBoxLayout;
@@ -392,7 +396,7 @@ QWidget *TOptionSetForm::CDRomPage() {
   cbTitleSources =
       List("cbTitleSources", {"freedb", "MusicBrainz", "MusicBrainz, then freedb"}, page);
   auto *grid = new QGridLayout(page);
-  grid->addWidget(Label("Label20", "Device：", page), 0, 0);
+  grid->addWidget(Label("Label20", "Device:", page), 0, 0);
   grid->addWidget(cbCDList, 0, 1);
   grid->addWidget(ckbCDDb, 1, 0, 1, 2);
   grid->addWidget(ckbSecureRip, 2, 0, 1, 2);

@@ -38,6 +38,10 @@ QLabel *Label(const char *name, const char *caption, QWidget *parent) {
 
 } // namespace
 
+std::string SampleRateText(std::uint32_t rate) {
+  return std::to_string(rate) + " " + GetLanString("RES_Bps", "bps");
+}
+
 TfrmOggPlayer::TfrmOggPlayer(QWidget *parent)
     : QDialog(parent), VorbisIn1(std::make_unique<TVorbisIn>()),
       FLACIn1(std::make_unique<TFLACIn>()), OpusIn1(std::make_unique<TOpusIn>()),
@@ -64,7 +68,7 @@ TfrmOggPlayer::TfrmOggPlayer(QWidget *parent)
   panel->setFrameShape(QFrame::StyledPanel);
   panel->setToolTip("Press 'Play' button to open and play ogg file.");
   lFileName = Label("lFileName", "OGG", panel);
-  lSampleRate = Label("lSampleRate", "bps", panel);
+  lSampleRate = Label("lSampleRate", GetLanString("RES_Bps", "bps").c_str(), panel);
   lCurrentTime = Label("lCurrentTime", "0:00", panel);
   lTotalTime = Label("lTotalTime", "0:00", panel);
   auto *panelLayout = new QHBoxLayout(panel);
@@ -161,7 +165,7 @@ void TfrmOggPlayer::Play(const std::string &file) {
   // What is shown is read before the run: the output thread then owns the input.
   lFileName->setText(Q(std::filesystem::path(file).stem().string()));
   FTotalSeconds = static_cast<std::int32_t>(input->TotalTime());
-  lSampleRate->setText(Q(std::to_string(input->SampleRate()) + " bps"));
+  lSampleRate->setText(Q(SampleRateText(input->SampleRate())));
   lTotalTime->setText(Q(MinutesSeconds(FTotalSeconds)));
   ShowTags(*input);
   StereoBalance1->SetInput(input);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class QLabel;
 class QPlainTextEdit;
@@ -24,6 +25,9 @@ class TFLACIn;
 class TOpusIn;
 class TStereoBalance;
 class TVorbisIn;
+
+// The sample rate as the player shows it, in the chosen language: "44100 bps".
+std::string SampleRateText(std::uint32_t rate);
 
 class TfrmOggPlayer : public QDialog {
   Q_OBJECT

@@ -75,6 +75,10 @@ int PlayFile(const std::string &file, std::ostream &err, bool showPosition) {
   }
   if (showPosition)
     err << "\n";
+  // The device's failure in the sound system's words: the pipeline's message carries a code
+  // that means nothing here.
+  if (!output.DeviceFailure().empty())
+    return fail("no sound device could be opened (" + output.DeviceFailure() + ")");
   const std::string failure = output.ExceptionMessage();
   return failure.empty() ? 0 : fail(failure);
 }

@@ -114,22 +114,26 @@ QPushButton *Button(const char *name, const char *caption, QWidget *parent) {
 
 std::string SettingsFile(const char *name) { return GetSettingsFolder() + name; }
 
+// The position and length of no sound: "0.00 Sec".
+std::string NoLength() { return "0.00" + GetLanString("RES_Sec", " Sec"); }
+
 } // namespace
 
 std::string FormatMs(std::int64_t ms) {
+  const std::string sec = GetLanString("RES_Sec", " Sec");
   if (ms < 60000) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.3g Sec", static_cast<double>(ms) / 1000);
-    return text;
+    std::snprintf(text, sizeof text, "%.3g", static_cast<double>(ms) / 1000);
+    return text + sec;
   }
   const std::int64_t seconds = ms / 1000;
   std::string text;
   if (seconds / 3600 != 0)
-    text += std::to_string(seconds / 3600) + "Hour";
+    text += std::to_string(seconds / 3600) + GetLanString("RES_Hour", "Hour");
   if (seconds / 60 % 60 != 0)
-    text += std::to_string(seconds / 60 % 60) + " Min";
+    text += std::to_string(seconds / 60 % 60) + GetLanString("RES_Min", " Min");
   if (seconds % 60 != 0)
-    text += std::to_string(seconds % 60) + " Sec";
+    text += std::to_string(seconds % 60) + sec;
   return text;
 }
 
@@ -170,8 +174,8 @@ TfrmRecord::TfrmRecord(std::function<void(const std::string &)> convertToMp3, QW
   lbState = Label("lbState", Idle, group);
   panRecordTime = Label("panRecordTime", "00:00:00.0", group);
   panRecordTime->setToolTip("The time length of current recording");
-  lbPosition = Label("lbPosition", "0.00Sec", group);
-  lbLength = Label("lbLength", "0.00Sec", group);
+  lbPosition = Label("lbPosition", NoLength().c_str(), group);
+  lbLength = Label("lbLength", NoLength().c_str(), group);
   TrackBar1 = new QSlider(Qt::Horizontal, group);
   TrackBar1->setObjectName("TrackBar1");
   TrackBar1->setRange(0, SliderEnd);
@@ -338,8 +342,8 @@ void TfrmRecord::miNewClick() {
   else
     EnableButtons({btRecord});
   panRecordTime->setText("00:00:00.0");
-  lbLength->setText("0.00 Sec");
-  lbPosition->setText("0.00 Sec");
+  lbLength->setText(Q(NoLength()));
+  lbPosition->setText(Q(NoLength()));
   setWindowTitle(Q(GetLanString("RES_TitleStr", "Record") + "(" +
                    GetLanString("RES_NoNameStr", "NoName") + ")"));
   TrackBar1->setValue(0);
@@ -402,7 +406,7 @@ void TfrmRecord::PlayClick() {
   }
   if (Mci("play", from) != 0) // nothing plays: the window does not pretend it does
     return;
-  lbState->setText("Playing...");
+  lbState->setText(Q(GetLanString("RES_PlayingStr", "Playing...")));
   EnableButtons({btStop, btNext, btPrev});
   Timer1->start();
 }
@@ -428,7 +432,7 @@ void TfrmRecord::ShowRecordOver() {
   Mci("save");
   TrackBar1->setValue(SliderEnd);
   lbLength->setText(Q(FormatMs(Length())));
-  lbState->setText("Record over!");
+  lbState->setText(Q(GetLanString("RES_RecordOverStr", "Record over!")));
 }
 
 void TfrmRecord::InputLost() {

@@ -17,10 +17,12 @@
 #include "MessagePump.h"
 #include "NewRecordFileForm.h"
 #include "NoDeviceHint.h"
+#include "OggPlayer.h"
 #include "OptionSet.h"
 #include "QueryCddb.h"
 #include "RecordForm.h"
 #include "Registry.h"
+#include "RipLog.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 #include "TestDisc.h"
@@ -37,6 +39,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -942,6 +946,30 @@ TEST_F(MainFormTest, TheNoDeviceHintComesOnceAndLeadsIntoTheHelp) {
   }
 }
 
+// The hint reads as sentences in both shipped languages: a space after each full stop, and each
+// link right after the words that point to it.
+TEST_F(MainFormTest, TheNoDeviceHintsLinksFollowTheirWords) {
+  const QRegularExpression runOn("[a-z]\\.[A-Z]|^\\d\\.\\S");
+  for (const char *lan : {"English", "German"}) {
+    GlobalOptions.Lan = lan;
+    TfrmNoDeviceHint hint;
+    hint.show();
+    QApplication::processEvents();
+    for (const QLabel *line : hint.findChildren<QLabel *>())
+      EXPECT_FALSE(line->text().contains(runOn)) << lan << ": " << line->text().toStdString();
+    const std::pair<const char *, QLabel *> links[] = {{"Label7", hint.lForceASPI},
+                                                       {"Label8", hint.lAdaptec}};
+    for (const auto &[name, link] : links) {
+      const QLabel *words = hint.findChild<QLabel *>(name);
+      const int end = words->x() + words->fontMetrics().horizontalAdvance(words->text());
+      EXPECT_GE(link->x(), end) << lan << ": " << name;
+      EXPECT_LE(link->x(), end + 20) << lan << ": " << name;
+      EXPECT_LE(std::abs(link->geometry().center().y() - words->geometry().center().y()), 2)
+          << lan << ": " << name;
+    }
+  }
+}
+
 TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   GlobalOptions.Lan = "German";
   TOptionSetForm options({});
@@ -973,6 +1001,31 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   }
   EXPECT_EQ(options.PageControl1->tabText(5).toStdString(), "CD-ROM");
   EXPECT_EQ(options.cbOutputFormat->itemText(1).toStdString(), "WAV-Datei(*.WAV)");
+}
+
+// The texts the windows build as they go speak German too: the recorder's lengths, the player's
+// sample rate, the read offset's unit and the AccurateRip summary; the rip log stays English.
+TEST_F(MainFormTest, TheTextsWindowsBuildSpeakGerman) {
+  GlobalOptions.Lan = "German";
+  TOptionSetForm options({});
+  TfrmOggPlayer player;
+  TRipLog log;
+  log.Lookup = accuraterip::TLookup::Found;
+  log.Tracks.resize(2);
+  log.Tracks[0].Verdict = {accuraterip::TVerdict::Accurate, 3, true};
+  log.Tracks[1].Verdict = {accuraterip::TVerdict::NotAccurate, 3, true};
+  const std::pair<std::string, std::string> cases[] = {
+      {FormatMs(3723000), "1 Std. 2 Min. 3 Sek."},
+      {FormatMs(2500), "2.5 Sek."},
+      {SampleRateText(44100), "44100 Hz"},
+      {player.lSampleRate->text().toStdString(), "Hz"},
+      {options.seReadOffset->suffix().toStdString(), " Samples"},
+      {log.Summary(GetLanString), "1 von 2 Titeln korrekt gerippt"},
+      {log.Outcome(GetLanString), "Fertig: 0 von 2 Titeln erstellt, 0 fehlgeschlagen. AccurateRip: "
+                                  "1 von 2 Titeln korrekt gerippt"},
+      {log.Summary(), "1 of 2 tracks accurately ripped"}};
+  for (const auto &[shown, german] : cases)
+    EXPECT_EQ(shown, german);
 }
 
 // ---- CD-input mode ----

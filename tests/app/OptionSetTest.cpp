@@ -11,6 +11,7 @@
 #include "TempDir.h"
 #include "TestDisc.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,6 +19,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
@@ -135,6 +138,28 @@ TEST_F(OptionSetTest, FlacOpusStallAndTitleSourceSettingsRoundTripThroughTheWind
   EXPECT_EQ(form.PageControl1->tabText(6).toStdString(), "FLAC/Opus");
   EXPECT_EQ(form.findChild<QLabel *>("Label21")->text().toStdString(), "Kompressionsstufe:");
   EXPECT_TRUE(Script.Shown.empty());
+}
+
+// Every page's caption shows whole, in English and in German: the tab row neither scrolls nor
+// shortens a caption, and it lies inside the window.
+TEST_F(OptionSetTest, EveryPageCaptionIsShownWhole) {
+  for (const char *lan : {"English", "German"}) {
+    GlobalOptions.Lan = lan;
+    TOptionSetForm form({});
+    form.show();
+    QApplication::processEvents();
+    const QTabBar *bar = form.PageControl1->tabBar();
+    const QRect row(bar->mapTo(&form, QPoint(0, 0)), bar->size());
+    EXPECT_TRUE(form.rect().contains(row)) << lan;
+    const int padding = bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
+    for (int i = 0; i < bar->count(); ++i) {
+      const QString caption = bar->tabText(i);
+      const QRect tab = bar->tabRect(i);
+      EXPECT_TRUE(bar->rect().contains(tab)) << lan << ": " << caption.toStdString();
+      EXPECT_GE(tab.width(), bar->fontMetrics().horizontalAdvance(caption) + padding)
+          << lan << ": " << caption.toStdString();
+    }
+  }
 }
 
 TEST_F(OptionSetTest, ARefusedOKStoresNothing) {

@@ -183,6 +183,41 @@ TEST_F(DXAudio, AStarvedFeederCausesUnderrunsThatAreReported) {
   EXPECT_GT(out.Underruns(), 0u);
 }
 
+// A pause of the whole process (a loaded machine) holds the card too: when the writer comes
+// back, it may write only where the card has played, whatever the clock says; nothing written
+// and not yet played is overwritten. A card that really played past the writer is an underrun,
+// and it then plays silence, not the buffer's audio a second time.
+TEST_F(DXAudio, OnlyACardThatPlayedPastTheWriterIsAnUnderrun) {
+  for (bool stalled : {true, false}) {
+    SCOPED_TRACE(stalled ? "card stalled with the process" : "card played on");
+    ds::TOutput out;
+    ASSERT_TRUE(ds::Create(out, ds::TDevice{}));
+    const std::uint32_t size = 44100 / 4 * 4; // a quarter of a second of 16-bit stereo
+    ASSERT_EQ(ds::InitOutputBuffer(out, ds::TFormat{}, size), 0u);
+    const std::vector<std::uint8_t> block(size, 1);
+    ds::WriteBlock(out, block.data(), size);
+    if (stalled) {
+      // The callback waits for the device lock: three buffers' time pass without playing.
+      SDL_LockAudioDevice(out.Device);
+      ds::StartOutput(out);
+      std::this_thread::sleep_for(std::chrono::milliseconds(750));
+      const std::uint32_t space = ds::QueryOutputSpace(out);
+      SDL_UnlockAudioDevice(out.Device);
+      EXPECT_EQ(out.UnderflowCount, 0u);
+      EXPECT_EQ(space, 0u) << "nothing was played, so nothing may be written over";
+    } else {
+      ds::StartOutput(out);
+      ASSERT_TRUE(PumpUntil([&] { return out.Played.load() > size + out.Lead.load(); }));
+      ds::QueryOutputSpace(out);
+      EXPECT_EQ(out.UnderflowCount, 1u);
+    }
+    ds::Done(out);
+    if (!stalled) {
+      EXPECT_EQ(WithoutSilence(Played()).size(), block.size()) << "the block is heard once";
+    }
+  }
+}
+
 TEST_F(DXAudio, ADeviceNumberOutsideTheTableIsRefused) {
   TToneInput in(4410);
   TDXAudioOut out;

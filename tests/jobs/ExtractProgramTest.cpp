@@ -23,6 +23,7 @@ TEST_F(ExtractProgram, WavFilesHoldTheTracks) {
   EXPECT_EQ(WavAudio(Out("Track01.wav")), TestAudio(1, 150));
   EXPECT_EQ(WavAudio(Out("Track02.wav")), TestAudio(2, 110));
   EXPECT_FALSE(fs::exists(OptionsFile())) << "nothing of the run is saved";
+  EXPECT_FALSE(fs::exists(Config.File("Music"))) << "only the run's own folder is made";
 }
 
 // The offset of the run, else the one stored for the image, in both CD access modes.

@@ -174,14 +174,22 @@ TEST_F(RecordForm, UndoWaitsForTheRecordingToEndInEveryLanguage) {
   Record(Pattern(44100 * 4 * 5, 5), 500);
   Script.AnswerFiles({Dir.File("take.wav")});
   ASSERT_TRUE(Form->SaveFile(false));
-  for (const char *lan : {"English", "German"}) {
-    GlobalOptions.Lan = lan; // the state line reads "Recording..." in the chosen language
+  const struct {
+    const char *Lan, *Over, *Playing;
+  } languages[] = {{"English", "Record over!", "Playing..."},
+                   {"German", "Aufnahme beendet!", "Wiedergabe..."}};
+  for (const auto &l : languages) {
+    GlobalOptions.Lan = l.Lan; // the state line reads "Recording..." in the chosen language
     Form->RecordClick();
     Form->UpdateMenu();
-    EXPECT_FALSE(Form->actUndo->isEnabled()) << lan;
+    EXPECT_FALSE(Form->actUndo->isEnabled()) << l.Lan;
     Form->StopClick();
+    EXPECT_EQ(Form->lbState->text(), l.Over);
     Form->UpdateMenu();
-    EXPECT_TRUE(Form->actUndo->isEnabled()) << lan;
+    EXPECT_TRUE(Form->actUndo->isEnabled()) << l.Lan;
+    Form->PlayClick();
+    EXPECT_EQ(Form->lbState->text(), l.Playing);
+    Form->StopClick();
   }
   GlobalOptions.Lan = "English";
 }
