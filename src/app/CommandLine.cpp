@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -80,11 +81,13 @@ bool TakeConvertOption(const std::vector<std::string> &args, std::size_t &i,
   if (IsOption(arg, "--quality")) {
     if (!TakeValue(args, i, "--quality", value, error))
       return false;
-    if (!ReadNumber(value, conversion.Quality) || conversion.Quality < -0.1f ||
-        conversion.Quality > 1.0f) {
+    // Read as a double: a float takes 1e-50 for out of range, and nan passes any comparison.
+    double quality = 0;
+    if (!ReadNumber(value, quality) || !std::isfinite(quality) || quality < -0.1 || quality > 1.0) {
       error = "--quality must be a number from -0.1 to 1, not " + value;
       return false;
     }
+    conversion.Quality = static_cast<float>(quality);
     qualityGiven = true;
     return true;
   }

@@ -272,6 +272,10 @@ protected:
 };
 
 // A file (or stream) input: open on demand, parsed once, closed by Flush.
+// The sample rates a file's header can mean; others are damage.
+constexpr std::uint32_t LowestFileSampleRate = 1000;
+constexpr std::uint32_t HighestFileSampleRate = 768000;
+
 class TAuFileIn : public TAuStreamedInput {
 public:
   explicit TAuFileIn(TComponent *owner = nullptr);
@@ -284,6 +288,11 @@ public:
   void Reset() override;
   // Opens the file when needed and tells whether it was recognised.
   bool Valid();
+  // The decoded bytes the header announces, -1 when it announces none (a streamed WAV, an Ogg
+  // stream); after a run read to its end, a Position below it means the file is cut short.
+  std::int64_t AnnouncedSize() const { return FAnnouncedSize; }
+  // The file ends before its stream does: an Ogg file without the page that ends its stream.
+  bool EndMissing() const { return FEndMissing; }
 
 protected:
   // Both run under FFileLock. OpenFile opens Stream unless assigned, parses the header,
@@ -300,7 +309,7 @@ protected:
   std::int64_t GetTotalSamples() override;
   void InitInternal() override;
   void FlushInternal() override;
-  bool NameAssigned() const { return !FWideName.empty(); }
+  bool NameAssigned() const { return !FFileName.empty(); }
   // The start of a decoder's OpenFile: sets FValid and opens the named file unless a stream
   // was given; false (not valid) when there is neither. A file that cannot be opened raises
   // "Failed to open stream".
@@ -313,10 +322,18 @@ protected:
   // The bytes of 16-bit PCM for the number of frames a stream claims: -1 (unknown) when it
   // claims none, or more than any file holds, as a damaged last Ogg page can.
   static std::int64_t DecodedSize(std::int64_t frames, std::uint32_t channels);
+  // Raises a refusal naming the rate unless FSampleRate is one a sound file can mean: below
+  // 1 kHz nothing is audio, and no recorder goes above 768 kHz. A damaged header's rate would
+  // otherwise make a player never end or a resampler write hours of output.
+  void CheckSampleRate() const;
+
+  // Set by OpenFile: the decoded bytes the header announces (-1 when it announces none, as a
+  // streamed WAV), and whether the stream's end is missing (an Ogg file without its last page).
+  std::atomic<std::int64_t> FAnnouncedSize{-1};
+  std::atomic<bool> FEndMissing{false};
 
   std::recursive_mutex FFileLock;
   std::string FFileName;
-  std::u16string FWideName; // used for opening
   std::int32_t FOpenCount = 0;
   // Written on the output thread by Init, read by the format getters on any thread.
   std::atomic<bool> FValid{false};
@@ -361,7 +378,6 @@ protected:
   void OpenFileStream();
 
   std::string FFileName;
-  std::u16string FWideName; // used for opening
   TFileOutputMode FFileMode = foRewrite;
   std::uint16_t FShareMode = 0;
 };

@@ -274,6 +274,7 @@ void TFLACIn::MetadataCallback(const FLAC__StreamDecoder *, const FLAC__StreamMe
     const std::int64_t frameBytes = std::int64_t{info.channels} * ((info.bits_per_sample + 7) / 8);
     self->FSize =
         info.total_samples > 0 ? static_cast<std::int64_t>(info.total_samples) * frameBytes : -1;
+    self->FAnnouncedSize = self->FSize.load();
   } else if (metadata->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
     const FLAC__StreamMetadata_VorbisComment &comments = metadata->data.vorbis_comment;
     for (FLAC__uint32 i = 0; i < comments.num_comments; ++i)
@@ -307,6 +308,7 @@ void TFLACIn::OpenFile() {
   FStream->Seek(0, TSeekOrigin::soBeginning);
   FVorbisTags.Clear();
   FHasStreamInfo = false;
+  FAnnouncedSize = -1;
   FDecoder = known ? FLAC__stream_decoder_new() : nullptr;
   if (FDecoder) {
     FLAC__stream_decoder_set_metadata_respond(FDecoder, FLAC__METADATA_TYPE_VORBIS_COMMENT);
@@ -321,6 +323,11 @@ void TFLACIn::OpenFile() {
     FValid = false;
     Release();
     throw EAuException("Not a FLAC file that can be read.");
+  }
+  if (FSampleRate < LowestFileSampleRate || FSampleRate > HighestFileSampleRate) {
+    FValid = false;
+    Release();
+    CheckSampleRate();
   }
   CommonTagsOf(FVorbisTags, FCommonTags);
   FBuffer.clear();

@@ -147,8 +147,8 @@ TFileStream::TFileStream(const std::string &fileName, TFileMode mode)
 
 TFileStream::~TFileStream() { ::close(FHandle); }
 
-TAuFileStream::TAuFileStream(const std::u16string &fileName, TFileMode mode)
-    : TFileStream(plat::Utf16ToUtf8(fileName), mode) {}
+TAuFileStream::TAuFileStream(const std::string &fileName, TFileMode mode)
+    : TFileStream(fileName, mode) {}
 
 std::int64_t TMemoryStream::Read(void *buffer, std::int64_t count) {
   std::int64_t n =
