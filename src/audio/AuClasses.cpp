@@ -210,6 +210,13 @@ void TAuConverter::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
   }
   GetDataInternal(buffer, bytes);
   Delivered(bytes);
+  if (bytes == 0)
+    EndWithInput(FPosition);
+}
+
+void TAuConverter::EndWithInput(std::int64_t delivered) {
+  if (FInput && delivered < FSize && FInput->Size() >= 0 && FInput->Position() >= FInput->Size())
+    FSize = delivered;
 }
 
 void TAuConverter::Pause() {

@@ -131,6 +131,10 @@ protected:
   void Notification(TComponent *component, TOperation operation) override;
   // Counts a block GetDataInternal produced against Position and Size.
   virtual void Delivered(std::uint32_t &bytes) { Advance(bytes); }
+  // At the end, after delivering so many bytes: an input whose length shrank to what it held
+  // (a damaged file) shortens this length too, so that no output pads the missing part out
+  // with silence.
+  void EndWithInput(std::int64_t delivered);
   // A block read ahead counts as one handed out, so read-ahead never passes the Size.
   void ReadAhead(std::uint8_t *&buffer, std::uint32_t &bytes) override {
     GetDataInternal(buffer, bytes);
@@ -288,6 +292,9 @@ public:
   void Reset() override;
   // Opens the file when needed and tells whether it was recognised.
   bool Valid();
+  // At the end of a file that held less than its length, the length becomes what it held, so
+  // that no later stage pads the missing part out with silence.
+  void GetData(std::uint8_t *&buffer, std::uint32_t &bytes) override;
   // The decoded bytes the header announces, -1 when it announces none (a streamed WAV, an Ogg
   // stream); after a run read to its end, a Position below it means the file is cut short.
   std::int64_t AnnouncedSize() const { return FAnnouncedSize; }

@@ -152,6 +152,13 @@ std::int64_t TAuFileIn::DecodedSize(std::int64_t frames, std::uint32_t channels)
   return frames * frameBytes;
 }
 
+void TAuFileIn::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  TAuStreamedInput::GetData(buffer, bytes);
+  if (bytes == 0 && FPosition < FSize)
+    FSize = FPosition.load();
+}
+
 void TAuFileIn::CheckSampleRate() const {
   if (FSampleRate < LowestFileSampleRate || FSampleRate > HighestFileSampleRate)
     throw EAuException("its header gives a sample rate of " + std::to_string(FSampleRate) +

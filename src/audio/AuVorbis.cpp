@@ -333,6 +333,8 @@ void TVorbisIn::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
           &FFile, reinterpret_cast<char *>(BufferAt(FBuffer.data(), FBufEnd + 1)),
           static_cast<int>(FBuffer.size()) - FBufEnd, 0, 2, 1, &section);
       FCurrentSection = section;
+      if (n == OV_HOLE)
+        continue; // a damaged page is skipped: the decoder goes on after it
       if (n <= 0) {
         FDecoderDone = true;
         break;
