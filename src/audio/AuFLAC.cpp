@@ -1,10 +1,12 @@
 #include "AuFLAC.h"
 
+#include "Text.h"
 #include "VorbisComments.h"
 
 #include <FLAC/metadata.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -49,6 +51,7 @@ void TFLACOut::SetCompressionLevel(int value) {
 }
 
 void TFLACOut::Prepare() {
+  FWriteError = 0;
   OpenFileStream();
   FInput->Init();
   FChannels = FInput->Channels();
@@ -99,20 +102,25 @@ void TFLACOut::AddMetadata(std::uint64_t totalFrames) {
 }
 
 void TFLACOut::Fail(const char *what) {
+  // The encoder names only its own state; a write that failed has the system's reason.
   throw EAuException(std::string(what) + ": " +
-                     FLAC__stream_encoder_get_resolved_state_string(FEncoder));
+                     (FWriteError != 0
+                          ? plat::SysErrorMessage(FWriteError)
+                          : std::string(FLAC__stream_encoder_get_resolved_state_string(FEncoder))));
 }
 
 FLAC__StreamEncoderWriteStatus TFLACOut::WriteCallback(const FLAC__StreamEncoder *,
                                                        const FLAC__byte buffer[], size_t bytes,
                                                        uint32_t, uint32_t, void *output) {
   auto *self = static_cast<TFLACOut *>(output);
+  errno = 0;
   try {
     if (self->FStream->Write(buffer, static_cast<std::int64_t>(bytes)) ==
         static_cast<std::int64_t>(bytes))
       return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
   } catch (const std::exception &) {
   }
+  self->FWriteError = errno != 0 ? errno : EIO;
   return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
 }
 

@@ -44,6 +44,8 @@ int OpenFile(const std::string &name, TFileMode mode) {
   if (int lock = LockFor(mode); lock != 0 && ::flock(fd, lock | LOCK_NB) != 0) {
     int error = errno;
     ::close(fd);
+    if (error == EWOULDBLOCK) // the system's "Resource temporarily unavailable" says nothing
+      throw EAuException("the file is in use: another program or job is reading or writing it");
     RaiseSystemError(error);
   }
   if (mode == fmCreate && ::ftruncate(fd, 0) != 0) {

@@ -235,7 +235,7 @@ void TRipForm::EncoderDone() {
   if (!failure.empty())
     ShowError(failure);
   else if (!(made = FOggPart->Complete()))
-    ShowError(FOggName + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+    ShowError(CannotMakeText(FOggName));
   FOggPart.reset();
   plat::PostMessage(Handle(), WM_JOBINFO, 0,
                     std::make_unique<TProcessInfo>(

@@ -401,7 +401,7 @@ void TRipForm::WmaEnded(const TProcessInfo &info) {
 bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
   if (encoder.Complete())
     return true;
-  ShowError(encoder.OutputFile + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  ShowError(CannotMakeText(encoder.OutputFile));
   return false;
 }
 

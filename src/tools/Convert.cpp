@@ -165,8 +165,8 @@ void TConversion::Finished() {
     FError = "The conversion was stopped.";
   else if (FInput->Position() == 0) // a writer's failure then only follows from it
     FError = NoAudioText(*FInput, FBytesPerSecond);
-  else if (!failure.empty())
-    FError = failure;
+  else if (!failure.empty()) // the writer's text names the hidden part file, if any
+    FError = FOptions.Output + ": " + failure;
   else if (!FPart->Complete())
     FError = "The converted file could not be named " + FOptions.Output + ".";
   else // made from what the input holds, which may be less than it announces

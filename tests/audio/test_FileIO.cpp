@@ -117,7 +117,7 @@ TEST_F(FileStreams, SharingModesKeepOtherOpenersOut) {
   {
     TAuFileStream writer(name, fmCreate);
     EXPECT_EQ(MessageOf([&] { TAuFileStream(name, fmOpenRead | fmShareDenyWrite); }),
-              plat::SysErrorMessage(EWOULDBLOCK));
+              "the file is in use: another program or job is reading or writing it");
     EXPECT_NE(MessageOf([&] { TAuFileStream(name, fmCreate); }), "");
   }
   {
