@@ -18,6 +18,7 @@
 #include "OggComments.h"
 #include "OggOptions.h"
 #include "PartFile.h"
+#include "RipFormats.h"
 #include "Text.h"
 #include "akrip32.h"
 
