@@ -375,10 +375,20 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
   // ended for want of progress says so in Elapsed.
   if (info.SubCode == 3 && !info.Elapsed.empty())
     ShowError(info.Elapsed);
-  else if ((info.SubCode == 2 && !ProgressSeen) || info.SubCode == 3)
-    ShowError(GetLanString("RES_Check_Mp3Options",
-                           "Create MP3 file error!\r\nPlease check the output and lame options "
-                           "or run application again."));
+  else if ((info.SubCode == 2 && !ProgressSeen) || info.SubCode == 3) {
+    // Named, and in a rip with the WAV that stays, so that a batch user knows what to redo.
+    std::string text = FMp3.OutputFile + ": " +
+                       GetLanString("RES_Check_Mp3Options",
+                                    "Create MP3 file error!\r\nPlease check the output and lame "
+                                    "options or run application again.");
+    if (Mode == jmCDRip) {
+      std::string kept = GetLanString("RES_Wav_Kept", "The WAV file %s is kept.");
+      if (const std::size_t at = kept.find("%s"); at != std::string::npos)
+        kept.replace(at, 2, FMp3.InputFile);
+      text += " " + kept;
+    }
+    ShowError(text);
+  }
   const bool made = info.SubCode == 2;
   // Tagged while still a part file: under its final name the MP3 never lacks its tag.
   if (Mode == jmCDRip && made && ProgressSeen && GlobalOptions.UseID3)

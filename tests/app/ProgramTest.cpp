@@ -589,6 +589,8 @@ TEST_F(ProgramTest, DamagedInputsEndWithTheReasonAndLeaveNoPartFile) {
   const std::string longName = std::string(246, 'n') + ".wav"; // 250 bytes, as the system allows
 
   const std::string whole = " its header announces";
+  std::ofstream(Dir.File("out")).close(); // where each run's output goes
+  std::ofstream(Dir.File("err")).close();
   const struct {
     std::string In;
     int Status;
@@ -614,7 +616,7 @@ TEST_F(ProgramTest, DamagedInputsEndWithTheReasonAndLeaveNoPartFile) {
   for (const auto &c : cases)
     for (const std::string &out :
          {longName, std::string("out.ogg"), std::string("out.flac"), std::string("out.opus")}) {
-      SCOPED_TRACE(c.In + " to " + out.substr(out.size() - 8));
+      SCOPED_TRACE(c.In + " to " + out.substr(out.size() - std::min<std::size_t>(out.size(), 9)));
       const std::vector<std::string> before = FolderListing(Dir.Path());
       const TRun run = Convert(c.In, out);
       EXPECT_EQ(run.ExitCode, c.Status) << run.Err;
@@ -652,7 +654,7 @@ TEST_F(ProgramTest, PlayEndsOnAnInterrupt) {
                         PLINDAR_PROGRAM, "--play", Dir.File("minute.wav")},
                        Dir.File("play.log"));
   // Sound reaching the card tells that the player runs (and has its handler).
-  ASSERT_TRUE(WaitFor([&] { return !PlayedSound().empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(Dir.File("played")) && !PlayedSound().empty(); }));
   kill(play.Pid(), SIGTERM);
   const TRunResult run = play.Wait(std::chrono::seconds(30));
   EXPECT_EQ(run.ExitStatus, 1) << run.Output;
