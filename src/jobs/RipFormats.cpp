@@ -48,12 +48,9 @@ std::string FolderNotWritableText(const std::string &file) {
   if (access(folder.empty() ? "." : folder.c_str(), W_OK) == 0)
     return "";
   const int error = errno;
-  std::string text = GetLanString("RES_Folder_Not_Writable",
-                                  "%s cannot be made: its folder cannot be written (%s).");
-  for (const std::string &value : {file, plat::SysErrorMessage(error)})
-    if (const std::size_t at = text.find("%s"); at != std::string::npos)
-      text.replace(at, 2, value);
-  return text;
+  return GetLanText("RES_Folder_Not_Writable",
+                    "%s cannot be made: its folder cannot be written (%s).",
+                    {file, plat::SysErrorMessage(error)});
 }
 
 std::string CannotMakeText(const std::string &file) {

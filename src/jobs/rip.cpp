@@ -381,12 +381,8 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
                        GetLanString("RES_Check_Mp3Options",
                                     "Create MP3 file error!\r\nPlease check the output and lame "
                                     "options or run application again.");
-    if (Mode == jmCDRip) {
-      std::string kept = GetLanString("RES_Wav_Kept", "The WAV file %s is kept.");
-      if (const std::size_t at = kept.find("%s"); at != std::string::npos)
-        kept.replace(at, 2, FMp3.InputFile);
-      text += " " + kept;
-    }
+    if (Mode == jmCDRip)
+      text += " " + GetLanText("RES_Wav_Kept", "The WAV file %s is kept.", {FMp3.InputFile});
     ShowError(text);
   }
   const bool made = info.SubCode == 2;

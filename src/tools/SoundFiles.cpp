@@ -4,7 +4,7 @@
 #include "AuOpus.h"
 #include "AuVorbis.h"
 #include "AuWaveIn.h"
-#include "Global.h"
+#include "Language.h"
 #include "Text.h"
 
 #include <cerrno>
@@ -17,21 +17,6 @@ namespace {
 std::string Seconds(std::int64_t bytes, std::int64_t bytesPerSecond) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", double(bytes) / double(bytesPerSecond));
-  return text;
-}
-
-// The text of key with each "%s" replaced by the next of values.
-std::string Filled(const std::string &key, const std::string &english,
-                   std::initializer_list<std::string> values) {
-  std::string text = GetLanString(key, english);
-  std::size_t from = 0;
-  for (const std::string &value : values) {
-    const std::size_t at = text.find("%s", from);
-    if (at == std::string::npos)
-      break;
-    text.replace(at, 2, value);
-    from = at + value.size();
-  }
   return text;
 }
 
@@ -78,17 +63,17 @@ std::string CutShortText(const TAuFileIn &input, std::int64_t bytesPerSecond) {
   if (bytesPerSecond <= 0)
     return "";
   if (announced >= 0 && held < announced)
-    return Filled(
+    return GetLanText(
         "RES_Cut_Short", "%s is cut short: it holds %s s of the %s s its header announces",
         {input.FileName(), Seconds(held, bytesPerSecond), Seconds(announced, bytesPerSecond)});
   if (input.EndMissing())
-    return Filled("RES_Cut_Short_No_End",
-                  "%s is cut short: it holds %s s and its stream has no end",
-                  {input.FileName(), Seconds(held, bytesPerSecond)});
+    return GetLanText("RES_Cut_Short_No_End",
+                      "%s is cut short: it holds %s s and its stream has no end",
+                      {input.FileName(), Seconds(held, bytesPerSecond)});
   return "";
 }
 
 std::string NoAudioText(const TAuFileIn &input, std::int64_t bytesPerSecond) {
   const std::string cut = CutShortText(input, bytesPerSecond);
-  return !cut.empty() ? cut : Filled("RES_No_Audio", "%s holds no audio", {input.FileName()});
+  return !cut.empty() ? cut : GetLanText("RES_No_Audio", "%s holds no audio", {input.FileName()});
 }
