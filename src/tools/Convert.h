@@ -89,7 +89,7 @@ std::string FixedChannelsText(std::uint32_t channels);
 
 // Runs a conversion to its end on this thread's messages. progress receives 0 ... 100 as the
 // run advances; a stop flag set (from a signal handler, say) ends the run. "" when the file
-// was made, else the error text.
+// was made from the whole input, else the error text (as Error).
 std::string ConvertFile(const TConvertOptions &options,
                         const std::function<void(int)> &progress = {},
                         const std::atomic<bool> *stop = nullptr);
