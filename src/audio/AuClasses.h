@@ -300,6 +300,9 @@ public:
   std::int64_t AnnouncedSize() const { return FAnnouncedSize; }
   // The file ends before its stream does: an Ogg file without the page that ends its stream.
   bool EndMissing() const { return FEndMissing; }
+  // Why a file the reader knows was not taken as valid, when it can tell (a WAV file of a
+  // sample rate no sound file has); "" otherwise. Readers that raise their refusal leave it "".
+  const std::string &Refusal() const { return FRefusal; }
 
 protected:
   // Both run under FFileLock. OpenFile opens Stream unless assigned, parses the header,
@@ -329,15 +332,16 @@ protected:
   // The bytes of 16-bit PCM for the number of frames a stream claims: -1 (unknown) when it
   // claims none, or more than any file holds, as a damaged last Ogg page can.
   static std::int64_t DecodedSize(std::int64_t frames, std::uint32_t channels);
-  // Raises a refusal naming the rate unless FSampleRate is one a sound file can mean: below
-  // 1 kHz nothing is audio, and no recorder goes above 768 kHz. A damaged header's rate would
+  // "" when FSampleRate is one a sound file can mean, else the refusal naming it: below 1 kHz
+  // nothing is audio, and no recorder goes above 768 kHz. A damaged header's rate would
   // otherwise make a player never end or a resampler write hours of output.
-  void CheckSampleRate() const;
+  std::string SampleRateRefusal() const;
 
   // Set by OpenFile: the decoded bytes the header announces (-1 when it announces none, as a
   // streamed WAV), and whether the stream's end is missing (an Ogg file without its last page).
   std::atomic<std::int64_t> FAnnouncedSize{-1};
   std::atomic<bool> FEndMissing{false};
+  std::string FRefusal;
 
   std::recursive_mutex FFileLock;
   std::string FFileName;

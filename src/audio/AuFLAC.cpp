@@ -332,10 +332,10 @@ void TFLACIn::OpenFile() {
     Release();
     throw EAuException("Not a FLAC file that can be read.");
   }
-  if (FSampleRate < LowestFileSampleRate || FSampleRate > HighestFileSampleRate) {
+  if (const std::string refusal = SampleRateRefusal(); !refusal.empty()) {
     FValid = false;
     Release();
-    CheckSampleRate();
+    throw EAuException(refusal);
   }
   CommonTagsOf(FVorbisTags, FCommonTags);
   FBuffer.clear();

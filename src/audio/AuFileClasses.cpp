@@ -159,10 +159,11 @@ void TAuFileIn::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
     FSize = FPosition.load();
 }
 
-void TAuFileIn::CheckSampleRate() const {
-  if (FSampleRate < LowestFileSampleRate || FSampleRate > HighestFileSampleRate)
-    throw EAuException("its header gives a sample rate of " + std::to_string(FSampleRate) +
-                       " Hz, which no sound file has (1000 to 768000 Hz)");
+std::string TAuFileIn::SampleRateRefusal() const {
+  if (FSampleRate >= LowestFileSampleRate && FSampleRate <= HighestFileSampleRate)
+    return "";
+  return "its header gives a sample rate of " + std::to_string(FSampleRate) +
+         " Hz, which no sound file has (1000 to 768000 Hz)";
 }
 
 void TAuFileIn::Reset() {

@@ -285,10 +285,10 @@ void TVorbisIn::OpenFile() {
   FUpperBitrate = info->bitrate_upper;
   FNominalBitrate = info->bitrate_nominal;
   FLowerBitrate = info->bitrate_lower;
-  if (FSampleRate < LowestFileSampleRate || FSampleRate > HighestFileSampleRate) {
+  if (const std::string refusal = SampleRateRefusal(); !refusal.empty()) {
     FValid = false;
     VorbisFile().ov_clear(&FFile); // gives the stream up through CloseCallback
-    CheckSampleRate();
+    throw EAuException(refusal);
   }
   std::int64_t total = VorbisFile().ov_pcm_total(&FFile, -1);
   if (layout.SerialRepeats) {

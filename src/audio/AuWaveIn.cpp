@@ -373,14 +373,12 @@ void TWaveIn::OpenFile() {
   if (!FStreamAssigned && !FStream)
     FStream = new TAuFileStream(FFileName, ReadSharingReads);
   FSeekableStream = FStream->Seek(0, TSeekOrigin::soBeginning) == 0;
-  if (!ReadHeader())
+  const bool known = ReadHeader();
+  FRefusal = known ? SampleRateRefusal() : "";
+  // Like any file the reader cannot take, one of an impossible rate reads as empty.
+  if (!known || !FRefusal.empty())
     FValid = false;
-  else if (FSampleRate < LowestFileSampleRate || FSampleRate > HighestFileSampleRate) {
-    FValid = false;
-    ReleaseStream();
-    CheckSampleRate();
-  }
-  if (FWavType == wtACM && !ConvertAcm()) {
+  if (FValid && FWavType == wtACM && !ConvertAcm()) {
     // Not counted as open: the next query tries again.
     FValid = false;
     if (FStreamAssigned)

@@ -47,6 +47,8 @@ std::unique_ptr<TAuFileIn> OpenSoundFile(const std::string &name) {
     input = std::make_unique<TWaveIn>();
   input->SetFileName(name);
   input->SampleRate(); // opens the file, raising the reader's refusal
+  if (!input->Valid() && !input->Refusal().empty())
+    throw EAuException(input->Refusal());
   if (!input->Valid())
     throw EAuException(head.starts_with("RIFF") ? "not a WAV file that can be read"
                                                 : "not a WAV, Ogg Vorbis, FLAC or Opus file");
