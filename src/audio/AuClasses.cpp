@@ -18,6 +18,7 @@ void TAuInput::Init() {
   {
     std::lock_guard<std::recursive_mutex> lock(FLock);
     FEndOfStream = false;
+    FShortened = false;
     try {
       InitInternal();
       return;
@@ -215,8 +216,10 @@ void TAuConverter::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
 }
 
 void TAuConverter::EndWithInput(std::int64_t delivered) {
-  if (FInput && delivered < FSize && FInput->Size() >= 0 && FInput->Position() >= FInput->Size())
+  if (FInput && FInput->Shortened() && delivered < FSize) {
     FSize = delivered;
+    FShortened = true;
+  }
 }
 
 void TAuConverter::Pause() {

@@ -37,6 +37,9 @@ public:
   std::int64_t TotalSamples() { return GetTotalSamples(); }
   std::int64_t Position() const { return FPosition; }
   std::int64_t Size() const { return FSize; }
+  // Size was cut to what this run delivered, at an end that came early: the source is a
+  // damaged file, and the missing part is not to be padded out.
+  bool Shortened() const { return FShortened; }
   bool Busy() const { return FBusy; }
   bool Seekable() const { return FSeekable; }
   bool KeepMarker() const { return FKeepMarker; }
@@ -96,6 +99,7 @@ protected:
   // Polled by other threads (progress, seeks), hence atomic.
   std::atomic<std::int64_t> FPosition{0};
   std::atomic<std::int64_t> FSize{0};
+  std::atomic<bool> FShortened{false};
   std::uint16_t FFrameSize = 0;
   std::atomic<bool> FSeekable{false};
   std::atomic<bool> FBusy{false};
@@ -131,9 +135,8 @@ protected:
   void Notification(TComponent *component, TOperation operation) override;
   // Counts a block GetDataInternal produced against Position and Size.
   virtual void Delivered(std::uint32_t &bytes) { Advance(bytes); }
-  // At the end, after delivering so many bytes: an input whose length shrank to what it held
-  // (a damaged file) shortens this length too, so that no output pads the missing part out
-  // with silence.
+  // At the end, after delivering so many bytes: an input Shortened (a damaged file) shortens
+  // this length too, so that no output pads the missing part out with silence.
   void EndWithInput(std::int64_t delivered);
   // A block read ahead counts as one handed out, so read-ahead never passes the Size.
   void ReadAhead(std::uint8_t *&buffer, std::uint32_t &bytes) override {

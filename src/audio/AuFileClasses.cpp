@@ -155,8 +155,10 @@ std::int64_t TAuFileIn::DecodedSize(std::int64_t frames, std::uint32_t channels)
 void TAuFileIn::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
   std::lock_guard<std::recursive_mutex> lock(FLock);
   TAuStreamedInput::GetData(buffer, bytes);
-  if (bytes == 0 && FPosition < FSize)
+  if (bytes == 0 && FPosition < FSize) {
     FSize = FPosition.load();
+    FShortened = true;
+  }
 }
 
 std::string TAuFileIn::SampleRateRefusal() const {
