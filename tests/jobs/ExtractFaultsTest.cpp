@@ -137,7 +137,7 @@ TEST_F(ExtractFaults, ALameKilledOrStoppedMidTrackFailsOnlyThatTrack) {
   const struct {
     int Signal;
     const char *Message;
-  } cases[] = {{SIGKILL, "Track02.mp3: Create MP3 file error!\r\nPlease check the output and "
+  } cases[] = {{SIGKILL, "Track01.mp3: Create MP3 file error!\r\nPlease check the output and "
                          "lame options or run application again. The WAV file "},
                {SIGSTOP, "plindar: lame made no progress for 2 seconds and was stopped.\n"}};
   for (const auto &c : cases) {
