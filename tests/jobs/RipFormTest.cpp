@@ -277,7 +277,8 @@ TEST_F(RipForm, ATitleTooLongForAFileNameIsCutToFit) {
   const std::string title(300, 'x');
   RunJob(jmCDRip, {"01" + title, "02Fine"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{});
-  EXPECT_EQ(Form->FinishedFiles(), Outs({std::string(251, 'x') + ".wav", "Fine.wav"}));
+  const std::string cut = std::string(251, 'x') + ".wav";
+  EXPECT_EQ(Form->FinishedFiles(), Outs({cut.c_str(), "Fine.wav"}));
 }
 
 TEST_F(RipForm, WmaOutputEncodesEachRip) {
