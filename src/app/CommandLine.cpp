@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -80,11 +81,13 @@ bool TakeConvertOption(const std::vector<std::string> &args, std::size_t &i,
   if (IsOption(arg, "--quality")) {
     if (!TakeValue(args, i, "--quality", value, error))
       return false;
-    if (!ReadNumber(value, conversion.Quality) || conversion.Quality < -0.1f ||
-        conversion.Quality > 1.0f) {
+    // Read as a double: a float takes 1e-50 for out of range, and nan passes any comparison.
+    double quality = 0;
+    if (!ReadNumber(value, quality) || !std::isfinite(quality) || quality < -0.1 || quality > 1.0) {
       error = "--quality must be a number from -0.1 to 1, not " + value;
       return false;
     }
+    conversion.Quality = static_cast<float>(quality);
     qualityGiven = true;
     return true;
   }
@@ -323,7 +326,8 @@ std::string UsageText() {
          "                         MP3 data in a WAV file, Ogg Vorbis, FLAC or Opus) into OUT,\n"
          "                         a .wav, .ogg, .flac (level 5) or .opus (160 kbit/s) file;\n"
          "                         what is not given stays as in IN. Needs no screen; exits 0\n"
-         "                         when OUT was made, and leaves no OUT when not\n"
+         "                         when OUT was made, and leaves no OUT when not; an IN cut\n"
+         "                         short gives what it holds, and exits 1 saying so\n"
          "  --rate HZ              with --convert: the sample rate of OUT\n"
          "  --channels 1|2         with --convert: mono or stereo\n"
          "  --bits 8|16|24|32      with --convert to .wav or .flac: the sample size\n"
@@ -350,7 +354,7 @@ std::string UsageText() {
          "                         offset is stored only with --store-offset\n"
          "  --store-offset         with --detect-offset: store the offset found for the drive\n"
          "  --play FILE            play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
-         "                         sound device and exit at its end (0), showing the position\n"
-         "                         on a terminal\n"
+         "                         sound device and exit at its end (0; 1 when it is cut short\n"
+         "                         or interrupted), showing the position on a terminal\n"
          "  --help                 show this text\n";
 }

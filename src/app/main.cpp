@@ -322,8 +322,10 @@ int main(int argc, char **argv) {
   if (options.Convert)
     return ConvertOneFile(options.Conversion);
   // Played without Qt: the pipeline's events are pumped by the player itself.
-  if (!options.PlayFile.empty())
-    return PlayFile(options.PlayFile, std::cerr, isatty(STDERR_FILENO));
+  if (!options.PlayFile.empty()) {
+    StopOnInterrupt();
+    return PlayFile(options.PlayFile, std::cerr, isatty(STDERR_FILENO), &gStopRequested);
+  }
   if (!options.DemoDiscFolder.empty()) {
     try {
       std::string cue = MakeDemoDisc(options.DemoDiscFolder);

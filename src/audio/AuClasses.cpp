@@ -18,6 +18,7 @@ void TAuInput::Init() {
   {
     std::lock_guard<std::recursive_mutex> lock(FLock);
     FEndOfStream = false;
+    FShortened = false;
     try {
       InitInternal();
       return;
@@ -210,6 +211,15 @@ void TAuConverter::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
   }
   GetDataInternal(buffer, bytes);
   Delivered(bytes);
+  if (bytes == 0)
+    EndWithInput(FPosition);
+}
+
+void TAuConverter::EndWithInput(std::int64_t delivered) {
+  if (FInput && FInput->Shortened() && delivered < FSize) {
+    FSize = delivered;
+    FShortened = true;
+  }
 }
 
 void TAuConverter::Pause() {

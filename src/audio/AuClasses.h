@@ -37,6 +37,9 @@ public:
   std::int64_t TotalSamples() { return GetTotalSamples(); }
   std::int64_t Position() const { return FPosition; }
   std::int64_t Size() const { return FSize; }
+  // Size was cut to what this run delivered, at an end that came early: the source is a
+  // damaged file, and the missing part is not to be padded out.
+  bool Shortened() const { return FShortened; }
   bool Busy() const { return FBusy; }
   bool Seekable() const { return FSeekable; }
   bool KeepMarker() const { return FKeepMarker; }
@@ -96,6 +99,7 @@ protected:
   // Polled by other threads (progress, seeks), hence atomic.
   std::atomic<std::int64_t> FPosition{0};
   std::atomic<std::int64_t> FSize{0};
+  std::atomic<bool> FShortened{false};
   std::uint16_t FFrameSize = 0;
   std::atomic<bool> FSeekable{false};
   std::atomic<bool> FBusy{false};
@@ -131,6 +135,9 @@ protected:
   void Notification(TComponent *component, TOperation operation) override;
   // Counts a block GetDataInternal produced against Position and Size.
   virtual void Delivered(std::uint32_t &bytes) { Advance(bytes); }
+  // At the end, after delivering so many bytes: an input Shortened (a damaged file) shortens
+  // this length too, so that no output pads the missing part out with silence.
+  void EndWithInput(std::int64_t delivered);
   // A block read ahead counts as one handed out, so read-ahead never passes the Size.
   void ReadAhead(std::uint8_t *&buffer, std::uint32_t &bytes) override {
     GetDataInternal(buffer, bytes);
@@ -272,6 +279,10 @@ protected:
 };
 
 // A file (or stream) input: open on demand, parsed once, closed by Flush.
+// The sample rates a file's header can mean; others are damage.
+constexpr std::uint32_t LowestFileSampleRate = 1000;
+constexpr std::uint32_t HighestFileSampleRate = 768000;
+
 class TAuFileIn : public TAuStreamedInput {
 public:
   explicit TAuFileIn(TComponent *owner = nullptr);
@@ -284,6 +295,17 @@ public:
   void Reset() override;
   // Opens the file when needed and tells whether it was recognised.
   bool Valid();
+  // At the end of a file that held less than its length, the length becomes what it held, so
+  // that no later stage pads the missing part out with silence.
+  void GetData(std::uint8_t *&buffer, std::uint32_t &bytes) override;
+  // The decoded bytes the header announces, -1 when it announces none (a streamed WAV, an Ogg
+  // stream); after a run read to its end, a Position below it means the file is cut short.
+  std::int64_t AnnouncedSize() const { return FAnnouncedSize; }
+  // The file ends before its stream does: an Ogg file without the page that ends its stream.
+  bool EndMissing() const { return FEndMissing; }
+  // Why a file the reader knows was not taken as valid, when it can tell (a WAV file of a
+  // sample rate no sound file has); "" otherwise. Readers that raise their refusal leave it "".
+  const std::string &Refusal() const { return FRefusal; }
 
 protected:
   // Both run under FFileLock. OpenFile opens Stream unless assigned, parses the header,
@@ -300,7 +322,7 @@ protected:
   std::int64_t GetTotalSamples() override;
   void InitInternal() override;
   void FlushInternal() override;
-  bool NameAssigned() const { return !FWideName.empty(); }
+  bool NameAssigned() const { return !FFileName.empty(); }
   // The start of a decoder's OpenFile: sets FValid and opens the named file unless a stream
   // was given; false (not valid) when there is neither. A file that cannot be opened raises
   // "Failed to open stream".
@@ -313,10 +335,19 @@ protected:
   // The bytes of 16-bit PCM for the number of frames a stream claims: -1 (unknown) when it
   // claims none, or more than any file holds, as a damaged last Ogg page can.
   static std::int64_t DecodedSize(std::int64_t frames, std::uint32_t channels);
+  // "" when FSampleRate is one a sound file can mean, else the refusal naming it: below 1 kHz
+  // nothing is audio, and no recorder goes above 768 kHz. A damaged header's rate would
+  // otherwise make a player never end or a resampler write hours of output.
+  std::string SampleRateRefusal() const;
+
+  // Set by OpenFile: the decoded bytes the header announces (-1 when it announces none, as a
+  // streamed WAV), and whether the stream's end is missing (an Ogg file without its last page).
+  std::atomic<std::int64_t> FAnnouncedSize{-1};
+  std::atomic<bool> FEndMissing{false};
+  std::string FRefusal;
 
   std::recursive_mutex FFileLock;
   std::string FFileName;
-  std::u16string FWideName; // used for opening
   std::int32_t FOpenCount = 0;
   // Written on the output thread by Init, read by the format getters on any thread.
   std::atomic<bool> FValid{false};
@@ -361,7 +392,6 @@ protected:
   void OpenFileStream();
 
   std::string FFileName;
-  std::u16string FWideName; // used for opening
   TFileOutputMode FFileMode = foRewrite;
   std::uint16_t FShareMode = 0;
 };

@@ -587,6 +587,8 @@ void TFastResampler::Delivered(std::uint32_t &bytes) {
     FPosition = FDelivered;
   if (bytes == 0 || (size > 0 && FDelivered >= size))
     FEndOfStream = true;
+  if (bytes == 0)
+    EndWithInput(FDelivered);
 }
 
 // ---- TStereoBalance ----

@@ -1,10 +1,12 @@
 #include "AuFLAC.h"
 
+#include "Text.h"
 #include "VorbisComments.h"
 
 #include <FLAC/metadata.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -49,6 +51,7 @@ void TFLACOut::SetCompressionLevel(int value) {
 }
 
 void TFLACOut::Prepare() {
+  FWriteError = 0;
   OpenFileStream();
   FInput->Init();
   FChannels = FInput->Channels();
@@ -99,20 +102,25 @@ void TFLACOut::AddMetadata(std::uint64_t totalFrames) {
 }
 
 void TFLACOut::Fail(const char *what) {
+  // The encoder names only its own state; a write that failed has the system's reason.
   throw EAuException(std::string(what) + ": " +
-                     FLAC__stream_encoder_get_resolved_state_string(FEncoder));
+                     (FWriteError != 0
+                          ? plat::SysErrorMessage(FWriteError)
+                          : std::string(FLAC__stream_encoder_get_resolved_state_string(FEncoder))));
 }
 
 FLAC__StreamEncoderWriteStatus TFLACOut::WriteCallback(const FLAC__StreamEncoder *,
                                                        const FLAC__byte buffer[], size_t bytes,
                                                        uint32_t, uint32_t, void *output) {
   auto *self = static_cast<TFLACOut *>(output);
+  errno = 0;
   try {
     if (self->FStream->Write(buffer, static_cast<std::int64_t>(bytes)) ==
         static_cast<std::int64_t>(bytes))
       return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
   } catch (const std::exception &) {
   }
+  self->FWriteError = errno != 0 ? errno : EIO;
   return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
 }
 
@@ -274,6 +282,7 @@ void TFLACIn::MetadataCallback(const FLAC__StreamDecoder *, const FLAC__StreamMe
     const std::int64_t frameBytes = std::int64_t{info.channels} * ((info.bits_per_sample + 7) / 8);
     self->FSize =
         info.total_samples > 0 ? static_cast<std::int64_t>(info.total_samples) * frameBytes : -1;
+    self->FAnnouncedSize = self->FSize.load();
   } else if (metadata->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
     const FLAC__StreamMetadata_VorbisComment &comments = metadata->data.vorbis_comment;
     for (FLAC__uint32 i = 0; i < comments.num_comments; ++i)
@@ -307,6 +316,7 @@ void TFLACIn::OpenFile() {
   FStream->Seek(0, TSeekOrigin::soBeginning);
   FVorbisTags.Clear();
   FHasStreamInfo = false;
+  FAnnouncedSize = -1;
   FDecoder = known ? FLAC__stream_decoder_new() : nullptr;
   if (FDecoder) {
     FLAC__stream_decoder_set_metadata_respond(FDecoder, FLAC__METADATA_TYPE_VORBIS_COMMENT);
@@ -321,6 +331,11 @@ void TFLACIn::OpenFile() {
     FValid = false;
     Release();
     throw EAuException("Not a FLAC file that can be read.");
+  }
+  if (const std::string refusal = SampleRateRefusal(); !refusal.empty()) {
+    FValid = false;
+    Release();
+    throw EAuException(refusal);
   }
   CommonTagsOf(FVorbisTags, FCommonTags);
   FBuffer.clear();

@@ -58,6 +58,7 @@ private:
 
   // State of the run in progress.
   FLAC__StreamEncoder *FEncoder = nullptr;
+  int FWriteError = 0; // the system's error of a write that failed
   FLAC__StreamMetadata *FMetadata[2] = {};
   std::uint32_t FBytesPerSample = 0;
   std::uint32_t FChannels = 0;

@@ -104,7 +104,8 @@ void TAuFileIn::SetFileName(const std::string &fileName) {
   CheckIdle();
   CloseFile();
   FFileName = fileName;
-  FWideName = plat::Utf8ToUtf16(fileName);
+  FAnnouncedSize = -1;
+  FEndMissing = false;
 }
 
 void TAuFileIn::SetStream(TStream *stream) {
@@ -123,7 +124,7 @@ bool TAuFileIn::OpenSourceStream() {
   }
   if (!FStreamAssigned && !FStream) {
     try {
-      FStream = new TAuFileStream(FWideName, fmOpenRead | fmShareDenyWrite);
+      FStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
     } catch (const EAuException &) {
       FValid = false;
       throw EAuException("Failed to open stream");
@@ -149,6 +150,22 @@ std::int64_t TAuFileIn::DecodedSize(std::int64_t frames, std::uint32_t channels)
   if (frames < 0 || frameBytes == 0 || frames > INT64_MAX / frameBytes)
     return -1;
   return frames * frameBytes;
+}
+
+void TAuFileIn::GetData(std::uint8_t *&buffer, std::uint32_t &bytes) {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  TAuStreamedInput::GetData(buffer, bytes);
+  if (bytes == 0 && FPosition < FSize) {
+    FSize = FPosition.load();
+    FShortened = true;
+  }
+}
+
+std::string TAuFileIn::SampleRateRefusal() const {
+  if (FSampleRate >= LowestFileSampleRate && FSampleRate <= HighestFileSampleRate)
+    return "";
+  return "its header gives a sample rate of " + std::to_string(FSampleRate) +
+         " Hz, which no sound file has (1000 to 768000 Hz)";
 }
 
 void TAuFileIn::Reset() {
@@ -288,19 +305,16 @@ void TAuStreamedOutput::FreeOwnStream() {
 
 TAuFileOut::TAuFileOut(TComponent *owner) : TAuStreamedOutput(owner) {}
 
-void TAuFileOut::SetFileName(const std::string &fileName) {
-  FFileName = fileName;
-  FWideName = plat::Utf8ToUtf16(fileName);
-}
+void TAuFileOut::SetFileName(const std::string &fileName) { FFileName = fileName; }
 
 void TAuFileOut::OpenFileStream() {
   if (FStreamAssigned)
     return;
-  if (FWideName.empty())
+  if (FFileName.empty())
     throw EAuException("File name is not assigned.");
   std::error_code error;
   if (FFileMode == foAppend && std::filesystem::exists(FFileName, error))
-    FStream = new TAuFileStream(FWideName, FShareMode | fmOpenReadWrite);
+    FStream = new TAuFileStream(FFileName, FShareMode | fmOpenReadWrite);
   else
-    FStream = new TAuFileStream(FWideName, fmCreate);
+    FStream = new TAuFileStream(FFileName, fmCreate);
 }

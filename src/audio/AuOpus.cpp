@@ -1,6 +1,7 @@
 #include "AuOpus.h"
 
 #include "AuProcs.h"
+#include "OggPages.h"
 #include "VorbisComments.h"
 
 #include <algorithm>
@@ -137,6 +138,7 @@ void TOpusIn::OpenFile() {
     return;
   if (!OpenSourceStream())
     return;
+  const TOggLayout layout = WalkOggPages(*FStream);
   // No close callback: the stream is this input's, given up in CloseFile.
   const OpusFileCallbacks callbacks = {ReadCallback, SeekCallback, TellCallback, nullptr};
   int error = 0;
@@ -144,7 +146,11 @@ void TOpusIn::OpenFile() {
   if (!FFile) {
     FValid = false;
     ReleaseStream();
-    throw EAuException("Not an Opus file that can be read: " + std::to_string(error));
+    throw EAuException(error == OP_ENOTFORMAT || error == OP_EBADHEADER
+                           ? "it is not an Opus file that can be read: its headers are missing "
+                             "or damaged"
+                           : "it is not an Opus file that can be read (decoder error " +
+                                 std::to_string(error) + ")");
   }
   FVorbisTags.Clear();
   if (const OpusTags *tags = op_tags(FFile, 0))
@@ -161,6 +167,8 @@ void TOpusIn::OpenFile() {
   FBitsPerSample = 16;
   const ogg_int64_t total = op_pcm_total(FFile, -1);
   FSize = DecodedSize(total, FChannels);
+  FAnnouncedSize = -1;
+  FEndMissing = !layout.Links.empty() && !layout.EndsWhole;
   FDecoderDone = false;
   ++FOpenCount;
 }

@@ -1,5 +1,6 @@
 #include "AuVorbis.h"
 
+#include "OggPages.h"
 #include "VorbisComments.h"
 
 #include <algorithm>
@@ -30,6 +31,19 @@ float SampleAt(const std::uint8_t *p, std::uint32_t bytesPerSample) {
     return static_cast<std::int32_t>(p[0] | p[1] << 8 | p[2] << 16 |
                                      static_cast<std::uint32_t>(p[3]) << 24) /
            2147483648.0f;
+  }
+}
+
+// The decoder's refusal in words: it answers with a number.
+std::string OggRefusal(int result) {
+  switch (result) {
+  case OV_ENOTVORBIS: return "it is an Ogg file, but holds no Vorbis stream";
+  case OV_EVERSION: return "its Vorbis stream is of a version that cannot be read";
+  case OV_EBADHEADER: return "the headers of its Vorbis stream are damaged";
+  case OV_EREAD: return "it could not be read";
+  default:
+    return "it is not an Ogg Vorbis file that can be read (decoder error " +
+           std::to_string(result) + ")";
   }
 }
 
@@ -234,6 +248,27 @@ void TVorbisIn::OpenFile() {
   LoadVorbisLibraries();
   if (!OpenSourceStream())
     return;
+  const TOggLayout layout = WalkOggPages(*FStream);
+  std::uint32_t rate = 0, channels = 0;
+  for (const TOggLink &link : layout.Links) {
+    std::uint32_t linkRate = 0, linkChannels = 0;
+    if (!VorbisIdentification(link.FirstPacket, linkRate, linkChannels))
+      continue;
+    if (rate == 0) {
+      rate = linkRate;
+      channels = linkChannels;
+    } else if (linkRate != rate || linkChannels != channels) {
+      FValid = false;
+      ReleaseStream();
+      throw EAuException("its chained streams differ in sample rate or channels (" +
+                         std::to_string(rate) + " Hz, " + std::to_string(channels) +
+                         " channels, then " + std::to_string(linkRate) + " Hz, " +
+                         std::to_string(linkChannels) + " channels)");
+    }
+  }
+  // The decoder's seeking finds links by their serial numbers and so takes links that share
+  // one for a single stream: such a chain is read from start to end, link after link.
+  FSeekable = !layout.SerialRepeats;
   const ov_callbacks callbacks = {ReadCallback, SeekCallback, CloseCallback, TellCallback};
   FFile = OggVorbis_File{};
   int result = VorbisFile().ov_test_callbacks(this, &FFile, nullptr, 0, callbacks);
@@ -243,7 +278,7 @@ void TVorbisIn::OpenFile() {
   if (result != 0) {
     FValid = false;
     ReleaseStream();
-    throw EAuException("Failed to open an ogg file: " + std::to_string(result));
+    throw EAuException(OggRefusal(result));
   }
   ReadComments();
   const vorbis_info *info = VorbisFile().ov_info(&FFile, -1);
@@ -253,8 +288,20 @@ void TVorbisIn::OpenFile() {
   FUpperBitrate = info->bitrate_upper;
   FNominalBitrate = info->bitrate_nominal;
   FLowerBitrate = info->bitrate_lower;
-  const ogg_int64_t total = VorbisFile().ov_pcm_total(&FFile, -1);
+  if (const std::string refusal = SampleRateRefusal(); !refusal.empty()) {
+    FValid = false;
+    VorbisFile().ov_clear(&FFile); // gives the stream up through CloseCallback
+    throw EAuException(refusal);
+  }
+  std::int64_t total = VorbisFile().ov_pcm_total(&FFile, -1);
+  if (layout.SerialRepeats) {
+    total = 0;
+    for (const TOggLink &link : layout.Links)
+      total += link.LastGranule;
+  }
   FSize = DecodedSize(total, FChannels);
+  FAnnouncedSize = -1;
+  FEndMissing = !layout.Links.empty() && !layout.EndsWhole;
   FCurrentSection = -1;
   FDecoderDone = false;
   ++FOpenCount;
@@ -289,6 +336,8 @@ void TVorbisIn::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
           &FFile, reinterpret_cast<char *>(BufferAt(FBuffer.data(), FBufEnd + 1)),
           static_cast<int>(FBuffer.size()) - FBufEnd, 0, 2, 1, &section);
       FCurrentSection = section;
+      if (n == OV_HOLE)
+        continue; // a damaged page is skipped: the decoder goes on after it
       if (n <= 0) {
         FDecoderDone = true;
         break;

@@ -220,6 +220,7 @@ bool TWaveIn::ReadFormatChunk(const std::vector<std::uint8_t> &body) {
 
 bool TWaveIn::ReadHeader() {
   FSize = 0;
+  FAnnouncedSize = -1;
   FBitsPerSample = FChannels = FSampleRate = 0;
   FWavType = wtUnsupported;
   THeaderReader r(*FStream);
@@ -251,6 +252,8 @@ bool TWaveIn::ReadHeader() {
 // Size is the data length, but never more than the file holds after the header; compressed
 // files turn it into decoded bytes later.
 void TWaveIn::ClampDataSize(std::int64_t declared) {
+  // A streamed file (written before its length was known) announces 0 or the largest length.
+  FAnnouncedSize = declared == 0 || declared == 0xFFFFFFFF ? -1 : declared;
   FSize = declared;
   if (FSeekableStream) {
     std::int64_t present = FStream->Size() - FDataStart;
@@ -277,8 +280,11 @@ void TWaveIn::CheckFormat() {
     FValid = FValid && (FStoredBits == 32 || FStoredBits == 64) && channels > 0 &&
              channels * 8 <= DecodeBufferBytes;
     FFloat32 = FStoredBits == 32;
-    if (!FFloat32)
+    if (!FFloat32) {
       FSize = FSize / 2;
+      if (FAnnouncedSize > 0)
+        FAnnouncedSize = FAnnouncedSize / 2;
+    }
     FBitsPerSample = 32;
     break;
   case wtDVIADPCM:
@@ -309,10 +315,13 @@ void TWaveIn::CheckFormat() {
       blockBytes = static_cast<std::uint32_t>(frames(align)) * 2 * channels;
       const std::int64_t present =
           FSize / align * frames(align) + frames(static_cast<std::uint32_t>(FSize % align));
-      FSize = std::int64_t(channels) * 2 *
-              std::min<std::int64_t>(ima ? FImaFactSamples : FMsFactSamples, present);
+      const std::int64_t announced =
+          std::int64_t(channels) * 2 * (ima ? FImaFactSamples : FMsFactSamples);
+      FSize = std::min<std::int64_t>(announced, std::int64_t(channels) * 2 * present);
+      if (FAnnouncedSize >= 0)
+        FAnnouncedSize = announced;
     } else
-      FSize = 0;
+      FSize = FAnnouncedSize = 0;
   }
   FBuffer.assign(std::max(DecodeBufferBytes, blockBytes), 0);
 }
@@ -362,11 +371,14 @@ void TWaveIn::OpenFile() {
     return;
   }
   if (!FStreamAssigned && !FStream)
-    FStream = new TAuFileStream(FWideName, ReadSharingReads);
+    FStream = new TAuFileStream(FFileName, ReadSharingReads);
   FSeekableStream = FStream->Seek(0, TSeekOrigin::soBeginning) == 0;
-  if (!ReadHeader())
+  const bool known = ReadHeader();
+  FRefusal = known ? SampleRateRefusal() : "";
+  // Like any file the reader cannot take, one of an impossible rate reads as empty.
+  if (!known || !FRefusal.empty())
     FValid = false;
-  if (FWavType == wtACM && !ConvertAcm()) {
+  if (FValid && FWavType == wtACM && !ConvertAcm()) {
     // Not counted as open: the next query tries again.
     FValid = false;
     if (FStreamAssigned)

@@ -416,14 +416,15 @@ void TWaveOut::PatchHeader() {
 }
 
 // The input delivered less than it announced: silence up to the announced length, so the
-// file matches its header. More than announced, or more than a header can describe: the header
-// follows the file instead.
+// file matches its header (an input that tells at its end that it holds less, as a damaged
+// file does, announces what it held and is not padded). More than announced, or more than a header
+// can describe: the header follows the file instead.
 void TWaveOut::PadData() {
   const std::int64_t length = FStream->Size();
   const std::int64_t headerLength =
       FWavType == wtExtPCM ? wav::ExtPCMHeaderSize : wav::PCMHeaderSize;
   const std::int64_t missing = FInput->Size() - (length - headerLength);
-  if (missing < 0 || !HeaderCanHold(headerLength + FInput->Size()))
+  if (missing <= 0 || !HeaderCanHold(headerLength + FInput->Size()))
     return PatchHeader();
   FStream->Seek(0, TSeekOrigin::soEnd);
   std::vector<std::uint8_t> zeros(static_cast<std::size_t>(std::min<std::int64_t>(missing, 65536)));

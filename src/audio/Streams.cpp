@@ -44,6 +44,8 @@ int OpenFile(const std::string &name, TFileMode mode) {
   if (int lock = LockFor(mode); lock != 0 && ::flock(fd, lock | LOCK_NB) != 0) {
     int error = errno;
     ::close(fd);
+    if (error == EWOULDBLOCK) // the system's "Resource temporarily unavailable" says nothing
+      throw EAuException("the file is in use: another program or job is reading or writing it");
     RaiseSystemError(error);
   }
   if (mode == fmCreate && ::ftruncate(fd, 0) != 0) {
@@ -147,8 +149,8 @@ TFileStream::TFileStream(const std::string &fileName, TFileMode mode)
 
 TFileStream::~TFileStream() { ::close(FHandle); }
 
-TAuFileStream::TAuFileStream(const std::u16string &fileName, TFileMode mode)
-    : TFileStream(plat::Utf16ToUtf8(fileName), mode) {}
+TAuFileStream::TAuFileStream(const std::string &fileName, TFileMode mode)
+    : TFileStream(fileName, mode) {}
 
 std::int64_t TMemoryStream::Read(void *buffer, std::int64_t count) {
   std::int64_t n =

@@ -88,10 +88,11 @@ private:
   std::string FFileName;
 };
 
-// The pipeline's file stream: names come as UTF-16 so any name the system accepts opens.
+// The pipeline's file stream. Names are the system's bytes, passed on unchanged: a name that
+// is not valid UTF-8 still opens.
 class TAuFileStream : public TFileStream {
 public:
-  TAuFileStream(const std::u16string &fileName, TFileMode mode);
+  TAuFileStream(const std::string &fileName, TFileMode mode);
 };
 
 class TMemoryStream : public TStream {

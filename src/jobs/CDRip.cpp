@@ -317,7 +317,7 @@ bool TfrmCDRip::KeepRip(int k) {
   const bool kept = FPart->Complete();
   FPart.reset();
   if (!kept)
-    ShowError(wav + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+    ShowError(CannotMakeText(wav));
   else
     logged.EncoderResult.clear();
   return kept;

@@ -17,6 +17,7 @@
 #include "Mp3EncodeThread.h"
 #include "OggOptions.h"
 #include "PartFile.h"
+#include "RipFormats.h"
 #include "Text.h"
 #include "akrip32.h"
 
@@ -233,7 +234,7 @@ void TRipForm::EncoderDone() {
   if (!failure.empty())
     ShowError(failure);
   else if (!(made = FOggPart->Complete()))
-    ShowError(FOggName + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+    ShowError(CannotMakeText(FOggName));
   FOggPart.reset();
   plat::PostMessage(Handle(), WM_JOBINFO, 0,
                     std::make_unique<TProcessInfo>(

@@ -2,10 +2,13 @@
 
 #include "Global.h"
 #include "Language.h"
+#include "Text.h"
 #include "ripthread.h"
 
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
+#include <unistd.h>
 
 TFormat RipOutput() {
   switch (GlobalOptions.OutputFormat) {
@@ -40,9 +43,27 @@ std::string TitleOfEntry(const std::string &entry) {
   return entry.size() > 2 ? entry.substr(2) : "";
 }
 
+std::string FolderNotWritableText(const std::string &file) {
+  const std::string folder = std::filesystem::path(file).parent_path().string();
+  if (access(folder.empty() ? "." : folder.c_str(), W_OK) == 0)
+    return "";
+  const int error = errno;
+  return GetLanText("RES_Folder_Not_Writable",
+                    "%s cannot be made: its folder cannot be written (%s).",
+                    {file, plat::SysErrorMessage(error)});
+}
+
+std::string CannotMakeText(const std::string &file) {
+  const std::string folder = FolderNotWritableText(file);
+  return !folder.empty() ? folder
+                         : file + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!");
+}
+
 std::string RipFailureText(const std::string &wav, int32_t ripResult) {
   switch (ripResult) {
   case ripCannotCreate:
+    if (std::string folder = FolderNotWritableText(wav); !folder.empty())
+      return folder;
     return wav + GetLanString("RES_CreateWavFileError",
                               " is not a valid file name.Please rename the Title in the CD "
                               "tracks list.");

@@ -17,6 +17,10 @@ int TrackOfEntry(const std::string &entry);
 // The file title of a job entry: what follows the track number.
 std::string TitleOfEntry(const std::string &entry);
 
+// "" when file's folder can be written, else that file cannot be made there and why.
+std::string FolderNotWritableText(const std::string &file);
+// Why file could not be made or named: its folder cannot be written, or it is in use.
+std::string CannotMakeText(const std::string &file);
 // What a rip window says when the rip of a track ended with ripResult (a sub-code of the rip
 // thread) for the track's WAV file wav; "" for one that needs no message.
 std::string RipFailureText(const std::string &wav, int32_t ripResult);

@@ -380,10 +380,16 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
   // ended for want of progress says so in Elapsed.
   if (info.SubCode == 3 && !info.Elapsed.empty())
     ShowError(info.Elapsed);
-  else if ((info.SubCode == 2 && !ProgressSeen) || info.SubCode == 3)
-    ShowError(GetLanString("RES_Check_Mp3Options",
-                           "Create MP3 file error!\r\nPlease check the output and lame options "
-                           "or run application again."));
+  else if ((info.SubCode == 2 && !ProgressSeen) || info.SubCode == 3) {
+    // Named, and in a rip with the WAV that stays, so that a batch user knows what to redo.
+    std::string text = FMp3.OutputFile + ": " +
+                       GetLanString("RES_Check_Mp3Options",
+                                    "Create MP3 file error!\r\nPlease check the output and lame "
+                                    "options or run application again.");
+    if (Mode == jmCDRip)
+      text += " " + GetLanText("RES_Wav_Kept", "The WAV file %s is kept.", {FMp3.InputFile});
+    ShowError(text);
+  }
   const bool made = info.SubCode == 2;
   // Tagged while still a part file: under its final name the MP3 never lacks its tag.
   if (Mode == jmCDRip && made && ProgressSeen && GlobalOptions.UseID3)
@@ -406,7 +412,7 @@ void TRipForm::WmaEnded(const TProcessInfo &info) {
 bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
   if (encoder.Complete())
     return true;
-  ShowError(encoder.OutputFile + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+  ShowError(CannotMakeText(encoder.OutputFile));
   return false;
 }
 

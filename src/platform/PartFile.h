@@ -6,13 +6,22 @@
 // Plindar process ripping into the same folder) see, so two jobs never write one part file and
 // a job never removes a part file it does not hold. The lock is of another kind than the
 // sharing locks of the writers that then open the part file, so it never stands in their way.
+#include <cstddef>
 #include <string>
 
 namespace plat {
 
 // "folder/.name.part" for "folder/name": hidden, in the same folder (so the rename never
-// copies), and ending in ".part".
+// copies), and ending in ".part". When that is longer than the folder's file system allows a
+// name to be, the part name is no longer than name: its start, a check number of the whole name
+// and ".part".
 std::string PartFileName(const std::string &finalName);
+
+// The longest file name (in bytes) the file system of folder takes; 255 when it does not say.
+std::size_t LongestNameIn(const std::string &folder);
+
+// at, or the nearest offset before it that starts a UTF-8 character of text.
+std::size_t Utf8Boundary(const std::string &text, std::size_t at);
 
 class TPartFile {
 public:
@@ -32,7 +41,8 @@ public:
   bool InUse() const { return FInUse; }
   // Why the part file could not be claimed: the system's error number, 0 when it was.
   int Error() const { return FError; }
-  // Renames the part file to the final name, replacing a file there. False when it cannot:
+  // Renames the part file to the final name, replacing a file there, whose permissions it
+  // takes. False when it cannot:
   // the part file is removed then, so nothing is left half-named.
   bool Complete();
   // Removes the part file; nothing once completed, nor when it was never claimed.

@@ -23,6 +23,20 @@ std::string LanguageFilePath(const std::string &lan) {
   return plat::FindDataFile("CLan_" + lan + ".ini");
 }
 
+std::string GetLanText(const std::string &key, const std::string &english,
+                       std::initializer_list<std::string> values) {
+  std::string text = GetLanString(key, english);
+  std::size_t from = 0;
+  for (const std::string &value : values) {
+    const std::size_t at = text.find("%s", from);
+    if (at == std::string::npos)
+      break;
+    text.replace(at, 2, value);
+    from = at + value.size();
+  }
+  return text;
+}
+
 std::string ReadLanguageString(const TIniFile &ini, const std::string &section,
                                const std::string &key, const std::string &def) {
   if (!ini.ValueExists(section, key))

@@ -18,6 +18,7 @@
 //
 // A value in double quotes keeps its leading and trailing blanks (" has existed,overite it?");
 // the quotes are not part of the text.
+#include <initializer_list>
 #include <string>
 
 class QWidget;
@@ -25,6 +26,11 @@ class TIniFile;
 
 // The language file of a language (it need not exist).
 std::string LanguageFilePath(const std::string &lan);
+
+// The message of the current language for key (GetLanString), with each "%s" of it replaced by
+// the next of values, in order.
+std::string GetLanText(const std::string &key, const std::string &english,
+                       std::initializer_list<std::string> values);
 
 // The text of a key in a language file, or def when the key is missing.
 std::string ReadLanguageString(const TIniFile &ini, const std::string &section,

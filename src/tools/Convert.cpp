@@ -8,6 +8,7 @@
 #include "AuWaveOut.h"
 #include "Messages.h"
 #include "PartFile.h"
+#include "SoundFiles.h"
 #include "Text.h"
 
 #include <algorithm>
@@ -19,53 +20,6 @@
 
 namespace {
 
-// The longest an Ogg page can be: its header, 255 lacing values and 255 segments of 255 bytes.
-constexpr std::size_t LongestOggPage = 27 + 255 + 255 * 255;
-
-std::uint32_t OggCrc(const std::uint8_t *data, std::size_t length) {
-  std::uint32_t crc = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    crc ^= std::uint32_t(data[i]) << 24;
-    for (int bit = 0; bit < 8; ++bit)
-      crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-  }
-  return crc;
-}
-
-// Whether a whole page, checksum and all, starts at page and ends at end.
-bool WholePageUpTo(const std::uint8_t *page, const std::uint8_t *end) {
-  const std::size_t room = static_cast<std::size_t>(end - page);
-  if (room < 27 || room < 27u + page[26])
-    return false;
-  std::size_t length = 27u + page[26];
-  for (int i = 0; i < page[26]; ++i)
-    length += page[27 + i];
-  if (length != room)
-    return false;
-  std::vector<std::uint8_t> copy(page, end);
-  std::memset(copy.data() + 22, 0, 4); // the checksum is taken with its own field zeroed
-  return OggCrc(copy.data(), copy.size()) ==
-         (page[22] | page[23] << 8 | page[24] << 16 | static_cast<std::uint32_t>(page[25]) << 24);
-}
-
-// A whole Ogg file ends with a whole page that marks the end of its stream. The decoder takes
-// a file cut short for a complete but shorter one, so the cut is found here.
-bool OggFileEndsWhole(std::ifstream &file) {
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  const std::streamoff tail = std::min<std::streamoff>(size, LongestOggPage);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(tail));
-  file.seekg(size - tail);
-  if (!file.read(reinterpret_cast<char *>(bytes.data()), tail))
-    return false;
-  const std::uint8_t *end = bytes.data() + bytes.size();
-  for (std::size_t at = bytes.size(); at-- > 0;)
-    if (bytes.size() - at >= 27 && std::memcmp(&bytes[at], "OggS", 4) == 0 &&
-        WholePageUpTo(&bytes[at], end))
-      return (bytes[at + 5] & 4) != 0;
-  return false;
-}
-
 // The comments of an input that has them.
 const TVorbisTags *CommentsOf(TAuFileIn *input) {
   if (auto *vorbis = dynamic_cast<TVorbisIn *>(input))
@@ -75,16 +29,6 @@ const TVorbisTags *CommentsOf(TAuFileIn *input) {
   if (auto *opus = dynamic_cast<TOpusIn *>(input))
     return &opus->VorbisTags();
   return nullptr;
-}
-
-// Opens input with its reader, naming the file in the reader's refusal.
-void OpenWith(TAuFileIn &input, const std::string &name) {
-  input.SetFileName(name);
-  try {
-    input.SampleRate(); // opens the file, raising the decoder's refusal
-  } catch (const EAuException &e) {
-    throw EAuException(name + ": " + e.what());
-  }
 }
 
 } // namespace
@@ -137,42 +81,12 @@ void TConversion::Start() {
 
 // The reader goes by what the file holds: its name may say anything.
 void TConversion::OpenInput() {
-  const std::string &name = FOptions.Input;
-  std::error_code ec;
-  if (std::filesystem::is_directory(name, ec))
-    throw EAuException(name + ": " + plat::SysErrorMessage(EISDIR));
-  std::ifstream file(name, std::ios::binary);
-  if (!file)
-    throw EAuException(name + ": " + plat::SysErrorMessage(errno));
-  // Long enough for an Ogg page's header and the start of the packet it holds.
-  char start[64] = {};
-  file.read(start, sizeof start);
-  const std::string_view head(start, static_cast<std::size_t>(file.gcount()));
-  if (head.empty())
-    throw EAuException(name + ": the file is empty");
-  file.clear();
-  if (head.starts_with("OggS")) {
-    // An Ogg Opus stream starts with its identification packet, "OpusHead".
-    if (head.find("OpusHead") != std::string_view::npos)
-      FInput = std::make_unique<TOpusIn>();
-    else
-      FInput = std::make_unique<TVorbisIn>();
-    OpenWith(*FInput, name);
-    if (!OggFileEndsWhole(file))
-      throw EAuException(name + ": the Ogg file is cut short (its stream has no end)");
-  } else if (head.starts_with("fLaC")) {
-    FInput = std::make_unique<TFLACIn>();
-    OpenWith(*FInput, name);
-  } else {
-    auto wave = std::make_unique<TWaveIn>();
-    wave->SetFileName(name);
-    wave->SetLoop(false);
-    if (!wave->Valid())
-      throw EAuException(name + (head.starts_with("RIFF")
-                                     ? ": not a WAV file that can be read"
-                                     : ": not a WAV, Ogg Vorbis, FLAC or Opus file"));
-    FInput = std::move(wave);
+  try {
+    FInput = OpenSoundFile(FOptions.Input);
+  } catch (const EAuException &e) {
+    throw EAuException(FOptions.Input + ": " + e.what());
   }
+  FBytesPerSecond = BytesPerSecond(*FInput);
 }
 
 void TConversion::BuildChain() {
@@ -249,12 +163,14 @@ void TConversion::Finished() {
   const std::string failure = FOutput->ExceptionMessage();
   if (FStopped)
     FError = "The conversion was stopped.";
-  else if (!failure.empty())
-    FError = failure;
-  else if (dynamic_cast<TFLACIn *>(FInput.get()) && FInput->Position() < FInput->Size())
-    FError = FOptions.Input + ": the FLAC file is cut short (it holds less than it announces)";
+  else if (FInput->Position() == 0) // a writer's failure then only follows from it
+    FError = NoAudioText(*FInput, FBytesPerSecond);
+  else if (!failure.empty()) // the writer's text names the hidden part file, if any
+    FError = FOptions.Output + ": " + failure;
   else if (!FPart->Complete())
     FError = "The converted file could not be named " + FOptions.Output + ".";
+  else // made from what the input holds, which may be less than it announces
+    FError = CutShortText(*FInput, FBytesPerSecond);
   FPart.reset(); // removes the part file of a run that did not complete
 }
 

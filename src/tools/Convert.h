@@ -1,8 +1,7 @@
 #pragma once
 // Converting one sound file into another without a window. The reader is chosen by what the
-// input holds: an Ogg page starts an Ogg Opus file when its first packet is Opus's, else an Ogg
-// Vorbis file; "fLaC" starts a FLAC file; anything else must be a WAV file the WAV reader knows
-// (any of its kinds, MP3 data in a WAV file among them). A cut Ogg or FLAC file is refused. The
+// input holds (OpenSoundFile). A file cut short is converted to the audio it holds, and the run
+// then ends with the text that says so; a file that holds no audio makes no file. The
 // writer is chosen by the output's extension: ".wav" (PCM, or IMA ADPCM), ".ogg" (Ogg Vorbis at
 // a quality), ".flac" (FLAC at level 5) or ".opus" (Opus at 160 kbit/s); the last three keep
 // the comments of an input that has them.
@@ -63,7 +62,8 @@ public:
   bool Running() const { return FRunning; }
   // 0 ... 100 of the run; -1 while the length is not known.
   int Progress() const;
-  // After the run: "" when the file was made, else why not.
+  // After the run: "" when the file was made from the whole input, else why not, or (the
+  // file made all the same) that the input is cut short.
   std::string Error() const { return FError; }
 
 private:
@@ -77,6 +77,7 @@ private:
   std::unique_ptr<TAudioConverter> FConverter;
   std::unique_ptr<TAuFileOut> FOutput; // last: destroyed first, while its input still exists
   std::unique_ptr<plat::TPartFile> FPart;
+  std::int64_t FBytesPerSecond = 0; // of the input
   bool FRunning = false;
   bool FStopped = false;
   std::string FError;
@@ -88,7 +89,7 @@ std::string FixedChannelsText(std::uint32_t channels);
 
 // Runs a conversion to its end on this thread's messages. progress receives 0 ... 100 as the
 // run advances; a stop flag set (from a signal handler, say) ends the run. "" when the file
-// was made, else the error text.
+// was made from the whole input, else the error text (as Error).
 std::string ConvertFile(const TConvertOptions &options,
                         const std::function<void(int)> &progress = {},
                         const std::atomic<bool> *stop = nullptr);

@@ -3,6 +3,7 @@
 // system's default device, and the headless player of the command line built on it. Plain
 // C++: the headless player pumps the pipeline's events on the calling thread, so it needs no
 // display.
+#include <atomic>
 #include <iosfwd>
 #include <string>
 
@@ -19,7 +20,8 @@ void ConnectPlayer(TAuInput &input, TStereoBalance &balance, TDXAudioOut &output
 std::string MinutesSeconds(long seconds);
 
 // Plays a WAV, Ogg Vorbis, FLAC or Opus file to its end. With showPosition, the position and the
-// length
-// ("\r0:05 / 3:07") are written to err as it plays. 0 at the end of the file; 1, with the
-// reason written to err, when the file cannot be played or the sound device fails.
-int PlayFile(const std::string &file, std::ostream &err, bool showPosition);
+// length ("\r0:05 / 3:07") are written to err as it plays. 0 at the end of the whole file; 1,
+// with the reason written to err, when the file cannot be played, the sound device fails, the
+// file is cut short (what it holds is played first), or stop is set (then within a moment).
+int PlayFile(const std::string &file, std::ostream &err, bool showPosition,
+             const std::atomic<bool> *stop = nullptr);

@@ -174,6 +174,10 @@ TEST(CommandLine, ReadsTheConversionAndItsOptions) {
   EXPECT_FLOAT_EQ(ogg.Conversion.Quality, 0.2f);
   ASSERT_TRUE(ParseCommandLine({"--convert", "in.wav", "out.ogg", "--quality=-0.1"}, ogg, error));
   EXPECT_FLOAT_EQ(ogg.Conversion.Quality, -0.1f);
+  // A number too small for a float is still a number of the range.
+  ASSERT_TRUE(ParseCommandLine({"--convert", "in.wav", "out.ogg", "--quality=1e-50"}, ogg, error))
+      << error;
+  EXPECT_FLOAT_EQ(ogg.Conversion.Quality, 0.0f);
 }
 
 TEST(CommandLine, RejectsWhatItCannotUnderstand) {
@@ -198,6 +202,10 @@ TEST(CommandLine, RejectsWhatItCannotUnderstand) {
       {{"--convert", "a.wav", "b.wav", "--bits", "12"}, "--bits must be 8, 16, 24 or 32, not 12"},
       {{"--convert", "a.wav", "b.ogg", "--quality", "1.5"},
        "--quality must be a number from -0.1 to 1, not 1.5"},
+      {{"--convert", "a.wav", "b.ogg", "--quality", "nan"},
+       "--quality must be a number from -0.1 to 1, not nan"},
+      {{"--convert", "a.wav", "b.ogg", "--quality=-inf"},
+       "--quality must be a number from -0.1 to 1, not -inf"},
       {{"--convert", "a.wav", "b.flac", "--ima"},
        "--ima goes with a .wav output, --bits with a .wav or .flac one"},
       {{"--convert", "a.wav", "b.opus", "--bits", "24"},

@@ -136,7 +136,7 @@ protected:
     if (FOpenCount > 0)
       return;
     if (!FStreamAssigned)
-      FStream = new TAuFileStream(FWideName, fmOpenRead | fmShareDenyWrite);
+      FStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
     char magic[4] = {};
     FStream->SetPosition(0);
     FValid = FStream->Read(magic, 4) == 4 && std::memcmp(magic, "RAW1", 4) == 0;

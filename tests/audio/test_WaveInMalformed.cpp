@@ -120,6 +120,10 @@ TEST(WaveInMalformed, LyingFormatFieldsMakeTheFileInvalid) {
       {"ms with 33 coefficient pairs", Patched(msStereo, Fmt + 20, {33, 0})},
       {"ms with no coefficient pairs", Patched(msStereo, Fmt + 20, {0, 0})},
       {"ms with more pairs than the chunk holds", Patched(msStereo, Fmt + 20, {20, 0})},
+      {"pcm at 0 Hz", Patched(pcm, Fmt + 4, {0, 0, 0, 0})},
+      {"pcm at 999 Hz", Patched(pcm, Fmt + 4, {0xE7, 3, 0, 0})},
+      {"ima at 2147483648 Hz", Patched(imaMono, Fmt + 4, {0, 0, 0, 0x80})},
+      {"ms at 4294967295 Hz", Patched(msStereo, Fmt + 4, {0xFF, 0xFF, 0xFF, 0xFF})},
       {"nothing but an empty unknown chunk",
        {'R', 'I', 'F', 'F', 0x52, 4, 0xFF, 0xFF, 'W', 'A', 'V', 'E', '9', 0, 0, 0, 0, 0, 0, 0}},
   };
@@ -130,6 +134,9 @@ TEST(WaveInMalformed, LyingFormatFieldsMakeTheFileInvalid) {
     in.SetStream(stream.get());
     EXPECT_FALSE(in.Valid());
     EXPECT_TRUE(ReadAll(in).Data.empty());
+    // A rate no sound file has is named.
+    EXPECT_EQ(in.Refusal().find("its header gives a sample rate of"),
+              std::string(c.name).find(" Hz") != std::string::npos ? 0 : std::string::npos);
   }
 }
 
