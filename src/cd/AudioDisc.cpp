@@ -71,23 +71,21 @@ bool ReadDriveText(int index, TDiscText &text) {
   return ReadThrough(index, [&text](int32_t h) { return GetCDText(h, text); });
 }
 
-std::string DevicePathAt(int index) {
-  std::string path;
-  ReadThrough(index, [&path](int32_t h) {
-    path = GetCDDevicePath(h);
+namespace {
+// A text the drive library gives for an open handle; "" when the drive cannot be opened.
+std::string TextThrough(int index, std::string (*text)(int32_t)) {
+  std::string result;
+  ReadThrough(index, [&](int32_t h) {
+    result = text(h);
     return true;
   });
-  return path;
+  return result;
 }
+} // namespace
 
-std::string DriveTextAt(int index) {
-  std::string text;
-  ReadThrough(index, [&text](int32_t h) {
-    text = HandleDriveText(h);
-    return true;
-  });
-  return text;
-}
+std::string DevicePathAt(int index) { return TextThrough(index, GetCDDevicePath); }
+
+std::string DriveTextAt(int index) { return TextThrough(index, HandleDriveText); }
 
 bool ReadHandleToc(int32_t handle, TToc &toc) {
   return ModifyCDParms(handle, CDParmMsfAddresses, 1) && ReadTOC(handle, &toc) == 1;

@@ -132,26 +132,30 @@ int Close() {
   return 0;
 }
 
-int TrackPosition(int track, std::string &position) {
-  std::lock_guard<std::mutex> lock(gLock);
+// Whether the open disc has the track; 0, or the error a status command answers. Called with
+// gLock held.
+int CheckTrack(int track) {
   if (!gDisc)
     return MciErrNoDevice;
   const track_t first = cdio_get_first_track_num(gDisc);
   const track_t count = cdio_get_num_tracks(gDisc);
   if (first == CDIO_INVALID_TRACK || track < first || track >= first + count)
     return MciErrOutOfRange;
+  return 0;
+}
+
+int TrackPosition(int track, std::string &position) {
+  std::lock_guard<std::mutex> lock(gLock);
+  if (const int error = CheckTrack(track))
+    return error;
   position = Msf(cdio_get_track_lsn(gDisc, static_cast<track_t>(track)));
   return 0;
 }
 
 int TrackType(int track, std::string &type) {
   std::lock_guard<std::mutex> lock(gLock);
-  if (!gDisc)
-    return MciErrNoDevice;
-  const track_t first = cdio_get_first_track_num(gDisc);
-  const track_t count = cdio_get_num_tracks(gDisc);
-  if (first == CDIO_INVALID_TRACK || track < first || track >= first + count)
-    return MciErrOutOfRange;
+  if (const int error = CheckTrack(track))
+    return error;
   type = IsAudio(gDisc, static_cast<track_t>(track)) ? "audio" : "other";
   return 0;
 }
