@@ -114,14 +114,17 @@ bool ReadRelease(const json &value, const std::string &discId, TRelease &release
   return false;
 }
 
-// Holds the calling thread until a second has passed since the previous request of this
-// process, and books the next second.
-void WaitForTurn() {
+// Sends a request once a second has passed since the previous request of this process was
+// answered. Counting from the answer, not from the sending, keeps the requests a second apart
+// where the service counts them, whatever the network or the machine delays.
+template <class Request> auto InTurn(Request request) {
   static std::mutex lock;
   static std::chrono::steady_clock::time_point next;
   std::lock_guard hold(lock); // other threads queue here, each a second after the one before
   std::this_thread::sleep_until(next);
+  auto result = request();
   next = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  return result;
 }
 
 } // namespace
@@ -211,8 +214,7 @@ TLookup LookUp(const TService &service, const std::string &discId) {
       }
       std::this_thread::sleep_for(std::chrono::seconds(std::max(status.RetryAfter, 0)));
     }
-    WaitForTurn();
-    error = HttpGet(request, body, detail, &status);
+    error = InTurn([&] { return HttpGet(request, body, detail, &status); });
     if (status.Code != 503)
       break;
   }
