@@ -120,7 +120,8 @@ bool TakeChoice(TRun &run, const std::string &value, const std::string &option,
   return true;
 }
 
-// The options in the order the usage text lists them.
+// The options in the order the usage text lists them. Kept as one table, a row per option, so
+// that one option reads as one place.
 const std::vector<TOption> &Options() {
   static const std::vector<TOption> options = {
       {{"--cd-image"},

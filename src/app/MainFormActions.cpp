@@ -103,14 +103,50 @@ QAction *TMainForm::AddItem(QMenu *menu, const char *name, const QString &captio
   return item;
 }
 
-void TMainForm::CreateMenus() {
-  auto addMenu = [this](const char *name, const QString &caption) {
-    QMenu *menu = menuBar()->addMenu(caption);
-    menu->setObjectName(name);
-    return menu;
-  };
+QMenu *TMainForm::AddMenu(const char *name, const QString &caption) {
+  QMenu *menu = menuBar()->addMenu(caption);
+  menu->setObjectName(name);
+  return menu;
+}
 
-  QMenu *file = addMenu("File1", "&File");
+void TMainForm::CreateMenus() {
+  CreateFileMenu();
+  CreateActionsMenu();
+
+  QMenu *edit = AddMenu("Edit1", "&Edit");
+  edit->addAction(ActionSelectAll);
+  edit->addAction(ActionNoSelect);
+  edit->addSeparator();
+  edit->addAction(aQueryCDDB);
+  edit->addAction(aQueryMusicBrainz);
+  edit->addSeparator();
+  edit->addAction(aEditTrackName);
+  edit->addAction(aID3Edit);
+  edit->addSeparator();
+  edit->addAction(ActionOptionSet);
+
+  CreateLanguageMenu();
+
+  QMenu *help = AddMenu("Help1", "&Help");
+  AddItem(help, "mnuHelp", "&Help", &TMainForm::mnuHelpClick, QKeySequence(Qt::Key_F1));
+  help->addSeparator();
+  AddItem(help, "HomePage1", "Home Page", &TMainForm::HomePageClick);
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  PopupMenu1->addAction(ActionExtract);
+  PopupMenu1->addSeparator();
+  PopupMenu1->addAction(ActionSelectAll);
+  PopupMenu1->addAction(ActionNoSelect);
+  PopupMenu1->addSeparator();
+  for (QAction *action : {aPlay, aPause, aStop})
+    PopupMenu1->addAction(action);
+  PopupMenu1->addSeparator();
+  PopupMenu1->addAction(aEditTrackName);
+}
+
+void TMainForm::CreateFileMenu() {
+  QMenu *file = AddMenu("File1", "&File");
   AddItem(file, "miWAVtoWAV", "WA&V to WAV...", &TMainForm::miWAVtoWAVClick);
   file->addAction(ActionWavToMp3);
   AddItem(file, "mnuMp3ToWav", "&MP3 to WAV...", &TMainForm::mnuMp3ToWavClick)
@@ -127,8 +163,10 @@ void TMainForm::CreateMenus() {
   AddItem(file, "CloseCD1", "&Close CD", &TMainForm::CloseCDClick, QKeySequence("Ctrl+L"));
   file->addSeparator();
   file->addAction(ActionExit);
+}
 
-  QMenu *actions = addMenu("Actions1", "&Actions");
+void TMainForm::CreateActionsMenu() {
+  QMenu *actions = AddMenu("Actions1", "&Actions");
   actions->addAction(ActionExtract);
   actions->addSeparator();
   actions->addAction(ActionRecord);
@@ -146,20 +184,10 @@ void TMainForm::CreateMenus() {
   AddItem(history, "miRealOnePlayer", "&RealPlayer", &TMainForm::miRealOnePlayerClick);
   AddItem(history, "miWindowsMediaPlayer", "&Windows Media Player",
           &TMainForm::miWindowsMediaPlayerClick);
+}
 
-  QMenu *edit = addMenu("Edit1", "&Edit");
-  edit->addAction(ActionSelectAll);
-  edit->addAction(ActionNoSelect);
-  edit->addSeparator();
-  edit->addAction(aQueryCDDB);
-  edit->addAction(aQueryMusicBrainz);
-  edit->addSeparator();
-  edit->addAction(aEditTrackName);
-  edit->addAction(aID3Edit);
-  edit->addSeparator();
-  edit->addAction(ActionOptionSet);
-
-  QMenu *language = addMenu("miLanguage", "Language");
+void TMainForm::CreateLanguageMenu() {
+  QMenu *language = AddMenu("miLanguage", "Language");
   auto addLanguage = [this, language](const std::string &lan) {
     QAction *item = language->addAction(Q(lan));
     item->setObjectName(Q("mi" + lan));
@@ -171,23 +199,6 @@ void TMainForm::CreateMenus() {
     addLanguage(lan);
   language->addSeparator();
   addLanguage("Other");
-
-  QMenu *help = addMenu("Help1", "&Help");
-  AddItem(help, "mnuHelp", "&Help", &TMainForm::mnuHelpClick, QKeySequence(Qt::Key_F1));
-  help->addSeparator();
-  AddItem(help, "HomePage1", "Home Page", &TMainForm::HomePageClick);
-
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  PopupMenu1->addAction(ActionExtract);
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(ActionSelectAll);
-  PopupMenu1->addAction(ActionNoSelect);
-  PopupMenu1->addSeparator();
-  for (QAction *action : {aPlay, aPause, aStop})
-    PopupMenu1->addAction(action);
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(aEditTrackName);
 }
 
 QToolButton *TMainForm::AddToolButton(const char *name, const QString &caption, int icon,
