@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 namespace {
@@ -82,6 +83,8 @@ struct TRun {
   bool QualityGiven = false;
 };
 
+using TValues = std::vector<std::string>;
+
 // What follows an option's word.
 enum class TTakes {
   Nothing,        // a flag: the word alone
@@ -96,12 +99,20 @@ struct TOption {
   TTakes Takes = TTakes::Nothing;
   std::string Value; // the name of its value(s) in the usage text
   std::string Help;  // lines separated by '\n'
-  bool (*Take)(TRun &run, const std::vector<std::string> &values);
+  std::function<bool(TRun &run, const TValues &values)> Take;
 };
 
-bool SetFlag(bool &flag) {
-  flag = true;
-  return true;
+// The handler of an option that turns the field on.
+auto Sets(bool TProgramOptions::*field) {
+  return [field](TRun &run, const TValues &) { return run.Options.*field = true; };
+}
+
+// The handler of an option whose value is kept as it is given.
+auto Keeps(std::string TProgramOptions::*field) {
+  return [field](TRun &run, const TValues &values) {
+    run.Options.*field = values[0];
+    return true;
+  };
 }
 
 bool Fail(TRun &run, const std::string &error) {
@@ -120,45 +131,34 @@ bool TakeChoice(TRun &run, const std::string &value, const std::string &option,
   return true;
 }
 
-// The options in the order the usage text lists them. Kept as one table, a row per option, so
-// that one option reads as one place.
+// The options in the order the usage text lists them: one table with a row per option, so that
+// all there is to know of an option stands in one place.
 const std::vector<TOption> &Options() {
+  // Laid out by hand: the formatter would give each field of a row a line of its own.
+  // clang-format off
   static const std::vector<TOption> options = {
-      {{"--cd-image"},
-       TTakes::Value,
-       "FILE.cue",
+      {{"--cd-image"}, TTakes::Value, "FILE.cue",
        "use a BIN/CUE disc image as one more CD drive (repeatable)",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          run.Options.CDImages.push_back(values[0]);
          return true;
        }},
-      {{"--list"},
-       TTakes::Nothing,
-       "",
+      {{"--list"}, TTakes::Nothing, "",
        "print the track list (No., Title, Length(min), Size(MB),\n"
        "tab-separated) instead of showing the window",
-       [](TRun &run, const std::vector<std::string> &) { return SetFlag(run.Options.List); }},
-      {{"--make-demo-disc"},
-       TTakes::Value,
-       "DIR",
+       Sets(&TProgramOptions::List)},
+      {{"--make-demo-disc"}, TTakes::Value, "DIR",
        "write a demo disc image into DIR and print its .cue path",
-       [](TRun &run, const std::vector<std::string> &values) {
-         run.Options.DemoDiscFolder = values[0];
-         return true;
-       }},
-      {{"--extract"},
-       TTakes::Nothing,
-       "",
+       Keeps(&TProgramOptions::DemoDiscFolder)},
+      {{"--extract"}, TTakes::Nothing, "",
        "rip every track of the disc with the saved settings, print\n"
        "each file made, and exit (0 when every track was made);\n"
        "files already there are replaced. Then each track's\n"
        "AccurateRip result and the path of the rip log",
-       [](TRun &run, const std::vector<std::string> &) { return SetFlag(run.Options.Extract); }},
-      {{"--format"},
-       TTakes::Value,
-       "mp3|wav|ogg|wma|flac|opus",
+       Sets(&TProgramOptions::Extract)},
+      {{"--format"}, TTakes::Value, "mp3|wav|ogg|wma|flac|opus",
        "with --extract: the output format, for this run only",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          const std::string &value = values[0];
          run.Options.OutputFormat = value == "mp3"    ? 0
                                     : value == "wav"  ? 1
@@ -170,80 +170,61 @@ const std::vector<TOption> &Options() {
          return run.Options.OutputFormat >= 0 ||
                 Fail(run, "--format must be mp3, wav, ogg, wma, flac or opus, not " + value);
        }},
-      {{"--output"},
-       TTakes::Value,
-       "DIR",
+      {{"--output"}, TTakes::Value, "DIR",
        "with --extract: the output folder, for this run only",
-       [](TRun &run, const std::vector<std::string> &values) {
-         run.Options.OutputFolder = values[0];
-         return true;
-       }},
-      {{"--accuraterip-url"},
-       TTakes::Value,
-       "URL",
+       Keeps(&TProgramOptions::OutputFolder)},
+      {{"--accuraterip-url"}, TTakes::Value, "URL",
        "with --extract or --detect-offset: the AccurateRip database's\n"
        "base URL instead of the one of the settings, for this run only",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          const std::string &url = run.Options.AccurateRipUrl = values[0];
          return url.starts_with("http://") || url.starts_with("https://") ||
                 Fail(run, "--accuraterip-url must be an http:// or https:// URL, not " + url);
        }},
-      {{"--convert"},
-       TTakes::InputAndOutput,
-       "IN OUT",
+      {{"--convert"}, TTakes::InputAndOutput, "IN OUT",
        "convert the sound file IN (any WAV file the program reads,\n"
        "MP3 data in a WAV file, Ogg Vorbis, FLAC or Opus) into OUT,\n"
        "a .wav, .ogg, .flac (level 5) or .opus (160 kbit/s) file;\n"
        "what is not given stays as in IN. Needs no screen; exits 0\n"
        "when OUT was made, and leaves no OUT when not; an IN cut\n"
        "short gives what it holds, and exits 1 saying so",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          run.Options.Convert = true;
          run.Options.Conversion.Input = values[0];
          run.Options.Conversion.Output = values[1];
          return true;
        }},
-      {{"--rate"},
-       TTakes::Value,
-       "HZ",
+      {{"--rate"}, TTakes::Value, "HZ",
        "with --convert: the sample rate of OUT",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          run.ConvertOptions = true;
          std::uint32_t &rate = run.Options.Conversion.SampleRate;
          // The resampler works up to a megahertz; below a kilohertz nothing is audio.
          return (ReadNumber(values[0], rate) && rate >= 1000 && rate <= 1000000) ||
                 Fail(run, "--rate must be a sample rate from 1000 to 1000000 Hz, not " + values[0]);
        }},
-      {{"--channels"},
-       TTakes::Value,
-       "1|2",
+      {{"--channels"}, TTakes::Value, "1|2",
        "with --convert: mono or stereo",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          return TakeChoice(run, values[0], "--channels", {1, 2}, "1 or 2",
                            run.Options.Conversion.Channels);
        }},
-      {{"--bits"},
-       TTakes::Value,
-       "8|16|24|32",
+      {{"--bits"}, TTakes::Value, "8|16|24|32",
        "with --convert to .wav or .flac: the sample size",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          return TakeChoice(run, values[0], "--bits", {8, 16, 24, 32}, "8, 16, 24 or 32",
                            run.Options.Conversion.BitsPerSample);
        }},
-      {{"--ima"},
-       TTakes::Nothing,
-       "",
+      {{"--ima"}, TTakes::Nothing, "",
        "with --convert to .wav: IMA ADPCM instead of PCM",
-       [](TRun &run, const std::vector<std::string> &) {
+       [](TRun &run, const TValues &) {
          run.ConvertOptions = true;
-         return SetFlag(run.Options.Conversion.Ima);
+         return run.Options.Conversion.Ima = true;
        }},
-      {{"--quality"},
-       TTakes::Value,
-       "Q",
+      {{"--quality"}, TTakes::Value, "Q",
        "with --convert to .ogg: the Vorbis quality, -0.1 (smallest)\n"
        "to 1 (best); 0.2 when not given, as the rip window's default",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          run.ConvertOptions = true;
          // Read as a double: a float takes 1e-50 for out of range, and nan passes any
          // comparison.
@@ -252,20 +233,16 @@ const std::vector<TOption> &Options() {
              quality > 1.0)
            return Fail(run, "--quality must be a number from -0.1 to 1, not " + values[0]);
          run.Options.Conversion.Quality = static_cast<float>(quality);
-         return SetFlag(run.QualityGiven);
+         return run.QualityGiven = true;
        }},
-      {{"--query"},
-       TTakes::Nothing,
-       "",
+      {{"--query"}, TTakes::Nothing, "",
        "with --list or --extract: look the titles up first, from the\n"
        "title sources of the settings; exits 1 when that fails",
-       [](TRun &run, const std::vector<std::string> &) { return SetFlag(run.Options.Query); }},
-      {{"--query-source"},
-       TTakes::Value,
-       "freedb|musicbrainz|both",
+       Sets(&TProgramOptions::Query)},
+      {{"--query-source"}, TTakes::Value, "freedb|musicbrainz|both",
        "with --query: where to look, for this run only (both:\n"
        "MusicBrainz, then freedb when MusicBrainz has none)",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          const std::string &value = values[0];
          run.Options.QuerySource = value == "freedb"        ? TitleSourcesFreedb
                                    : value == "musicbrainz" ? TitleSourcesMusicBrainz
@@ -274,40 +251,32 @@ const std::vector<TOption> &Options() {
          return run.Options.QuerySource >= 0 ||
                 Fail(run, "--query-source must be freedb, musicbrainz or both, not " + value);
        }},
-      {{"--musicbrainz-url"},
-       TTakes::Value,
-       "URL",
+      {{"--musicbrainz-url"}, TTakes::Value, "URL",
        "with --query: the MusicBrainz service's address instead\n"
        "of https://musicbrainz.org, for this run only",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          const std::string &url = run.Options.MusicBrainzUrl = values[0];
          return ((url.starts_with("http://") || url.starts_with("https://")) &&
                  url.find_first_of("?# ") == std::string::npos) ||
                 Fail(run, "--musicbrainz-url must be http[s]://host[:port][/path], not " + url);
        }},
-      {{"--cddb-server"},
-       TTakes::Value,
-       "URL",
+      {{"--cddb-server"}, TTakes::Value, "URL",
        "with --query: http://host[:port]/path/to/cddb.cgi instead\n"
        "of the server of the settings, for this run only",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          return SplitServerUrl(values[0], run.Options.CddbServer, run.Options.CddbScript) ||
                 Fail(run,
                      "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not " + values[0]);
        }},
-      {{"--secure"},
-       TTakes::Nothing,
-       "",
+      {{"--secure"}, TTakes::Nothing, "",
        "read the disc through the secure ripping library (jitter\n"
        "correction), for this run only: the window, --list,\n"
        "--extract and --query all go through it",
-       [](TRun &run, const std::vector<std::string> &) { return SetFlag(run.Options.Secure); }},
-      {{"--offset"},
-       TTakes::Value,
-       "N",
+       Sets(&TProgramOptions::Secure)},
+      {{"--offset"}, TTakes::Value, "N",
        "read the disc with a drive read offset of N samples (-2000 to\n"
        "2000) instead of the one stored for the drive, this run only",
-       [](TRun &run, const std::vector<std::string> &values) {
+       [](TRun &run, const TValues &values) {
          const std::string &value = values[0];
          int32_t offset = 0;
          // Offsets are written with their sign: "+6" as well as "6".
@@ -318,39 +287,23 @@ const std::vector<TOption> &Options() {
          run.Options.ReadOffset = offset;
          return true;
        }},
-      {{"--detect-offset"},
-       TTakes::Nothing,
-       "",
+      {{"--detect-offset"}, TTakes::Nothing, "",
        "find the read offset of the drive (the first --cd-image, else\n"
        "the chosen drive) with a disc that is in the AccurateRip\n"
        "database, print it and exit (1 when none is found); the\n"
        "offset is stored only with --store-offset",
-       [](TRun &run, const std::vector<std::string> &) {
-         return SetFlag(run.Options.DetectOffset);
-       }},
-      {{"--store-offset"},
-       TTakes::Nothing,
-       "",
+       Sets(&TProgramOptions::DetectOffset)},
+      {{"--store-offset"}, TTakes::Nothing, "",
        "with --detect-offset: store the offset found for the drive",
-       [](TRun &run, const std::vector<std::string> &) {
-         return SetFlag(run.Options.StoreOffset);
-       }},
-      {{"--play"},
-       TTakes::Value,
-       "FILE",
+       Sets(&TProgramOptions::StoreOffset)},
+      {{"--play"}, TTakes::Value, "FILE",
        "play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
        "sound device and exit at its end (0; 1 when it is cut short\n"
        "or interrupted), showing the position on a terminal",
-       [](TRun &run, const std::vector<std::string> &values) {
-         run.Options.PlayFile = values[0];
-         return true;
-       }},
-      {{"--help", "-h"},
-       TTakes::Nothing,
-       "",
-       "show this text",
-       [](TRun &run, const std::vector<std::string> &) { return SetFlag(run.Options.Help); }},
+       Keeps(&TProgramOptions::PlayFile)},
+      {{"--help", "-h"}, TTakes::Nothing, "", "show this text", Sets(&TProgramOptions::Help)},
   };
+  // clang-format on
   return options;
 }
 
@@ -367,7 +320,7 @@ const TOption *FindOption(const std::string &arg, std::string &word) {
 
 // The values that follow the option's word at args[i]; i moves past them.
 bool TakeValues(const std::vector<std::string> &args, std::size_t &i, const TOption &option,
-                const std::string &word, std::vector<std::string> &values, std::string &error) {
+                const std::string &word, TValues &values, std::string &error) {
   switch (option.Takes) {
   case TTakes::Nothing: return true;
   case TTakes::Value: values.resize(1); return TakeValue(args, i, word, values[0], error);
@@ -442,12 +395,11 @@ const TRule Rules[] = {
 // The usage text's line(s) of an option: its word and value, then its help from column 25.
 std::string UsageLines(const TOption &option) {
   constexpr std::size_t HelpColumn = 25;
-  std::string head = "  " + option.Words[0];
+  std::string lines = "  " + option.Words[0];
   if (!option.Value.empty())
-    head += " " + option.Value;
-  head += head.size() + 2 <= HelpColumn ? std::string(HelpColumn - head.size(), ' ')
-                                        : "\n" + std::string(HelpColumn, ' ');
-  std::string lines = head;
+    lines += " " + option.Value;
+  lines += lines.size() + 2 <= HelpColumn ? std::string(HelpColumn - lines.size(), ' ')
+                                          : "\n" + std::string(HelpColumn, ' ');
   for (const char c : option.Help)
     lines += c == '\n' ? "\n" + std::string(HelpColumn, ' ') : std::string(1, c);
   return lines + "\n";
@@ -465,7 +417,7 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       error = "unknown argument: " + args[i];
       return false;
     }
-    std::vector<std::string> values;
+    TValues values;
     if (!TakeValues(args, i, *option, word, values, error) || !option->Take(run, values))
       return false;
   }
