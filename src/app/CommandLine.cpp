@@ -1,3 +1,5 @@
+// The program's command line: a table of its options, each with its words, what follows them,
+// its lines in the usage text and what it does; then the rules on which options go together.
 #include "CommandLine.h"
 
 #include "Global.h"
@@ -8,6 +10,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 namespace {
@@ -42,59 +45,6 @@ template <class T> bool ReadNumber(const std::string &text, T &number) {
   return error == std::errc() && stop == end;
 }
 
-// An option of --convert whose value is one of the numbers listed.
-bool TakeChoice(const std::vector<std::string> &args, std::size_t &i, const std::string &option,
-                std::initializer_list<std::uint32_t> choices, const std::string &named,
-                std::uint32_t &number, std::string &error) {
-  std::string value;
-  if (!TakeValue(args, i, option, value, error))
-    return false;
-  if (!ReadNumber(value, number) ||
-      std::find(choices.begin(), choices.end(), number) == choices.end()) {
-    error = option + " must be " + named + ", not " + value;
-    return false;
-  }
-  return true;
-}
-
-// The options --convert takes; false when one of them cannot be read.
-bool TakeConvertOption(const std::vector<std::string> &args, std::size_t &i,
-                       TConvertOptions &conversion, bool &qualityGiven, std::string &error) {
-  const std::string &arg = args[i];
-  std::string value;
-  if (IsOption(arg, "--rate")) {
-    if (!TakeValue(args, i, "--rate", value, error))
-      return false;
-    // The resampler works up to a megahertz; below a kilohertz nothing is audio.
-    if (!ReadNumber(value, conversion.SampleRate) || conversion.SampleRate < 1000 ||
-        conversion.SampleRate > 1000000) {
-      error = "--rate must be a sample rate from 1000 to 1000000 Hz, not " + value;
-      return false;
-    }
-    return true;
-  }
-  if (IsOption(arg, "--channels"))
-    return TakeChoice(args, i, "--channels", {1, 2}, "1 or 2", conversion.Channels, error);
-  if (IsOption(arg, "--bits"))
-    return TakeChoice(args, i, "--bits", {8, 16, 24, 32}, "8, 16, 24 or 32",
-                      conversion.BitsPerSample, error);
-  if (IsOption(arg, "--quality")) {
-    if (!TakeValue(args, i, "--quality", value, error))
-      return false;
-    // Read as a double: a float takes 1e-50 for out of range, and nan passes any comparison.
-    double quality = 0;
-    if (!ReadNumber(value, quality) || !std::isfinite(quality) || quality < -0.1 || quality > 1.0) {
-      error = "--quality must be a number from -0.1 to 1, not " + value;
-      return false;
-    }
-    conversion.Quality = static_cast<float>(quality);
-    qualityGiven = true;
-    return true;
-  }
-  conversion.Ima = true; // --ima, the only one left
-  return true;
-}
-
 // What --convert's output asks for fits the writer its extension chooses.
 bool CheckConversion(const TConvertOptions &conversion, bool qualityGiven, std::string &error) {
   const TConvertWriter writer = WriterFor(conversion.Output);
@@ -125,236 +75,379 @@ bool SplitServerUrl(const std::string &url, std::string &server, std::string &sc
          script.find_first_of("?# ") == std::string::npos;
 }
 
+// What the options of one command line have given so far.
+struct TRun {
+  TProgramOptions &Options;
+  std::string &Error;
+  bool ConvertOptions = false; // one of --rate, --channels, --bits, --ima, --quality
+  bool QualityGiven = false;
+};
+
+using TValues = std::vector<std::string>;
+
+// What follows an option's word.
+enum class TTakes {
+  Nothing,        // a flag: the word alone
+  Value,          // the next argument, or the text after '='
+  InputAndOutput, // the next two arguments (--convert IN OUT)
+};
+
+// One option: its words, what follows them, its lines in the usage text and what it does with
+// its values (false with the run's error set when it cannot take them).
+struct TOption {
+  std::vector<std::string> Words; // the first one is the one the usage text shows
+  TTakes Takes = TTakes::Nothing;
+  std::string Value; // the name of its value(s) in the usage text
+  std::string Help;  // lines separated by '\n'
+  std::function<bool(TRun &run, const TValues &values)> Take;
+};
+
+// The handler of an option that turns the field on.
+auto Sets(bool TProgramOptions::*field) {
+  return [field](TRun &run, const TValues &) { return run.Options.*field = true; };
+}
+
+// The handler of an option whose value is kept as it is given.
+auto Keeps(std::string TProgramOptions::*field) {
+  return [field](TRun &run, const TValues &values) {
+    run.Options.*field = values[0];
+    return true;
+  };
+}
+
+bool Fail(TRun &run, const std::string &error) {
+  run.Error = error;
+  return false;
+}
+
+// An option of --convert whose value is one of the numbers listed.
+bool TakeChoice(TRun &run, const std::string &value, const std::string &option,
+                std::initializer_list<std::uint32_t> choices, const std::string &named,
+                std::uint32_t &number) {
+  run.ConvertOptions = true;
+  if (!ReadNumber(value, number) ||
+      std::find(choices.begin(), choices.end(), number) == choices.end())
+    return Fail(run, option + " must be " + named + ", not " + value);
+  return true;
+}
+
+// The options in the order the usage text lists them: one table with a row per option, so that
+// all there is to know of an option stands in one place.
+const std::vector<TOption> &Options() {
+  // Laid out by hand: the formatter would give each field of a row a line of its own.
+  // clang-format off
+  static const std::vector<TOption> options = {
+      {{"--cd-image"}, TTakes::Value, "FILE.cue",
+       "use a BIN/CUE disc image as one more CD drive (repeatable)",
+       [](TRun &run, const TValues &values) {
+         run.Options.CDImages.push_back(values[0]);
+         return true;
+       }},
+      {{"--list"}, TTakes::Nothing, "",
+       "print the track list (No., Title, Length(min), Size(MB),\n"
+       "tab-separated) instead of showing the window",
+       Sets(&TProgramOptions::List)},
+      {{"--make-demo-disc"}, TTakes::Value, "DIR",
+       "write a demo disc image into DIR and print its .cue path",
+       Keeps(&TProgramOptions::DemoDiscFolder)},
+      {{"--extract"}, TTakes::Nothing, "",
+       "rip every track of the disc with the saved settings, print\n"
+       "each file made, and exit (0 when every track was made);\n"
+       "files already there are replaced. Then each track's\n"
+       "AccurateRip result and the path of the rip log",
+       Sets(&TProgramOptions::Extract)},
+      {{"--format"}, TTakes::Value, "mp3|wav|ogg|wma|flac|opus",
+       "with --extract: the output format, for this run only",
+       [](TRun &run, const TValues &values) {
+         const std::string &value = values[0];
+         run.Options.OutputFormat = value == "mp3"    ? 0
+                                    : value == "wav"  ? 1
+                                    : value == "ogg"  ? 2
+                                    : value == "wma"  ? 3
+                                    : value == "flac" ? 4
+                                    : value == "opus" ? 5
+                                                      : -1;
+         return run.Options.OutputFormat >= 0 ||
+                Fail(run, "--format must be mp3, wav, ogg, wma, flac or opus, not " + value);
+       }},
+      {{"--output"}, TTakes::Value, "DIR",
+       "with --extract: the output folder, for this run only",
+       Keeps(&TProgramOptions::OutputFolder)},
+      {{"--accuraterip-url"}, TTakes::Value, "URL",
+       "with --extract or --detect-offset: the AccurateRip database's\n"
+       "base URL instead of the one of the settings, for this run only",
+       [](TRun &run, const TValues &values) {
+         const std::string &url = run.Options.AccurateRipUrl = values[0];
+         return url.starts_with("http://") || url.starts_with("https://") ||
+                Fail(run, "--accuraterip-url must be an http:// or https:// URL, not " + url);
+       }},
+      {{"--convert"}, TTakes::InputAndOutput, "IN OUT",
+       "convert the sound file IN (any WAV file the program reads,\n"
+       "MP3 data in a WAV file, Ogg Vorbis, FLAC or Opus) into OUT,\n"
+       "a .wav, .ogg, .flac (level 5) or .opus (160 kbit/s) file;\n"
+       "what is not given stays as in IN. Needs no screen; exits 0\n"
+       "when OUT was made, and leaves no OUT when not; an IN cut\n"
+       "short gives what it holds, and exits 1 saying so",
+       [](TRun &run, const TValues &values) {
+         run.Options.Convert = true;
+         run.Options.Conversion.Input = values[0];
+         run.Options.Conversion.Output = values[1];
+         return true;
+       }},
+      {{"--rate"}, TTakes::Value, "HZ",
+       "with --convert: the sample rate of OUT",
+       [](TRun &run, const TValues &values) {
+         run.ConvertOptions = true;
+         std::uint32_t &rate = run.Options.Conversion.SampleRate;
+         // The resampler works up to a megahertz; below a kilohertz nothing is audio.
+         return (ReadNumber(values[0], rate) && rate >= 1000 && rate <= 1000000) ||
+                Fail(run, "--rate must be a sample rate from 1000 to 1000000 Hz, not " + values[0]);
+       }},
+      {{"--channels"}, TTakes::Value, "1|2",
+       "with --convert: mono or stereo",
+       [](TRun &run, const TValues &values) {
+         return TakeChoice(run, values[0], "--channels", {1, 2}, "1 or 2",
+                           run.Options.Conversion.Channels);
+       }},
+      {{"--bits"}, TTakes::Value, "8|16|24|32",
+       "with --convert to .wav or .flac: the sample size",
+       [](TRun &run, const TValues &values) {
+         return TakeChoice(run, values[0], "--bits", {8, 16, 24, 32}, "8, 16, 24 or 32",
+                           run.Options.Conversion.BitsPerSample);
+       }},
+      {{"--ima"}, TTakes::Nothing, "",
+       "with --convert to .wav: IMA ADPCM instead of PCM",
+       [](TRun &run, const TValues &) {
+         run.ConvertOptions = true;
+         return run.Options.Conversion.Ima = true;
+       }},
+      {{"--quality"}, TTakes::Value, "Q",
+       "with --convert to .ogg: the Vorbis quality, -0.1 (smallest)\n"
+       "to 1 (best); 0.2 when not given, as the rip window's default",
+       [](TRun &run, const TValues &values) {
+         run.ConvertOptions = true;
+         // Read as a double: a float takes 1e-50 for out of range, and nan passes any
+         // comparison.
+         double quality = 0;
+         if (!ReadNumber(values[0], quality) || !std::isfinite(quality) || quality < -0.1 ||
+             quality > 1.0)
+           return Fail(run, "--quality must be a number from -0.1 to 1, not " + values[0]);
+         run.Options.Conversion.Quality = static_cast<float>(quality);
+         return run.QualityGiven = true;
+       }},
+      {{"--query"}, TTakes::Nothing, "",
+       "with --list or --extract: look the titles up first, from the\n"
+       "title sources of the settings; exits 1 when that fails",
+       Sets(&TProgramOptions::Query)},
+      {{"--query-source"}, TTakes::Value, "freedb|musicbrainz|both",
+       "with --query: where to look, for this run only (both:\n"
+       "MusicBrainz, then freedb when MusicBrainz has none)",
+       [](TRun &run, const TValues &values) {
+         const std::string &value = values[0];
+         run.Options.QuerySource = value == "freedb"        ? TitleSourcesFreedb
+                                   : value == "musicbrainz" ? TitleSourcesMusicBrainz
+                                   : value == "both"        ? TitleSourcesBoth
+                                                            : -1;
+         return run.Options.QuerySource >= 0 ||
+                Fail(run, "--query-source must be freedb, musicbrainz or both, not " + value);
+       }},
+      {{"--musicbrainz-url"}, TTakes::Value, "URL",
+       "with --query: the MusicBrainz service's address instead\n"
+       "of https://musicbrainz.org, for this run only",
+       [](TRun &run, const TValues &values) {
+         const std::string &url = run.Options.MusicBrainzUrl = values[0];
+         return ((url.starts_with("http://") || url.starts_with("https://")) &&
+                 url.find_first_of("?# ") == std::string::npos) ||
+                Fail(run, "--musicbrainz-url must be http[s]://host[:port][/path], not " + url);
+       }},
+      {{"--cddb-server"}, TTakes::Value, "URL",
+       "with --query: http://host[:port]/path/to/cddb.cgi instead\n"
+       "of the server of the settings, for this run only",
+       [](TRun &run, const TValues &values) {
+         return SplitServerUrl(values[0], run.Options.CddbServer, run.Options.CddbScript) ||
+                Fail(run,
+                     "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not " + values[0]);
+       }},
+      {{"--secure"}, TTakes::Nothing, "",
+       "read the disc through the secure ripping library (jitter\n"
+       "correction), for this run only: the window, --list,\n"
+       "--extract and --query all go through it",
+       Sets(&TProgramOptions::Secure)},
+      {{"--offset"}, TTakes::Value, "N",
+       "read the disc with a drive read offset of N samples (-2000 to\n"
+       "2000) instead of the one stored for the drive, this run only",
+       [](TRun &run, const TValues &values) {
+         const std::string &value = values[0];
+         int32_t offset = 0;
+         // Offsets are written with their sign: "+6" as well as "6".
+         const bool plus = value.size() > 1 && value[0] == '+' && value[1] != '-';
+         if (!ReadNumber(plus ? value.substr(1) : value, offset) || !ValidReadOffset(offset))
+           return Fail(run,
+                       "--offset must be a number of samples from -2000 to 2000, not " + value);
+         run.Options.ReadOffset = offset;
+         return true;
+       }},
+      {{"--detect-offset"}, TTakes::Nothing, "",
+       "find the read offset of the drive (the first --cd-image, else\n"
+       "the chosen drive) with a disc that is in the AccurateRip\n"
+       "database, print it and exit (1 when none is found); the\n"
+       "offset is stored only with --store-offset",
+       Sets(&TProgramOptions::DetectOffset)},
+      {{"--store-offset"}, TTakes::Nothing, "",
+       "with --detect-offset: store the offset found for the drive",
+       Sets(&TProgramOptions::StoreOffset)},
+      {{"--play"}, TTakes::Value, "FILE",
+       "play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
+       "sound device and exit at its end (0; 1 when it is cut short\n"
+       "or interrupted), showing the position on a terminal",
+       Keeps(&TProgramOptions::PlayFile)},
+      {{"--help", "-h"}, TTakes::Nothing, "", "show this text", Sets(&TProgramOptions::Help)},
+  };
+  // clang-format on
+  return options;
+}
+
+// The option arg names, and the word it is named by; nullptr when there is none.
+const TOption *FindOption(const std::string &arg, std::string &word) {
+  for (const TOption &option : Options())
+    for (const std::string &name : option.Words)
+      if (option.Takes == TTakes::Value ? IsOption(arg, name) : arg == name) {
+        word = name;
+        return &option;
+      }
+  return nullptr;
+}
+
+// The values that follow the option's word at args[i]; i moves past them.
+bool TakeValues(const std::vector<std::string> &args, std::size_t &i, const TOption &option,
+                const std::string &word, TValues &values, std::string &error) {
+  switch (option.Takes) {
+  case TTakes::Nothing: return true;
+  case TTakes::Value: values.resize(1); return TakeValue(args, i, word, values[0], error);
+  case TTakes::InputAndOutput:
+    if (i + 2 >= args.size() || args[i + 1].empty() || args[i + 2].empty()) {
+      error = word + " needs an input and an output file";
+      return false;
+    }
+    values = {args[i + 1], args[i + 2]};
+    i += 2;
+    return true;
+  }
+  return false;
+}
+
+// Options that only mean something together with others, or that exclude each other; the
+// first one broken is the one reported.
+struct TRule {
+  bool (*Broken)(const TRun &run);
+  const char *Error;
+};
+
+const TRule Rules[] = {
+    {[](const TRun &run) {
+       return !run.Options.Extract &&
+              (run.Options.OutputFormat >= 0 || !run.Options.OutputFolder.empty());
+     },
+     "--format and --output go with --extract"},
+    {[](const TRun &run) {
+       return !run.Options.Extract && !run.Options.DetectOffset &&
+              !run.Options.AccurateRipUrl.empty();
+     },
+     "--accuraterip-url goes with --extract or --detect-offset"},
+    {[](const TRun &run) { return !run.Options.Convert && run.ConvertOptions; },
+     "--rate, --channels, --bits, --ima and --quality go with --convert"},
+    {[](const TRun &run) {
+       const TProgramOptions &o = run.Options;
+       return o.Convert &&
+              (o.List || o.Extract || !o.CDImages.empty() || !o.DemoDiscFolder.empty());
+     },
+     "--convert goes without --cd-image, --list, --extract and --make-demo-disc"},
+    {[](const TRun &run) {
+       const TProgramOptions &o = run.Options;
+       return !o.Query &&
+              (!o.CddbServer.empty() || o.QuerySource >= 0 || !o.MusicBrainzUrl.empty());
+     },
+     "--cddb-server, --query-source and --musicbrainz-url go with --query"},
+    {[](const TRun &run) { return run.Options.Query && !run.Options.List && !run.Options.Extract; },
+     "--query goes with --list or --extract"},
+    {[](const TRun &run) {
+       return !run.Options.PlayFile.empty() && (run.Options.List || run.Options.Extract);
+     },
+     "--play goes without --list and --extract"},
+    {[](const TRun &run) {
+       return run.Options.Secure && (run.Options.Convert || !run.Options.PlayFile.empty());
+     },
+     "--secure goes without --convert and --play"},
+    {[](const TRun &run) { return run.Options.StoreOffset && !run.Options.DetectOffset; },
+     "--store-offset goes with --detect-offset"},
+    {[](const TRun &run) {
+       const TProgramOptions &o = run.Options;
+       return o.DetectOffset && (o.List || o.Extract || o.Query || o.ReadOffset || o.Secure);
+     },
+     "--detect-offset goes without --list, --extract, --query, --offset and --secure"},
+    {[](const TRun &run) {
+       const TProgramOptions &o = run.Options;
+       return (o.ReadOffset || o.DetectOffset) && (o.Convert || !o.PlayFile.empty());
+     },
+     "--offset and --detect-offset go without --convert and --play"},
+};
+
+// The usage text's line(s) of an option: its word and value, then its help from column 25.
+std::string UsageLines(const TOption &option) {
+  constexpr std::size_t HelpColumn = 25;
+  std::string lines = "  " + option.Words[0];
+  if (!option.Value.empty())
+    lines += " " + option.Value;
+  lines += lines.size() + 2 <= HelpColumn ? std::string(HelpColumn - lines.size(), ' ')
+                                          : "\n" + std::string(HelpColumn, ' ');
+  for (const char c : option.Help)
+    lines += c == '\n' ? "\n" + std::string(HelpColumn, ' ') : std::string(1, c);
+  return lines + "\n";
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &options,
                       std::string &error) {
-  bool convertOptions = false, qualityGiven = false;
+  TRun run{options, error};
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string &arg = args[i];
-    std::string value;
-    if (IsOption(arg, "--cd-image")) {
-      if (!TakeValue(args, i, "--cd-image", value, error))
-        return false;
-      options.CDImages.push_back(value);
-    } else if (IsOption(arg, "--make-demo-disc")) {
-      if (!TakeValue(args, i, "--make-demo-disc", value, error))
-        return false;
-      options.DemoDiscFolder = value;
-    } else if (IsOption(arg, "--format")) {
-      if (!TakeValue(args, i, "--format", value, error))
-        return false;
-      options.OutputFormat = value == "mp3"    ? 0
-                             : value == "wav"  ? 1
-                             : value == "ogg"  ? 2
-                             : value == "wma"  ? 3
-                             : value == "flac" ? 4
-                             : value == "opus" ? 5
-                                               : -1;
-      if (options.OutputFormat < 0) {
-        error = "--format must be mp3, wav, ogg, wma, flac or opus, not " + value;
-        return false;
-      }
-    } else if (IsOption(arg, "--output")) {
-      if (!TakeValue(args, i, "--output", value, error))
-        return false;
-      options.OutputFolder = value;
-    } else if (arg == "--convert") {
-      if (i + 2 >= args.size() || args[i + 1].empty() || args[i + 2].empty()) {
-        error = "--convert needs an input and an output file";
-        return false;
-      }
-      options.Convert = true;
-      options.Conversion.Input = args[++i];
-      options.Conversion.Output = args[++i];
-    } else if (IsOption(arg, "--rate") || IsOption(arg, "--channels") || IsOption(arg, "--bits") ||
-               IsOption(arg, "--quality") || arg == "--ima") {
-      if (!TakeConvertOption(args, i, options.Conversion, qualityGiven, error))
-        return false;
-      convertOptions = true;
-    } else if (IsOption(arg, "--cddb-server")) {
-      if (!TakeValue(args, i, "--cddb-server", value, error))
-        return false;
-      if (!SplitServerUrl(value, options.CddbServer, options.CddbScript)) {
-        error = "--cddb-server must be http://host[:port]/path/to/cddb.cgi, not " + value;
-        return false;
-      }
-    } else if (IsOption(arg, "--offset")) {
-      if (!TakeValue(args, i, "--offset", value, error))
-        return false;
-      int32_t offset = 0;
-      // Offsets are written with their sign: "+6" as well as "6".
-      const bool plus = value.size() > 1 && value[0] == '+' && value[1] != '-';
-      if (!ReadNumber(plus ? value.substr(1) : value, offset) || !ValidReadOffset(offset)) {
-        error = "--offset must be a number of samples from -2000 to 2000, not " + value;
-        return false;
-      }
-      options.ReadOffset = offset;
-    } else if (arg == "--detect-offset") {
-      options.DetectOffset = true;
-    } else if (arg == "--store-offset") {
-      options.StoreOffset = true;
-    } else if (IsOption(arg, "--accuraterip-url")) {
-      if (!TakeValue(args, i, "--accuraterip-url", options.AccurateRipUrl, error))
-        return false;
-      if (!options.AccurateRipUrl.starts_with("http://") &&
-          !options.AccurateRipUrl.starts_with("https://")) {
-        error =
-            "--accuraterip-url must be an http:// or https:// URL, not " + options.AccurateRipUrl;
-        return false;
-      }
-    } else if (IsOption(arg, "--query-source")) {
-      if (!TakeValue(args, i, "--query-source", value, error))
-        return false;
-      options.QuerySource = value == "freedb"        ? TitleSourcesFreedb
-                            : value == "musicbrainz" ? TitleSourcesMusicBrainz
-                            : value == "both"        ? TitleSourcesBoth
-                                                     : -1;
-      if (options.QuerySource < 0) {
-        error = "--query-source must be freedb, musicbrainz or both, not " + value;
-        return false;
-      }
-    } else if (IsOption(arg, "--musicbrainz-url")) {
-      if (!TakeValue(args, i, "--musicbrainz-url", options.MusicBrainzUrl, error))
-        return false;
-      const std::string &url = options.MusicBrainzUrl;
-      if ((url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) ||
-          url.find_first_of("?# ") != std::string::npos) {
-        error = "--musicbrainz-url must be http[s]://host[:port][/path], not " + url;
-        return false;
-      }
-    } else if (arg == "--query") {
-      options.Query = true;
-    } else if (arg == "--secure") {
-      options.Secure = true;
-    } else if (IsOption(arg, "--play")) {
-      if (!TakeValue(args, i, "--play", options.PlayFile, error))
-        return false;
-    } else if (arg == "--extract") {
-      options.Extract = true;
-    } else if (arg == "--list") {
-      options.List = true;
-    } else if (arg == "--help" || arg == "-h") {
-      options.Help = true;
-    } else {
-      error = "unknown argument: " + arg;
+    std::string word;
+    const TOption *option = FindOption(args[i], word);
+    if (!option) {
+      error = "unknown argument: " + args[i];
       return false;
     }
+    TValues values;
+    if (!TakeValues(args, i, *option, word, values, error) || !option->Take(run, values))
+      return false;
   }
-  if (!options.Extract && (options.OutputFormat >= 0 || !options.OutputFolder.empty())) {
-    error = "--format and --output go with --extract";
-    return false;
-  }
-  if (!options.Extract && !options.DetectOffset && !options.AccurateRipUrl.empty()) {
-    error = "--accuraterip-url goes with --extract or --detect-offset";
-    return false;
-  }
-  if (!options.Convert && convertOptions) {
-    error = "--rate, --channels, --bits, --ima and --quality go with --convert";
-    return false;
-  }
-  if (options.Convert && (options.List || options.Extract || !options.CDImages.empty() ||
-                          !options.DemoDiscFolder.empty())) {
-    error = "--convert goes without --cd-image, --list, --extract and --make-demo-disc";
-    return false;
-  }
-  if (!options.Query && (!options.CddbServer.empty() || options.QuerySource >= 0 ||
-                         !options.MusicBrainzUrl.empty())) {
-    error = "--cddb-server, --query-source and --musicbrainz-url go with --query";
-    return false;
-  }
-  if (options.Query && !options.List && !options.Extract) {
-    error = "--query goes with --list or --extract";
-    return false;
-  }
-  if (!options.PlayFile.empty() && (options.List || options.Extract)) {
-    error = "--play goes without --list and --extract";
-    return false;
-  }
-  if (options.Secure && (options.Convert || !options.PlayFile.empty())) {
-    error = "--secure goes without --convert and --play";
-    return false;
-  }
-  if (options.StoreOffset && !options.DetectOffset) {
-    error = "--store-offset goes with --detect-offset";
-    return false;
-  }
-  if (options.DetectOffset &&
-      (options.List || options.Extract || options.Query || options.ReadOffset || options.Secure)) {
-    error = "--detect-offset goes without --list, --extract, --query, --offset and --secure";
-    return false;
-  }
-  if ((options.ReadOffset || options.DetectOffset) &&
-      (options.Convert || !options.PlayFile.empty())) {
-    error = "--offset and --detect-offset go without --convert and --play";
-    return false;
-  }
-  return !options.Convert || CheckConversion(options.Conversion, qualityGiven, error);
+  for (const TRule &rule : Rules)
+    if (rule.Broken(run)) {
+      error = rule.Error;
+      return false;
+    }
+  return !options.Convert || CheckConversion(options.Conversion, run.QualityGiven, error);
 }
 
 std::string UsageText() {
-  return "Usage: plindar [--cd-image FILE.cue]... [--secure] [--offset N] [--list] "
-         "[--make-demo-disc DIR] [--help]\n"
-         "       plindar [--cd-image FILE.cue]... --extract "
-         "[--format mp3|wav|ogg|wma|flac|opus]\n"
-         "               [--output DIR] [--accuraterip-url URL]\n"
-         "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
-         "               [--ima] [--quality Q]\n"
-         "       plindar [--cd-image FILE.cue]... --query [--query-source SOURCE]\n"
-         "               [--cddb-server URL] [--musicbrainz-url URL] --list|--extract ...\n"
-         "       plindar [--cd-image FILE.cue]... --detect-offset [--store-offset]\n"
-         "               [--accuraterip-url URL]\n"
-         "       plindar --play FILE\n"
-         "\n"
-         "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG, WMA, FLAC or Opus\n"
-         "files.\n"
-         "\n"
-         "  --cd-image FILE.cue    use a BIN/CUE disc image as one more CD drive (repeatable)\n"
-         "  --list                 print the track list (No., Title, Length(min), Size(MB),\n"
-         "                         tab-separated) instead of showing the window\n"
-         "  --make-demo-disc DIR   write a demo disc image into DIR and print its .cue path\n"
-         "  --extract              rip every track of the disc with the saved settings, print\n"
-         "                         each file made, and exit (0 when every track was made);\n"
-         "                         files already there are replaced. Then each track's\n"
-         "                         AccurateRip result and the path of the rip log\n"
-         "  --format mp3|wav|ogg|wma|flac|opus\n"
-         "                         with --extract: the output format, for this run only\n"
-         "  --output DIR           with --extract: the output folder, for this run only\n"
-         "  --accuraterip-url URL  with --extract or --detect-offset: the AccurateRip database's\n"
-         "                         base URL instead of the one of the settings, for this run only\n"
-         "  --convert IN OUT       convert the sound file IN (any WAV file the program reads,\n"
-         "                         MP3 data in a WAV file, Ogg Vorbis, FLAC or Opus) into OUT,\n"
-         "                         a .wav, .ogg, .flac (level 5) or .opus (160 kbit/s) file;\n"
-         "                         what is not given stays as in IN. Needs no screen; exits 0\n"
-         "                         when OUT was made, and leaves no OUT when not; an IN cut\n"
-         "                         short gives what it holds, and exits 1 saying so\n"
-         "  --rate HZ              with --convert: the sample rate of OUT\n"
-         "  --channels 1|2         with --convert: mono or stereo\n"
-         "  --bits 8|16|24|32      with --convert to .wav or .flac: the sample size\n"
-         "  --ima                  with --convert to .wav: IMA ADPCM instead of PCM\n"
-         "  --quality Q            with --convert to .ogg: the Vorbis quality, -0.1 (smallest)\n"
-         "                         to 1 (best); 0.2 when not given, as the rip window's default\n"
-         "  --query                with --list or --extract: look the titles up first, from the\n"
-         "                         title sources of the settings; exits 1 when that fails\n"
-         "  --query-source freedb|musicbrainz|both\n"
-         "                         with --query: where to look, for this run only (both:\n"
-         "                         MusicBrainz, then freedb when MusicBrainz has none)\n"
-         "  --musicbrainz-url URL  with --query: the MusicBrainz service's address instead\n"
-         "                         of https://musicbrainz.org, for this run only\n"
-         "  --cddb-server URL      with --query: http://host[:port]/path/to/cddb.cgi instead\n"
-         "                         of the server of the settings, for this run only\n"
-         "  --secure               read the disc through the secure ripping library (jitter\n"
-         "                         correction), for this run only: the window, --list,\n"
-         "                         --extract and --query all go through it\n"
-         "  --offset N             read the disc with a drive read offset of N samples (-2000 to\n"
-         "                         2000) instead of the one stored for the drive, this run only\n"
-         "  --detect-offset        find the read offset of the drive (the first --cd-image, else\n"
-         "                         the chosen drive) with a disc that is in the AccurateRip\n"
-         "                         database, print it and exit (1 when none is found); the\n"
-         "                         offset is stored only with --store-offset\n"
-         "  --store-offset         with --detect-offset: store the offset found for the drive\n"
-         "  --play FILE            play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
-         "                         sound device and exit at its end (0; 1 when it is cut short\n"
-         "                         or interrupted), showing the position on a terminal\n"
-         "  --help                 show this text\n";
+  std::string text =
+      "Usage: plindar [--cd-image FILE.cue]... [--secure] [--offset N] [--list] "
+      "[--make-demo-disc DIR] [--help]\n"
+      "       plindar [--cd-image FILE.cue]... --extract "
+      "[--format mp3|wav|ogg|wma|flac|opus]\n"
+      "               [--output DIR] [--accuraterip-url URL]\n"
+      "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
+      "               [--ima] [--quality Q]\n"
+      "       plindar [--cd-image FILE.cue]... --query [--query-source SOURCE]\n"
+      "               [--cddb-server URL] [--musicbrainz-url URL] --list|--extract ...\n"
+      "       plindar [--cd-image FILE.cue]... --detect-offset [--store-offset]\n"
+      "               [--accuraterip-url URL]\n"
+      "       plindar --play FILE\n"
+      "\n"
+      "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG, WMA, FLAC or Opus\n"
+      "files.\n"
+      "\n";
+  for (const TOption &option : Options())
+    text += UsageLines(option);
+  return text;
 }

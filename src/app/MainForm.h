@@ -228,7 +228,12 @@ private:
   void CreateActions();
   void CreatePlaybackActions();
   void UpdatePlaybackActions();
+  QMenu *AddMenu(const char *name, const QString &caption);
+  // The menu bar's menus, in their order, and the list's pop-up menu.
   void CreateMenus();
+  void CreateFileMenu();
+  void CreateActionsMenu();
+  void CreateLanguageMenu();
   void CreateToolBar();
   QAction *AddItem(QMenu *menu, const char *name, const QString &caption,
                    void (TMainForm::*handler)(), const QKeySequence &shortcut = {});

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Global.h"
 #include "Language.h"
+#include "MainFormShared.h"
 #include "Mci.h"
 #include "Registry.h"
 
@@ -16,6 +17,8 @@
 #include <fstream>
 
 namespace fs = std::filesystem;
+
+using namespace mainform;
 
 namespace {
 
@@ -32,10 +35,6 @@ bool ProgramRunning(const std::string &name) {
       return true;
   }
   return false;
-}
-
-int Inform(const std::string &text) {
-  return plat::MessageBox(text, product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Information);
 }
 
 // The question asked while the player whose history is cleared still runs; true to go on.

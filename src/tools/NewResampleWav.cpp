@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <initializer_list>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -41,6 +42,18 @@ QLabel *Value(const char *name, QWidget *parent) {
   label->setObjectName(name);
   label->setMinimumWidth(160);
   return label;
+}
+
+// A parameter group's rows: each value beside its caption.
+void LayOutParameters(QGroupBox *group, std::initializer_list<QWidget *> values) {
+  const char *const captions[] = {"File Name",
+                                  "Channels:", "Sample Rate:", "Bits Per Sample:", "Encoding"};
+  auto *grid = new QGridLayout(group);
+  int row = 0;
+  for (QWidget *value : values) {
+    grid->addWidget(Caption(captions[row], group), row, 0);
+    grid->addWidget(value, row++, 1);
+  }
 }
 
 } // namespace
@@ -66,73 +79,15 @@ TfrmResample::TfrmResample(QWidget *parent)
   setWindowTitle("Wave File Converter");
   setModal(true);
 
-  WaveIn1->SetName("WaveIn1");
-  WaveIn1->SetLoop(false);
-  WaveIn1->SetEndSample(-1);
-  FastResampler1->SetName("FastResampler1");
-  FastResampler1->SetInput(WaveIn1.get());
-  FastResampler1->SetOutSampleRate(22050);
-  AudioConverter1->SetName("AudioConverter1");
-  AudioConverter1->SetInput(FastResampler1.get());
-  AudioConverter1->SetMode(msmMonoToBoth);
-  WaveOut1->SetName("WaveOut1");
-  WaveOut1->SetInput(AudioConverter1.get());
-  WaveOut1->SetShareMode(0);
-  WaveOut1->SetWavType(wtPCM);
-  WaveOut1->SetBlockSize(512);
-  WaveOut1->SetCreateNonMsHeaders(false);
-  WaveOut1->SetFileMode(foRewrite);
-  WaveOut1->OnDone = [this](TComponent *) { WaveOut1Done(); };
-  WaveOut1->OnProgress = [this](TComponent *) { WaveOut1Progress(); };
-  WaveOut1->OnThreadException = [this](TComponent *) { WaveOut1ThreadException(); };
+  ConnectPipeline();
 
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName("ProgressBar1");
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
 
-  auto *input = new QGroupBox("Input File Parameters", this);
-  input->setObjectName("GroupBox1");
-  Label5 = Value("Label5", input);
-  Label6 = Value("Label6", input);
-  Label7 = Value("Label7", input);
-  Label8 = Value("Label8", input);
-  Label15 = Value("Label15", input);
-  auto *inputGrid = new QGridLayout(input);
-  const char *inputCaptions[] = {"File Name",
-                                 "Channels:", "Sample Rate:", "Bits Per Sample:", "Encoding"};
-  QLabel *inputValues[] = {Label5, Label6, Label7, Label8, Label15};
-  for (int row = 0; row < 5; ++row) {
-    inputGrid->addWidget(Caption(inputCaptions[row], input), row, 0);
-    inputGrid->addWidget(inputValues[row], row, 1);
-  }
-
-  auto *output = new QGroupBox(" Output File Parameters ", this);
-  output->setObjectName("GroupBox2");
-  Label10 = Value("Label10", output);
-  SpinEdit1 = new QSpinBox(output);
-  SpinEdit1->setObjectName("SpinEdit1");
-  SpinEdit1->setRange(1, 2);
-  SpinEdit1->setValue(1);
-  Edit1 = new QLineEdit("22050", output);
-  Edit1->setObjectName("Edit1");
-  SpinEdit3 = new QSpinBox(output);
-  SpinEdit3->setObjectName("SpinEdit3");
-  SpinEdit3->setRange(8, 32);
-  SpinEdit3->setSingleStep(8);
-  SpinEdit3->setValue(8);
-  ComboBox1 = new QComboBox(output);
-  ComboBox1->setObjectName("ComboBox1");
-  ComboBox1->addItems({"RAW PCM", "DVI IMA ADPCM"});
-  ComboBox1->setCurrentIndex(0);
-  auto *outputGrid = new QGridLayout(output);
-  const char *outputCaptions[] = {"File Name",
-                                  "Channels:", "Sample Rate:", "Bits Per Sample:", "Encoding"};
-  QWidget *outputValues[] = {Label10, SpinEdit1, Edit1, SpinEdit3, ComboBox1};
-  for (int row = 0; row < 5; ++row) {
-    outputGrid->addWidget(Caption(outputCaptions[row], output), row, 0);
-    outputGrid->addWidget(outputValues[row], row, 1);
-  }
+  QGroupBox *input = CreateInputGroup();
+  QGroupBox *output = CreateOutputGroup();
 
   Button1 = Button("Button1", "Input File...", this);
   Button2 = Button("Button2", "Output File...", this);
@@ -163,6 +118,63 @@ TfrmResample::TfrmResample(QWidget *parent)
 }
 
 TfrmResample::~TfrmResample() { FormClose(); }
+
+void TfrmResample::ConnectPipeline() {
+  WaveIn1->SetName("WaveIn1");
+  WaveIn1->SetLoop(false);
+  WaveIn1->SetEndSample(-1);
+  FastResampler1->SetName("FastResampler1");
+  FastResampler1->SetInput(WaveIn1.get());
+  FastResampler1->SetOutSampleRate(22050);
+  AudioConverter1->SetName("AudioConverter1");
+  AudioConverter1->SetInput(FastResampler1.get());
+  AudioConverter1->SetMode(msmMonoToBoth);
+  WaveOut1->SetName("WaveOut1");
+  WaveOut1->SetInput(AudioConverter1.get());
+  WaveOut1->SetShareMode(0);
+  WaveOut1->SetWavType(wtPCM);
+  WaveOut1->SetBlockSize(512);
+  WaveOut1->SetCreateNonMsHeaders(false);
+  WaveOut1->SetFileMode(foRewrite);
+  WaveOut1->OnDone = [this](TComponent *) { WaveOut1Done(); };
+  WaveOut1->OnProgress = [this](TComponent *) { WaveOut1Progress(); };
+  WaveOut1->OnThreadException = [this](TComponent *) { WaveOut1ThreadException(); };
+}
+
+QGroupBox *TfrmResample::CreateInputGroup() {
+  auto *input = new QGroupBox("Input File Parameters", this);
+  input->setObjectName("GroupBox1");
+  Label5 = Value("Label5", input);
+  Label6 = Value("Label6", input);
+  Label7 = Value("Label7", input);
+  Label8 = Value("Label8", input);
+  Label15 = Value("Label15", input);
+  LayOutParameters(input, {Label5, Label6, Label7, Label8, Label15});
+  return input;
+}
+
+QGroupBox *TfrmResample::CreateOutputGroup() {
+  auto *output = new QGroupBox(" Output File Parameters ", this);
+  output->setObjectName("GroupBox2");
+  Label10 = Value("Label10", output);
+  SpinEdit1 = new QSpinBox(output);
+  SpinEdit1->setObjectName("SpinEdit1");
+  SpinEdit1->setRange(1, 2);
+  SpinEdit1->setValue(1);
+  Edit1 = new QLineEdit("22050", output);
+  Edit1->setObjectName("Edit1");
+  SpinEdit3 = new QSpinBox(output);
+  SpinEdit3->setObjectName("SpinEdit3");
+  SpinEdit3->setRange(8, 32);
+  SpinEdit3->setSingleStep(8);
+  SpinEdit3->setValue(8);
+  ComboBox1 = new QComboBox(output);
+  ComboBox1->setObjectName("ComboBox1");
+  ComboBox1->addItems({"RAW PCM", "DVI IMA ADPCM"});
+  ComboBox1->setCurrentIndex(0);
+  LayOutParameters(output, {Label10, SpinEdit1, Edit1, SpinEdit3, ComboBox1});
+  return output;
+}
 
 void TfrmResample::Guarded(void (TfrmResample::*handler)()) {
   try {

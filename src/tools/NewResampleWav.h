@@ -14,6 +14,7 @@
 #include <string>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -83,6 +84,10 @@ protected:
   void done(int result) override;
 
 private:
+  // WaveIn1 → FastResampler1 → AudioConverter1 → WaveOut1, with the output's events.
+  void ConnectPipeline();
+  QGroupBox *CreateInputGroup();
+  QGroupBox *CreateOutputGroup();
   void SetStatus(const std::string &text);
   void ShowInput();
   // Runs a button's handler; what it raises is shown in an error box.

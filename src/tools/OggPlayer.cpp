@@ -51,32 +51,8 @@ TfrmOggPlayer::TfrmOggPlayer(QWidget *parent)
   setWindowTitle("Ogg Player");
   setModal(true);
 
-  VorbisIn1->SetName("VorbisIn1");
-  VorbisIn1->SetLoop(false);
-  VorbisIn1->SetEndSample(-1);
-  FLACIn1->SetName("FLACIn1");
-  OpusIn1->SetName("OpusIn1");
-  StereoBalance1->SetName("StereoBalance1");
-  StereoBalance1->SetBalance(0.5f);
-  DXAudioOut1->SetName("DXAudioOut1");
-  ConnectPlayer(*VorbisIn1, *StereoBalance1, *DXAudioOut1);
-  DXAudioOut1->OnDone = [this](TComponent *) { AudioOut1Done(); };
-  DXAudioOut1->OnProgress = [this](TComponent *) { AudioOut1Progress(); };
-
-  auto *panel = new QFrame(this);
-  panel->setObjectName("Panel1");
-  panel->setFrameShape(QFrame::StyledPanel);
-  panel->setToolTip("Press 'Play' button to open and play ogg file.");
-  lFileName = Label("lFileName", "OGG", panel);
-  lSampleRate = Label("lSampleRate", GetLanString("RES_Bps", "bps").c_str(), panel);
-  lCurrentTime = Label("lCurrentTime", "0:00", panel);
-  lTotalTime = Label("lTotalTime", "0:00", panel);
-  auto *panelLayout = new QHBoxLayout(panel);
-  panelLayout->addWidget(lFileName, 1);
-  panelLayout->addWidget(lSampleRate);
-  panelLayout->addWidget(lCurrentTime);
-  panelLayout->addWidget(Label("Label1", "/", panel));
-  panelLayout->addWidget(lTotalTime);
+  ConnectPipeline();
+  QFrame *panel = CreateInfoPanel();
 
   ScrollBar1 = new QScrollBar(Qt::Horizontal, this);
   ScrollBar1->setObjectName("ScrollBar1");
@@ -122,6 +98,38 @@ TfrmOggPlayer::TfrmOggPlayer(QWidget *parent)
 }
 
 TfrmOggPlayer::~TfrmOggPlayer() = default;
+
+void TfrmOggPlayer::ConnectPipeline() {
+  VorbisIn1->SetName("VorbisIn1");
+  VorbisIn1->SetLoop(false);
+  VorbisIn1->SetEndSample(-1);
+  FLACIn1->SetName("FLACIn1");
+  OpusIn1->SetName("OpusIn1");
+  StereoBalance1->SetName("StereoBalance1");
+  StereoBalance1->SetBalance(0.5f);
+  DXAudioOut1->SetName("DXAudioOut1");
+  ConnectPlayer(*VorbisIn1, *StereoBalance1, *DXAudioOut1);
+  DXAudioOut1->OnDone = [this](TComponent *) { AudioOut1Done(); };
+  DXAudioOut1->OnProgress = [this](TComponent *) { AudioOut1Progress(); };
+}
+
+QFrame *TfrmOggPlayer::CreateInfoPanel() {
+  auto *panel = new QFrame(this);
+  panel->setObjectName("Panel1");
+  panel->setFrameShape(QFrame::StyledPanel);
+  panel->setToolTip("Press 'Play' button to open and play ogg file.");
+  lFileName = Label("lFileName", "OGG", panel);
+  lSampleRate = Label("lSampleRate", GetLanString("RES_Bps", "bps").c_str(), panel);
+  lCurrentTime = Label("lCurrentTime", "0:00", panel);
+  lTotalTime = Label("lTotalTime", "0:00", panel);
+  auto *panelLayout = new QHBoxLayout(panel);
+  panelLayout->addWidget(lFileName, 1);
+  panelLayout->addWidget(lSampleRate);
+  panelLayout->addWidget(lCurrentTime);
+  panelLayout->addWidget(Label("Label1", "/", panel));
+  panelLayout->addWidget(lTotalTime);
+  return panel;
+}
 
 void TfrmOggPlayer::showEvent(QShowEvent *event) {
   ApplyChosenLanguage(this);

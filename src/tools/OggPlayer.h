@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -81,6 +82,10 @@ protected:
   void done(int result) override;
 
 private:
+  // VorbisIn1 → StereoBalance1 → DXAudioOut1, with the output's events.
+  void ConnectPipeline();
+  // The file's name, sample rate, position and length.
+  QFrame *CreateInfoPanel();
   void Play(const std::string &file);
   // The reader of a file's name; none for a name the player does not take.
   TAuTaggedFileIn *ReaderFor(const std::string &file) const;

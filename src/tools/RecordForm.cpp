@@ -169,6 +169,30 @@ TfrmRecord::TfrmRecord(std::function<void(const std::string &)> convertToMp3, QW
   setWindowTitle(Q(GetLanString("RES_TitleStr", "Record")));
   setModal(true);
 
+  QGroupBox *group = CreateRecordGroup();
+  QWidget *bar = CreateMediaBar();
+  CreatePopupMenu();
+
+  btStart = new QPushButton("Start", this);
+  btStart->setObjectName("btStart");
+  btStart->setAutoDefault(false);
+  btStart->setMenu(PopupMenu1);
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(500);
+  TimerRecord = new QTimer(this);
+  TimerRecord->setInterval(100);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  connect(TimerRecord, &QTimer::timeout, this, [this] { TimerRecordTimer(); });
+  connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
+
+  auto *layout = new QVBoxLayout(this);
+  layout->addWidget(group);
+  layout->addWidget(bar);
+  layout->addWidget(btStart);
+}
+
+QGroupBox *TfrmRecord::CreateRecordGroup() {
   auto *group = new QGroupBox("Record", this);
   group->setObjectName("GroupBox1");
   lbState = Label("lbState", Idle, group);
@@ -189,7 +213,10 @@ TfrmRecord::TfrmRecord(std::function<void(const std::string &)> convertToMp3, QW
   grid->addWidget(Label("Label2", "Length", group), 2, 2);
   grid->addWidget(lbLength, 2, 3);
   grid->addWidget(TrackBar1, 3, 0, 1, 4);
+  return group;
+}
 
+QWidget *TfrmRecord::CreateMediaBar() {
   auto *bar = new QWidget(this);
   bar->setObjectName("MediaPlayer1");
   bar->setToolTip("The buttons are Play,Stop,Next, Previous, Step, Back, StartRecording, and "
@@ -207,7 +234,10 @@ TfrmRecord::TfrmRecord(std::function<void(const std::string &)> convertToMp3, QW
   connect(btNext, &QPushButton::clicked, this, [this] { NextClick(); });
   connect(btPrev, &QPushButton::clicked, this, [this] { PrevClick(); });
   connect(btRecord, &QPushButton::clicked, this, [this] { RecordClick(); });
+  return bar;
+}
 
+void TfrmRecord::CreatePopupMenu() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   auto item = [this](const char *name, const char *caption, void (TfrmRecord::*handler)()) {
@@ -236,24 +266,6 @@ TfrmRecord::TfrmRecord(std::function<void(const std::string &)> convertToMp3, QW
   connect(exit, &QAction::triggered, this, &QDialog::reject);
   connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { UpdateMenu(); });
   UpdateMenu();
-
-  btStart = new QPushButton("Start", this);
-  btStart->setObjectName("btStart");
-  btStart->setAutoDefault(false);
-  btStart->setMenu(PopupMenu1);
-
-  Timer1 = new QTimer(this);
-  Timer1->setInterval(500);
-  TimerRecord = new QTimer(this);
-  TimerRecord->setInterval(100);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-  connect(TimerRecord, &QTimer::timeout, this, [this] { TimerRecordTimer(); });
-  connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
-
-  auto *layout = new QVBoxLayout(this);
-  layout->addWidget(group);
-  layout->addWidget(bar);
-  layout->addWidget(btStart);
 }
 
 TfrmRecord::~TfrmRecord() {

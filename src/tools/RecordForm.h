@@ -13,6 +13,7 @@
 #include <string>
 
 class QAction;
+class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -86,6 +87,10 @@ protected:
   void done(int result) override;
 
 private:
+  // The window's parts: the state, time and position; the media buttons; Start's menu.
+  QGroupBox *CreateRecordGroup();
+  QWidget *CreateMediaBar();
+  void CreatePopupMenu();
   std::string UntitledFile() const;
   bool OpenDevice(const std::string &file);
   void CloseDevice();
