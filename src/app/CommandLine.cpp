@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "Global.h"
+#include "OutputFormats.h"
 #include "ReadOffset.h"
 
 #include <algorithm>
@@ -144,17 +145,13 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     } else if (IsOption(arg, "--format")) {
       if (!TakeValue(args, i, "--format", value, error))
         return false;
-      options.OutputFormat = value == "mp3"    ? 0
-                             : value == "wav"  ? 1
-                             : value == "ogg"  ? 2
-                             : value == "wma"  ? 3
-                             : value == "flac" ? 4
-                             : value == "opus" ? 5
-                                               : -1;
-      if (options.OutputFormat < 0) {
-        error = "--format must be mp3, wav, ogg, wma, flac or opus, not " + value;
+      const TOutputFormat *format = FormatOfWord(value);
+      if (!format) {
+        error = "--format must be " + ListOfFormats(&TOutputFormat::Word, ", ", " or ") +
+                ", not " + value;
         return false;
       }
+      options.OutputFormat = format->Number;
     } else if (IsOption(arg, "--output")) {
       if (!TakeValue(args, i, "--output", value, error))
         return false;
@@ -296,7 +293,9 @@ std::string UsageText() {
   return "Usage: plindar [--cd-image FILE.cue]... [--secure] [--offset N] [--list] "
          "[--make-demo-disc DIR] [--help]\n"
          "       plindar [--cd-image FILE.cue]... --extract "
-         "[--format mp3|wav|ogg|wma|flac|opus]\n"
+         "[--format " +
+         ListOfFormats(&TOutputFormat::Word, "|", "|") +
+         "]\n"
          "               [--output DIR] [--accuraterip-url URL]\n"
          "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
          "               [--ima] [--quality Q]\n"
@@ -317,7 +316,9 @@ std::string UsageText() {
          "                         each file made, and exit (0 when every track was made);\n"
          "                         files already there are replaced. Then each track's\n"
          "                         AccurateRip result and the path of the rip log\n"
-         "  --format mp3|wav|ogg|wma|flac|opus\n"
+         "  --format " +
+         ListOfFormats(&TOutputFormat::Word, "|", "|") +
+         "\n"
          "                         with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
          "  --accuraterip-url URL  with --extract or --detect-offset: the AccurateRip database's\n"
