@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 
 #include "Global.h"
+#include "OutputFormats.h"
 #include "ReadOffset.h"
 
 #include <algorithm>
@@ -156,19 +157,15 @@ const std::vector<TOption> &Options() {
        "files already there are replaced. Then each track's\n"
        "AccurateRip result and the path of the rip log",
        Sets(&TProgramOptions::Extract)},
-      {{"--format"}, TTakes::Value, "mp3|wav|ogg|wma|flac|opus",
+      {{"--format"}, TTakes::Value, ListOfFormats(&TOutputFormat::Word, "|", "|"),
        "with --extract: the output format, for this run only",
        [](TRun &run, const TValues &values) {
-         const std::string &value = values[0];
-         run.Options.OutputFormat = value == "mp3"    ? 0
-                                    : value == "wav"  ? 1
-                                    : value == "ogg"  ? 2
-                                    : value == "wma"  ? 3
-                                    : value == "flac" ? 4
-                                    : value == "opus" ? 5
-                                                      : -1;
-         return run.Options.OutputFormat >= 0 ||
-                Fail(run, "--format must be mp3, wav, ogg, wma, flac or opus, not " + value);
+         const TOutputFormat *format = FormatOfWord(values[0]);
+         if (!format)
+           return Fail(run, "--format must be " + ListOfFormats(&TOutputFormat::Word, ", ", " or ") +
+                                ", not " + values[0]);
+         run.Options.OutputFormat = format->Number;
+         return true;
        }},
       {{"--output"}, TTakes::Value, "DIR",
        "with --extract: the output folder, for this run only",
@@ -434,7 +431,9 @@ std::string UsageText() {
       "Usage: plindar [--cd-image FILE.cue]... [--secure] [--offset N] [--list] "
       "[--make-demo-disc DIR] [--help]\n"
       "       plindar [--cd-image FILE.cue]... --extract "
-      "[--format mp3|wav|ogg|wma|flac|opus]\n"
+      "[--format " +
+      ListOfFormats(&TOutputFormat::Word, "|", "|") +
+      "]\n"
       "               [--output DIR] [--accuraterip-url URL]\n"
       "       plindar --convert IN OUT [--rate HZ] [--channels 1|2] [--bits 8|16|24|32]\n"
       "               [--ima] [--quality Q]\n"

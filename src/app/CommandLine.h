@@ -13,7 +13,7 @@ struct TProgramOptions {
   std::string DemoDiscFolder;        // --make-demo-disc DIR
   bool Help = false;                 // --help
   bool Extract = false;              // --extract: rip every track and exit
-  int OutputFormat = -1; // --format mp3|wav|ogg|wma|flac|opus as the OutputFormat setting; -1 none
+  int OutputFormat = -1; // the number of the --format word's row (OutputFormats.h); -1 none
   std::string OutputFolder;   // --output DIR
   bool Convert = false;       // --convert IN OUT: convert one file and exit
   TConvertOptions Conversion; // its files, --rate, --channels, --bits, --ima, --quality

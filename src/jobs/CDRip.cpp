@@ -326,7 +326,7 @@ bool TfrmCDRip::KeepRip(int k) {
 void TfrmCDRip::RipEnded() {
   RipCount += 1;
   const int k = RipCount - 1;
-  if (FFormat == fmtWAV) {
+  if (OutputFormatOf(FFormat).Encoder == TEncoderKind::None) {
     FLog->Tracks[k].Ended = true;
     FLog->Tracks[k].File = FilePath(k, ".wav");
     FileFinished(FilePath(k, ".wav"));
@@ -343,13 +343,13 @@ void TfrmCDRip::StartEncoding(int k) {
   ShowStep("Encoding...");
   if (TAuFileOut *output = PipelineEncoder(FFormat, k)) {
     StartPipelineEncoding(*output, k, EncodedExtension(FFormat));
-  } else if (FFormat == fmtMP3) {
-    StartProcess(FMp3, JobMp3Ended, k, ".mp3");
+  } else if (OutputFormatOf(FFormat).Encoder == TEncoderKind::Mp3Process) {
+    StartProcess(FMp3, JobMp3Ended, k, EncodedExtension(FFormat));
   } else {
     WmaStart = Clock::now();
     WmaInputSize = FileSize(FilePath(k, ".wav"));
     Timer1->start();
-    StartProcess(FWma, JobWmaEnded, k, ".wma");
+    StartProcess(FWma, JobWmaEnded, k, EncodedExtension(FFormat));
   }
 }
 
@@ -413,13 +413,13 @@ void TfrmCDRip::VorbisOut1Done() {
 }
 
 bool TfrmCDRip::KeepEncoding(int k) {
-  switch (FFormat) {
-  case fmtMP3:
+  switch (OutputFormatOf(FFormat).Encoder) {
+  case TEncoderKind::Mp3Process:
     // Tagged whatever "Use ID3 tag" says, while still a part file: under its final name the MP3
     // never lacks its tag.
     WriteTrackId3Tag(Title(k), TrackOfEntry((*JobList)[k]), FMp3.WrittenFile());
     return FMp3.Complete();
-  case fmtWMA: return FWma.Complete();
+  case TEncoderKind::WmaProcess: return FWma.Complete();
   default: {
     const bool kept = FPart && FPart->Complete();
     FPart.reset();

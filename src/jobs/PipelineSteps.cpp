@@ -159,11 +159,11 @@ TAuFileOut &TRipForm::PreparedEncoder(const std::string &extension) {
   const std::string title = tagged ? Title(RipCount - 1) : "";
   const int track = tagged ? TrackOfEntry(RipCount - 1) : 0;
   const int total = tagged ? TrackTotal() : 0;
-  if (extension == ".flac") {
+  if (extension == OutputFormatOf(fmtFLAC).Extension) {
     SetFLACOptions(*FLACOut1, tagged, title, track, total);
     return *FLACOut1;
   }
-  if (extension == ".opus") {
+  if (extension == OutputFormatOf(fmtOpus).Extension) {
     SetOpusOptions(*OpusOut1, tagged, title, track, total);
     return *OpusOut1;
   }

@@ -11,25 +11,13 @@
 #include <unistd.h>
 
 TFormat RipOutput() {
-  switch (GlobalOptions.OutputFormat) {
-  case fmtMP3: return fmtMP3;
-  case fmtOGG: return fmtOGG;
-  case fmtWMA: return fmtWMA;
-  case fmtFLAC: return fmtFLAC;
-  case fmtOpus: return fmtOpus;
-  default: return fmtWAV;
-  }
+  const TOutputFormat *format = FormatOfNumber(GlobalOptions.OutputFormat);
+  return format ? format->Number : fmtWAV;
 }
 
 const char *EncodedExtension(TFormat format) {
-  switch (format) {
-  case fmtMP3: return ".mp3";
-  case fmtOGG: return ".ogg";
-  case fmtWMA: return ".wma";
-  case fmtFLAC: return ".flac";
-  case fmtOpus: return ".opus";
-  default: return nullptr;
-  }
+  const TOutputFormat &row = OutputFormatOf(format);
+  return row.Encoder == TEncoderKind::None ? nullptr : row.Extension;
 }
 
 int TrackOfEntry(const std::string &entry) {

@@ -2,11 +2,11 @@
 // What follows the rip of each track, by the OutputFormat setting, and how the job entries
 // the main window hands to a rip window read: the disc's number of the track as two digits,
 // then the file title. Also what both rip windows say when a rip fails.
+#include "OutputFormats.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
-
-enum TFormat { fmtMP3 = 0, fmtWAV = 1, fmtOGG = 2, fmtWMA = 3, fmtFLAC = 4, fmtOpus = 5 };
 
 // The format of the setting; for a value outside the list the rip keeps the WAV files.
 TFormat RipOutput();

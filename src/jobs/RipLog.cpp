@@ -251,7 +251,8 @@ std::shared_ptr<const TRipLog> VerifyLater(const TRipLog &log, const std::string
 
 std::string EncoderSettings(int format) {
   const TGlobalOptions &o = GlobalOptions;
-  switch (format) {
+  // No default: the compiler names a format added without its encoder text.
+  switch (static_cast<TFormat>(format)) {
   case fmtMP3:
     return "lame, " + (o.IsSelectVBR ? "VBR quality " + std::to_string(o.VBRQuality) + " up to " +
                                            std::to_string(o.MaxBitRate) + " kbit/s"
@@ -261,8 +262,9 @@ std::string EncoderSettings(int format) {
   case fmtFLAC:
     return "libFLAC, compression level " + std::to_string(o.FLACCompression) + ", verified";
   case fmtOpus: return "libopusenc, VBR " + std::to_string(o.OpusBitRate) + " kbit/s";
-  default: return "PCM, 44100 Hz, 16-bit stereo";
+  case fmtWAV: break;
   }
+  return "PCM, 44100 Hz, 16-bit stereo";
 }
 
 std::shared_ptr<TRipLog> NewRipLog(const std::vector<std::string> &entries,

@@ -334,7 +334,8 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
     FWavIds[RipCount] = FileId(wav);
   RipCount += 1;
   const TFormat format = RipOutput();
-  if (format == fmtWAV) {
+  const TEncoderKind encoder = OutputFormatOf(format).Encoder;
+  if (encoder == TEncoderKind::None) {
     logged.Ended = true;
     if (info.SubCode == ripDone) {
       logged.File = wav;
@@ -349,19 +350,21 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
   }
   if (info.SubCode != ripDone) {
     logged.EncoderResult = "Not encoded";
-    if (format == fmtWMA)
+    if (encoder == TEncoderKind::WmaProcess)
       RipThread.reset();
     ProgressSeen = true;
-    PostSkipped(format == fmtMP3 ? JobMp3Ended : format == fmtWMA ? JobWmaEnded : JobOggEnded);
+    PostSkipped(encoder == TEncoderKind::Mp3Process   ? JobMp3Ended
+                : encoder == TEncoderKind::WmaProcess ? JobWmaEnded
+                                                      : JobOggEnded);
     return;
   }
   setWindowTitle(QString::fromStdString(Caption("Encoding", RipCount, Title(RipCount - 1))));
   SetStage(GetLanString("RES_Encoding", "Encoding"));
-  if (format == fmtMP3) {
-    StartMp3(wav, WithExtension(wav, ".mp3"), true);
-  } else if (format == fmtWMA) {
+  if (encoder == TEncoderKind::Mp3Process) {
+    StartMp3(wav, WithExtension(wav, EncodedExtension(format)), true);
+  } else if (encoder == TEncoderKind::WmaProcess) {
     RipThread.reset();
-    StartWma(wav, WithExtension(wav, ".wma"));
+    StartWma(wav, WithExtension(wav, EncodedExtension(format)));
   } else {
     WaveIn1->SetFileName(wav);
     StartOgg(WithExtension(wav, EncodedExtension(format)));
@@ -528,7 +531,8 @@ void TRipForm::FinishJob() {
   StopPipeline();
   // Only the WAV files whose encoding made its file go: a failed or stopped encoding keeps
   // the audio it came from.
-  if (Mode == jmCDRip && RipCount == Count() && RipOutput() != fmtWAV && !GlobalOptions.IsKeepWav)
+  if (Mode == jmCDRip && RipCount == Count() &&
+      OutputFormatOf(RipOutput()).Encoder != TEncoderKind::None && !GlobalOptions.IsKeepWav)
     for (int k = 0; k < Count(); ++k) {
       const std::string wav = WavOfEntry(k);
       std::error_code ec;

@@ -271,7 +271,7 @@ bool LoadSaveOptions(bool Load) {
     if (o.TitleSources < TitleSourcesFreedb || o.TitleSources > TitleSourcesBoth)
       o.TitleSources = d.TitleSources;
     // A format this version does not know (a newer one's, or a damaged file) rips to MP3.
-    if (o.OutputFormat < 0 || o.OutputFormat > 5)
+    if (!FormatOfNumber(o.OutputFormat))
       o.OutputFormat = d.OutputFormat;
     return true;
   }
@@ -292,15 +292,8 @@ void StoreReadOffset(const std::string &driveKey, int32_t offset) {
 }
 
 std::string GetFormatName() {
-  switch (GlobalOptions.OutputFormat) {
-  case 0: return "MP3";
-  case 1: return "WAV";
-  case 2: return "OGG";
-  case 3: return "WMA";
-  case 4: return "FLAC";
-  case 5: return "OPUS";
-  default: return "";
-  }
+  const TOutputFormat *format = FormatOfNumber(GlobalOptions.OutputFormat);
+  return format ? format->Name : "";
 }
 
 std::string TwoDigits(int n) { return (n <= 9 ? "0" : "") + std::to_string(n); }

@@ -1,6 +1,7 @@
 #pragma once
 // Process-wide settings, message lookup and the routines and types every part shares.
 #include "Messages.h"
+#include "OutputFormats.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,7 +21,7 @@ inline constexpr const char *SupportEmail = "support@plindar.org";
 
 struct TGlobalOptions {
   std::string OutputFolder;
-  int32_t OutputFormat = 0; // 0 MP3, 1 WAV, 2 OGG, 3 WMA, 4 FLAC, 5 Opus
+  int32_t OutputFormat = fmtMP3; // a row's number (OutputFormats.h)
   bool IsKeepWav = false;
   bool IsNormalize = false;
   int32_t NormalizePercent = 95;
@@ -98,7 +99,7 @@ bool LoadSaveOptions(bool Load);
 int32_t StoredReadOffset(const std::string &driveKey);
 // Stores the read offset of the drive with that key (0 leaves no entry).
 void StoreReadOffset(const std::string &driveKey, int32_t offset);
-// "MP3", "WAV", "OGG", "WMA", "FLAC" or "OPUS" for OutputFormat 0..5, else "".
+// The Name of OutputFormat's row ("MP3", ...), else "".
 std::string GetFormatName();
 // n in decimal with a leading "0" when n is 9 or less.
 std::string TwoDigits(int n);

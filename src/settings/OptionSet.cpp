@@ -8,6 +8,7 @@
 #include "Global.h"
 #include "Language.h"
 #include "Mp3BitRate.h"
+#include "OutputFormats.h"
 #include "ReadOffset.h"
 #include "Text.h"
 #include "WMAEncodeThread.h"
@@ -46,12 +47,18 @@ const QStringList Mp3BitRates = [] {
     texts << QString("%1 kbit/s").arg(rate, 3);
   return texts;
 }();
+// The output formats by their numbers.
+const QStringList FormatCaptions = [] {
+  QStringList texts;
+  for (const TOutputFormat &format : OutputFormats)
+    texts << format.Caption;
+  return texts;
+}();
 const QStringList OggBitRates = {" Default",   " 45 kbit/s", " 48 kbit/s", " 56 kbit/s",
                                  " 64 kbit/s", " 80 kbit/s", " 96 kbit/s", "112 kbit/s",
                                  "128 kbit/s", "144 kbit/s", "160 kbit/s", "192 kbit/s",
                                  "224 kbit/s", "256 kbit/s", "320 kbit/s"};
 
-constexpr int WavFormat = 1;          // position of "WAV file(*.WAV)" in the format list
 constexpr int DefaultBitRate = 8;     // "128 kbit/s"
 constexpr int DefaultMaxBitRate = 13; // "320 kbit/s"
 constexpr int DefaultWmaProfile = 8;  // 44.100 kHz, 64 kbit/s, stereo
@@ -192,10 +199,7 @@ QWidget *TOptionSetForm::OutputPage() {
 
   auto *formatGroup = new QGroupBox("Output format", page);
   formatGroup->setObjectName("GroupBox2");
-  cbOutputFormat = List("cbOutputFormat",
-                        {"MP3 file(*.MP3)", "WAV file(*.WAV)", "OGG file(*.OGG)", "WMA file(*.WMA)",
-                         "FLAC file(*.FLAC)", "Opus file(*.OPUS)"},
-                        formatGroup);
+  cbOutputFormat = List("cbOutputFormat", FormatCaptions, formatGroup);
   ckNormalize = CheckBox("ckNormalize", "Normalize", formatGroup);
   SpinEdit1 = new QSpinBox(formatGroup);
   SpinEdit1->setObjectName("SpinEdit1");
@@ -474,7 +478,8 @@ void TOptionSetForm::UpdateEnabled() {
   cbMaxBitRate->setEnabled(vbr);
   cbVBRQuality->setEnabled(vbr);
   // A WAV output keeps its WAV files whatever the box says.
-  ckbKeepWav->setEnabled(cbOutputFormat->currentIndex() != WavFormat);
+  const TOutputFormat *format = FormatOfNumber(cbOutputFormat->currentIndex());
+  ckbKeepWav->setEnabled(!format || format->Encoder != TEncoderKind::None);
 }
 
 void TOptionSetForm::TabSheet3Show() {

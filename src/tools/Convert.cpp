@@ -4,8 +4,8 @@
 #include "AuFLAC.h"
 #include "AuOpus.h"
 #include "AuVorbis.h"
-#include "AuWaveIn.h"
 #include "AuWaveOut.h"
+#include "FormatCodecs.h"
 #include "Messages.h"
 #include "PartFile.h"
 #include "SoundFiles.h"
@@ -31,16 +31,15 @@ const TVorbisTags *CommentsOf(TAuFileIn *input) {
   return nullptr;
 }
 
+bool HasWriter(const TOutputFormat &format) { return CodecOf(format.Number).MakeWriter; }
+
 } // namespace
 
 TConvertWriter WriterFor(const std::string &outputName) {
-  const std::string extension =
-      plat::LowerCase(std::filesystem::path(outputName).extension().string());
-  return extension == ".wav"    ? TConvertWriter::Wave
-         : extension == ".ogg"  ? TConvertWriter::Vorbis
-         : extension == ".flac" ? TConvertWriter::FLAC
-         : extension == ".opus" ? TConvertWriter::Opus
-                                : TConvertWriter::None;
+  const TOutputFormat *format =
+      FormatOfExtension(plat::LowerCase(std::filesystem::path(outputName).extension().string()));
+  return format && HasWriter(*format) ? static_cast<TConvertWriter>(format->Number)
+                                      : TConvertWriter::None;
 }
 
 std::string FixedChannelsText(std::uint32_t channels) {
@@ -57,7 +56,8 @@ TConversion::~TConversion() {
 
 void TConversion::Start() {
   if (WriterFor(FOptions.Output) == TConvertWriter::None)
-    throw EAuException(FOptions.Output + ": the output must be a .wav, .ogg, .flac or .opus file");
+    throw EAuException(FOptions.Output + ": the output must be a " +
+                       ListOfFormats(&TOutputFormat::Extension, ", ", " or ", HasWriter) + " file");
   OpenInput();
   BuildChain();
   FPart = std::make_unique<plat::TPartFile>(FOptions.Output);
@@ -120,31 +120,17 @@ void TConversion::BuildChain() {
         wantedChannels != channels ? static_cast<std::int32_t>(wantedChannels) : 0);
     last = FConverter.get();
   }
-  if (wave) {
-    auto out = std::make_unique<TWaveOut>();
+  // A file with comments keeps them in a format that has them.
+  const TVorbisTags *comments = CommentsOf(FInput.get());
+  const TVorbisTags none;
+  FOutput = CodecOf(static_cast<TFormat>(WriterFor(FOptions.Output)))
+                .MakeWriter(comments ? *comments : none);
+  if (auto *out = dynamic_cast<TWaveOut *>(FOutput.get())) {
     out->SetWavType(FOptions.Ima ? wtDVIADPCM : wtPCM);
     out->SetBlockSize(512);
     out->SetCreateNonMsHeaders(false);
-    FOutput = std::move(out);
-  } else {
-    // A file with comments keeps them in a format that has them.
-    const TVorbisTags *comments = CommentsOf(FInput.get());
-    const TVorbisTags none;
-    const TVorbisTags &tags = comments ? *comments : none;
-    if (WriterFor(FOptions.Output) == TConvertWriter::FLAC) {
-      auto out = std::make_unique<TFLACOut>();
-      out->SetComments(tags);
-      FOutput = std::move(out);
-    } else if (WriterFor(FOptions.Output) == TConvertWriter::Opus) {
-      auto out = std::make_unique<TOpusOut>();
-      out->SetComments(tags);
-      FOutput = std::move(out);
-    } else {
-      auto out = std::make_unique<TVorbisOut>();
-      out->SetCompression(FOptions.Quality);
-      out->SetComments(tags);
-      FOutput = std::move(out);
-    }
+  } else if (auto *vorbis = dynamic_cast<TVorbisOut *>(FOutput.get())) {
+    vorbis->SetCompression(FOptions.Quality);
   }
   FOutput->SetInput(last);
 }

@@ -12,6 +12,8 @@
 // so the thread that starts it must pump the user-interface thread's messages (ConvertFile
 // does). The file is written under a hidden part name and takes its own name only once it is
 // complete: a failed or stopped conversion leaves nothing behind.
+#include "OutputFormats.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -26,9 +28,17 @@ namespace plat {
 class TPartFile;
 }
 
-enum class TConvertWriter : std::uint8_t { None, Wave, Vorbis, FLAC, Opus };
+// The writer of a conversion: that of the output format of the same number (FormatCodecs.h).
+enum class TConvertWriter : std::int8_t {
+  None = -1,
+  Wave = fmtWAV,
+  Vorbis = fmtOGG,
+  FLAC = fmtFLAC,
+  Opus = fmtOpus,
+};
 
-// The writer an output name asks for, by its extension in any case; None for any other.
+// The writer of the output format whose extension (in any case) the output name has; None
+// for an extension of no format or of one without a writer.
 TConvertWriter WriterFor(const std::string &outputName);
 
 // The Ogg Vorbis quality of a conversion that names none: the rip window's default.

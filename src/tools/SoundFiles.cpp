@@ -1,9 +1,7 @@
 #include "SoundFiles.h"
 
-#include "AuFLAC.h"
-#include "AuOpus.h"
-#include "AuVorbis.h"
-#include "AuWaveIn.h"
+#include "AuClasses.h"
+#include "FormatCodecs.h"
 #include "Language.h"
 #include "Text.h"
 
@@ -35,16 +33,7 @@ std::unique_ptr<TAuFileIn> OpenSoundFile(const std::string &name) {
   const std::string_view head(start, static_cast<std::size_t>(file.gcount()));
   if (head.empty())
     throw EAuException("the file is empty");
-  std::unique_ptr<TAuFileIn> input;
-  // An Ogg Opus stream starts with its identification packet, "OpusHead".
-  if (head.starts_with("OggS") && head.find("OpusHead") != std::string_view::npos)
-    input = std::make_unique<TOpusIn>();
-  else if (head.starts_with("OggS"))
-    input = std::make_unique<TVorbisIn>();
-  else if (head.starts_with("fLaC"))
-    input = std::make_unique<TFLACIn>();
-  else
-    input = std::make_unique<TWaveIn>();
+  std::unique_ptr<TAuFileIn> input = CodecForContent(head).MakeReader();
   input->SetFileName(name);
   input->SampleRate(); // opens the file, raising the reader's refusal
   if (!input->Valid() && !input->Refusal().empty())

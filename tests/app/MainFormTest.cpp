@@ -1092,7 +1092,7 @@ TEST_F(MainFormTest, CDInputModeListsQueriesAndExtractsThroughTheCDInput) {
   TMainForm ripping;
   ripping.SecureRun = true;
   GlobalOptions.OutputFolder = Dir.File("out");
-  GlobalOptions.OutputFormat = 1;
+  GlobalOptions.OutputFormat = fmtWAV;
   GlobalOptions.AccurateRipUrl = NoServerUrl; // the window loaded the saved one
   fs::create_directory(GlobalOptions.OutputFolder);
   ripping.FormShow();

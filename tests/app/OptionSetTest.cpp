@@ -1,13 +1,19 @@
 // The options window offscreen, its boxes answered by a script: what OK stores or refuses,
 // the enabling rules, and the drive change it makes the main window carry out on disc images.
 #include "OptionSet.h"
+#include "CommandLine.h"
+#include "Convert.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "FirstDrive.h"
+#include "FormatCodecs.h"
 #include "Genres.h"
 #include "Global.h"
 #include "IniFile.h"
+#include "Language.h"
 #include "MainForm.h"
+#include "OutputFormats.h"
+#include "RipFormats.h"
 #include "TempDir.h"
 #include "TestDisc.h"
 
@@ -25,6 +31,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 class OptionSetTest : public ::testing::Test {
@@ -40,6 +48,53 @@ protected:
 };
 
 } // namespace
+
+// Every output format comes back as itself from options.ini, from its --format word, from the
+// options window's list (whose English language file gives each row's caption under the key of
+// its number) and from its extension; a rip encodes to that extension by the row's encoder.
+TEST_F(OptionSetTest, EveryOutputFormatRoundTripsThroughSettingsCommandLineListAndExtension) {
+  const TIniFile english(LanguageFilePath("English"));
+  std::set<std::string> names, words;
+  for (const TOutputFormat &format : OutputFormats) {
+    SCOPED_TRACE(format.Name);
+    EXPECT_TRUE(names.insert(format.Name).second);
+    EXPECT_TRUE(words.insert(format.Word).second);
+
+    GlobalOptions.OutputFormat = format.Number;
+    ASSERT_TRUE(LoadSaveOptions(false));
+    EXPECT_EQ(TIniFile(GetSettingsFolder() + "options.ini")
+                  .ReadInteger("CommonOptions", "OutputFormat", -1),
+              format.Number);
+    GlobalOptions.OutputFormat = -1;
+    ASSERT_TRUE(LoadSaveOptions(true));
+    EXPECT_EQ(GlobalOptions.OutputFormat, format.Number);
+    EXPECT_EQ(GetFormatName(), format.Name);
+
+    TProgramOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"--extract", "--format", format.Word}, options, error)) << error;
+    EXPECT_EQ(options.OutputFormat, format.Number);
+
+    TOptionSetForm form({});
+    form.show();
+    EXPECT_EQ(form.cbOutputFormat->currentText().toStdString(), format.Caption);
+    EXPECT_EQ(english.ReadString("OptionSetForm",
+                                 "cbOutputFormat_Item" + std::to_string(format.Number), ""),
+              format.Caption);
+    GlobalOptions.OutputFormat = -1;
+    form.btOk->click();
+    EXPECT_EQ(GlobalOptions.OutputFormat, format.Number);
+
+    EXPECT_EQ(FormatOfExtension(format.Extension), &format);
+    const char *encoded = EncodedExtension(format.Number);
+    EXPECT_STREQ(encoded ? encoded : ".wav", format.Extension);
+    // The pipeline writes what it encodes, and what the WAV file holds.
+    const bool written = format.Encoder == TEncoderKind::Pipeline || !encoded;
+    EXPECT_EQ(CodecOf(format.Number).MakeWriter != nullptr, written);
+    EXPECT_EQ(WriterFor(std::string("a") + format.Extension),
+              written ? static_cast<TConvertWriter>(format.Number) : TConvertWriter::None);
+  }
+}
 
 TEST_F(OptionSetTest, BitRatesShowAsTextAndComeBackAsNumbers) {
   for (int rate : {32, 96, 128, 320}) {
@@ -73,13 +128,13 @@ TEST_F(OptionSetTest, BitRatesShowAsTextAndComeBackAsNumbers) {
 }
 
 TEST_F(OptionSetTest, EachControlFollowsItsSwitch) {
-  GlobalOptions.OutputFormat = 1; // WAV
+  GlobalOptions.OutputFormat = fmtWAV;
   TOptionSetForm form({});
   form.show();
   EXPECT_FALSE(form.ckbKeepWav->isEnabled());
-  form.cbOutputFormat->setCurrentIndex(0);
+  form.cbOutputFormat->setCurrentIndex(fmtMP3);
   EXPECT_TRUE(form.ckbKeepWav->isEnabled());
-  form.cbOutputFormat->setCurrentIndex(1);
+  form.cbOutputFormat->setCurrentIndex(fmtWAV);
   EXPECT_FALSE(form.ckbKeepWav->isEnabled());
 
   struct {
@@ -106,7 +161,7 @@ TEST_F(OptionSetTest, EachControlFollowsItsSwitch) {
 TEST_F(OptionSetTest, FlacOpusStallAndTitleSourceSettingsRoundTripThroughTheWindow) {
   const struct {
     int Format, Level, BitRate, Stall, Sources;
-  } cases[] = {{4, 0, 32, 1, 0}, {5, 8, 256, 3600, 1}, {4, 5, 100, 120, 2}};
+  } cases[] = {{fmtFLAC, 0, 32, 1, 0}, {fmtOpus, 8, 256, 3600, 1}, {fmtFLAC, 5, 100, 120, 2}};
   for (const auto &c : cases) {
     GlobalOptions.OutputFormat = c.Format;
     GlobalOptions.FLACCompression = c.Level;
@@ -133,8 +188,8 @@ TEST_F(OptionSetTest, FlacOpusStallAndTitleSourceSettingsRoundTripThroughTheWind
   GlobalOptions.Lan = "German";
   TOptionSetForm form({});
   form.show();
-  EXPECT_EQ(form.cbOutputFormat->itemText(4).toStdString(), "FLAC-Datei(*.FLAC)");
-  EXPECT_EQ(form.cbOutputFormat->itemText(5).toStdString(), "Opus-Datei(*.OPUS)");
+  EXPECT_EQ(form.cbOutputFormat->itemText(fmtFLAC).toStdString(), "FLAC-Datei(*.FLAC)");
+  EXPECT_EQ(form.cbOutputFormat->itemText(fmtOpus).toStdString(), "Opus-Datei(*.OPUS)");
   EXPECT_EQ(form.PageControl1->tabText(6).toStdString(), "FLAC/Opus");
   EXPECT_EQ(form.findChild<QLabel *>("Label21")->text().toStdString(), "Kompressionsstufe:");
   EXPECT_TRUE(Script.Shown.empty());
@@ -189,14 +244,14 @@ TEST_F(OptionSetTest, ARefusedOKStoresNothing) {
     form.eRipTime->setText(c.RipTime);
     form.cbBitRate->setEditText(c.BitRate);
     // Controls copied ahead of the faulty one must keep their old values too.
-    form.cbOutputFormat->setCurrentIndex(3);
+    form.cbOutputFormat->setCurrentIndex(fmtWMA);
     form.ID3artist->setText("Changed");
     form.btOk->click();
     EXPECT_EQ(Script.Messages(), std::vector<std::string>{c.Message}) << c.RipTime << c.BitRate;
     EXPECT_EQ(Script.Shown.at(0).Icon, plat::TMsgIcon::Error);
     EXPECT_EQ(Script.Shown.at(0).Caption, "Plindar");
     EXPECT_NE(form.result(), QDialog::Accepted);
-    EXPECT_EQ(GlobalOptions.OutputFormat, 0);
+    EXPECT_EQ(GlobalOptions.OutputFormat, fmtMP3);
     EXPECT_EQ(DiscInfo.Artist, "");
   }
 }
@@ -206,10 +261,11 @@ TEST_F(OptionSetTest, ARefusedOKStoresNothing) {
 TEST_F(OptionSetTest, PositionsOutsideTheirListsComeBackAsTheNearestOne) {
   int32_t &genre = DiscInfo.Genre;
   TGlobalOptions &o = GlobalOptions;
+  constexpr auto Last = std::int32_t(OutputFormatCount) - 1;
   const struct {
     int32_t *Stored;
     int32_t Low, High; // what -7 and 999 come back as
-  } cases[] = {{&o.OutputFormat, 0, 5},     {&o.MpegQuality, 0, 2},      {&o.VBRQuality, 0, 9},
+  } cases[] = {{&o.OutputFormat, 0, Last},  {&o.MpegQuality, 0, 2},      {&o.VBRQuality, 0, 9},
                {&o.StereoMode, 0, 4},       {&o.OggNomalBitRate, 0, 14}, {&o.OggMaxBitRate, 0, 14},
                {&o.OggMinBitRate, 0, 14},   {&o.WMABitRate, 0, 32},      {&o.TitleSources, 0, 2},
                {&genre, -1, GenreCount - 1}};

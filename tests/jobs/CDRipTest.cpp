@@ -110,14 +110,18 @@ TEST_F(CDRipForm, RipsEachEntryIntoTheFormatOfTheSettings) {
   InsertDisc({{150}, {120}, {90}});
   DiscInfo.Artist = "Muddy Waters";
   const std::vector<std::string> entries{"01Alpha", "02Beta", "03Alpha"};
-  const char *extensions[] = {".mp3", ".wav", ".ogg", ".wma", ".flac", ".opus"};
-  for (int format = 0; format < 6; ++format) {
+  const struct {
+    TFormat Format;
+    const char *Extension;
+  } formats[] = {{fmtMP3, ".mp3"}, {fmtWAV, ".wav"},   {fmtOGG, ".ogg"},
+                 {fmtWMA, ".wma"}, {fmtFLAC, ".flac"}, {fmtOpus, ".opus"}};
+  for (const auto [format, extension] : formats) {
     fs::remove_all(Out(""));
     fs::create_directory(Out(""));
     CompletedWhenMade.clear();
     GlobalOptions.OutputFormat = format;
     RunJob(entries);
-    const std::string ext = extensions[format];
+    const std::string ext = extension;
     EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
     EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Alpha (2)" + ext, "Alpha" + ext,
                                                                 "Beta" + ext, "Muddy Waters.log"}))

@@ -134,7 +134,7 @@ protected:
 // The finished job says so: its caption and stage, a full gauge, and the whole outcome, wrapped
 // and as the tooltip.
 TEST_F(RipForm, AWatchedRipStaysOpenWithItsSummaryAndItsLog) {
-  GlobalOptions.OutputFormat = 1;
+  GlobalOptions.OutputFormat = fmtWAV;
   Open(jmCDRip, {"01First", "07Not There"});
   Form->StayAtEnd = true; // the job ends through messages, after this
   ASSERT_TRUE(RunUntil([&] { return Form->JobFinished(); }));
@@ -158,7 +158,7 @@ TEST_F(RipForm, AWatchedRipStaysOpenWithItsSummaryAndItsLog) {
 }
 
 TEST_F(RipForm, WavOutputRipsEveryTrackAndClosesAfterTheLast) {
-  GlobalOptions.OutputFormat = 1;
+  GlobalOptions.OutputFormat = fmtWAV;
   RunJob(jmCDRip, {"01First", "03Third"});
   EXPECT_EQ(WavBytes(Out("First.wav")), TestAudio(1, 150));
   EXPECT_EQ(WavBytes(Out("Third.wav")), TestAudio(3, 90));
@@ -171,7 +171,7 @@ TEST_F(RipForm, WavOutputRipsEveryTrackAndClosesAfterTheLast) {
 }
 
 TEST_F(RipForm, Mp3OutputEncodesEachRipTagsItAndDropsTheWavsAtTheEnd) {
-  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.OutputFormat = fmtMP3;
   TagWithDisc("Muddy Waters");
   RunJob(jmCDRip, {"01My Home", "03Good Morning"});
 
@@ -200,7 +200,7 @@ TEST_F(RipForm, Mp3OutputEncodesEachRipTagsItAndDropsTheWavsAtTheEnd) {
 }
 
 TEST_F(RipForm, KeepWavKeepsTheRipsAndTagsStayOffWithoutUseID3) {
-  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.OutputFormat = fmtMP3;
   GlobalOptions.IsKeepWav = true;
   RunJob(jmCDRip, {"02Kept"});
   EXPECT_EQ(WavBytes(Out("Kept.wav")), TestAudio(2, 120));
@@ -209,7 +209,7 @@ TEST_F(RipForm, KeepWavKeepsTheRipsAndTagsStayOffWithoutUseID3) {
 }
 
 TEST_F(RipForm, TracksOfOneTitleGetNumberedNamesSharedByTheirWavAndMp3) {
-  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.OutputFormat = fmtMP3;
   GlobalOptions.IsKeepWav = true;
   RunJob(jmCDRip, {"01Same", "02Same", "03Same"});
   EXPECT_EQ(Form->FinishedFiles(), Outs({"Same.mp3", "Same (2).mp3", "Same (3).mp3"}));
@@ -222,7 +222,7 @@ TEST_F(RipForm, TracksOfOneTitleGetNumberedNamesSharedByTheirWavAndMp3) {
 }
 
 TEST_F(RipForm, StoppedBeforeTheLastRipKeepsEveryWav) {
-  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.OutputFormat = fmtMP3;
   Open(jmCDRip, {"01One", "02Two"});
   // Stop as soon as the first MP3 is made, before the second track is read.
   Form->OnFileFinished = [this](const std::string &) { Form->btStopClick(); };
@@ -261,7 +261,7 @@ TEST_F(RipForm, StoppedOrClosedWhileEncodingLeavesTheWavAndNoEncodedFile) {
       },
       [](TRipForm &form) { form.close(); }};
   int way = 0;
-  for (int format : {0, 2, 3, 4, 5}) {
+  for (TFormat format : {fmtMP3, fmtOGG, fmtWMA, fmtFLAC, fmtOpus}) {
     GlobalOptions.OutputFormat = format;
     Open(jmCDRip, {"01Long"});
     ASSERT_TRUE(
@@ -283,7 +283,7 @@ TEST_F(RipForm, StoppedOrClosedWhileEncodingLeavesTheWavAndNoEncodedFile) {
 }
 
 TEST_F(RipForm, AnUnreadableTrackGivesOneBoxAndTheJobGoesOn) {
-  GlobalOptions.OutputFormat = 0;
+  GlobalOptions.OutputFormat = fmtMP3;
   GlobalOptions.UseID3 = true;
   RunJob(jmCDRip, {"01A", "07Not There", "02B"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Error while reading CD information!"});
@@ -300,7 +300,7 @@ TEST_F(RipForm, AnUnreadableTrackGivesOneBoxAndTheJobGoesOn) {
 
 // A title longer than a file name may be is cut to fit (255 bytes with its extension).
 TEST_F(RipForm, ATitleTooLongForAFileNameIsCutToFit) {
-  GlobalOptions.OutputFormat = 1;
+  GlobalOptions.OutputFormat = fmtWAV;
   const std::string title(300, 'x');
   RunJob(jmCDRip, {"01" + title, "02Fine"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{});
@@ -309,7 +309,7 @@ TEST_F(RipForm, ATitleTooLongForAFileNameIsCutToFit) {
 }
 
 TEST_F(RipForm, WmaOutputEncodesEachRip) {
-  GlobalOptions.OutputFormat = 3;
+  GlobalOptions.OutputFormat = fmtWMA;
   RunJob(jmCDRip, {"01Alpha", "02Beta"});
   EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
   EXPECT_EQ(Form->FinishedFiles(), Outs({"Alpha.wma", "Beta.wma"}));
@@ -395,7 +395,7 @@ std::pair<size_t, int> OggFramesAndRate(const std::string &ogg, const std::strin
 }
 
 TEST_F(RipForm, OggOutputEncodesEachReadableRipWithTheDiscsComments) {
-  GlobalOptions.OutputFormat = 2;
+  GlobalOptions.OutputFormat = fmtOGG;
   TagWithDisc("Tōru Takemitsu");
   RunJob(jmCDRip, {"01My Home", "07Not There", "03Good Morning"});
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Error while reading CD information!"});
@@ -419,7 +419,7 @@ TEST_F(RipForm, FlacAndOpusOutputsEncodeEachRipWithTheDiscsComments) {
                                "DATE=1964\nGENRE=Blues\nTITLE=Good Morning\nTRACKNUMBER=3\n"
                                "TRACKTOTAL=3\n";
   TagWithDisc("Tōru Takemitsu");
-  GlobalOptions.OutputFormat = 4;
+  GlobalOptions.OutputFormat = fmtFLAC;
   RunJob(jmCDRip, {"01My Home", "03Good Morning"});
   EXPECT_TRUE(Script.Shown.empty()) << Boxes().front();
   EXPECT_EQ(Form->FinishedFiles(), Outs({"My Home.flac", "Good Morning.flac"}));
@@ -435,7 +435,7 @@ TEST_F(RipForm, FlacAndOpusOutputsEncodeEachRipWithTheDiscsComments) {
   EXPECT_EQ(RunProgram({"metaflac", "--export-tags-to=-", flac}).Output, comments);
 
   fs::remove(raw);
-  GlobalOptions.OutputFormat = 5;
+  GlobalOptions.OutputFormat = fmtOpus;
   GlobalOptions.OpusBitRate = 96;
   RunJob(jmCDRip, {"03Good Morning"});
   EXPECT_EQ(Form->FinishedFiles(), Outs({"Good Morning.opus"}));

@@ -22,7 +22,7 @@ TEST_F(Settings, FirstStartGivesTheDefaultsAndCreatesTheFolder) {
   // No music folder in this home: it is made, rather than ripping into the settings folder.
   EXPECT_EQ(o.OutputFolder, (root / "home" / "Music").string() + "/");
   EXPECT_TRUE(fs::is_directory(o.OutputFolder));
-  EXPECT_EQ(o.OutputFormat, 0);
+  EXPECT_EQ(o.OutputFormat, fmtMP3);
   EXPECT_EQ(GetFormatName(), "MP3");
   EXPECT_EQ(o.BitRate, 128);
   EXPECT_EQ(o.MaxBitRate, 320);
@@ -111,19 +111,22 @@ TEST_F(Settings, StoredValuesAreClampedAndNonNumbersReadAsDefaults) {
 TEST_F(Settings, FlacAndOpusSettingsLoadFromOlderAndDamagedFiles) {
   WriteFile(OptionsFile(), "[CommonOptions]\nOutputFormat=2\n[OggOptions]\nCompressPosition=64\n");
   LoadSaveOptions(true);
-  EXPECT_EQ(GlobalOptions.OutputFormat, 2);
+  EXPECT_EQ(GlobalOptions.OutputFormat, fmtOGG);
   EXPECT_EQ(GlobalOptions.FLACCompression, 5);
   EXPECT_EQ(GlobalOptions.OpusBitRate, 160);
   const struct {
-    const char *Text;
-    int Format, Level, BitRate;
+    std::string Text;
+    TFormat Format;
+    int Level, BitRate;
   } cases[] = {
-      {"OutputFormat=4\n[FLACOptions]\nCompression=8\n[OpusOptions]\nBitRate=96", 4, 8, 96},
-      {"OutputFormat=5\n[FLACOptions]\nCompression=-1\n[OpusOptions]\nBitRate=6", 5, 0, 32},
-      {"OutputFormat=6\n[FLACOptions]\nCompression=9\n[OpusOptions]\nBitRate=900", 0, 8, 256},
-      {"OutputFormat=-1", 0, 5, 160}};
+      {"OutputFormat=4\n[FLACOptions]\nCompression=8\n[OpusOptions]\nBitRate=96", fmtFLAC, 8, 96},
+      {"OutputFormat=5\n[FLACOptions]\nCompression=-1\n[OpusOptions]\nBitRate=6", fmtOpus, 0, 32},
+      {"OutputFormat=" + std::to_string(OutputFormatCount) +
+           "\n[FLACOptions]\nCompression=9\n[OpusOptions]\nBitRate=900",
+       fmtMP3, 8, 256},
+      {"OutputFormat=-1", fmtMP3, 5, 160}};
   for (const auto &c : cases) {
-    WriteFile(OptionsFile(), std::string("[CommonOptions]\n") + c.Text + "\n");
+    WriteFile(OptionsFile(), "[CommonOptions]\n" + c.Text + "\n");
     LoadSaveOptions(true);
     EXPECT_EQ(GlobalOptions.OutputFormat, c.Format) << c.Text;
     EXPECT_EQ(GlobalOptions.FLACCompression, c.Level) << c.Text;
@@ -152,7 +155,7 @@ TEST_F(Settings, SaveWritesEveryFieldUnderItsKeyAndKeepsUnknownKeys) {
   LoadSaveOptions(true);
   TGlobalOptions &o = GlobalOptions;
   o.OutputFolder = "/music/out";
-  o.OutputFormat = 2;
+  o.OutputFormat = fmtOGG;
   o.MaxBitRate = 256;
   o.OggMaxBitRate = 5;
   o.OggNomalBitRate = 6;
@@ -217,7 +220,7 @@ TEST_F(Settings, DamagedOrUnreadableFileGivesDefaults) {
   WriteFile(OptionsFile(), "\xEF\xBB\xBF[CommonOptions\nOutputFormat=3\n= \n" + nul +
                                "\x01\xFF garbage\n[Mp3Options]\r\nBitRate\nVBRQuality=7\r\n");
   LoadSaveOptions(true);
-  EXPECT_EQ(GlobalOptions.OutputFormat, 3) << "a header without ']' names its section";
+  EXPECT_EQ(GlobalOptions.OutputFormat, fmtWMA) << "a header without ']' names its section";
   EXPECT_EQ(GlobalOptions.BitRate, 128);
   EXPECT_EQ(GlobalOptions.VBRQuality, 7);
 
@@ -261,11 +264,20 @@ TEST_F(Settings, FileThatCannotBeReadIsNotReplaced) {
 }
 
 TEST_F(Settings, FormatNamesAndTwoDigitNumbers) {
-  const char *names[] = {"MP3", "WAV", "OGG", "WMA", "FLAC", "OPUS", "", ""};
-  int formats[] = {0, 1, 2, 3, 4, 5, 6, -1};
-  for (int i = 0; i < 8; ++i) {
-    GlobalOptions.OutputFormat = formats[i];
-    EXPECT_EQ(GetFormatName(), names[i]) << formats[i];
+  const struct {
+    int Format;
+    const char *Name;
+  } formats[] = {{fmtMP3, "MP3"},
+                 {fmtWAV, "WAV"},
+                 {fmtOGG, "OGG"},
+                 {fmtWMA, "WMA"},
+                 {fmtFLAC, "FLAC"},
+                 {fmtOpus, "OPUS"},
+                 {int(OutputFormatCount), ""},
+                 {-1, ""}};
+  for (const auto &[format, name] : formats) {
+    GlobalOptions.OutputFormat = format;
+    EXPECT_EQ(GetFormatName(), name) << format;
   }
   EXPECT_EQ(TwoDigits(0), "00");
   EXPECT_EQ(TwoDigits(7), "07");
