@@ -138,6 +138,8 @@ protected:
   // At the end, after delivering so many bytes: an input Shortened (a damaged file) shortens
   // this length too, so that no output pads the missing part out with silence.
   void EndWithInput(std::int64_t delivered);
+  // The sample width the input delivers, without a source's marker bit.
+  std::uint32_t InputBits() const { return FInput->BitsPerSample() & ~128u; }
   // A block read ahead counts as one handed out, so read-ahead never passes the Size.
   void ReadAhead(std::uint8_t *&buffer, std::uint32_t &bytes) override {
     GetDataInternal(buffer, bytes);
