@@ -69,8 +69,6 @@ public:
   void FollowMove(std::int64_t position, std::int64_t size);
   virtual void Pause() {}
   virtual void Resume() {}
-  void Lock() { FLock.lock(); }
-  void Unlock() { FLock.unlock(); }
 
 protected:
   virtual std::uint32_t GetBitsPerSample() = 0;
@@ -356,7 +354,6 @@ protected:
   std::atomic<std::uint32_t> FBitsPerSample{0};
   std::atomic<std::uint32_t> FSampleRate{0};
   std::atomic<std::uint32_t> FChannels{0};
-  std::uint32_t FTotalTime = 0;
 };
 
 // An output that writes into a stream: its own file, or one supplied from outside.
