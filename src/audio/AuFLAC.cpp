@@ -167,14 +167,6 @@ TFLACIn::TFLACIn(TComponent *owner) : TAuTaggedFileIn(owner) {}
 
 TFLACIn::~TFLACIn() { CloseFile(); }
 
-const TVorbisTags &TFLACIn::VorbisTags() {
-  try {
-    OpenFile();
-  } catch (const EAuException &) {
-  }
-  return FVorbisTags;
-}
-
 FLAC__StreamDecoderReadStatus TFLACIn::ReadCallback(const FLAC__StreamDecoder *,
                                                     FLAC__byte buffer[], size_t *bytes,
                                                     void *input) {

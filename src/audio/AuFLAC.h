@@ -64,9 +64,6 @@ public:
   explicit TFLACIn(TComponent *owner = nullptr);
   ~TFLACIn() override;
 
-  // The file's comments; opens the file first (empty when it cannot be opened).
-  const TVorbisTags &VorbisTags();
-
 protected:
   void OpenFile() override;
   void CloseFile() override;
@@ -95,7 +92,6 @@ private:
   // Gives up the decoder and a stream this input opened.
   void Release();
 
-  TVorbisTags FVorbisTags;
   FLAC__StreamDecoder *FDecoder = nullptr;
   std::uint32_t FFileBits = 0; // the width in the file, 4 ... 32
   bool FHasStreamInfo = false;

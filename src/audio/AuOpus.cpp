@@ -85,14 +85,6 @@ TOpusIn::TOpusIn(TComponent *owner) : TAuTaggedFileIn(owner), FBuffer(DecodeBuff
 
 TOpusIn::~TOpusIn() { CloseFile(); }
 
-const TVorbisTags &TOpusIn::VorbisTags() {
-  try {
-    OpenFile();
-  } catch (const EAuException &) {
-  }
-  return FVorbisTags;
-}
-
 int TOpusIn::ReadCallback(void *source, unsigned char *buffer, int bytes) {
   auto *self = static_cast<TOpusIn *>(source);
   try {

@@ -54,9 +54,6 @@ public:
   explicit TOpusIn(TComponent *owner = nullptr);
   ~TOpusIn() override;
 
-  // The file's comments; opens the file first (empty when it cannot be opened).
-  const TVorbisTags &VorbisTags();
-
 protected:
   void OpenFile() override;
   void CloseFile() override;
@@ -69,7 +66,6 @@ private:
   static int SeekCallback(void *source, opus_int64 offset, int whence);
   static opus_int64 TellCallback(void *source);
 
-  TVorbisTags FVorbisTags;
   std::vector<opus_int16> FBuffer;
   OggOpusFile *FFile = nullptr;
   bool FStereo = false;      // links of different channel counts are read down-mixed to two
