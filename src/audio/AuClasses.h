@@ -69,8 +69,6 @@ public:
   void FollowMove(std::int64_t position, std::int64_t size);
   virtual void Pause() {}
   virtual void Resume() {}
-  void Lock() { FLock.lock(); }
-  void Unlock() { FLock.unlock(); }
 
 protected:
   virtual std::uint32_t GetBitsPerSample() = 0;
@@ -138,6 +136,8 @@ protected:
   // At the end, after delivering so many bytes: an input Shortened (a damaged file) shortens
   // this length too, so that no output pads the missing part out with silence.
   void EndWithInput(std::int64_t delivered);
+  // The sample width the input delivers, without a source's marker bit.
+  std::uint32_t InputBits() const { return FInput->BitsPerSample() & ~128u; }
   // A block read ahead counts as one handed out, so read-ahead never passes the Size.
   void ReadAhead(std::uint8_t *&buffer, std::uint32_t &bytes) override {
     GetDataInternal(buffer, bytes);
@@ -354,7 +354,6 @@ protected:
   std::atomic<std::uint32_t> FBitsPerSample{0};
   std::atomic<std::uint32_t> FSampleRate{0};
   std::atomic<std::uint32_t> FChannels{0};
-  std::uint32_t FTotalTime = 0;
 };
 
 // An output that writes into a stream: its own file, or one supplied from outside.

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr std::uint32_t InputBlockBytes = 24576;
 constexpr std::uint32_t SeekPointSeconds = 10;
 
 // Interleaved little-endian PCM as the encoder's signed integers, one width per loop.
@@ -42,7 +41,7 @@ void IntegerSamples(const std::uint8_t *p, std::uint32_t bytesPerSample, FLAC__i
 
 } // namespace
 
-TFLACOut::TFLACOut(TComponent *owner) : TAuFileOut(owner) {}
+TFLACOut::TFLACOut(TComponent *owner) : TAuLibraryOutput(owner, "FLAC") {}
 
 TFLACOut::~TFLACOut() { ShutDown(); }
 
@@ -50,14 +49,8 @@ void TFLACOut::SetCompressionLevel(int value) {
   FLevel = std::clamp(value, FLACFastest, FLACSmallest);
 }
 
-void TFLACOut::Prepare() {
+void TFLACOut::OpenEncoder() {
   FWriteError = 0;
-  OpenFileStream();
-  FInput->Init();
-  FChannels = FInput->Channels();
-  FBytesPerSample = (FInput->BitsPerSample() & 0x7F) / 8; // without a source's marker bit
-  if (FBytesPerSample < 1 || FBytesPerSample > 4 || FChannels < 1 || FChannels > 8)
-    throw EAuException("Cannot encode this sample format into FLAC.");
   FEncoder = FLAC__stream_encoder_new();
   if (!FEncoder)
     throw EAuException("The FLAC encoder could not be created.");
@@ -144,29 +137,20 @@ FLAC__StreamEncoderTellStatus TFLACOut::TellCallback(const FLAC__StreamEncoder *
   return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
 }
 
-bool TFLACOut::DoOutput(bool abort) {
-  if (!FCanOutput)
-    return true;
-  if (abort)
-    return false;
-  std::uint8_t *data = nullptr;
-  std::uint32_t bytes = InputBlockBytes;
-  FInput->GetData(data, bytes);
-  if (bytes == 0) {
-    // Writes the last frames, then the length, the checksum and the seek points in front.
-    if (!FLAC__stream_encoder_finish(FEncoder))
-      Fail("Error writing FLAC file");
-    return false;
-  }
-  const std::uint32_t frames = bytes / (FChannels * FBytesPerSample);
+void TFLACOut::Encode(const std::uint8_t *data, std::uint32_t frames) {
   FSamples.resize(std::size_t{frames} * FChannels);
   IntegerSamples(data, FBytesPerSample, FSamples.data(), FSamples.size());
   if (!FLAC__stream_encoder_process_interleaved(FEncoder, FSamples.data(), frames))
     Fail("Error writing FLAC file");
-  return true;
 }
 
-void TFLACOut::Done() {
+// Writes the last frames, then the length, the checksum and the seek points in front.
+void TFLACOut::FinishEncoder() {
+  if (!FLAC__stream_encoder_finish(FEncoder))
+    Fail("Error writing FLAC file");
+}
+
+void TFLACOut::CloseEncoder() {
   // An encoder deleted before it finished finishes into its file first: that file is given
   // up with the run, so the stream goes only after it.
   if (FEncoder)
@@ -177,22 +161,11 @@ void TFLACOut::Done() {
       FLAC__metadata_object_delete(block);
     block = nullptr;
   }
-  FreeOwnStream();
-  FComments.Clear();
-  FInput->Flush();
 }
 
 TFLACIn::TFLACIn(TComponent *owner) : TAuTaggedFileIn(owner) {}
 
 TFLACIn::~TFLACIn() { CloseFile(); }
-
-const TVorbisTags &TFLACIn::VorbisTags() {
-  try {
-    OpenFile();
-  } catch (const EAuException &) {
-  }
-  return FVorbisTags;
-}
 
 FLAC__StreamDecoderReadStatus TFLACIn::ReadCallback(const FLAC__StreamDecoder *,
                                                     FLAC__byte buffer[], size_t *bytes,

@@ -6,7 +6,7 @@
 //
 // The reader seeks to the sample. A file cut short delivers the frames it holds whole and then
 // ends; Size stays what the file announces, so a reader of the whole file can tell it is cut.
-#include "AuClasses.h"
+#include "AuLibraryOutput.h"
 #include "AuTaggedFileIn.h"
 
 #include <FLAC/stream_decoder.h>
@@ -20,7 +20,7 @@ constexpr int FLACFastest = 0;
 constexpr int FLACSmallest = 8;
 constexpr int FLACDefaultLevel = 5;
 
-class TFLACOut : public TAuFileOut {
+class TFLACOut : public TAuLibraryOutput {
 public:
   explicit TFLACOut(TComponent *owner = nullptr);
   ~TFLACOut() override;
@@ -28,15 +28,12 @@ public:
   int CompressionLevel() const { return FLevel; }
   // Held within FLACFastest ... FLACSmallest.
   void SetCompressionLevel(int value);
-  // The comments of the next run, copied in; entries with empty values are not written.
-  // Cleared after every run.
-  TVorbisTags &Comments() { return FComments; }
-  void SetComments(const TVorbisTags &tags) { FComments.Assign(tags); }
 
 protected:
-  void Prepare() override;
-  bool DoOutput(bool abort) override;
-  void Done() override;
+  void OpenEncoder() override;
+  void Encode(const std::uint8_t *data, std::uint32_t frames) override;
+  void FinishEncoder() override;
+  void CloseEncoder() override;
 
 private:
   static FLAC__StreamEncoderWriteStatus WriteCallback(const FLAC__StreamEncoder *encoder,
@@ -54,14 +51,11 @@ private:
   [[noreturn]] void Fail(const char *what);
 
   int FLevel = FLACDefaultLevel;
-  TVorbisTags FComments;
 
   // State of the run in progress.
   FLAC__StreamEncoder *FEncoder = nullptr;
   int FWriteError = 0; // the system's error of a write that failed
   FLAC__StreamMetadata *FMetadata[2] = {};
-  std::uint32_t FBytesPerSample = 0;
-  std::uint32_t FChannels = 0;
   std::vector<FLAC__int32> FSamples;
 };
 
@@ -69,9 +63,6 @@ class TFLACIn : public TAuTaggedFileIn {
 public:
   explicit TFLACIn(TComponent *owner = nullptr);
   ~TFLACIn() override;
-
-  // The file's comments; opens the file first (empty when it cannot be opened).
-  const TVorbisTags &VorbisTags();
 
 protected:
   void OpenFile() override;
@@ -101,7 +92,6 @@ private:
   // Gives up the decoder and a stream this input opened.
   void Release();
 
-  TVorbisTags FVorbisTags;
   FLAC__StreamDecoder *FDecoder = nullptr;
   std::uint32_t FFileBits = 0; // the width in the file, 4 ... 32
   bool FHasStreamInfo = false;

@@ -10,13 +10,12 @@
 
 namespace {
 
-constexpr std::uint32_t InputBlockBytes = 24576;
 constexpr std::uint32_t DecodedRate = 48000;
 constexpr std::size_t DecodeBufferSamples = 11520; // 120 ms of stereo: the longest packet
 
 } // namespace
 
-TOpusOut::TOpusOut(TComponent *owner) : TAuFileOut(owner) {}
+TOpusOut::TOpusOut(TComponent *owner) : TAuLibraryOutput(owner, "Opus") {}
 
 TOpusOut::~TOpusOut() { ShutDown(); }
 
@@ -28,13 +27,7 @@ void TOpusOut::Fail(const char *what, int error) {
   throw EAuException(std::string(what) + ": " + ope_strerror(error));
 }
 
-void TOpusOut::Prepare() {
-  OpenFileStream();
-  FInput->Init();
-  FChannels = FInput->Channels();
-  FBytesPerSample = (FInput->BitsPerSample() & 0x7F) / 8; // without a source's marker bit
-  if (FBytesPerSample < 1 || FBytesPerSample > 4 || FChannels < 1 || FChannels > 8)
-    throw EAuException("Cannot encode this sample format into Opus.");
+void TOpusOut::OpenEncoder() {
   OggOpusComments *comments = ope_comments_create();
   if (!comments)
     throw EAuException("The Opus encoder could not be created.");
@@ -67,50 +60,30 @@ int TOpusOut::WriteCallback(void *output, const unsigned char *data, opus_int32 
 // The stream is this output's to close, in Done.
 int TOpusOut::CloseCallback(void *) { return 0; }
 
-bool TOpusOut::DoOutput(bool abort) {
-  if (!FCanOutput)
-    return true;
-  if (abort)
-    return false;
-  std::uint8_t *data = nullptr;
-  std::uint32_t bytes = InputBlockBytes;
-  FInput->GetData(data, bytes);
-  if (bytes == 0) {
-    // Encodes what the encoder still holds and writes the last page, marked as the end.
-    if (const int error = ope_encoder_drain(FEncoder); error != OPE_OK)
-      Fail("Error writing Opus file", error);
-    return false;
-  }
-  const std::uint32_t frames = bytes / (FChannels * FBytesPerSample);
+void TOpusOut::Encode(const std::uint8_t *data, std::uint32_t frames) {
   FSamples.resize(std::size_t{frames} * FChannels);
   ConvertToFloat(static_cast<int>(FBytesPerSample), data, FSamples.data(), FSamples.size());
   if (const int error =
           ope_encoder_write_float(FEncoder, FSamples.data(), static_cast<int>(frames));
       error != OPE_OK)
     Fail("Error writing Opus file", error);
-  return true;
 }
 
-void TOpusOut::Done() {
+// Encodes what the encoder still holds and writes the last page, marked as the end.
+void TOpusOut::FinishEncoder() {
+  if (const int error = ope_encoder_drain(FEncoder); error != OPE_OK)
+    Fail("Error writing Opus file", error);
+}
+
+void TOpusOut::CloseEncoder() {
   if (FEncoder)
     ope_encoder_destroy(FEncoder);
   FEncoder = nullptr;
-  FreeOwnStream();
-  FComments.Clear();
-  FInput->Flush();
 }
 
 TOpusIn::TOpusIn(TComponent *owner) : TAuTaggedFileIn(owner), FBuffer(DecodeBufferSamples) {}
 
 TOpusIn::~TOpusIn() { CloseFile(); }
-
-const TVorbisTags &TOpusIn::VorbisTags() {
-  try {
-    OpenFile();
-  } catch (const EAuException &) {
-  }
-  return FVorbisTags;
-}
 
 int TOpusIn::ReadCallback(void *source, unsigned char *buffer, int bytes) {
   auto *self = static_cast<TOpusIn *>(source);

@@ -6,7 +6,7 @@
 //
 // The reader seeks to the sample and never delivers more than Size bytes; a file cut short
 // announces and delivers what its whole pages hold.
-#include "AuClasses.h"
+#include "AuLibraryOutput.h"
 #include "AuTaggedFileIn.h"
 
 #include <opus/opusenc.h>
@@ -20,7 +20,7 @@ constexpr int OpusLowestBitRate = 32;
 constexpr int OpusHighestBitRate = 256;
 constexpr int OpusDefaultBitRate = 160;
 
-class TOpusOut : public TAuFileOut {
+class TOpusOut : public TAuLibraryOutput {
 public:
   explicit TOpusOut(TComponent *owner = nullptr);
   ~TOpusOut() override;
@@ -29,15 +29,12 @@ public:
   int BitRate() const { return FBitRate; }
   // Held within OpusLowestBitRate ... OpusHighestBitRate.
   void SetBitRate(int value);
-  // The comments of the next run, copied in; entries with empty values are not written.
-  // Cleared after every run.
-  TVorbisTags &Comments() { return FComments; }
-  void SetComments(const TVorbisTags &tags) { FComments.Assign(tags); }
 
 protected:
-  void Prepare() override;
-  bool DoOutput(bool abort) override;
-  void Done() override;
+  void OpenEncoder() override;
+  void Encode(const std::uint8_t *data, std::uint32_t frames) override;
+  void FinishEncoder() override;
+  void CloseEncoder() override;
 
 private:
   static int WriteCallback(void *output, const unsigned char *data, opus_int32 bytes);
@@ -46,12 +43,9 @@ private:
   [[noreturn]] void Fail(const char *what, int error);
 
   int FBitRate = OpusDefaultBitRate;
-  TVorbisTags FComments;
 
   // State of the run in progress.
   OggOpusEnc *FEncoder = nullptr;
-  std::uint32_t FBytesPerSample = 0;
-  std::uint32_t FChannels = 0;
   std::vector<float> FSamples;
 };
 
@@ -59,9 +53,6 @@ class TOpusIn : public TAuTaggedFileIn {
 public:
   explicit TOpusIn(TComponent *owner = nullptr);
   ~TOpusIn() override;
-
-  // The file's comments; opens the file first (empty when it cannot be opened).
-  const TVorbisTags &VorbisTags();
 
 protected:
   void OpenFile() override;
@@ -75,7 +66,6 @@ private:
   static int SeekCallback(void *source, opus_int64 offset, int whence);
   static opus_int64 TellCallback(void *source);
 
-  TVorbisTags FVorbisTags;
   std::vector<opus_int16> FBuffer;
   OggOpusFile *FFile = nullptr;
   bool FStereo = false;      // links of different channel counts are read down-mixed to two

@@ -31,8 +31,7 @@ void ConvertStereoToMono(const float *in, float *out, std::size_t frames);
 // buffer holds frames mono values and room for twice as many.
 void ConvertMonoToStereo(float *buffer, std::size_t frames);
 
-// acc += Σ x[m] × c[m], summed in double precision.
-inline void DotProductAccumulate(const float *x, const float *c, double &acc, std::size_t n) {
-  for (std::size_t m = 0; m < n; ++m)
-    acc += static_cast<double>(x[m]) * c[m];
+// The widths the conversion routines know: 8, 16, 24 and 32 bits.
+inline bool IsSupportedWidth(std::uint32_t bits) {
+  return bits % 8 == 0 && bits >= 8 && bits <= 32;
 }

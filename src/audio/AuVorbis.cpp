@@ -206,14 +206,6 @@ TVorbisIn::TVorbisIn(TComponent *owner) : TAuTaggedFileIn(owner), FBuffer(Decode
 
 TVorbisIn::~TVorbisIn() { CloseFile(); }
 
-const TVorbisTags &TVorbisIn::VorbisTags() {
-  try {
-    OpenFile();
-  } catch (const EAuException &) {
-  }
-  return FVorbisTags;
-}
-
 std::size_t TVorbisIn::ReadCallback(void *buffer, std::size_t size, std::size_t count,
                                     void *source) {
   auto *self = static_cast<TVorbisIn *>(source);

@@ -112,8 +112,6 @@ public:
   explicit TVorbisIn(TComponent *owner = nullptr);
   ~TVorbisIn() override;
 
-  // The file's comments; opens the file first (empty when it cannot be opened).
-  const TVorbisTags &VorbisTags();
   // Bit rates announced by the file's stream information; 0 or -1 when not given.
   long UpperBitrate() const { return FUpperBitrate; }
   long NominalBitrate() const { return FNominalBitrate; }
@@ -134,7 +132,6 @@ private:
 
   void ReadComments();
 
-  TVorbisTags FVorbisTags;
   std::vector<std::uint8_t> FBuffer;
   OggVorbis_File FFile{};
   std::int32_t FCurrentSection = -1;

@@ -116,11 +116,6 @@ std::uint32_t InitOutputBuffer(TOutput &out, const TFormat &format, std::uint32_
   return 0;
 }
 
-void GetCursors(const TOutput &out, std::uint32_t &play, std::uint32_t &write) {
-  play = static_cast<std::uint32_t>(out.Played.load() % out.BufferSize);
-  write = out.Playing ? (play + out.Lead.load()) % out.BufferSize : play;
-}
-
 void StartOutput(TOutput &out) {
   SDL_LockAudioDevice(out.Device);
   out.Played = 0;

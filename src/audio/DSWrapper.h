@@ -92,8 +92,4 @@ void SetVolume(TOutput &out, std::int32_t volume);
 // Stops and closes the device and releases the sound system.
 void Done(TOutput &out);
 
-// Reads the cursors: the play cursor and the write cursor (one device period ahead while
-// playing, on it while stopped).
-void GetCursors(const TOutput &out, std::uint32_t &play, std::uint32_t &write);
-
 } // namespace ds
