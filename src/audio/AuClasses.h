@@ -354,6 +354,7 @@ protected:
   std::atomic<std::uint32_t> FBitsPerSample{0};
   std::atomic<std::uint32_t> FSampleRate{0};
   std::atomic<std::uint32_t> FChannels{0};
+  std::uint32_t FTotalTime = 0;
 };
 
 // An output that writes into a stream: its own file, or one supplied from outside.

@@ -255,10 +255,12 @@ void TAuFileIn::InitInternal() {
     FChannels = 1;
     FTotalSamples = 0;
     FSize = 0;
+    FTotalTime = 0;
     FEndOfStream = true;
     return;
   }
   FTotalSamples = FSize / FFrameSize;
+  FTotalTime = static_cast<std::uint32_t>(FTotalSamples / FSampleRate);
   // A source that cannot seek starts at the beginning whatever the range says.
   if (FStartSample > 0) {
     if (!SeekSample(0))
