@@ -153,6 +153,8 @@ std::string TfrmCDRip::FilePath(int k, const char *extension) const {
   return OutputFolder() + FFileTitles[k] + extension;
 }
 
+void TfrmCDRip::ShowError(const std::string &text) { ShowJobError(text); }
+
 void TfrmCDRip::ShowStep(const std::string &hint) {
   lProgressHint->setText(QString::fromStdString(hint));
   ProgressBar2->setToolTip(
@@ -186,7 +188,7 @@ void TfrmCDRip::StartTrack(int k) {
     if (OutputFolderGone())
       return;
     FJobLog.Log->Tracks[k].ReadResult = ReadResultText(result);
-    ShowJobError(RipFailureText(FilePath(k, ".wav"), result));
+    ShowError(RipFailureText(FilePath(k, ".wav"), result));
     PostJobInfo(Handle(), JobRipEnded, result);
     return;
   }
@@ -199,7 +201,7 @@ void TfrmCDRip::StartTrack(int k) {
   } catch (const std::exception &e) {
     FPart.reset();
     FJobLog.Log->Tracks[k].ReadResult = std::string("Read failed: ") + e.what();
-    ShowJobError(e.what());
+    ShowError(e.what());
     PostJobInfo(Handle(), JobRipEnded, ripReadFailed);
   }
 }
@@ -248,7 +250,7 @@ bool TfrmCDRip::RipComplete(int k) {
 
 bool TfrmCDRip::OutputFolderGone() {
   return ::OutputFolderGone([this](const std::string &message) {
-    ShowJobError(message);
+    ShowError(message);
     FinishJob();
     CloseLater();
   });
@@ -265,8 +267,8 @@ bool TfrmCDRip::KeepRip(int k) {
   if (!failure.empty() || !RipComplete(k)) {
     logged.ReadResult = "Read failed" + (failure.empty() ? "" : ": " + failure);
     FPart.reset();
-    ShowJobError(wav + " could not be ripped in full" + (failure.empty() ? "" : ": " + failure) +
-                 ". Please check the disc and the drive and extract the track again.");
+    ShowError(wav + " could not be ripped in full" + (failure.empty() ? "" : ": " + failure) +
+              ". Please check the disc and the drive and extract the track again.");
     return false;
   }
   // Sectors paranoia could not correct: the audio is kept for the user to judge, but the track is
@@ -283,19 +285,19 @@ bool TfrmCDRip::KeepRip(int k) {
   if (uncorrected > 0) {
     FPart->Complete();
     FPart.reset();
-    ShowJobError(wav + " holds " + std::to_string(uncorrected) +
-                 " sectors that could not be read right even after retries; it is kept as read. "
-                 "Please clean the disc and extract the track again.");
+    ShowError(wav + " holds " + std::to_string(uncorrected) +
+              " sectors that could not be read right even after retries; it is kept as read. "
+              "Please clean the disc and extract the track again.");
     return false;
   }
   // Only a whole track is scaled; one that cannot be is kept as it was read.
   if (GlobalOptions.IsNormalize &&
       !TCDRipThread::ScaleVolume(FPart->PartName(), GlobalOptions.NormalizePercent, 0))
-    ShowJobError(wav + " could not be normalized; it is kept as it was read.");
+    ShowError(wav + " could not be normalized; it is kept as it was read.");
   const bool kept = FPart->Complete();
   FPart.reset();
   if (!kept)
-    ShowJobError(CannotMakeText(wav));
+    ShowError(CannotMakeText(wav));
   else
     logged.EncoderResult.clear();
   return kept;
@@ -348,7 +350,7 @@ void TfrmCDRip::VorbisOut1Done() {
     return;
   const std::string failure = Encode->PipelineFailure();
   if (!failure.empty())
-    ShowJobError(failure);
+    ShowError(failure);
   PostJobInfo(Handle(), JobMp3Ended, failure.empty() ? encodeMade : encodeSkipped);
 }
 
@@ -381,7 +383,7 @@ void TfrmCDRip::EncodingEnded(const TProcessInfo &info) {
     if (!GlobalOptions.IsKeepWav && fs::exists(wav, ec) && !plat::FileInUse(wav))
       fs::remove(wav, ec);
   } else {
-    ShowJobError(encoded + " could not be made. The ripped track is kept in " + wav + ".");
+    ShowError(encoded + " could not be made. The ripped track is kept in " + wav + ".");
   }
   if (JobList) // whoever was told of the file may have stopped the job
     NextTrack();

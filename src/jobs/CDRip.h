@@ -112,6 +112,7 @@ private:
   int Count() const { return static_cast<int>(JobList->size()); }
   std::string Title(int k) const;
   std::string FilePath(int k, const char *extension) const;
+  void ShowError(const std::string &text);
   void ShowStep(const std::string &hint);
 
   void StartTrack(int k);

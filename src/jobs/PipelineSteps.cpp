@@ -79,7 +79,7 @@ void TRipForm::StartPipelineItem(int k, bool first) {
   WaveIn1->SetFileName(item);
   if (!WaveIn1->Valid()) {
     setWindowTitle(QString::fromStdString(Caption("Encoding", k + 1, item)));
-    ShowJobError(item + " is not a WAV file that can be read.");
+    ShowError(item + " is not a WAV file that can be read.");
     PostSkipped(endCode);
     return;
   }
@@ -108,7 +108,7 @@ void TRipForm::StartResample() {
   try {
     WaveOut1->Run();
   } catch (const std::exception &e) {
-    ShowJobError(e.what());
+    ShowError(e.what());
     PostSkipped(Mode == jmWavToMp3 ? JobMp3Ended : JobPipelineEnded);
   }
 }
@@ -157,7 +157,7 @@ void TRipForm::WaveOut1Done() {
     return;
   const std::string failure = WaveOut1->ExceptionMessage();
   if (!failure.empty()) {
-    ShowJobError(failure);
+    ShowError(failure);
     PostSkipped(Mode == jmWavToMp3 ? JobMp3Ended : JobPipelineEnded);
     return;
   }
@@ -183,9 +183,9 @@ void TRipForm::EncoderDone() {
   const std::string failure = Encode->PipelineFailure();
   bool made = false;
   if (!failure.empty())
-    ShowJobError(failure);
+    ShowError(failure);
   else if (!(made = Encode->CompletePipeline()))
-    ShowJobError(CannotMakeText(Encode->PipelineOutput()));
+    ShowError(CannotMakeText(Encode->PipelineOutput()));
   plat::PostMessage(Handle(), WM_JOBINFO, 0,
                     std::make_unique<TProcessInfo>(
                         TProcessInfo{JobPipelineEnded, "", "", made ? encodeMade : encodeSkipped}));

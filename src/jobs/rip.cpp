@@ -174,6 +174,8 @@ void TRipForm::ShowInitializing() {
   Label3->setVisible(true);
 }
 
+void TRipForm::ShowError(const std::string &text) { ShowJobError(text); }
+
 bool TRipForm::AllSucceeded() const { return static_cast<int>(FFinished.size()) == FItemCount; }
 
 void TRipForm::FileFinished(const std::string &file) {
@@ -273,7 +275,7 @@ void TRipForm::JobInfo(const TProcessInfo &info) {
 
 bool TRipForm::OutputFolderGone() {
   return Mode != jmRecordToMp3 && ::OutputFolderGone([this](const std::string &message) {
-           ShowJobError(message);
+           ShowError(message);
            FinishJob();
            CloseLater();
          });
@@ -290,7 +292,7 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
   }
   logged.ReadResult = ReadResultText(info.SubCode);
   if (const std::string failure = RipFailureText(wav, info.SubCode); !failure.empty())
-    ShowJobError(failure);
+    ShowError(failure);
   if (info.SubCode == ripDone)
     FWavIds[RipCount] = FileId(wav);
   RipCount += 1;
@@ -335,12 +337,12 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
     return;
   // In a rip the progress seen was the rip's: the encoding's output file in use is named.
   if (info.SubCode == encodeInUse && (!ProgressSeen || Mode == jmCDRip))
-    ShowJobError((Mode == jmCDRip ? FMp3.OutputFile : Item(k)) +
-                 GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+    ShowError((Mode == jmCDRip ? FMp3.OutputFile : Item(k)) +
+              GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
   // A lame that failed made no MP3 even when progress was shown. A lame ended for want of
   // progress says so in Elapsed.
   if (info.SubCode == encodeFailed && !info.Elapsed.empty())
-    ShowJobError(info.Elapsed);
+    ShowError(info.Elapsed);
   else if ((info.SubCode == encodeMade && !ProgressSeen) || info.SubCode == encodeFailed) {
     // Named, and in a rip with the WAV that stays, so that a batch user knows what to redo.
     std::string text = FMp3.OutputFile + ": " +
@@ -349,7 +351,7 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
                                     "options or run application again.");
     if (Mode == jmCDRip)
       text += " " + GetLanText("RES_Wav_Kept", "The WAV file %s is kept.", {FMp3.InputFile});
-    ShowJobError(text);
+    ShowError(text);
   }
   const bool made = info.SubCode == encodeMade;
   // Tagged while still a part file: under its final name the MP3 never lacks its tag.
@@ -364,16 +366,16 @@ void TRipForm::WmaEnded(const TProcessInfo &info) {
   if (OutputFolderGone())
     return;
   if (info.SubCode == encodeInUse && !ProgressSeen)
-    ShowJobError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
+    ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
   if (info.SubCode == encodeError)
-    ShowJobError(info.Elapsed);
+    ShowError(info.Elapsed);
   ItemDone(EncodeCount, k, info.SubCode == encodeMade && KeepOutput(FWma), FWma.OutputFile);
 }
 
 bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
   if (encoder.Complete())
     return true;
-  ShowJobError(CannotMakeText(encoder.OutputFile));
+  ShowError(CannotMakeText(encoder.OutputFile));
   return false;
 }
 
@@ -431,14 +433,14 @@ void TRipForm::RipError(std::intptr_t code) {
     return;
   switch (code) {
   case RipErrorMsf:
-    ShowJobError(GetLanString("RES_ModifyCDParmsError", "CD extract failed!Please try again."));
+    ShowError(GetLanString("RES_ModifyCDParmsError", "CD extract failed!Please try again."));
     break;
   case RipErrorToc:
-    ShowJobError(GetLanString("RES_ReadTocError", "Error while reading TOC information!"));
+    ShowError(GetLanString("RES_ReadTocError", "Error while reading TOC information!"));
     break;
   case RipErrorFileInUse:
-    ShowJobError(GetLanString("RES_CreateFileError",
-                              "WAV file will be created maybe is been using,extract failed!"));
+    ShowError(GetLanString("RES_CreateFileError",
+                           "WAV file will be created maybe is been using,extract failed!"));
     break;
   default: break;
   }

@@ -140,6 +140,7 @@ private:
   std::string Caption(const char *word, int n, const std::string &item) const;
   void SetStage(const std::string &stage);
   void ShowInitializing();
+  void ShowError(const std::string &text);
 
   void StartRip(int k);
   void NextRip();
