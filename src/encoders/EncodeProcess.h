@@ -4,8 +4,8 @@
 // that output to the user-interface thread, where it is parsed into progress reports and an
 // end notice for the job window. The two encoders differ only in their command lines, their
 // parsers and how they deliver the end notice.
-// A child that neither prints anything nor grows its output file for the stall time (a
-// setting) is ended, and the run fails with a message that says so.
+// A child that neither prints anything nor grows its output file for the stall time
+// (Settings.StallTime) is ended, and the run fails with a message that says so.
 // The encoder writes a hidden part file beside OutputFile; a part file another job is writing
 // ends the run with encodeInUse before any child starts. A run that fails or is stopped
 // removes it; after the end notice encodeMade the receiver calls Complete, which gives the

@@ -48,7 +48,7 @@ int WmaProfileSetting() {
   return index;
 }
 
-TEncoderSettings EncoderSettings() {
+TEncoderSettings EncoderRunSettings() {
   const TGlobalOptions &o = GlobalOptions;
   TEncoderSettings s;
   s.StallTime = o.StallTime;
@@ -101,7 +101,7 @@ TEncodeStep::~TEncodeStep() = default;
 
 void TEncodeStep::StartProcess(TEncodeProcess &encoder, const std::string &input,
                                const std::string &output, bool encode, int mode) {
-  encoder.SetUp(FWindow, input, output, encode, mode, EncoderSettings());
+  encoder.SetUp(FWindow, input, output, encode, mode, EncoderRunSettings());
   std::error_code ec;
   if (std::filesystem::exists(output, ec) && !encoder.OverwriteWithoutAsking()) {
     const int answer =

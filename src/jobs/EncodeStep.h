@@ -39,7 +39,7 @@ void ShowJobError(const std::string &text);
 // The WMABitRate setting, reset to 8 (and kept so) when it is outside the profiles.
 int WmaProfileSetting();
 // What an encoder run takes from the settings and the disc, read now.
-TEncoderSettings EncoderSettings();
+TEncoderSettings EncoderRunSettings();
 
 // The whole time of a WMA encoding projected from the output's growth, in seconds; nullopt
 // when nothing can be projected yet. bitRateIndex is the WMABitRate setting (0..32).

@@ -107,7 +107,7 @@ TEST_F(EncodeStep, AMissingWmaEncoderIsNamed) {
 
   // A profile outside the list is the default one, and the setting keeps it.
   GlobalOptions.WMABitRate = 40;
-  EXPECT_EQ(EncoderSettings().WMABitRate, 8);
+  EXPECT_EQ(EncoderRunSettings().WMABitRate, 8);
   EXPECT_EQ(GlobalOptions.WMABitRate, 8);
 }
 
