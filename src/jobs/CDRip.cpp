@@ -461,11 +461,8 @@ void TfrmCDRip::Timer1Timer() {
       std::nearbyint(std::chrono::duration<double>(Clock::now() - WmaStart).count()));
   if (!FWma.Busy)
     return;
-  const int profile = GlobalOptions.WMABitRate >= 0 && GlobalOptions.WMABitRate <= 32
-                          ? GlobalOptions.WMABitRate
-                          : 8;
   std::optional<int64_t> total =
-      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, profile);
+      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, WmaProfileSetting());
   if (!total)
     return;
   *total = std::max(*total, elapsed + 1);
