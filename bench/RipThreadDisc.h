@@ -15,7 +15,8 @@ inline const std::vector<uint32_t> DiscTracks = {12000, 9000, 15000, 9000};
 // folder of the settings.
 inline bool RipWithThread(int32_t handle) {
   for (size_t track = 1; track <= DiscTracks.size(); ++track) {
-    TCDRipThread thread(static_cast<int>(track), "Track" + TwoDigits(static_cast<int>(track)));
+    TCDRipThread thread(static_cast<int>(track), "Track" + TwoDigits(static_cast<int>(track)),
+                        RipSettings());
     thread.CDHandle = handle;
     thread.Resume();
   }

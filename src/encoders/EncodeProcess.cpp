@@ -1,27 +1,19 @@
 #include "EncodeProcess.h"
 
-#include "Dialogs.h"
-#include "FileShare.h"
+#include "ChildProcess.h"
 #include "Folders.h"
 #include "Global.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
 #include <poll.h>
-#include <spawn.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
+#include <system_error>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -35,39 +27,6 @@ struct TNews {
   int Stream; // 0 standard output, 1 standard error, ChildHasEnded or ChildStalled
   std::string Text;
 };
-
-// A file descriptor closed with its owner.
-class TFd {
-public:
-  TFd() = default;
-  explicit TFd(int fd) : FFd(fd) {}
-  TFd(TFd &&other) noexcept : FFd(other.FFd) { other.FFd = -1; }
-  TFd &operator=(TFd &&other) noexcept {
-    std::swap(FFd, other.FFd);
-    return *this;
-  }
-  ~TFd() {
-    if (FFd >= 0)
-      close(FFd);
-  }
-  int Get() const { return FFd; }
-
-private:
-  int FFd = -1;
-};
-
-struct TPipe {
-  TFd Read, Write;
-};
-
-// Both ends close on exec: the child gets its ends only through the dup2 of the spawn.
-TPipe MakePipe(const char *name) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0)
-    throw std::runtime_error(std::string("Error on ") + name +
-                             " pipe creation : " + std::to_string(errno));
-  return {TFd(fds[0]), TFd(fds[1])};
-}
 
 bool IsBlank(const std::string &line) {
   for (char c : line)
@@ -85,10 +44,8 @@ std::runtime_error CreateProcessError(int error) {
 } // namespace
 
 struct TEncodeProcess::TChild {
-  TFd StdInWrite, StdOutRead, StdErrRead;
-  TFd Wake;  // written to end the watcher
-  TFd PidFd; // readable once the child has ended
-  pid_t Pid = 0;
+  plat::TFd Wake; // written to end the watcher
+  std::unique_ptr<plat::TChildProcess> Process;
 };
 
 std::string TCommandLine::Text() const {
@@ -186,110 +143,78 @@ void Watch(int out, int err, int pidFd, int wake, TWindowHandle mailbox, std::ui
 TEncodeProcess::TEncodeProcess() = default;
 TEncodeProcess::~TEncodeProcess() { EndRun(); }
 
-void TEncodeProcess::StartFor(TWindowHandle window, const std::string &input,
-                              const std::string &output, bool encode, int overwriteMode) {
+void TEncodeProcess::SetUp(TWindowHandle window, const std::string &input,
+                           const std::string &output, bool encode, int overwriteMode,
+                           const TEncoderSettings &settings) {
   Busy = true;
   InputFile = input;
   OutputFile = output;
   NotifyWindow = window;
   IsEncode = encode;
   OverwriteMode = overwriteMode;
+  Settings = settings;
+}
+
+void TEncodeProcess::StartFor(TWindowHandle window, const std::string &input,
+                              const std::string &output, bool encode, int overwriteMode,
+                              const TEncoderSettings &settings) {
+  SetUp(window, input, output, encode, overwriteMode, settings);
   Start();
 }
 
-void TEncodeProcess::Start() {
+void TEncodeProcess::BeginRun() {
   EndRun();
   ++FRun;
   FEndSent = false;
   FSucceeded = false;
   FUnfinished = {};
+}
 
-  std::error_code ec;
-  if (std::filesystem::exists(OutputFile, ec) && !OverwriteWithoutAsking()) {
-    int answer =
-        plat::MessageBox(OutputFile + GetLanString("RES_File_Exist", " has existed,overite it?"),
-                         product::Name, plat::TMsgButtons::YesNo, plat::TMsgIcon::Information);
-    if (answer != plat::idYes) {
-      EndNotice(0);
-      return;
-    }
-    if (plat::FileInUse(OutputFile)) {
-      EndNotice(1);
-      return;
-    }
-  }
+void TEncodeProcess::EndUnstarted(TEncodeEnd why) {
+  BeginRun();
+  EndNotice(why);
+}
+
+std::string TEncodeProcess::ProgramPath(const std::string &program) const {
+  if (program.empty())
+    throw CreateProcessError(EINVAL);
+  const std::string path =
+      program.find('/') == std::string::npos ? FindProgram(program, ProgramFolders) : program;
+  if (path.empty())
+    throw CreateProcessError(ENOENT);
+  return path;
+}
+
+void TEncodeProcess::Start() {
+  BeginRun();
   if (!PrepareStart())
     return;
-
   auto child = std::make_unique<TChild>();
-  TPipe in = MakePipe("STDIN"), out = MakePipe("STDOUT"), err = MakePipe("STDERR");
-  fcntl(out.Read.Get(), F_SETFL, O_NONBLOCK);
-  fcntl(err.Read.Get(), F_SETFL, O_NONBLOCK);
-  child->Wake = TFd(eventfd(0, EFD_CLOEXEC));
+  child->Wake = plat::TFd(eventfd(0, EFD_CLOEXEC));
   if (child->Wake.Get() < 0)
     throw CreateProcessError(errno);
-
   FPart = std::make_unique<plat::TPartFile>(OutputFile);
   if (FPart->InUse()) { // another job is making the same file
     FPart.reset();
-    EndNotice(1);
+    EndNotice(encodeInUse);
     return;
   }
-  TCommandLine command = BuildCommandLine();
+  const TCommandLine command = BuildCommandLine();
   FProgramName = command.Program;
-  FStallSeconds = std::max(GlobalOptions.StallTime, MinStallTime);
-  if (command.Program.empty())
-    throw CreateProcessError(EINVAL);
-  std::string path = command.Program.find('/') == std::string::npos
-                         ? FindProgram(command.Program, ProgramFolders)
-                         : command.Program;
-  if (path.empty())
-    throw CreateProcessError(ENOENT);
-  std::vector<std::string> texts{command.Program};
-  for (auto &a : command.Arguments)
-    texts.push_back(a.Text);
-  std::vector<char *> argv;
-  for (auto &t : texts)
-    argv.push_back(t.data());
-  argv.push_back(nullptr);
-
+  FStallSeconds = std::max(Settings.StallTime, MinStallTime);
+  std::vector<std::string> arguments{command.Program};
+  for (const TCommandLine::TArgument &a : command.Arguments)
+    arguments.push_back(a.Text);
   ProgressColumn = 0;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in.Read.Get(), 0);
-  posix_spawn_file_actions_adddup2(&actions, out.Write.Get(), 1);
-  posix_spawn_file_actions_adddup2(&actions, err.Write.Get(), 2);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3); // files the program opened elsewhere
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, pipeSignal;
-  sigemptyset(&none);
-  sigemptyset(&pipeSignal);
-  sigaddset(&pipeSignal, SIGPIPE); // an ignored SIGPIPE would be inherited
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = 0;
-  int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (error != 0)
-    throw CreateProcessError(error);
-  child->Pid = pid;
-  child->PidFd = TFd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
-  if (child->PidFd.Get() < 0) {
-    error = errno;
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    throw CreateProcessError(error);
+  try {
+    child->Process = std::make_unique<plat::TChildProcess>(ProgramPath(command.Program), arguments);
+  } catch (const std::system_error &e) {
+    throw CreateProcessError(e.code().value());
   }
-  child->StdInWrite = std::move(in.Write);
-  child->StdOutRead = std::move(out.Read);
-  child->StdErrRead = std::move(err.Read);
   StartTime = std::chrono::steady_clock::now();
-  FWatcher = std::thread(Watch, child->StdOutRead.Get(), child->StdErrRead.Get(),
-                         child->PidFd.Get(), child->Wake.Get(), Handle(), FRun, WrittenFile(),
-                         std::chrono::seconds(FStallSeconds));
+  const plat::TChildProcess &p = *child->Process;
+  FWatcher = std::thread(Watch, p.StdOut(), p.StdErr(), p.PidFd(), child->Wake.Get(), Handle(),
+                         FRun, WrittenFile(), std::chrono::seconds(FStallSeconds));
   FChild = std::move(child);
 }
 
@@ -311,11 +236,7 @@ void TEncodeProcess::EndChild() {
   eventfd_write(FChild->Wake.Get(), 1);
   if (FWatcher.joinable())
     FWatcher.join();
-  if (FChild->Pid > 0) {
-    kill(FChild->Pid, SIGKILL);
-    waitpid(FChild->Pid, nullptr, 0);
-  }
-  FChild.reset();
+  FChild.reset(); // kills a child that still runs
 }
 
 void TEncodeProcess::WndProc(TMessage &message) {
@@ -355,9 +276,7 @@ void TEncodeProcess::Parse(int stream, const std::string &chunk) {
 
 void TEncodeProcess::ProcessEnded() {
   FWatcher.join(); // it has posted its last news and returns
-  int status = 0;
-  waitpid(FChild->Pid, &status, 0);
-  FChild->Pid = 0;
+  const int status = FChild->Process->Wait();
   EndChild();
   const std::uint64_t run = FRun;
   for (int stream = 0; stream < 2 && FRun == run && !FEndSent; ++stream)
@@ -386,11 +305,11 @@ bool TEncodeProcess::Complete() {
   return completed;
 }
 
-void TEncodeProcess::EndNotice(int SubCode, const std::string &Text) {
+void TEncodeProcess::EndNotice(TEncodeEnd SubCode, const std::string &Text) {
   if (FEndSent)
     return;
   FEndSent = true;
-  FSucceeded = SubCode == 2;
+  FSucceeded = SubCode == encodeMade;
   DeliverEndNotice(SubCode, Text);
 }
 

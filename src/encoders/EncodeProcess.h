@@ -4,13 +4,14 @@
 // that output to the user-interface thread, where it is parsed into progress reports and an
 // end notice for the job window. The two encoders differ only in their command lines, their
 // parsers and how they deliver the end notice.
-// A child that neither prints anything nor grows its output file for the stall time (a
-// setting) is ended, and the run fails with a message that says so.
+// A child that neither prints anything nor grows its output file for the stall time
+// (Settings.StallTime) is ended, and the run fails with a message that says so.
 // The encoder writes a hidden part file beside OutputFile; a part file another job is writing
-// ends the run with SubCode 1 before any child starts. A run that fails or is stopped
-// removes it; after the end notice of success (SubCode 2) the receiver calls Complete, which
-// gives the file its final name, so a file under that name is always whole (and tagged, when
-// the receiver tags the part file first).
+// ends the run with encodeInUse before any child starts. A run that fails or is stopped
+// removes it; after the end notice encodeMade the receiver calls Complete, which gives the
+// file its final name, so a file under that name is always whole (and tagged, when the
+// receiver tags the part file first). An existing OutputFile is replaced without a question:
+// whether it may be is the job's to ask before the start.
 #include "Messages.h"
 #include "PartFile.h"
 
@@ -21,6 +22,38 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+// The Code of an encoder's end notice (WM_JOBINFO).
+constexpr int32_t JobMp3Ended = 2000;
+constexpr int32_t JobWmaEnded = 5000;
+
+// The SubCode of an encoding's end notice: how the encoding ended.
+enum TEncodeEnd : int32_t {
+  encodeDeclined = 0, // the existing output file is kept, or there is no encoder
+  encodeInUse = 1,    // the output file is in use
+  encodeMade = 2,     // the encoder made its file
+  encodeFailed = 3,   // lame failed or could not write all of its file
+  encodeSkipped = 4,  // set by the job: its rip failed, or the encoding could not start
+  encodeError = 8,    // the WMA encoder failed; its error line is the notice's Elapsed
+};
+
+// What an encoder run takes from the settings and the disc; handed in before each start, so
+// a run never reads them while they may change.
+struct TEncoderSettings {
+  int StallTime = 120; // seconds without progress after which the child is ended
+  // lame
+  int BitRate = 128;
+  int StereoMode = 1;
+  int MpegQuality = 0;
+  bool IsSelectVBR = false;
+  int VBRQuality = 4;
+  int MaxBitRate = 320;
+  bool IsVBRHead = false;
+  // WM8EUTIL
+  int WMABitRate = 8; // a position in WmaProfiles; outside it the run takes 8
+  bool UseID3 = false;
+  std::string Artist, Comment; // the disc's, named in the file when UseID3 is set
+};
 
 // An argument vector that never passes through a shell, and its text for display and tests.
 struct TCommandLine {
@@ -54,6 +87,7 @@ public:
   TWindowHandle NotifyWindow = 0;
   bool IsEncode = true;
   int OverwriteMode = 0;
+  TEncoderSettings Settings;
   // Folders searched for the encoder program before PATH.
   std::vector<std::string> ProgramFolders;
 
@@ -64,9 +98,20 @@ public:
   // std::runtime_error when the pipes or the child cannot be created. A child of an earlier
   // run that still runs is ended first, without a notice.
   void Start();
-  // Sets up a run of one file for the window and starts it, as a job does.
+  // Sets up a run of one file for the window, as a job does; StartFor starts it too.
+  void SetUp(TWindowHandle window, const std::string &input, const std::string &output, bool encode,
+             int overwriteMode, const TEncoderSettings &settings);
   void StartFor(TWindowHandle window, const std::string &input, const std::string &output,
-                bool encode, int overwriteMode);
+                bool encode, int overwriteMode, const TEncoderSettings &settings);
+  // Ends the run set up without starting a child; its end notice says why.
+  void EndUnstarted(TEncodeEnd why);
+  // The Code of this encoder's end notices.
+  virtual int32_t EndCode() const = 0;
+  // True when an existing output file is replaced without asking in OverwriteMode.
+  virtual bool OverwriteWithoutAsking() const = 0;
+  // What tells the user that the encoder program cannot be found; "" when it can, or when its
+  // absence is an error of Start.
+  virtual std::string MissingEncoderText() const { return ""; }
   // When Busy: ends the run without an end notice. The child is killed; a Linux process
   // cannot be handed an exit code, so ExitCode only keeps the callers' form.
   void Stop(int ExitCode = 0);
@@ -88,22 +133,20 @@ public:
 protected:
   TEncodeProcess();
 
-  // True when an existing output file is overwritten without asking.
-  virtual bool OverwriteWithoutAsking() const = 0;
-  // Runs after the overwrite check; false ends the start (having sent the end notice).
+  // Runs first; false ends the start (having sent the end notice).
   virtual bool PrepareStart() { return true; }
   // One line of the child's output whose trimmed form is not empty.
   virtual void ParseLine(const std::string &line) = 0;
   // Delivers an end notice to NotifyWindow; Text goes into Elapsed.
-  virtual void DeliverEndNotice(int SubCode, const std::string &Text) = 0;
+  virtual void DeliverEndNotice(TEncodeEnd SubCode, const std::string &Text) = 0;
   // The child has ended with this wait status and its output is parsed: send the end notice.
   virtual void ChildEnded(int status) = 0;
   // The SubCode of a run that failed with a message carried in the end notice's text.
-  virtual int FailedSubCode() const = 0;
+  virtual TEncodeEnd FailedSubCode() const = 0;
 
   // The run's one end notice; any later one of the same run is dropped, so a job never
   // counts an item twice.
-  void EndNotice(int SubCode, const std::string &Text = "");
+  void EndNotice(TEncodeEnd SubCode, const std::string &Text = "");
   void PostProgress(int percent, const std::string &elapsed, const std::string &estimated);
   // Whole seconds since StartTime, rounded.
   int SecondsRunning() const;
@@ -111,6 +154,10 @@ protected:
 private:
   struct TChild;
 
+  // Ends what runs of an earlier run and counts a new one.
+  void BeginRun();
+  // The path of the program a command line names; throws when there is none.
+  std::string ProgramPath(const std::string &program) const;
   void WndProc(TMessage &message) override;
   void Parse(int stream, const std::string &chunk);
   void ProcessEnded();

@@ -96,7 +96,7 @@ TCommandLine TMp3EncodeProcess::BuildCommandLine() {
     c.AddQuoted(WrittenFile());
     return c;
   }
-  const TGlobalOptions &o = GlobalOptions;
+  const TEncoderSettings &o = Settings;
   c.Add("-b");
   c.Add(std::to_string(o.BitRate));
   static const char *const stereoModes[] = {"s", "j", "f", "d", "m"};
@@ -138,11 +138,12 @@ void TMp3EncodeProcess::ParseLine(const std::string &line) {
     PostProgress(p->Percent, p->Elapsed, p->Estimated);
 }
 
-void TMp3EncodeProcess::DeliverEndNotice(int SubCode, const std::string &Text) {
+void TMp3EncodeProcess::DeliverEndNotice(TEncodeEnd SubCode, const std::string &Text) {
   plat::PostMessage(NotifyWindow, WM_JOBINFO, 0,
-                    std::make_unique<TProcessInfo>(TProcessInfo{2000, Text, "", SubCode}));
+                    std::make_unique<TProcessInfo>(TProcessInfo{EndCode(), Text, "", SubCode}));
 }
 
 void TMp3EncodeProcess::ChildEnded(int status) {
-  EndNotice(WIFEXITED(status) && WEXITSTATUS(status) == 0 && !FWriteFailed ? 2 : 3);
+  EndNotice(WIFEXITED(status) && WEXITSTATUS(status) == 0 && !FWriteFailed ? encodeMade
+                                                                           : encodeFailed);
 }

@@ -27,17 +27,18 @@ public:
   // lame is looked for in the program's folder, then on PATH.
   TMp3EncodeProcess();
   TCommandLine BuildCommandLine() override;
+  int32_t EndCode() const override { return JobMp3Ended; }
+  bool OverwriteWithoutAsking() const override { return OverwriteMode == 1 || OverwriteMode == 4; }
 
 protected:
-  bool OverwriteWithoutAsking() const override { return OverwriteMode == 1 || OverwriteMode == 4; }
   bool PrepareStart() override;
   void ParseLine(const std::string &line) override;
-  // Posted: Code 2000.
-  void DeliverEndNotice(int SubCode, const std::string &Text) override;
-  // SubCode 2 when lame succeeded, 3 when it failed or reported a failed write, so a short
-  // file is never taken as done.
+  // Posted.
+  void DeliverEndNotice(TEncodeEnd SubCode, const std::string &Text) override;
+  // encodeMade when lame succeeded, encodeFailed when it failed or reported a failed write,
+  // so a short file is never taken as done.
   void ChildEnded(int status) override;
-  int FailedSubCode() const override { return 3; }
+  TEncodeEnd FailedSubCode() const override { return encodeFailed; }
 
 private:
   bool FWriteFailed = false; // lame reported a failed write in this run

@@ -1,7 +1,5 @@
 #include "WMAEncodeThread.h"
 
-#include "Dialogs.h"
-#include "DiscInfo.h"
 #include "Folders.h"
 #include "Global.h"
 
@@ -42,38 +40,43 @@ TCommandLine TWMAEncodeProcess::BuildCommandLine() {
   c.AddQuoted(InputFile);
   c.Add("-output");
   c.AddQuoted(WrittenFile());
-  if (GlobalOptions.WMABitRate < 0 || GlobalOptions.WMABitRate >= int(WmaProfiles.size()))
-    GlobalOptions.WMABitRate = 8;
+  const int profile = Settings.WMABitRate >= 0 && Settings.WMABitRate < int(WmaProfiles.size())
+                          ? Settings.WMABitRate
+                          : 8;
   c.Add("-a_setting");
-  c.Add(WmaProfiles[GlobalOptions.WMABitRate].Setting);
-  if (GlobalOptions.UseID3) {
-    if (!DiscInfo.Artist.empty()) {
+  c.Add(WmaProfiles[profile].Setting);
+  if (Settings.UseID3) {
+    if (!Settings.Artist.empty()) {
       c.Add("-author");
-      c.AddQuoted(DiscInfo.Artist);
+      c.AddQuoted(Settings.Artist);
     }
-    if (!DiscInfo.Comment.empty()) {
+    if (!Settings.Comment.empty()) {
       c.Add("-description");
-      c.AddQuoted(DiscInfo.Comment);
+      c.AddQuoted(Settings.Comment);
     }
   }
   return c;
+}
+
+std::string TWMAEncodeProcess::MissingEncoderText() const {
+  if (!FindProgram("WM8EUTIL", ProgramFolders).empty())
+    return "";
+  return GetLanString("RES_NoWmaEncoder",
+                      std::string("Can not find WMA encoder,please contact with ") +
+                          product::SupportEmail + "!");
 }
 
 bool TWMAEncodeProcess::PrepareStart() {
   EncoderPath = FindProgram("WM8EUTIL", ProgramFolders);
   if (!EncoderPath.empty())
     return true;
-  plat::MessageBox(GetLanString("RES_NoWmaEncoder",
-                                std::string("Can not find WMA encoder,please contact with ") +
-                                    product::SupportEmail + "!"),
-                   product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Information);
-  EndNotice(0);
+  EndNotice(encodeDeclined);
   return false;
 }
 
 void TWMAEncodeProcess::ParseLine(const std::string &line) {
   if (line.find("ERROR") != std::string::npos) {
-    EndNotice(8, line);
+    EndNotice(encodeError, line);
     return;
   }
   if (line.find("100%") != std::string::npos) {
@@ -82,16 +85,17 @@ void TWMAEncodeProcess::ParseLine(const std::string &line) {
   }
 }
 
-void TWMAEncodeProcess::DeliverEndNotice(int SubCode, const std::string &Text) {
+void TWMAEncodeProcess::DeliverEndNotice(TEncodeEnd SubCode, const std::string &Text) {
   plat::SendMessage(NotifyWindow, WM_JOBINFO, 0, 0,
-                    std::make_shared<TProcessInfo>(TProcessInfo{5000, Text, "", SubCode}));
+                    std::make_shared<TProcessInfo>(TProcessInfo{EndCode(), Text, "", SubCode}));
 }
 
 void TWMAEncodeProcess::ChildEnded(int status) {
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-    EndNotice(2);
+    EndNotice(encodeMade);
   else if (WIFEXITED(status))
-    EndNotice(8, "ERROR: WM8EUTIL ended with exit status " + std::to_string(WEXITSTATUS(status)));
+    EndNotice(encodeError,
+              "ERROR: WM8EUTIL ended with exit status " + std::to_string(WEXITSTATUS(status)));
   else
-    EndNotice(8, "ERROR: WM8EUTIL ended by signal " + std::to_string(WTERMSIG(status)));
+    EndNotice(encodeError, "ERROR: WM8EUTIL ended by signal " + std::to_string(WTERMSIG(status)));
 }

@@ -16,21 +16,25 @@ class TWMAEncodeProcess : public TEncodeProcess {
 public:
   // WM8EUTIL is looked for in the program's folder, then the installed helper folder, then PATH.
   TWMAEncodeProcess();
-  // Uses EncoderPath; WMABitRate outside the table is reset to 8. Author and description go
-  // as one argument each, whatever blanks they hold.
+  // Uses EncoderPath; a WMABitRate outside the table takes 8. Author and description go as
+  // one argument each, whatever blanks they hold.
   TCommandLine BuildCommandLine() override;
+  int32_t EndCode() const override { return JobWmaEnded; }
+  // Only mode 1 replaces a WMA file without asking.
+  bool OverwriteWithoutAsking() const override { return OverwriteMode == 1; }
+  // "Can not find WMA encoder,please contact with ...!" when there is no WM8EUTIL.
+  std::string MissingEncoderText() const override;
 
   // Set by Start to the encoder found.
   std::string EncoderPath;
 
 protected:
-  bool OverwriteWithoutAsking() const override { return OverwriteMode == 1; }
-  // Finds the encoder; without one, tells the user and ends the run with SubCode 0.
+  // Finds the encoder; without one, ends the run with encodeDeclined.
   bool PrepareStart() override;
   void ParseLine(const std::string &line) override;
-  // Sent: Code 5000.
-  void DeliverEndNotice(int SubCode, const std::string &Text) override;
-  // SubCode 2; an encoder that failed without printing its error line gives SubCode 8 too.
+  // Sent.
+  void DeliverEndNotice(TEncodeEnd SubCode, const std::string &Text) override;
+  // encodeMade; an encoder that failed without printing its error line gives encodeError too.
   void ChildEnded(int status) override;
-  int FailedSubCode() const override { return 8; }
+  TEncodeEnd FailedSubCode() const override { return encodeError; }
 };

@@ -1,9 +1,6 @@
 #include "CDRip.h"
 
 #include "AuCDROM.h"
-#include "AuFLAC.h"
-#include "AuOpus.h"
-#include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
 #include "AudioDisc.h"
@@ -13,13 +10,11 @@
 #include "Global.h"
 #include "Mp3EncodeThread.h"
 #include "MusicBrainz.h"
-#include "OggOptions.h"
 #include "ParanoiaMode.h"
 #include "PartFile.h"
 #include "RipLog.h"
 #include "TrackId3Tag.h"
 #include "WMAEncodeThread.h"
-#include "rip.h"
 #include "ripthread.h"
 
 #include <QGridLayout>
@@ -39,9 +34,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// The SubCode of an encoding's end notice that made its file (as the encoder processes say).
-constexpr int32_t EncodingMade = 2;
 
 std::string OutputFolder() { return plat::IncludeTrailingSlash(GlobalOptions.OutputFolder); }
 
@@ -111,7 +103,7 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   layout->addLayout(buttons);
   setMinimumWidth(380);
   connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
-  connect(bOpenLog, &QPushButton::clicked, this, [this] { plat::ShellOpen(FLogPath); });
+  connect(bOpenLog, &QPushButton::clicked, this, [this] { plat::ShellOpen(FJobLog.Path); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
   WaveIn1 = std::make_unique<TWaveIn>();
@@ -125,19 +117,9 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   WaveOut1->SetFileMode(foRewrite);
   WaveOut1->OnProgress = [this](TComponent *) { WaveOut1Progress(); };
   WaveOut1->OnDone = [this](TComponent *) { WaveOut1Done(); };
-  VorbisOut1 = std::make_unique<TVorbisOut>();
-  VorbisOut1->SetName("VorbisOut1");
-  VorbisOut1->SetCompression(0.2f);
-  FLACOut1 = std::make_unique<TFLACOut>();
-  FLACOut1->SetName("FLACOut1");
-  OpusOut1 = std::make_unique<TOpusOut>();
-  OpusOut1->SetName("OpusOut1");
-  for (TAuFileOut *output : PipelineEncoders()) {
-    output->SetInput(WaveIn1.get());
-    output->SetFileMode(foRewrite);
-    output->OnProgress = [this](TComponent *) { VorbisOut1Progress(); };
-    output->OnDone = [this](TComponent *) { VorbisOut1Done(); };
-  }
+  Encode = std::make_unique<TEncodeStep>(
+      Handle(), *WaveIn1, FMp3, FWma, [this] { VorbisOut1Progress(); },
+      [this] { VorbisOut1Done(); });
 
   FCDIn.Reset();
   FCDIn.LockTray = true;
@@ -145,15 +127,15 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
     // Asked first: the drive's name may switch jitter correction on.
     FCDIn.DriveName();
     // The drive as the raw rip's log names it.
-    FLog = NewRipLog(
+    FJobLog.Log = NewRipLog(
         entries,
         "Secure, " + cd::ParanoiaModeName(cd::ParanoiaModeOf(FCDIn.EnableJitterCorrection,
                                                              FCDIn.Paranoid, FCDIn.ParanoiaMode)),
         cd::DriveTextAt(FCDIn.CurrentDrive()));
-    FLog->ReadOffset = FCDIn.ReadOffset;
-    FLog->Toc = FCDIn.VerificationToc();
+    FJobLog.Log->ReadOffset = FCDIn.ReadOffset;
+    FJobLog.Log->Toc = FCDIn.VerificationToc();
     if (TToc toc{}; cd::ReadDriveToc(FCDIn.CurrentDrive(), toc))
-      FLog->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
+      FJobLog.Log->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
     ShowStep("Extracting...");
     lCurrentTrack->setText(QString::fromStdString(Title(0)));
     StartTrack(0);
@@ -171,9 +153,7 @@ std::string TfrmCDRip::FilePath(int k, const char *extension) const {
   return OutputFolder() + FFileTitles[k] + extension;
 }
 
-void TfrmCDRip::ShowError(const std::string &text) {
-  plat::MessageBox(text, product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Error);
-}
+void TfrmCDRip::ShowError(const std::string &text) { ShowJobError(text); }
 
 void TfrmCDRip::ShowStep(const std::string &hint) {
   lProgressHint->setText(QString::fromStdString(hint));
@@ -207,7 +187,7 @@ void TfrmCDRip::StartTrack(int k) {
     FPart.reset();
     if (OutputFolderGone())
       return;
-    FLog->Tracks[k].ReadResult = ReadResultText(result);
+    FJobLog.Log->Tracks[k].ReadResult = ReadResultText(result);
     ShowError(RipFailureText(FilePath(k, ".wav"), result));
     PostJobInfo(Handle(), JobRipEnded, result);
     return;
@@ -220,7 +200,7 @@ void TfrmCDRip::StartTrack(int k) {
     WaveOut1->Run();
   } catch (const std::exception &e) {
     FPart.reset();
-    FLog->Tracks[k].ReadResult = std::string("Read failed: ") + e.what();
+    FJobLog.Log->Tracks[k].ReadResult = std::string("Read failed: ") + e.what();
     ShowError(e.what());
     PostJobInfo(Handle(), JobRipEnded, ripReadFailed);
   }
@@ -281,7 +261,7 @@ bool TfrmCDRip::KeepRip(int k) {
     return false;
   const std::string wav = FilePath(k, ".wav");
   const std::string failure = WaveOut1->ExceptionMessage();
-  TRipLogTrack &logged = FLog->Tracks[k];
+  TRipLogTrack &logged = FJobLog.Log->Tracks[k];
   logged.Sums = FCDIn.TrackSums();
   logged.EncoderResult = "Not encoded";
   if (!failure.empty() || !RipComplete(k)) {
@@ -327,8 +307,8 @@ void TfrmCDRip::RipEnded() {
   RipCount += 1;
   const int k = RipCount - 1;
   if (OutputFormatOf(FFormat).Encoder == TEncoderKind::None) {
-    FLog->Tracks[k].Ended = true;
-    FLog->Tracks[k].File = FilePath(k, ".wav");
+    FJobLog.Log->Tracks[k].Ended = true;
+    FJobLog.Log->Tracks[k].File = FilePath(k, ".wav");
     FileFinished(FilePath(k, ".wav"));
     NextTrack();
   } else {
@@ -341,57 +321,22 @@ void TfrmCDRip::RipEnded() {
 
 void TfrmCDRip::StartEncoding(int k) {
   ShowStep("Encoding...");
-  if (TAuFileOut *output = PipelineEncoder(FFormat, k)) {
-    StartPipelineEncoding(*output, k, EncodedExtension(FFormat));
-  } else if (OutputFormatOf(FFormat).Encoder == TEncoderKind::Mp3Process) {
-    StartProcess(FMp3, JobMp3Ended, k, EncodedExtension(FFormat));
-  } else {
+  const std::string wav = FilePath(k, ".wav");
+  const std::string output = FilePath(k, EncodedExtension(FFormat));
+  const TEncoderKind encoder = OutputFormatOf(FFormat).Encoder;
+  if (encoder == TEncoderKind::Mp3Process) {
+    Encode->StartProcess(FMp3, wav, output, true, 1);
+  } else if (encoder == TEncoderKind::WmaProcess) {
     WmaStart = Clock::now();
-    WmaInputSize = FileSize(FilePath(k, ".wav"));
+    WmaInputSize = FileSize(wav);
     Timer1->start();
-    StartProcess(FWma, JobWmaEnded, k, EncodedExtension(FFormat));
-  }
-}
-
-TAuFileOut *TfrmCDRip::PipelineEncoder(TFormat format, int k) {
-  switch (format) {
-  case fmtOGG:
-    SetOggOptions(*VorbisOut1, GlobalOptions.UseID3, Title(k), TrackOfEntry((*JobList)[k]),
-                  FCDIn.TracksCount());
-    return VorbisOut1.get();
-  case fmtFLAC:
-    SetFLACOptions(*FLACOut1, GlobalOptions.UseID3, Title(k), TrackOfEntry((*JobList)[k]),
-                   FCDIn.TracksCount());
-    return FLACOut1.get();
-  case fmtOpus:
-    SetOpusOptions(*OpusOut1, GlobalOptions.UseID3, Title(k), TrackOfEntry((*JobList)[k]),
-                   FCDIn.TracksCount());
-    return OpusOut1.get();
-  default: return nullptr;
-  }
-}
-
-void TfrmCDRip::StartPipelineEncoding(TAuFileOut &output, int k, const char *extension) {
-  WaveIn1->SetFileName(FilePath(k, ".wav"));
-  FPart = std::make_unique<plat::TPartFile>(FilePath(k, extension));
-  try {
-    output.SetFileName(FPart->PartName());
-    CurrentOutput = &output;
-    output.Run();
-  } catch (const std::exception &e) {
-    FPart.reset();
-    ShowError(e.what());
-    PostJobInfo(Handle(), JobMp3Ended, EncodeSkipped);
-  }
-}
-
-void TfrmCDRip::StartProcess(TEncodeProcess &encoder, int32_t endCode, int k,
-                             const char *extension) {
-  try {
-    encoder.StartFor(Handle(), FilePath(k, ".wav"), FilePath(k, extension), true, 1);
-  } catch (const std::exception &e) {
-    ShowError(e.what());
-    PostJobInfo(Handle(), endCode, EncodeSkipped);
+    Encode->StartProcess(FWma, wav, output, true, 1);
+  } else {
+    WaveIn1->SetFileName(wav);
+    const TTrackTags tags{GlobalOptions.UseID3, Title(k), TrackOfEntry((*JobList)[k]),
+                          FCDIn.TracksCount()};
+    if (TAuFileOut *running = Encode->StartPipeline(FFormat, tags, output, JobMp3Ended))
+      CurrentOutput = running;
   }
 }
 
@@ -402,14 +347,12 @@ void TfrmCDRip::VorbisOut1Progress() {
 
 // Every encoding of this window ends with 2000, the pipeline's as the MP3 process's.
 void TfrmCDRip::VorbisOut1Done() {
-  if (!JobList || !FPart)
+  if (!JobList || !Encode->PipelineHeld())
     return;
-  const std::string failure = CurrentOutput ? CurrentOutput->ExceptionMessage() : "";
-  if (!failure.empty()) {
-    FPart.reset();
+  const std::string failure = Encode->PipelineFailure();
+  if (!failure.empty())
     ShowError(failure);
-  }
-  PostJobInfo(Handle(), JobMp3Ended, failure.empty() ? EncodingMade : EncodeSkipped);
+  PostJobInfo(Handle(), JobMp3Ended, failure.empty() ? encodeMade : encodeSkipped);
 }
 
 bool TfrmCDRip::KeepEncoding(int k) {
@@ -420,11 +363,7 @@ bool TfrmCDRip::KeepEncoding(int k) {
     WriteTrackId3Tag(Title(k), TrackOfEntry((*JobList)[k]), FMp3.WrittenFile());
     return FMp3.Complete();
   case TEncoderKind::WmaProcess: return FWma.Complete();
-  default: {
-    const bool kept = FPart && FPart->Complete();
-    FPart.reset();
-    return kept;
-  }
+  default: return Encode->CompletePipeline();
   }
 }
 
@@ -435,17 +374,16 @@ void TfrmCDRip::EncodingEnded(const TProcessInfo &info) {
   const int k = RipCount - 1;
   const std::string wav = FilePath(k, ".wav");
   const std::string encoded = FilePath(k, EncodedExtension(FFormat));
-  const bool made = info.SubCode == EncodingMade && KeepEncoding(k);
-  FLog->Tracks[k].Ended = true;
-  FLog->Tracks[k].File = made ? encoded : "";
-  FLog->Tracks[k].EncoderResult = made ? "OK" : "Failed: no file was made";
+  const bool made = info.SubCode == encodeMade && KeepEncoding(k);
+  FJobLog.Log->Tracks[k].Ended = true;
+  FJobLog.Log->Tracks[k].File = made ? encoded : "";
+  FJobLog.Log->Tracks[k].EncoderResult = made ? "OK" : "Failed: no file was made";
   if (made) {
     FileFinished(encoded);
     std::error_code ec;
     if (!GlobalOptions.IsKeepWav && fs::exists(wav, ec) && !plat::FileInUse(wav))
       fs::remove(wav, ec);
   } else {
-    FPart.reset();
     ShowError(encoded + " could not be made. The ripped track is kept in " + wav + ".");
   }
   if (JobList) // whoever was told of the file may have stopped the job
@@ -465,14 +403,14 @@ void TfrmCDRip::NextTrack() {
 
 void TfrmCDRip::JobDone() {
   ShowStep(GetLanString("RES_Verifying", "Verifying the rip with AccurateRip..."));
-  FVerified = VerifyLater(*FLog, GlobalOptions.AccurateRipUrl, Handle());
+  FVerified = VerifyLater(*FJobLog.Log, GlobalOptions.AccurateRipUrl, Handle());
 }
 
 void TfrmCDRip::Verified() {
-  *FLog = *FVerified;
-  WriteLog();
+  *FJobLog.Log = *FVerified;
+  FJobLog.Write(OnLogWritten);
   FinishJob();
-  const QString outcome = QString::fromStdString(FLog->Outcome(GetLanString));
+  const QString outcome = QString::fromStdString(FJobLog.Log->Outcome(GetLanString));
   setWindowTitle(QString::fromStdString(GetLanString("RES_Job_Done", "Done")));
   lProgressHint->setText(outcome);
   lProgressHint->setToolTip(outcome);
@@ -482,7 +420,7 @@ void TfrmCDRip::Verified() {
     CloseLater();
     return;
   }
-  bOpenLog->setVisible(!FLogPath.empty());
+  bOpenLog->setVisible(!FJobLog.Path.empty());
   bStop->setText(QString::fromStdString(GetLanString("RES_Close", "Close")));
 }
 
@@ -504,7 +442,7 @@ void TfrmCDRip::JobInfo(const TProcessInfo &info) {
     if (info.SubCode == ripDone) {
       RipEnded();
     } else {
-      FLog->Tracks[RipCount].Ended = true;
+      FJobLog.Log->Tracks[RipCount].Ended = true;
       RipCount += 1;
       NextTrack();
     }
@@ -524,11 +462,8 @@ void TfrmCDRip::Timer1Timer() {
       std::nearbyint(std::chrono::duration<double>(Clock::now() - WmaStart).count()));
   if (!FWma.Busy)
     return;
-  const int profile = GlobalOptions.WMABitRate >= 0 && GlobalOptions.WMABitRate <= 32
-                          ? GlobalOptions.WMABitRate
-                          : 8;
   std::optional<int64_t> total =
-      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, profile);
+      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, WmaProfileSetting());
   if (!total)
     return;
   *total = std::max(*total, elapsed + 1);
@@ -546,43 +481,18 @@ void TfrmCDRip::FinishJob() {
   JobList.reset();
   Timer1->stop();
   FCDIn.Abort(); // a read never makes the stop wait for the drive's retries
-  std::vector<TAuOutput *> outputs = {WaveOut1.get()};
-  for (TAuFileOut *output : PipelineEncoders())
-    outputs.push_back(output);
-  for (TAuOutput *output : outputs)
-    if (output->Busy()) {
-      output->Pause();
-      output->Stop(false);
-    }
-  FPart.reset(); // what the stopped step wrote goes
-  // A stopped job stops its encoder too: its end notice would find no window to keep the file.
-  if (FMp3.Busy)
-    FMp3.Stop(0);
-  if (FWma.Busy)
-    FWma.Stop(0);
+  if (WaveOut1->Busy()) {
+    WaveOut1->Pause();
+    WaveOut1->Stop(false);
+  }
+  FPart.reset(); // what the stopped rip wrote goes
+  Encode->Stop();
   WaveIn1->SetFileName("");
-  for (TAuFileOut *output : PipelineEncoders())
-    output->SetFileName("");
-}
-
-std::vector<TAuFileOut *> TfrmCDRip::PipelineEncoders() const {
-  return {VorbisOut1.get(), FLACOut1.get(), OpusOut1.get()};
-}
-
-void TfrmCDRip::WriteLog() {
-  FLogPath =
-      WriteRipLogOrSay(*FLog, OutputFolder(), [this](const std::string &why) { ShowError(why); });
-  if (OnLogWritten)
-    OnLogWritten(*FLog, FLogPath);
 }
 
 void TfrmCDRip::StopJob() {
-  const bool logged = FLog && JobList;
-  FinishJob();
-  if (logged) {
-    FLog->MarkStopped();
-    WriteLog();
-  }
+  FJobLog.Stop(
+      JobList != nullptr, [this] { FinishJob(); }, OnLogWritten);
 }
 
 void TfrmCDRip::bStopClick() {

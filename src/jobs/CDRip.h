@@ -10,6 +10,7 @@
 // is reported and kept as read in its WAV, not encoded; an encoding that fails is reported and
 // keeps the track's WAV. Two entries giving one name get " (2)", " (3)", ... The state machine is
 // in the public methods, which tests drive; the widgets are its view.
+#include "EncodeStep.h"
 #include "Messages.h"
 #include "OutputNames.h"
 #include "RipFormats.h"
@@ -27,14 +28,9 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class TAuFileOut;
 class TAuOutput;
 class TCDIn;
-class TEncodeProcess;
 class TMp3EncodeProcess;
-class TVorbisOut;
-class TFLACOut;
-class TOpusOut;
 class TWMAEncodeProcess;
 class TWaveIn;
 class TWaveOut;
@@ -68,8 +64,8 @@ public:
   void VorbisOut1Progress();
   void WaveOut1Done();
   void VorbisOut1Done();
-  // FLACOut1 and OpusOut1 report through the same two handlers: whichever runs is
-  // CurrentOutput.
+  // The encode step's FLACOut1 and OpusOut1 report through the same two handlers: whichever
+  // runs is CurrentOutput.
 
   bool JobFinished() const { return !JobList; }
   // Output files made so far, in order.
@@ -103,9 +99,8 @@ public:
   // The outputs last, so that they are destroyed while their inputs exist.
   std::unique_ptr<TWaveIn> WaveIn1;
   std::unique_ptr<TWaveOut> WaveOut1;
-  std::unique_ptr<TVorbisOut> VorbisOut1;
-  std::unique_ptr<TFLACOut> FLACOut1;
-  std::unique_ptr<TOpusOut> OpusOut1;
+  // The encode step, with the pipeline outputs VorbisOut1, FLACOut1 and OpusOut1.
+  std::unique_ptr<TEncodeStep> Encode;
 
 protected:
   void WndProc(TMessage &message) override;
@@ -115,8 +110,6 @@ protected:
 
 private:
   int Count() const { return static_cast<int>(JobList->size()); }
-  // VorbisOut1, FLACOut1 and OpusOut1: the outputs an encoding may run through.
-  std::vector<TAuFileOut *> PipelineEncoders() const;
   std::string Title(int k) const;
   std::string FilePath(int k, const char *extension) const;
   void ShowError(const std::string &text);
@@ -135,12 +128,6 @@ private:
   bool KeepRip(int k);
   void RipEnded();
   void StartEncoding(int k);
-  // The pipeline output that encodes a WAV to the format, set up for entry k; none when an encoder
-  // process does it. Another pipeline encoder is one more case here.
-  TAuFileOut *PipelineEncoder(TFormat format, int k);
-  void StartPipelineEncoding(TAuFileOut &output, int k, const char *extension);
-  void StartProcess(TEncodeProcess &encoder, int32_t endCode, int k, const char *extension);
-  void PostEncodingEnded(int32_t endCode, bool made);
   void EncodingEnded(const TProcessInfo &info);
   // The encoded file of entry k was made (and tagged) under its part name: its final name.
   bool KeepEncoding(int k);
@@ -149,8 +136,6 @@ private:
   // outcome.
   void JobDone();
   void Verified();
-  // Writes the log next to the files and tells OnLogWritten.
-  void WriteLog();
   // Ends a job that still runs, writing its log marked stopped.
   void StopJob();
   void FileFinished(const std::string &file);
@@ -166,8 +151,7 @@ private:
   TJobOutputNames FNames;
   std::vector<std::string> FFileTitles; // per entry: the file title its rip took
   std::vector<std::string> FFinished;
-  std::unique_ptr<plat::TPartFile> FPart;   // the WAV being ripped or the pipeline's encoding
-  std::shared_ptr<TRipLog> FLog;            // per entry, what the log tells
+  std::unique_ptr<plat::TPartFile> FPart;   // the WAV being ripped
+  TJobLog FJobLog;                          // per entry, what the log tells
   std::shared_ptr<const TRipLog> FVerified; // its copy being verified
-  std::string FLogPath;
 };

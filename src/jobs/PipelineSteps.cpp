@@ -1,22 +1,16 @@
-// The job window's steps that run through the audio pipeline: Ogg Vorbis, FLAC and Opus
-// encoding (CD rip with those outputs, and WAV to OGG) and the resampling of WAV files below
-// 44100 Hz into a temporary copy before they are encoded (WAV to MP3 and WAV to OGG).
+// The job window's steps that run through the audio pipeline: the resampling of WAV files below
+// 44100 Hz into a temporary copy before they are encoded (WAV to MP3 and WAV to OGG), and the
+// window's side of the encode step's Ogg Vorbis, FLAC and Opus encodings (CD rip with those
+// outputs, and WAV to OGG).
 #include "rip.h"
 
 #include "AuConverters.h"
-#include "AuFLAC.h"
-#include "AuOpus.h"
-#include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
-#include "Dialogs.h"
 #include "FileShare.h"
 #include "Folders.h"
 #include "Global.h"
 #include "Language.h"
-#include "Mp3EncodeThread.h"
-#include "OggOptions.h"
-#include "PartFile.h"
 #include "RipFormats.h"
 #include "Text.h"
 #include "akrip32.h"
@@ -55,21 +49,8 @@ void TRipForm::CreatePipeline() {
   WaveOut1->SetFileMode(foRewrite);
   WaveOut1->OnProgress = [this](TComponent *) { WaveOut1Progress(); };
   WaveOut1->OnDone = [this](TComponent *) { WaveOut1Done(); };
-  VorbisOut1 = std::make_unique<TVorbisOut>();
-  VorbisOut1->SetName("VorbisOut1");
-  VorbisOut1->SetFileMode(foRewrite);
-  VorbisOut1->SetCompression(0.2f);
-  FLACOut1 = std::make_unique<TFLACOut>();
-  FLACOut1->SetName("FLACOut1");
-  OpusOut1 = std::make_unique<TOpusOut>();
-  OpusOut1->SetName("OpusOut1");
-  for (TAuFileOut *encoder :
-       {static_cast<TAuFileOut *>(VorbisOut1.get()), static_cast<TAuFileOut *>(FLACOut1.get()),
-        static_cast<TAuFileOut *>(OpusOut1.get())}) {
-    encoder->SetInput(WaveIn1.get());
-    encoder->OnProgress = [this](TComponent *) { EncoderProgress(); };
-    encoder->OnDone = [this](TComponent *) { EncoderDone(); };
-  }
+  Encode = std::make_unique<TEncodeStep>(
+      Handle(), *WaveIn1, FMp3, FWma, [this] { EncoderProgress(); }, [this] { EncoderDone(); });
 }
 
 std::string TRipForm::TempCopy() {
@@ -94,7 +75,7 @@ void TRipForm::RemoveTempCopy() {
 
 void TRipForm::StartPipelineItem(int k, bool first) {
   const std::string &item = Item(k);
-  const int32_t endCode = Mode == jmWavToMp3 ? JobMp3Ended : JobOggEnded;
+  const int32_t endCode = Mode == jmWavToMp3 ? JobMp3Ended : JobPipelineEnded;
   WaveIn1->SetFileName(item);
   if (!WaveIn1->Valid()) {
     setWindowTitle(QString::fromStdString(Caption("Encoding", k + 1, item)));
@@ -118,7 +99,7 @@ void TRipForm::StartPipelineItem(int k, bool first) {
   if (Mode == jmWavToMp3)
     StartMp3(item, TakeOutput(OutputFolder(), Stem(item), ".mp3"), true);
   else
-    StartOgg(TakeOutput(OutputFolder(), Stem(item), ".ogg"));
+    StartPipelineEncoding(fmtOGG, TakeOutput(OutputFolder(), Stem(item), EncodedExtension(fmtOGG)));
 }
 
 void TRipForm::StartResample() {
@@ -128,47 +109,17 @@ void TRipForm::StartResample() {
     WaveOut1->Run();
   } catch (const std::exception &e) {
     ShowError(e.what());
-    PostSkipped(Mode == jmWavToMp3 ? JobMp3Ended : JobOggEnded);
+    PostSkipped(Mode == jmWavToMp3 ? JobMp3Ended : JobPipelineEnded);
   }
 }
 
-void TRipForm::StartOgg(const std::string &output) {
-  FOggName = output;
-  FOggPart = std::make_unique<plat::TPartFile>(output);
-  if (FOggPart->InUse()) {
-    ShowError(output + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
-    FOggPart.reset();
-    PostSkipped(JobOggEnded);
-    return;
-  }
-  FEncoder = &PreparedEncoder(plat::LowerCase(fs::path(output).extension().string()));
-  FEncoder->SetFileName(FOggPart->PartName());
-  StepStart = Clock::now();
-  try {
-    FEncoder->Run();
-  } catch (const std::exception &e) {
-    FOggPart.reset();
-    ShowError(e.what());
-    PostSkipped(JobOggEnded);
-  }
-}
-
-TAuFileOut &TRipForm::PreparedEncoder(const std::string &extension) {
+void TRipForm::StartPipelineEncoding(TFormat format, const std::string &output) {
   // Only a rip has a track (the last one ripped) to tag; a WAV file to encode has none.
-  const bool tagged = Mode == jmCDRip && GlobalOptions.UseID3;
-  const std::string title = tagged ? Title(RipCount - 1) : "";
-  const int track = tagged ? TrackOfEntry(RipCount - 1) : 0;
-  const int total = tagged ? TrackTotal() : 0;
-  if (extension == OutputFormatOf(fmtFLAC).Extension) {
-    SetFLACOptions(*FLACOut1, tagged, title, track, total);
-    return *FLACOut1;
-  }
-  if (extension == OutputFormatOf(fmtOpus).Extension) {
-    SetOpusOptions(*OpusOut1, tagged, title, track, total);
-    return *OpusOut1;
-  }
-  SetOggOptions(*VorbisOut1, tagged, title, track, total);
-  return *VorbisOut1;
+  TTrackTags tags;
+  if (Mode == jmCDRip && GlobalOptions.UseID3)
+    tags = {true, Title(RipCount - 1), TrackOfEntry(RipCount - 1), TrackTotal()};
+  StepStart = Clock::now();
+  Encode->StartPipeline(format, tags, output, JobPipelineEnded);
 }
 
 int TRipForm::TrackTotal() {
@@ -184,8 +135,8 @@ int TRipForm::TrackTotal() {
 void TRipForm::WaveOut1Progress() { PostPipelineProgress(WaveOut1->Progress()); }
 
 void TRipForm::EncoderProgress() {
-  if (FEncoder)
-    PostPipelineProgress(FEncoder->Progress());
+  if (const TAuFileOut *encoder = Encode->Running())
+    PostPipelineProgress(encoder->Progress());
 }
 
 void TRipForm::PostPipelineProgress(int percent) {
@@ -207,7 +158,7 @@ void TRipForm::WaveOut1Done() {
   const std::string failure = WaveOut1->ExceptionMessage();
   if (!failure.empty()) {
     ShowError(failure);
-    PostSkipped(Mode == jmWavToMp3 ? JobMp3Ended : JobOggEnded);
+    PostSkipped(Mode == jmWavToMp3 ? JobMp3Ended : JobPipelineEnded);
     return;
   }
   JobInfo(TProcessInfo{JobResampled, "", "", 0});
@@ -222,36 +173,33 @@ void TRipForm::Resampled() {
     StartMp3(TempCopy(), TakeOutput(OutputFolder(), Stem(Item(k)), ".mp3"), true);
   } else {
     WaveIn1->SetFileName(TempCopy());
-    StartOgg(TakeOutput(OutputFolder(), Stem(Item(k)), ".ogg"));
+    StartPipelineEncoding(fmtOGG,
+                          TakeOutput(OutputFolder(), Stem(Item(k)), EncodedExtension(fmtOGG)));
   }
 }
 
 void TRipForm::EncoderDone() {
-  if (!JobList || !FOggPart || OutputFolderGone())
+  if (!JobList || !Encode->PipelineHeld() || OutputFolderGone())
     return;
-  const std::string failure = FEncoder->ExceptionMessage();
+  const std::string failure = Encode->PipelineFailure();
   bool made = false;
   if (!failure.empty())
     ShowError(failure);
-  else if (!(made = FOggPart->Complete()))
-    ShowError(CannotMakeText(FOggName));
-  FOggPart.reset();
+  else if (!(made = Encode->CompletePipeline()))
+    ShowError(CannotMakeText(Encode->PipelineOutput()));
   plat::PostMessage(Handle(), WM_JOBINFO, 0,
                     std::make_unique<TProcessInfo>(
-                        TProcessInfo{JobOggEnded, "", "", made ? OggMade : EncodeSkipped}));
+                        TProcessInfo{JobPipelineEnded, "", "", made ? encodeMade : encodeSkipped}));
 }
 
-void TRipForm::OggEnded(const TProcessInfo &info) {
-  ItemDone(VorbisCount, VorbisCount, info.SubCode == OggMade, FOggName);
+void TRipForm::PipelineEncodingEnded(const TProcessInfo &info) {
+  ItemDone(VorbisCount, VorbisCount, info.SubCode == encodeMade, Encode->PipelineOutput());
 }
 
 void TRipForm::StopPipeline() {
-  for (TAuOutput *output :
-       {static_cast<TAuOutput *>(VorbisOut1.get()), static_cast<TAuOutput *>(FLACOut1.get()),
-        static_cast<TAuOutput *>(OpusOut1.get()), static_cast<TAuOutput *>(WaveOut1.get())})
-    if (output->Busy()) {
-      output->Pause();
-      output->Stop(false);
-    }
-  FOggPart.reset(); // what the stopped encoding wrote goes
+  if (WaveOut1->Busy()) {
+    WaveOut1->Pause();
+    WaveOut1->Stop(false);
+  }
+  Encode->Stop();
 }

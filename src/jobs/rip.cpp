@@ -1,14 +1,10 @@
 #include "rip.h"
 
 #include "AuConverters.h"
-#include "AuFLAC.h"
-#include "AuOpus.h"
-#include "AuVorbis.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
 #include "AudioDisc.h"
 #include "Dialogs.h"
-#include "DiscInfo.h"
 #include "FileShare.h"
 #include "Folders.h"
 #include "Global.h"
@@ -16,7 +12,6 @@
 #include "Language.h"
 #include "Mp3EncodeThread.h"
 #include "MusicBrainz.h"
-#include "PartFile.h"
 #include "RipFormats.h"
 #include "RipLog.h"
 #include "Text.h"
@@ -44,15 +39,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Size of the WAV input over the size of the WMA output, times 1000, for each WMA profile.
-constexpr std::array<int64_t, 33> WmaRatio = {
-    7315,  8770,  10949, 7316,   8772,   10954,  14581,  17471,  21790,  28963,  43174,
-    28963, 43134, 28999, 34720,  43214,  68873,  43134,  62208,  68264,  68264,  84458,
-    67963, 84150, 84150, 110460, 131113, 133765, 165296, 113717, 167692, 220395, 261485};
-
-// A file below this size encodes in about two seconds.
-constexpr int64_t SmallWmaInput = 2000000;
-
 std::string OutputFolder() { return plat::IncludeTrailingSlash(GlobalOptions.OutputFolder); }
 
 int64_t FileSize(const std::string &name) {
@@ -74,18 +60,6 @@ std::string WithExtension(const std::string &name, const char *extension) {
 }
 
 } // namespace
-
-std::optional<int64_t> WmaTotalSeconds(int64_t inputSize, int64_t outputSize, int64_t elapsed,
-                                       int bitRateIndex) {
-  if (inputSize < SmallWmaInput)
-    return 2;
-  int64_t expected = static_cast<int64_t>(
-      std::nearbyint(static_cast<double>(inputSize) * 1000.0 / WmaRatio[bitRateIndex]));
-  expected = std::max(expected, outputSize);
-  if (outputSize <= 0)
-    return std::nullopt;
-  return expected * elapsed / outputSize;
-}
 
 TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
                    const std::vector<std::string> &items, TMp3EncodeProcess &mp3,
@@ -136,18 +110,19 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
   setMinimumWidth(420);
 
   connect(btStop, &QPushButton::clicked, this, [this] { btStopClick(); });
-  connect(btOpenLog, &QPushButton::clicked, this, [this] { plat::ShellOpen(FLogPath); });
+  connect(btOpenLog, &QPushButton::clicked, this, [this] { plat::ShellOpen(FJobLog.Path); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   CreatePipeline();
 
   if (Count() > 0) {
     if (Mode == jmCDRip) {
-      FLog = NewRipLog(*JobList, "Raw, without error correction", cd::HandleDriveText(CDHandle));
-      FLog->ReadOffset = GetCDReadOffset(CDHandle);
+      FJobLog.Log =
+          NewRipLog(*JobList, "Raw, without error correction", cd::HandleDriveText(CDHandle));
+      FJobLog.Log->ReadOffset = GetCDReadOffset(CDHandle);
       TToc toc{};
       if (cd::ReadHandleToc(CDHandle, toc)) {
-        FLog->Toc = cd::VerificationToc(toc);
-        FLog->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
+        FJobLog.Log->Toc = cd::VerificationToc(toc);
+        FJobLog.Log->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
       }
       setWindowTitle(QString::fromStdString(Caption("Extracting", 1, Title(0))));
       ShowInitializing();
@@ -199,9 +174,7 @@ void TRipForm::ShowInitializing() {
   Label3->setVisible(true);
 }
 
-void TRipForm::ShowError(const std::string &text) {
-  plat::MessageBox(text, product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Error);
-}
+void TRipForm::ShowError(const std::string &text) { ShowJobError(text); }
 
 bool TRipForm::AllSucceeded() const { return static_cast<int>(FFinished.size()) == FItemCount; }
 
@@ -219,7 +192,7 @@ void TRipForm::StartRip(int k) {
   if (const char *encoded = EncodedExtension(RipOutput()))
     extensions.push_back(encoded);
   FFileTitles[k] = FNames.Take(OutputFolder(), Title(k), extensions);
-  RipThread = std::make_unique<TCDRipThread>(TrackOfEntry(k), FFileTitles[k]);
+  RipThread = std::make_unique<TCDRipThread>(TrackOfEntry(k), FFileTitles[k], RipSettings());
   RipThread->CDHandle = CDHandle;
   RipThread->NotifyWindow = Handle();
   RipThread->Resume();
@@ -232,23 +205,13 @@ void TRipForm::NextRip() {
   StartRip(RipCount);
 }
 
-void TRipForm::StartEncoder(TEncodeProcess &encoder, int32_t endCode, const std::string &input,
-                            const std::string &output, bool encode) {
-  try {
-    encoder.StartFor(Handle(), input, output, encode, Mode);
-  } catch (const std::exception &e) {
-    ShowError(e.what());
-    PostSkipped(endCode);
-  }
-}
-
 void TRipForm::PostSkipped(int32_t endCode) {
   plat::PostMessage(Handle(), WM_JOBINFO, 0,
-                    std::make_unique<TProcessInfo>(TProcessInfo{endCode, "", "", EncodeSkipped}));
+                    std::make_unique<TProcessInfo>(TProcessInfo{endCode, "", "", encodeSkipped}));
 }
 
 void TRipForm::StartMp3(const std::string &input, const std::string &output, bool encode) {
-  StartEncoder(FMp3, JobMp3Ended, input, output, encode);
+  Encode->StartProcess(FMp3, input, output, encode, Mode);
 }
 
 void TRipForm::StartWma(const std::string &input, const std::string &output) {
@@ -257,7 +220,7 @@ void TRipForm::StartWma(const std::string &input, const std::string &output) {
   FlatGauge1->setValue(0);
   Timer1->start();
   WmaInputSize = FileSize(input);
-  StartEncoder(FWma, JobWmaEnded, input, output, true);
+  Encode->StartProcess(FWma, input, output, true, Mode);
 }
 
 // The step of modes 3, 4 and 6 for item EncodeCount.
@@ -302,7 +265,7 @@ void TRipForm::JobInfo(const TProcessInfo &info) {
     break;
   case JobRipEnded: RipEnded(info); break;
   case JobMp3Ended: Mp3Ended(info); break;
-  case JobOggEnded: OggEnded(info); break;
+  case JobPipelineEnded: PipelineEncodingEnded(info); break;
   case JobResampled: Resampled(); break;
   case JobWmaEnded: WmaEnded(info); break;
   case JobVerified: Verified(); break;
@@ -322,7 +285,7 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
   const std::string wav = WavOfEntry(RipCount);
   if (OutputFolderGone())
     return;
-  TRipLogTrack &logged = FLog->Tracks[RipCount];
+  TRipLogTrack &logged = FJobLog.Log->Tracks[RipCount];
   if (RipThread) {
     logged.Sums = RipThread->Sums();
     logged.Whole = RipThread->WholeTrack();
@@ -355,7 +318,7 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
     ProgressSeen = true;
     PostSkipped(encoder == TEncoderKind::Mp3Process   ? JobMp3Ended
                 : encoder == TEncoderKind::WmaProcess ? JobWmaEnded
-                                                      : JobOggEnded);
+                                                      : JobPipelineEnded);
     return;
   }
   setWindowTitle(QString::fromStdString(Caption("Encoding", RipCount, Title(RipCount - 1))));
@@ -367,7 +330,7 @@ void TRipForm::RipEnded(const TProcessInfo &info) {
     StartWma(wav, WithExtension(wav, EncodedExtension(format)));
   } else {
     WaveIn1->SetFileName(wav);
-    StartOgg(WithExtension(wav, EncodedExtension(format)));
+    StartPipelineEncoding(format, WithExtension(wav, EncodedExtension(format)));
   }
 }
 
@@ -376,14 +339,14 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
   if (OutputFolderGone())
     return;
   // In a rip the progress seen was the rip's: the encoding's output file in use is named.
-  if (info.SubCode == 1 && (!ProgressSeen || Mode == jmCDRip))
+  if (info.SubCode == encodeInUse && (!ProgressSeen || Mode == jmCDRip))
     ShowError((Mode == jmCDRip ? FMp3.OutputFile : Item(k)) +
               GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
-  // Sub-code 3 is a lame that failed: its file is no MP3 even when progress was shown. A lame
-  // ended for want of progress says so in Elapsed.
-  if (info.SubCode == 3 && !info.Elapsed.empty())
+  // A lame that failed made no MP3 even when progress was shown. A lame ended for want of
+  // progress says so in Elapsed.
+  if (info.SubCode == encodeFailed && !info.Elapsed.empty())
     ShowError(info.Elapsed);
-  else if ((info.SubCode == 2 && !ProgressSeen) || info.SubCode == 3) {
+  else if ((info.SubCode == encodeMade && !ProgressSeen) || info.SubCode == encodeFailed) {
     // Named, and in a rip with the WAV that stays, so that a batch user knows what to redo.
     std::string text = FMp3.OutputFile + ": " +
                        GetLanString("RES_Check_Mp3Options",
@@ -393,7 +356,7 @@ void TRipForm::Mp3Ended(const TProcessInfo &info) {
       text += " " + GetLanText("RES_Wav_Kept", "The WAV file %s is kept.", {FMp3.InputFile});
     ShowError(text);
   }
-  const bool made = info.SubCode == 2;
+  const bool made = info.SubCode == encodeMade;
   // Tagged while still a part file: under its final name the MP3 never lacks its tag.
   if (Mode == jmCDRip && made && ProgressSeen && GlobalOptions.UseID3)
     WriteId3Tag(RipCount - 1, FMp3.WrittenFile());
@@ -405,11 +368,11 @@ void TRipForm::WmaEnded(const TProcessInfo &info) {
   Timer1->stop();
   if (OutputFolderGone())
     return;
-  if (info.SubCode == 1 && !ProgressSeen)
+  if (info.SubCode == encodeInUse && !ProgressSeen)
     ShowError(Item(k) + GetLanString("RES_Operate_Fail", "maybe be used,operate fail!"));
-  if (info.SubCode == 8)
+  if (info.SubCode == encodeError)
     ShowError(info.Elapsed);
-  ItemDone(EncodeCount, k, info.SubCode == 2 && KeepOutput(FWma), FWma.OutputFile);
+  ItemDone(EncodeCount, k, info.SubCode == encodeMade && KeepOutput(FWma), FWma.OutputFile);
 }
 
 bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
@@ -421,8 +384,8 @@ bool TRipForm::KeepOutput(TEncodeProcess &encoder) {
 
 void TRipForm::ItemDone(int &counter, int k, bool succeeded, const std::string &output) {
   FEncoded[k] = succeeded;
-  if (FLog) {
-    TRipLogTrack &logged = FLog->Tracks[k];
+  if (FJobLog.Log) {
+    TRipLogTrack &logged = FJobLog.Log->Tracks[k];
     logged.Ended = true;
     if (logged.EncoderResult.empty()) {
       logged.File = succeeded ? output : "";
@@ -504,11 +467,8 @@ void TRipForm::WmaEstimate(Clock::time_point now) {
   if (!FWma.Busy)
     return;
   Label3->setVisible(false);
-  int &index = GlobalOptions.WMABitRate;
-  if (index < 0 || index > 32)
-    index = 8;
   std::optional<int64_t> total =
-      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, index);
+      WmaTotalSeconds(WmaInputSize, FileSize(FWma.WrittenFile()), elapsed, WmaProfileSetting());
   if (!total)
     return;
   if (elapsed >= *total)
@@ -541,15 +501,11 @@ void TRipForm::FinishJob() {
     }
   JobList.reset();
   Timer1->stop();
-  if (FMp3.Busy)
-    FMp3.Stop(0);
-  if (FWma.Busy)
-    FWma.Stop(0);
   RemoveTempCopy();
 }
 
 void TRipForm::JobDone() {
-  if (!FLog) {
+  if (!FJobLog.Log) {
     FinishJob();
     CloseLater();
     return;
@@ -557,14 +513,14 @@ void TRipForm::JobDone() {
   Label3->setText(QString::fromStdString(
       GetLanString("RES_Verifying", "Verifying the rip with AccurateRip...")));
   Label3->setVisible(true);
-  FVerified = VerifyLater(*FLog, GlobalOptions.AccurateRipUrl, Handle());
+  FVerified = VerifyLater(*FJobLog.Log, GlobalOptions.AccurateRipUrl, Handle());
 }
 
 void TRipForm::Verified() {
-  *FLog = *FVerified;
-  WriteLog();
+  *FJobLog.Log = *FVerified;
+  FJobLog.Write(OnLogWritten);
   FinishJob();
-  const QString outcome = QString::fromStdString(FLog->Outcome(GetLanString));
+  const QString outcome = QString::fromStdString(FJobLog.Log->Outcome(GetLanString));
   setWindowTitle(QString::fromStdString(GetLanString("RES_Job_Done", "Done")));
   SetStage(GetLanString("RES_Job_Done", "Done"));
   FlatGauge1->setValue(100);
@@ -577,24 +533,13 @@ void TRipForm::Verified() {
     CloseLater();
     return;
   }
-  btOpenLog->setVisible(!FLogPath.empty());
+  btOpenLog->setVisible(!FJobLog.Path.empty());
   btStop->setText(QString::fromStdString(GetLanString("RES_Close", "Close")));
 }
 
-void TRipForm::WriteLog() {
-  FLogPath =
-      WriteRipLogOrSay(*FLog, OutputFolder(), [this](const std::string &why) { ShowError(why); });
-  if (OnLogWritten)
-    OnLogWritten(*FLog, FLogPath);
-}
-
 void TRipForm::StopJob() {
-  const bool logged = FLog && JobList;
-  FinishJob();
-  if (logged) {
-    FLog->MarkStopped();
-    WriteLog();
-  }
+  FJobLog.Stop(
+      JobList != nullptr, [this] { FinishJob(); }, OnLogWritten);
 }
 
 void TRipForm::btStopClick() {

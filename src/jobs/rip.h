@@ -8,6 +8,7 @@
 // waits for a worker.
 // The state machine is in the public methods below, which tests drive directly; the widgets
 // are its view.
+#include "EncodeStep.h"
 #include "Messages.h"
 #include "OutputNames.h"
 
@@ -26,22 +27,15 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class TAuFileOut;
 class TCDRipThread;
 class TEncodeProcess;
-class TFLACOut;
 class TFastResampler;
-class TOpusOut;
-class TVorbisOut;
 class TWaveIn;
 class TWaveOut;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 struct TProcessInfo;
 struct TRipLog;
-namespace plat {
-class TPartFile;
-}
 
 enum TJobMode : int {
   jmCDRip = 1,
@@ -52,23 +46,11 @@ enum TJobMode : int {
   jmWavToWma = 6,
 };
 
-// End notices of the encoder processes and of the pipeline steps, and the sub-codes this
-// window gives an item whose rip failed (or whose encoder could not be started) and a pipeline
-// encoding (Ogg Vorbis, FLAC, Opus) that made its file.
-constexpr int32_t JobMp3Ended = 2000;
-constexpr int32_t JobOggEnded = 3000;
+// The end notice of the resampling step.
 constexpr int32_t JobResampled = 4000;
-constexpr int32_t JobWmaEnded = 5000;
-constexpr int32_t EncodeSkipped = 4;
-constexpr int32_t OggMade = 2;
 
 // A WAV file below this sample rate is resampled to it before it is encoded.
 constexpr std::uint32_t EncodedSampleRate = 44100;
-
-// The whole time of a WMA encoding projected from the output's growth, in seconds; nullopt
-// when nothing can be projected yet. bitRateIndex is the WMABitRate setting (0..32).
-std::optional<int64_t> WmaTotalSeconds(int64_t inputSize, int64_t outputSize, int64_t elapsed,
-                                       int bitRateIndex);
 
 class TRipForm : public QDialog, public TMessageWindow {
   Q_OBJECT
@@ -129,12 +111,11 @@ public:
   std::unique_ptr<TWaveIn> WaveIn1;
   std::unique_ptr<TFastResampler> FastResampler1;
   std::unique_ptr<TWaveOut> WaveOut1;
-  std::unique_ptr<TVorbisOut> VorbisOut1;
-  std::unique_ptr<TFLACOut> FLACOut1;
-  std::unique_ptr<TOpusOut> OpusOut1;
+  // The encode step, with the pipeline outputs VorbisOut1, FLACOut1 and OpusOut1.
+  std::unique_ptr<TEncodeStep> Encode;
 
   // The pipeline outputs' events, on the user-interface thread. The encoder's are those of
-  // whichever of VorbisOut1, FLACOut1 and OpusOut1 runs.
+  // whichever of the encode step's outputs runs.
   void WaveOut1Progress();
   void EncoderProgress();
   void WaveOut1Done();
@@ -163,9 +144,6 @@ private:
 
   void StartRip(int k);
   void NextRip();
-  // Starts a run of the encoder; one that cannot be started is shown and skipped.
-  void StartEncoder(TEncodeProcess &encoder, int32_t endCode, const std::string &input,
-                    const std::string &output, bool encode);
   // Posts the end notice endCode of an item left out.
   void PostSkipped(int32_t endCode);
   void StartMp3(const std::string &input, const std::string &output, bool encode);
@@ -188,18 +166,16 @@ private:
   // 44100 Hz, else the encoding. A file that cannot be read is named and skipped.
   // first: the job's first item, whose stage names the job.
   void StartPipelineItem(int k, bool first);
-  // Encodes WaveIn1 into output, in the format its extension names (.ogg, .flac or .opus).
-  void StartOgg(const std::string &output);
-  // The encoder of an extension, with the settings and, in CD-rip mode, the comments of the
-  // track that was just ripped.
-  TAuFileOut &PreparedEncoder(const std::string &extension);
+  // Encodes WaveIn1 into output in format (Ogg Vorbis, FLAC or Opus), in CD-rip mode with the
+  // comments of the track that was just ripped.
+  void StartPipelineEncoding(TFormat format, const std::string &output);
   // The disc's last track number, read once; 0 when the table of contents cannot be read.
   int TrackTotal();
   void StartResample();
   void Resampled();
-  void OggEnded(const TProcessInfo &info);
+  void PipelineEncodingEnded(const TProcessInfo &info);
   void PostPipelineProgress(int percent);
-  // Stops the pipeline outputs and waits for them; their files go.
+  // Stops the pipeline outputs and the encoder processes; what they wrote goes.
   void StopPipeline();
   // The resampled copy of modes 2 and 5; made unique when a file of the job's name was there.
   std::string TempCopy();
@@ -214,8 +190,6 @@ private:
   // its whole outcome.
   void JobDone();
   void Verified();
-  // Writes the log next to the files and tells OnLogWritten.
-  void WriteLog();
   // Ends a job that still runs: a rip job's log is written, marked stopped.
   void StopJob();
   void CloseLater();
@@ -232,12 +206,8 @@ private:
   std::vector<std::pair<std::uint64_t, std::uint64_t>> FWavIds;
   std::vector<std::string> FFinished;
   int FItemCount = 0;
-  std::unique_ptr<plat::TPartFile> FOggPart; // the pipeline encoder's file being written
-  std::string FOggName;                      // the name it takes when complete
-  TAuFileOut *FEncoder = nullptr;            // the pipeline encoder running
-  int FTrackTotal = -1;                      // not read yet
-  std::string FTempCopy;                     // the resampled copy; empty until first needed
-  std::shared_ptr<TRipLog> FLog;             // rip jobs: per entry, what the log tells
-  std::shared_ptr<const TRipLog> FVerified;  // its copy being verified
-  std::string FLogPath;
+  int FTrackTotal = -1;                     // not read yet
+  std::string FTempCopy;                    // the resampled copy; empty until first needed
+  TJobLog FJobLog;                          // rip jobs: per entry, what the log tells
+  std::shared_ptr<const TRipLog> FVerified; // its copy being verified
 };

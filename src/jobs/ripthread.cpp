@@ -124,8 +124,14 @@ bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &lengt
   return true;
 }
 
-TCDRipThread::TCDRipThread(int trackNo, const std::string &fileTitle)
-    : TrackNo(trackNo), FileTitle(fileTitle) {}
+TRipSettings RipSettings() {
+  const TGlobalOptions &o = GlobalOptions;
+  return {o.OutputFolder, o.EnableRipTime ? std::max(o.RipTime, 0) : -1, o.IsNormalize,
+          o.NormalizePercent};
+}
+
+TCDRipThread::TCDRipThread(int trackNo, const std::string &fileTitle, const TRipSettings &settings)
+    : TrackNo(trackNo), FileTitle(fileTitle), Settings(settings) {}
 
 TCDRipThread::~TCDRipThread() { WaitFor(); }
 
@@ -140,7 +146,7 @@ void TCDRipThread::Resume() {
 }
 
 std::string TCDRipThread::WavFileName() const {
-  return plat::IncludeTrailingSlash(GlobalOptions.OutputFolder) + FileTitle + ".wav";
+  return plat::IncludeTrailingSlash(Settings.OutputFolder) + FileTitle + ".wav";
 }
 
 void TCDRipThread::Execute() {
@@ -164,8 +170,8 @@ void TCDRipThread::Execute() {
     return;
   }
   const uint32_t trackLength = length;
-  if (GlobalOptions.EnableRipTime)
-    length = std::min<int64_t>(length, std::max(GlobalOptions.RipTime, 0) * int64_t{75});
+  if (Settings.RipSeconds >= 0)
+    length = std::min<int64_t>(length, Settings.RipSeconds * int64_t{75});
   FChecksum.emplace(accuraterip::TrackChecksum(cd::VerificationToc(toc), position));
   const int32_t result = RipTrack(start, length);
   FSums = FChecksum->Sums();
@@ -234,8 +240,8 @@ int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
   if (StopRequested)
     return -1;
   // A failed volume step still leaves the whole track, unscaled.
-  const bool scaled = !GlobalOptions.IsNormalize ||
-                      ScaleVolume(part.PartName(), GlobalOptions.NormalizePercent, NotifyWindow);
+  const bool scaled =
+      !Settings.Normalize || ScaleVolume(part.PartName(), Settings.NormalizePercent, NotifyWindow);
   if (!part.Complete())
     return ripCannotCreate;
   return scaled ? ripDone : ripReadFailed;

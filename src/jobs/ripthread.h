@@ -44,10 +44,20 @@ constexpr std::uint32_t RipBlockSectors = 10;
 constexpr std::size_t RipWriteBytes = 1 << 22;
 constexpr std::uint32_t WavHeaderSize = 44;
 
+// What a rip thread takes from the settings, handed to it when it is created.
+struct TRipSettings {
+  std::string OutputFolder; // with or without the trailing '/'
+  int RipSeconds = -1;      // the most seconds of each track ripped; -1 the whole track
+  bool Normalize = false;   // scale the volume by NormalizePercent
+  int NormalizePercent = 95;
+};
+// The rip settings of GlobalOptions, read now.
+TRipSettings RipSettings();
+
 class TCDRipThread {
 public:
   // Created suspended: set CDHandle and NotifyWindow, then Resume().
-  TCDRipThread(int trackNo, const std::string &fileTitle);
+  TCDRipThread(int trackNo, const std::string &fileTitle, const TRipSettings &settings);
   // Waits until the body has returned.
   virtual ~TCDRipThread();
   TCDRipThread(const TCDRipThread &) = delete;
@@ -65,6 +75,7 @@ public:
 
   const int TrackNo; // the disc's own number of the track (a disc may start at another than 1)
   const std::string FileTitle;
+  const TRipSettings Settings;
   int32_t CDHandle = 0;
   TWindowHandle NotifyWindow = 0;
   std::atomic<bool> StopRequested{false}; // set by the job window, read after every block

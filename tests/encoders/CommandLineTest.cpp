@@ -1,5 +1,4 @@
 // Command lines of the encoder processes, the program search and lame's progress lines.
-#include "DiscInfo.h"
 #include "EncoderTestSupport.h"
 #include "Mp3EncodeThread.h"
 #include "TempDir.h"
@@ -15,8 +14,6 @@ namespace {
 class CommandLine : public ::testing::Test {
 protected:
   void SetUp() override {
-    GlobalOptions = TGlobalOptions();
-    DiscInfo = TDiscInfo();
     mp3.InputFile = "/music/01 Time.wav";
     mp3.OutputFile = "/music/01 Time.mp3";
     wma.InputFile = "/music/01 Time.wav";
@@ -40,32 +37,32 @@ TEST_F(CommandLine, Mp3EncodingFollowsTheSettings) {
   EXPECT_EQ(Arguments(c), (std::vector<std::string>{"-b", "128", "-m", "j", "/music/01 Time.wav",
                                                     "/music/01 Time.mp3"}));
 
-  GlobalOptions.StereoMode = 4;
-  GlobalOptions.MpegQuality = 0;
-  GlobalOptions.IsSelectVBR = true;
-  GlobalOptions.VBRQuality = 2;
-  GlobalOptions.MaxBitRate = 256;
-  GlobalOptions.IsVBRHead = true;
+  mp3.Settings.StereoMode = 4;
+  mp3.Settings.MpegQuality = 0;
+  mp3.Settings.IsSelectVBR = true;
+  mp3.Settings.VBRQuality = 2;
+  mp3.Settings.MaxBitRate = 256;
+  mp3.Settings.IsVBRHead = true;
   EXPECT_EQ(mp3.BuildCommandLine().Text(),
             "lame -b 128 -m m -V 2 -B 256 -t \"/music/01 Time.wav\" \"/music/01 Time.mp3\"");
 
-  GlobalOptions.IsVBRHead = false;
-  GlobalOptions.MpegQuality = 2;
-  GlobalOptions.StereoMode = 0;
+  mp3.Settings.IsVBRHead = false;
+  mp3.Settings.MpegQuality = 2;
+  mp3.Settings.StereoMode = 0;
   EXPECT_EQ(mp3.BuildCommandLine().Text(),
             "lame -b 128 -m s -h -V 2 -B 256 \"/music/01 Time.wav\" \"/music/01 Time.mp3\"");
 
-  GlobalOptions.IsSelectVBR = false;
-  GlobalOptions.MpegQuality = 1;
-  GlobalOptions.StereoMode = 7; // not a mode: no -m at all
-  GlobalOptions.BitRate = 320;
+  mp3.Settings.IsSelectVBR = false;
+  mp3.Settings.MpegQuality = 1;
+  mp3.Settings.StereoMode = 7; // not a mode: no -m at all
+  mp3.Settings.BitRate = 320;
   EXPECT_EQ(mp3.BuildCommandLine().Text(),
             "lame -b 320 -f \"/music/01 Time.wav\" \"/music/01 Time.mp3\"");
 }
 
 TEST_F(CommandLine, Mp3DecodingIgnoresTheEncoderSettings) {
-  GlobalOptions.IsSelectVBR = true;
-  GlobalOptions.MpegQuality = 2;
+  mp3.Settings.IsSelectVBR = true;
+  mp3.Settings.MpegQuality = 2;
   mp3.IsEncode = false;
   mp3.InputFile = "/music/a.mp3";
   mp3.OutputFile = "/out/a.wav";
@@ -77,28 +74,27 @@ TEST_F(CommandLine, WmaProfileAndTags) {
             "/usr/lib/plindar/WM8EUTIL -input \"/music/01 Time.wav\" -output "
             "\"/music/01 Time.wma\" -a_setting 64_44_2");
 
-  GlobalOptions.WMABitRate = 40; // outside the table: reset to 8, and the setting keeps it
+  wma.Settings.WMABitRate = 40; // outside the table: 8
   EXPECT_EQ(Arguments(wma.BuildCommandLine())[5], "64_44_2");
-  EXPECT_EQ(GlobalOptions.WMABitRate, 8);
-  GlobalOptions.WMABitRate = -1;
+  wma.Settings.WMABitRate = -1;
   EXPECT_EQ(Arguments(wma.BuildCommandLine())[5], "64_44_2");
-  GlobalOptions.WMABitRate = 32;
+  wma.Settings.WMABitRate = 32;
   EXPECT_EQ(Arguments(wma.BuildCommandLine())[5], "5_8_1");
 
-  DiscInfo.Artist = "Pink Floyd";
-  DiscInfo.Comment = "Live at Pompeii";
-  GlobalOptions.WMABitRate = 0;
+  wma.Settings.Artist = "Pink Floyd";
+  wma.Settings.Comment = "Live at Pompeii";
+  wma.Settings.WMABitRate = 0;
   EXPECT_EQ(wma.BuildCommandLine().Text().find("-author"), std::string::npos)
       << "tags only with UseID3";
 
-  GlobalOptions.UseID3 = true;
-  DiscInfo.Artist = "";
+  wma.Settings.UseID3 = true;
+  wma.Settings.Artist = "";
   TCommandLine c = wma.BuildCommandLine();
   EXPECT_EQ(c.Text(),
             "/usr/lib/plindar/WM8EUTIL -input \"/music/01 Time.wav\" -output "
             "\"/music/01 Time.wma\" -a_setting 192_48_2 -description \"Live at Pompeii\"");
 
-  DiscInfo.Artist = "Pink Floyd";
+  wma.Settings.Artist = "Pink Floyd";
   std::vector<std::string> args = Arguments(wma.BuildCommandLine());
   ASSERT_EQ(args.size(), 10u);
   // Each value is one argument, blanks and all.

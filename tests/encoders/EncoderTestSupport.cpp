@@ -143,7 +143,7 @@ void TReportWindow::WndProc(TMessage &message) {
 void TReportWindow::Start(TEncodeProcess &process, const std::string &input,
                           const std::string &output, bool encode, int overwriteMode) {
   FProcess = &process;
-  process.StartFor(Handle(), input, output, encode, overwriteMode);
+  process.StartFor(Handle(), input, output, encode, overwriteMode, process.Settings);
 }
 
 bool TReportWindow::WaitForEnds(size_t count) {

@@ -53,7 +53,8 @@ public:
   std::function<void(const TProcessInfo &)> OnEnd;
 
   void WndProc(TMessage &message) override;
-  // Starts a run of the process that reports to this window, set up as the job window does.
+  // Starts a run of the process that reports to this window, set up as the job window does,
+  // with the settings the process holds.
   void Start(TEncodeProcess &process, const std::string &input, const std::string &output,
              bool encode, int overwriteMode);
   // Pumps messages until `count` end notices have arrived; false on PumpUntil's hang guard.

@@ -1,17 +1,14 @@
-// The MP3 encoder process with the real lame: encoding, decoding, the overwrite question,
-// failures and stopping.
+// The MP3 encoder process with the real lame: encoding, decoding, replacing a file, failures
+// and stopping.
 #include "Dialogs.h"
 #include "EncoderTestSupport.h"
 #include "Mp3EncodeThread.h"
 #include "TempDir.h"
 
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <stdexcept>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -82,65 +79,14 @@ TEST_F(Mp3Process, AnMp3ThatCannotTakeItsNameIsRemoved) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("out.mp3/in the way")));
 }
 
-TEST_F(Mp3Process, AsksBeforeOverwriting) {
-  const std::string out = dir.File("out.mp3");
-  std::ofstream(out) << "old";
-
-  dialogs.Answer(plat::idNo);
-  Start(dir.File("in.wav"), out, true, 2);
-  ASSERT_EQ(dialogs.Shown.size(), 1u);
-  EXPECT_EQ(dialogs.Shown[0].Text, out + " has existed,overite it?");
-  EXPECT_EQ(dialogs.Shown[0].Caption, "Plindar");
-  EXPECT_EQ(dialogs.Shown[0].Buttons, plat::TMsgButtons::YesNo);
-  EXPECT_EQ(dialogs.Shown[0].Icon, plat::TMsgIcon::Information);
-  EXPECT_FALSE(mp3.Running());
+TEST_F(Mp3Process, ReplacesAnExistingFileWithoutAsking) {
+  // Whether the file may be replaced is asked by the job before the start.
+  std::ofstream(dir.File("out.mp3")) << "old";
+  Start(dir.File("in.wav"), dir.File("out.mp3"), true, 2);
   ASSERT_TRUE(window.WaitForEnds());
-  EXPECT_EQ(window.Ends()[0].Code, 2000);
-  EXPECT_EQ(window.Ends()[0].SubCode, 0);
-  EXPECT_EQ(FileText(out), "old");
-
-  // Yes, but another program holds the file: SubCode 1, the file untouched.
-  int holder = open(out.c_str(), O_RDONLY);
-  ASSERT_GE(holder, 0);
-  ASSERT_EQ(flock(holder, LOCK_SH), 0);
-  window.Reports.clear();
-  dialogs.Answer(plat::idYes);
-  Start(dir.File("in.wav"), out, true, 2);
-  EXPECT_FALSE(mp3.Running());
-  ASSERT_TRUE(window.WaitForEnds());
-  EXPECT_EQ(window.Ends()[0].SubCode, 1);
-  EXPECT_EQ(FileText(out), "old");
-  close(holder);
-
-  // A file that cannot be opened for writing counts as in use too.
-  std::filesystem::permissions(out, std::filesystem::perms::owner_read);
-  if (access(out.c_str(), W_OK) != 0) { // root may write anyway
-    window.Reports.clear();
-    dialogs.Answer(plat::idYes);
-    Start(dir.File("in.wav"), out, true, 2);
-    ASSERT_TRUE(window.WaitForEnds());
-    EXPECT_EQ(window.Ends()[0].SubCode, 1);
-  }
-  std::filesystem::permissions(out, std::filesystem::perms::owner_all);
-
-  window.Reports.clear();
-  dialogs.Answer(plat::idYes);
-  Start(dir.File("in.wav"), out, true, 2);
-  ASSERT_TRUE(window.WaitForEnds());
-  EXPECT_EQ(window.Ends()[0].SubCode, 2);
-  EXPECT_NE(FileText(out), "old");
-}
-
-TEST_F(Mp3Process, ModesOneAndFourOverwriteWithoutAsking) {
-  for (int mode : {1, 4}) {
-    std::ofstream(dir.File("out.mp3")) << "old";
-    window.Reports.clear();
-    Start(dir.File("in.wav"), dir.File("out.mp3"), true, mode);
-    ASSERT_TRUE(window.WaitForEnds());
-    EXPECT_EQ(window.Ends()[0].SubCode, 2);
-    EXPECT_NE(FileText(dir.File("out.mp3")), "old");
-  }
   EXPECT_TRUE(dialogs.Shown.empty());
+  EXPECT_EQ(window.Ends()[0].SubCode, 2);
+  EXPECT_NE(FileText(dir.File("out.mp3")), "old");
 }
 
 TEST_F(Mp3Process, MissingLameIsAnErrorOfStart) {
@@ -199,7 +145,6 @@ TEST_F(Mp3Process, DestroyingARunningProcessEndsIt) {
     other.InputFile = dir.File("long.wav");
     other.OutputFile = dir.File("long.mp3");
     other.NotifyWindow = window.Handle();
-    other.OverwriteMode = 1;
     other.Start();
     ASSERT_TRUE(PumpUntil([&] { return !window.Progress().empty(); }));
   }

@@ -1,6 +1,5 @@
 // The WMA encoder process with the project's WM8EUTIL.
 #include "Dialogs.h"
-#include "DiscInfo.h"
 #include "EncoderTestSupport.h"
 #include "TempDir.h"
 #include "WMAEncodeThread.h"
@@ -14,11 +13,7 @@ namespace {
 
 class WmaProcess : public ::testing::Test {
 protected:
-  void SetUp() override {
-    GlobalOptions = TGlobalOptions();
-    DiscInfo = TDiscInfo();
-    WriteWav(dir.File("in.wav"), MakeTestAudio(3));
-  }
+  void SetUp() override { WriteWav(dir.File("in.wav"), MakeTestAudio(3)); }
   void Start(const std::string &input, const std::string &output, int overwriteMode = 6) {
     window.Start(wma, input, output, true, overwriteMode);
   }
@@ -36,9 +31,9 @@ protected:
 };
 
 TEST_F(WmaProcess, WritesAWmaFileWithTheProfileAndTags) {
-  GlobalOptions.UseID3 = true;
-  DiscInfo.Artist = "Pink Floyd";
-  DiscInfo.Comment = "Live at Pompeii";
+  wma.Settings.UseID3 = true;
+  wma.Settings.Artist = "Pink Floyd";
+  wma.Settings.Comment = "Live at Pompeii";
   Start(dir.File("in.wav"), dir.File("out.wma"));
   ASSERT_TRUE(window.WaitForEnds());
   ASSERT_EQ(window.Ends().size(), 1u);
@@ -61,7 +56,7 @@ TEST_F(WmaProcess, WritesAWmaFileWithTheProfileAndTags) {
 }
 
 TEST_F(WmaProcess, AnEncoderErrorEndsTheItemOnce) {
-  GlobalOptions.WMABitRate = 16; // 20 kbit/s: below what wmav2 can make
+  wma.Settings.WMABitRate = 16; // 20 kbit/s: below what wmav2 can make
   Start(dir.File("in.wav"), dir.File("out.wma"));
   ASSERT_TRUE(window.WaitForEnds());
   ASSERT_TRUE(PumpUntil([&] { return !wma.Running(); }));
@@ -75,7 +70,7 @@ TEST_F(WmaProcess, AnEncoderErrorEndsTheItemOnce) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.wma")));
 
   window.Reports.clear();
-  GlobalOptions.WMABitRate = 8;
+  wma.Settings.WMABitRate = 8;
   Start(dir.File("missing.wav"), dir.File("out.wma"));
   ASSERT_TRUE(window.WaitForEnds());
   EXPECT_EQ(window.Ends()[0].SubCode, 8);
@@ -106,40 +101,24 @@ TEST_F(WmaProcess, MissingEncoder) {
   TTempDir empty;
   wma.ProgramFolders = {empty.Path()};
   TScopedPath path(empty.Path());
+  EXPECT_EQ(wma.MissingEncoderText(), "Can not find WMA encoder,please contact with "
+                                      "support@plindar.org!");
   Start(dir.File("in.wav"), dir.File("out.wma"));
   // Sent, not posted: the window has it before Start returns.
   ASSERT_EQ(window.Ends().size(), 1u);
   EXPECT_EQ(window.Ends()[0].Code, 5000);
   EXPECT_EQ(window.Ends()[0].SubCode, 0);
-  ASSERT_EQ(dialogs.Shown.size(), 1u);
-  EXPECT_EQ(dialogs.Shown[0].Text, "Can not find WMA encoder,please contact with "
-                                   "support@plindar.org!");
-  EXPECT_EQ(dialogs.Shown[0].Caption, "Plindar");
-  EXPECT_EQ(dialogs.Shown[0].Icon, plat::TMsgIcon::Information);
+  EXPECT_TRUE(dialogs.Shown.empty()) << "the job tells the user";
   EXPECT_FALSE(wma.Running());
 }
 
-TEST_F(WmaProcess, OverwriteQuestion) {
+TEST_F(WmaProcess, ReplacesAnExistingFileWithoutAsking) {
+  // Whether the file may be replaced is asked by the job before the start.
   std::ofstream(dir.File("out.wma")) << "old";
-  dialogs.Answer(plat::idNo);
+  EXPECT_EQ(wma.MissingEncoderText(), "");
   Start(dir.File("in.wav"), dir.File("out.wma"), 6);
-  ASSERT_EQ(window.Ends().size(), 1u);
-  EXPECT_EQ(window.Ends()[0].SubCode, 0);
-  EXPECT_EQ(FileText(dir.File("out.wma")), "old");
-  ASSERT_EQ(dialogs.Shown.size(), 1u);
-  EXPECT_EQ(dialogs.Shown[0].Text, dir.File("out.wma") + " has existed,overite it?");
-
-  // Mode 4 is the recorder's MP3 mode: only mode 1 overwrites a WMA file without asking.
-  window.Reports.clear();
-  dialogs.Answer(plat::idNo);
-  Start(dir.File("in.wav"), dir.File("out.wma"), 4);
-  EXPECT_EQ(dialogs.Shown.size(), 2u);
-  EXPECT_EQ(window.Ends()[0].SubCode, 0);
-
-  window.Reports.clear();
-  Start(dir.File("in.wav"), dir.File("out.wma"), 1);
   ASSERT_TRUE(window.WaitForEnds());
-  EXPECT_EQ(dialogs.Shown.size(), 2u);
+  EXPECT_TRUE(dialogs.Shown.empty());
   EXPECT_EQ(window.Ends()[0].SubCode, 2);
   EXPECT_EQ(Probe(dir.File("out.wma"))["codec_name"], "wmav2");
 }

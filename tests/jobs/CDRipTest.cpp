@@ -166,10 +166,10 @@ TEST_F(CDRipForm, StopDuringAnOggEncodingStopsIt) {
   GlobalOptions.OutputFormat = fmtOGG;
   Open({"01Long", "02Short"});
   ASSERT_TRUE(RunUntil([&] {
-    return Form->CurrentOutput == Form->VorbisOut1.get() && Form->ProgressBar2->value() > 0;
+    return Form->CurrentOutput == Form->Encode->VorbisOut1.get() && Form->ProgressBar2->value() > 0;
   }));
   Form->bStop->click();
-  EXPECT_FALSE(Form->VorbisOut1->Busy());
+  EXPECT_FALSE(Form->Encode->VorbisOut1->Busy());
   EXPECT_TRUE(Form->JobFinished());
   EXPECT_FALSE(Form->isVisible());
   EXPECT_EQ(FolderListing(Out("")), (std::vector<std::string>{"Long.wav", "Rip.log"}));

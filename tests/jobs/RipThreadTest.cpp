@@ -106,7 +106,7 @@ protected:
     plat::ProcessMessages();
   }
   void Rip(int track, const std::string &title) {
-    TCDRipThread thread(track, title);
+    TCDRipThread thread(track, title, RipSettings());
     Run(thread);
   }
 
@@ -138,7 +138,7 @@ TEST(RipThreadHeader, DescribesCDAudio) {
 
 TEST_F(RipThread, WritesTheTrackExactlyInBlocksOfTenReportingEachBlock) {
   Insert({WriteAudioDisc(Dir.Path(), "Three", {30, 23, 17})});
-  TWatchedRip thread(2, "Second");
+  TWatchedRip thread(2, "Second", RipSettings());
   Run(thread);
 
   const auto wav = ReadFileBytes(Wav("Second"));
@@ -283,7 +283,7 @@ TEST_F(RipThread, AFailedVolumeStepEndsTheTrackAndKeepsTheUnscaledWav) {
 // name there is only ever a whole track.
 TEST_F(RipThread, StopDuringTheThirdBlockLeavesNoFile) {
   Insert({WriteAudioDisc(Dir.Path(), "Stopped", {70})});
-  TWatchedRip thread(1, "Part");
+  TWatchedRip thread(1, "Part", RipSettings());
   thread.StopAtBlock = 3;
   Run(thread);
   EXPECT_TRUE(FolderListing(Dir.File("out")).empty());
@@ -351,7 +351,7 @@ TEST_F(RipThread, DriveFailuresBeforeTheRipGoOutAsRipErrors) {
   Drives = std::make_unique<TImageDrives>(std::vector<std::string>{cue});
   fs::remove(BinOf(cue));
   OpenFirst();
-  TCDRipThread noDrive(1, "X");
+  TCDRipThread noDrive(1, "X", RipSettings());
   noDrive.NotifyWindow = Reports.Handle();
   noDrive.Resume(); // CDHandle 0: no drive
   noDrive.WaitFor();
@@ -414,7 +414,7 @@ TEST_F(RipThread, ADataTrackIsRefusedWhateverFlagsItHasAndTracksGoByTheirOwnNumb
 TEST_F(RipThread, FreeingARunningThreadStopsItAndLeavesNoPartOfTheTrack) {
   Insert({WriteAudioDisc(Dir.Path(), "Big", {3000})});
   {
-    TCDRipThread thread(1, "Big");
+    TCDRipThread thread(1, "Big", RipSettings());
     thread.CDHandle = Handle;
     thread.NotifyWindow = Reports.Handle();
     thread.Resume();
