@@ -192,6 +192,14 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       options.ReadOffset = offset;
     } else if (arg == "--detect-offset") {
       options.DetectOffset = true;
+    } else if (arg == "--verify") {
+      // The paths run to the next option.
+      for (; i + 1 < args.size() && !args[i + 1].starts_with("--"); ++i)
+        options.Verify.push_back(args[i + 1]);
+      if (options.Verify.empty()) {
+        error = "--verify needs the files or the folder of a disc's tracks";
+        return false;
+      }
     } else if (arg == "--store-offset") {
       options.StoreOffset = true;
     } else if (IsOption(arg, "--accuraterip-url")) {
@@ -245,8 +253,16 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
     error = "--format and --output go with --extract";
     return false;
   }
-  if (!options.Extract && !options.DetectOffset && !options.AccurateRipUrl.empty()) {
-    error = "--accuraterip-url goes with --extract or --detect-offset";
+  if (!options.Verify.empty() &&
+      (options.List || options.Extract || options.Convert || options.DetectOffset ||
+       options.Query || options.Secure || options.ReadOffset || !options.CDImages.empty() ||
+       !options.DemoDiscFolder.empty() || !options.PlayFile.empty())) {
+    error = "--verify goes with no other option than --accuraterip-url";
+    return false;
+  }
+  if (!options.Extract && !options.DetectOffset && options.Verify.empty() &&
+      !options.AccurateRipUrl.empty()) {
+    error = "--accuraterip-url goes with --extract, --detect-offset or --verify";
     return false;
   }
   if (!options.Convert && convertOptions) {
@@ -305,6 +321,7 @@ std::string UsageText() {
          "       plindar [--cd-image FILE.cue]... --detect-offset [--store-offset]\n"
          "               [--accuraterip-url URL]\n"
          "       plindar --play FILE\n"
+         "       plindar --verify PATH... [--accuraterip-url URL]\n"
          "\n"
          "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG, WMA, FLAC or Opus\n"
          "files.\n"
@@ -320,8 +337,9 @@ std::string UsageText() {
          "  --format mp3|wav|ogg|wma|flac|opus\n"
          "                         with --extract: the output format, for this run only\n"
          "  --output DIR           with --extract: the output folder, for this run only\n"
-         "  --accuraterip-url URL  with --extract or --detect-offset: the AccurateRip database's\n"
-         "                         base URL instead of the one of the settings, for this run only\n"
+         "  --accuraterip-url URL  with --extract, --detect-offset or --verify: the AccurateRip\n"
+         "                         database's base URL instead of the one of the settings, for\n"
+         "                         this run only\n"
          "  --convert IN OUT       convert the sound file IN (any WAV file the program reads,\n"
          "                         MP3 data in a WAV file, Ogg Vorbis, FLAC or Opus) into OUT,\n"
          "                         a .wav, .ogg, .flac (level 5) or .opus (160 kbit/s) file;\n"
@@ -353,6 +371,10 @@ std::string UsageText() {
          "                         database, print it and exit (1 when none is found); the\n"
          "                         offset is stored only with --store-offset\n"
          "  --store-offset         with --detect-offset: store the offset found for the drive\n"
+         "  --verify PATH...       check the WAV or FLAC files of one disc (the files, or their\n"
+         "                         folder) against AccurateRip, with the cue sheet beside them or\n"
+         "                         their lengths as the TOC, and print a report; exits 0 when\n"
+         "                         every track is accurate, 1 when not, 2 for unusable files\n"
          "  --play FILE            play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
          "                         sound device and exit at its end (0; 1 when it is cut short\n"
          "                         or interrupted), showing the position on a terminal\n"
