@@ -245,8 +245,13 @@ bool CueSheetToc(const std::string &text, const std::string &folder,
         leadOut = fileStart + fileSectors;
         continue;
       }
+      if (audioEnd >= 0) {
+        refusal = GetLanText("RES_Verify_Cue_Data_First",
+                             "the cue sheet puts the audio file %s after a data track", {name});
+        return false;
+      }
       const auto file = byStem.find(plat::LowerCase(StemOf(name)));
-      if (file == byStem.end() || audioEnd >= 0) {
+      if (file == byStem.end()) {
         refusal = GetLanText("RES_Verify_Cue_Missing", "the cue sheet names %s, which is not here",
                              {name});
         return false;
@@ -268,8 +273,10 @@ bool CueSheetToc(const std::string &text, const std::string &folder,
       int number = -1;
       std::string time;
       line >> number >> time;
+      // An audio track starts in an audio file, a data track in a data file.
       if (number == 1)
-        tracks.back().Lsn = CueTime(time) < 0 ? -2 : fileStart + CueTime(time);
+        tracks.back().Lsn =
+            CueTime(time) < 0 || tracks.back().Audio == inData ? -2 : fileStart + CueTime(time);
     } else if (keyword == "PREGAP") {
       refusal = GetLanText("RES_Verify_Cue_Pregap",
                            "the cue sheet adds a pregap that none of the files holds", {});
@@ -298,8 +305,9 @@ bool CueSheetToc(const std::string &text, const std::string &folder,
     if (track.Lsn < 0 || track.Lsn <= previous || track.Lsn >= end || dataSeen ||
         (toc.Tracks.empty() && !track.Audio) || toc.Tracks.size() == MaxTracks) {
       refusal = GetLanText("RES_Verify_Cue_Track",
-                           "the cue sheet's track %s does not fit the files (a data track goes "
-                           "last, each track needs an INDEX 01 inside its files)",
+                           "the cue sheet's track %s does not fit the files (each track needs an "
+                           "INDEX 01 in a file of its kind, audio or BINARY; a data track goes "
+                           "last)",
                            {std::to_string(track.Number)});
       return false;
     }

@@ -50,7 +50,12 @@ bool TDiscAudio::NextFile(std::string &refusal) {
   if (!FInput)
     return false;
   FLeft = file.Samples * SampleBytes;
-  FInput->Init();
+  try {
+    FInput->Init();
+  } catch (const EAuException &e) {
+    refusal = file.Name + ": " + e.what();
+    return false;
+  }
   return true;
 }
 
@@ -71,7 +76,12 @@ bool TDiscAudio::Read(uint8_t *to, std::size_t bytes, std::string &refusal) {
     }
     uint8_t *data = nullptr;
     uint32_t got = static_cast<uint32_t>(std::min<uint64_t>({bytes, FLeft, 1u << 20}));
-    FInput->GetData(data, got);
+    try {
+      FInput->GetData(data, got);
+    } catch (const EAuException &e) {
+      refusal = FDisc.Files[FNext - 1].Name + ": " + e.what();
+      return false;
+    }
     if (got == 0) {
       const TRipFile &file = FDisc.Files[FNext - 1];
       refusal = GetLanText("RES_Verify_Damaged",
