@@ -249,7 +249,7 @@ TVerification VerifyRips(const std::vector<std::string> &paths, const TVerifyOpt
           }
       } else {
         report += GetLanText("RES_Verify_Offset_None",
-                             "Offset search: no other offset matches the database", {}) +
+                             "Offset search: no other offset matches better", {}) +
                   "\n";
       }
     }

@@ -76,7 +76,7 @@ TEST_F(VerifyProgram, OneChangedSampleMakesItsTrackNotAccurate) {
   ServeTrueAnswer();
   const TRunResult run = Verify({Rips});
   EXPECT_EQ(run.ExitStatus, 1);
-  EXPECT_EQ(run.Output, Head(ByLengths) + "Offset search: no other offset matches the database\n"
+  EXPECT_EQ(run.Output, Head(ByLengths) + "Offset search: no other offset matches better\n"
                                           "01 Track.flac: accurate (confidence 7, v2)\n"
                                           "02 Track.flac: accurate (confidence 7, v2)\n"
                                           "03 Track.flac: not accurate (best confidence 7)\n"
