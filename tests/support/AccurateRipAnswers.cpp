@@ -39,11 +39,11 @@ std::string DbarResponse(const accuraterip::TDiscIds &ids,
   std::vector<accuraterip::TTrackEntry> entries;
   for (const auto &[confidence, checksum] : tracks)
     entries.push_back({confidence, checksum, 0x450});
-  return DbarResponse(ids, entries);
+  return DbarEntries(ids, entries);
 }
 
-std::string DbarResponse(const accuraterip::TDiscIds &ids,
-                         const std::vector<accuraterip::TTrackEntry> &tracks) {
+std::string DbarEntries(const accuraterip::TDiscIds &ids,
+                        const std::vector<accuraterip::TTrackEntry> &tracks) {
   std::string bytes(1, static_cast<char>(tracks.size()));
   bytes += Le32(ids.Id1) + Le32(ids.Id2) + Le32(ids.FreedbId);
   for (const accuraterip::TTrackEntry &entry : tracks)

@@ -17,5 +17,5 @@ accuraterip::TDiscIds ImageDiscIds(const std::string &cue);
 std::string DbarResponse(const accuraterip::TDiscIds &ids,
                          const std::vector<std::pair<int, uint32_t>> &tracks);
 // One response with every field of each track's entry.
-std::string DbarResponse(const accuraterip::TDiscIds &ids,
-                         const std::vector<accuraterip::TTrackEntry> &tracks);
+std::string DbarEntries(const accuraterip::TDiscIds &ids,
+                        const std::vector<accuraterip::TTrackEntry> &tracks);

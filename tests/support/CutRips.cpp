@@ -77,5 +77,5 @@ std::string TrueAnswer(const std::string &cue, const std::vector<uint32_t> &leng
         {confidence,
          PeerChecksum(dir.File(cuts[i].Name + ".wav"), int(i) + 1, int(cuts.size()), false),
          ShiftedFrame450(cue, cuts[i].From, 0)});
-  return DbarResponse(ids, entries);
+  return DbarEntries(ids, entries);
 }
