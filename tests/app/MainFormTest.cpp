@@ -597,10 +597,10 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
       names.push_back(item->isSeparator() ? "-" : item->objectName().toStdString());
     return names;
   };
-  EXPECT_EQ(items("File1"),
-            (std::vector<std::string>{"miWAVtoWAV", "ActionWavToMp3", "mnuMp3ToWav", "miWAVtoOGG",
-                                      "miWAVtoWMA", "-", "Openoutputdirectory1", "-", "Refresh1",
-                                      "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
+  EXPECT_EQ(items("File1"), (std::vector<std::string>{
+                                "miWAVtoWAV", "ActionWavToMp3", "mnuMp3ToWav", "miWAVtoOGG",
+                                "miWAVtoWMA", "miVerifyFiles", "-", "Openoutputdirectory1", "-",
+                                "Refresh1", "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
   EXPECT_EQ(items("Edit1"),
             (std::vector<std::string>{"ActionSelectAll", "ActionNoSelect", "-", "aQueryCDDB",
                                       "aQueryMusicBrainz", "-", "aEditTrackName", "aID3Edit", "-",
