@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <fstream>
+#include <memory>
 
 TfrmVerify::TfrmVerify(QWidget *owner, std::vector<std::string> paths)
     : QDialog(owner), FPaths(std::move(paths)) {
@@ -61,14 +62,16 @@ void TfrmVerify::FormShow() {
   TVerifyOptions options;
   options.AccurateRipUrl = GlobalOptions.AccurateRipUrl;
   options.Stop = &FStop;
-  // The result comes back as a queued call: one still queued when the window goes is dropped.
-  FThread = std::thread([this, options, paths = FPaths] {
-    const TVerification result = VerifyRips(paths, options);
-    QMetaObject::invokeMethod(this, [this, result] { Done(result); }, Qt::QueuedConnection);
+  FThread = std::thread([window = Handle(), options, paths = FPaths] {
+    plat::PostMessage(window, WM_VERIFIED, 0,
+                      std::make_unique<TVerification>(VerifyRips(paths, options)));
   });
 }
 
-void TfrmVerify::Done(const TVerification &result) {
+void TfrmVerify::WndProc(TMessage &message) {
+  if (message.Msg != WM_VERIFIED || !message.Payload)
+    return;
+  const TVerification &result = *message.PayloadAs<TVerification>();
   FFinished = true;
   FReport = result.Report;
   lStatus->setText(QString::fromStdString(
@@ -92,7 +95,7 @@ void TfrmVerify::bSaveClick() {
   out << FReport;
   out.close();
   if (!out)
-    plat::MessageBox(GetLanText("RES_Verify_Not_Saved", "The report could not be written to %s",
-                                {file}),
-                     product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Error);
+    plat::MessageBox(
+        GetLanText("RES_Verify_Not_Saved", "The report could not be written to %s", {file}),
+        product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Error);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The window of "Verify files...": the AccurateRip verification of one disc's rips (the files
 // chosen, and the cue sheet beside them) runs on a thread of its own while the window shows
-// that it runs; the report then fills the window and can be saved as a text file.
+// that it runs; the report then fills the window and can be saved as a text file. The thread
+// posts its result, which is dropped when the window has gone.
+#include "Messages.h"
 #include "VerifyRips.h"
 
 #include <QDialog>
@@ -15,7 +17,10 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class TfrmVerify : public QDialog {
+// Posted by the verification's thread with the TVerification as payload.
+constexpr unsigned WM_VERIFIED = WM_USER + 0x69;
+
+class TfrmVerify : public QDialog, public TMessageWindow {
   Q_OBJECT
 
 public:
@@ -31,6 +36,7 @@ public:
   bool Finished() const { return FFinished; }
   // The report, or why the files cannot be verified.
   const std::string &ReportText() const { return FReport; }
+  void WndProc(TMessage &message) override;
 
   QLabel *lStatus;
   QPlainTextEdit *mReport;
@@ -41,8 +47,6 @@ protected:
   void showEvent(QShowEvent *event) override;
 
 private:
-  void Done(const TVerification &result);
-
   std::vector<std::string> FPaths;
   std::atomic<bool> FStop{false};
   std::thread FThread;
