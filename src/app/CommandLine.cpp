@@ -91,6 +91,7 @@ enum class TTakes {
   Nothing,        // a flag: the word alone
   Value,          // the next argument, or the text after '='
   InputAndOutput, // the next two arguments (--convert IN OUT)
+  Paths,          // the arguments up to the next option (--verify PATH...)
 };
 
 // One option: its words, what follows them, its lines in the usage text and what it does with
@@ -171,8 +172,9 @@ const std::vector<TOption> &Options() {
        "with --extract: the output folder, for this run only",
        Keeps(&TProgramOptions::OutputFolder)},
       {{"--accuraterip-url"}, TTakes::Value, "URL",
-       "with --extract or --detect-offset: the AccurateRip database's\n"
-       "base URL instead of the one of the settings, for this run only",
+       "with --extract, --detect-offset or --verify: the AccurateRip\n"
+       "database's base URL instead of the one of the settings, for\n"
+       "this run only",
        [](TRun &run, const TValues &values) {
          const std::string &url = run.Options.AccurateRipUrl = values[0];
          return url.starts_with("http://") || url.starts_with("https://") ||
@@ -293,6 +295,15 @@ const std::vector<TOption> &Options() {
       {{"--store-offset"}, TTakes::Nothing, "",
        "with --detect-offset: store the offset found for the drive",
        Sets(&TProgramOptions::StoreOffset)},
+      {{"--verify"}, TTakes::Paths, "PATH...",
+       "check the WAV or FLAC files of one disc (the files, or their\n"
+       "folder) against AccurateRip, with the cue sheet beside them or\n"
+       "their lengths as the TOC, and print a report; exits 0 when\n"
+       "every track is accurate, 1 when not, 2 for unusable files",
+       [](TRun &run, const TValues &values) {
+         run.Options.Verify = values;
+         return true;
+       }},
       {{"--play"}, TTakes::Value, "FILE",
        "play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
        "sound device and exit at its end (0; 1 when it is cut short\n"
@@ -329,6 +340,12 @@ bool TakeValues(const std::vector<std::string> &args, std::size_t &i, const TOpt
     values = {args[i + 1], args[i + 2]};
     i += 2;
     return true;
+  case TTakes::Paths:
+    for (; i + 1 < args.size() && !args[i + 1].starts_with("--"); ++i)
+      values.push_back(args[i + 1]);
+    if (values.empty())
+      error = word + " needs the files or the folder of a disc's tracks";
+    return !values.empty();
   }
   return false;
 }
@@ -347,10 +364,17 @@ const TRule Rules[] = {
      },
      "--format and --output go with --extract"},
     {[](const TRun &run) {
-       return !run.Options.Extract && !run.Options.DetectOffset &&
+       const TProgramOptions &o = run.Options;
+       return !o.Verify.empty() && (o.List || o.Extract || o.Convert || o.DetectOffset || o.Query ||
+                                    o.Secure || o.ReadOffset || !o.CDImages.empty() ||
+                                    !o.DemoDiscFolder.empty() || !o.PlayFile.empty());
+     },
+     "--verify goes with no other option than --accuraterip-url"},
+    {[](const TRun &run) {
+       return !run.Options.Extract && !run.Options.DetectOffset && run.Options.Verify.empty() &&
               !run.Options.AccurateRipUrl.empty();
      },
-     "--accuraterip-url goes with --extract or --detect-offset"},
+     "--accuraterip-url goes with --extract, --detect-offset or --verify"},
     {[](const TRun &run) { return !run.Options.Convert && run.ConvertOptions; },
      "--rate, --channels, --bits, --ima and --quality go with --convert"},
     {[](const TRun &run) {
@@ -442,6 +466,7 @@ std::string UsageText() {
       "       plindar [--cd-image FILE.cue]... --detect-offset [--store-offset]\n"
       "               [--accuraterip-url URL]\n"
       "       plindar --play FILE\n"
+      "       plindar --verify PATH... [--accuraterip-url URL]\n"
       "\n"
       "Lists the audio tracks of a CD and extracts them to WAV, MP3, OGG, WMA, FLAC or Opus\n"
       "files.\n"

@@ -27,7 +27,8 @@ struct TProgramOptions {
   std::optional<int32_t> ReadOffset; // --offset N: the drive's read offset, this run only
   bool DetectOffset = false;         // --detect-offset: find the drive's read offset and exit
   bool StoreOffset = false;          // --store-offset: and store it for the drive
-  std::string AccurateRipUrl; // --accuraterip-url URL: where rips are verified, this run only
+  std::string AccurateRipUrl;      // --accuraterip-url URL: where rips are verified, this run only
+  std::vector<std::string> Verify; // --verify PATH...: the rips of one disc to verify and exit
 };
 
 // Fills options from the arguments after the program name. False with a message naming the

@@ -130,6 +130,8 @@ public:
   void mnuMp3ToWavClick();
   void miWAVtoOGGClick();
   void miWAVtoWMAClick();
+  // The AccurateRip verification of one disc's rips, chosen in an open dialog.
+  void miVerifyFilesClick();
   void miEnglishClick(QAction *item);
   // CD playback of the selected row's track, and the end of its range.
   void aPlayExecute();

@@ -19,6 +19,7 @@
 #include "RecordForm.h"
 #include "Text.h"
 #include "TrackList.h"
+#include "VerifyForm.h"
 #include "rip.h"
 
 #include <QAction>
@@ -153,6 +154,7 @@ void TMainForm::CreateFileMenu() {
       ->setStatusTip("Convert  MP3 file to WAV file");
   AddItem(file, "miWAVtoOGG", "WAV to O&GG...", &TMainForm::miWAVtoOGGClick);
   AddItem(file, "miWAVtoWMA", "WAV to WM&A...", &TMainForm::miWAVtoWMAClick);
+  AddItem(file, "miVerifyFiles", "&Verify files...", &TMainForm::miVerifyFilesClick);
   file->addSeparator();
   AddItem(file, "Openoutputdirectory1", "&Open output directory...",
           &TMainForm::Openoutputdirectory1Click);
@@ -326,6 +328,18 @@ void TMainForm::mnuMp3ToWavClick() {
 void TMainForm::miWAVtoWMAClick() {
   IgnoringFailures(
       [this] { ConvertFiles(jmWavToWma, "Sound file(*.wav)|*.wav| Any file(*.*)|*.*"); });
+}
+
+void TMainForm::miVerifyFilesClick() {
+  plat::TFileDialogOptions options;
+  options.Title = GetLanString("RES_Verify_Choose", "Choose the tracks of one disc");
+  options.Filter = "Rips(*.wav;*.flac;*.cue)|*.wav;*.flac;*.cue| Any file(*.*)|*.*";
+  options.MultiSelect = true;
+  std::vector<std::string> files;
+  if (!plat::OpenFileDialog(options, files))
+    return;
+  TfrmVerify form(this, files);
+  plat::ShowModal(form);
 }
 
 bool TMainForm::CheckOutputFolder() {

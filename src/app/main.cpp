@@ -17,6 +17,7 @@
 #include "Player.h"
 #include "RipLog.h"
 #include "Text.h"
+#include "VerifyRips.h"
 #include "akrip32.h"
 #include "rip.h"
 
@@ -286,6 +287,20 @@ int DetectOffset(const TProgramOptions &options) {
   return 0;
 }
 
+// The report of --verify on standard output, a refusal on standard error. Needs no screen.
+int VerifyFiles(const TProgramOptions &options) {
+  LoadSaveOptions(true);
+  TVerifyOptions verify;
+  verify.AccurateRipUrl =
+      options.AccurateRipUrl.empty() ? GlobalOptions.AccurateRipUrl : options.AccurateRipUrl;
+  const TVerification result = VerifyRips(options.Verify, verify);
+  if (result.Status == vsUnusable)
+    std::cerr << "plindar: " << result.Report << "\n";
+  else
+    std::cout << result.Report;
+  return result.Status;
+}
+
 // One file into another, without Qt: the pipeline reports through this thread's messages.
 // Progress is shown only to a person watching a terminal.
 int ConvertOneFile(const TConvertOptions &conversion) {
@@ -321,6 +336,8 @@ int main(int argc, char **argv) {
   }
   if (options.Convert)
     return ConvertOneFile(options.Conversion);
+  if (!options.Verify.empty())
+    return VerifyFiles(options);
   // Played without Qt: the pipeline's events are pumped by the player itself.
   if (!options.PlayFile.empty()) {
     StopOnInterrupt();

@@ -26,6 +26,7 @@
 #include "RunProgram.h"
 #include "TempDir.h"
 #include "TestDisc.h"
+#include "VerifyForm.h"
 #include "rip.h"
 
 #include <QAction>
@@ -596,10 +597,10 @@ TEST_F(MainFormTest, MenusHoldTheCommandsInOrder) {
       names.push_back(item->isSeparator() ? "-" : item->objectName().toStdString());
     return names;
   };
-  EXPECT_EQ(items("File1"),
-            (std::vector<std::string>{"miWAVtoWAV", "ActionWavToMp3", "mnuMp3ToWav", "miWAVtoOGG",
-                                      "miWAVtoWMA", "-", "Openoutputdirectory1", "-", "Refresh1",
-                                      "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
+  EXPECT_EQ(items("File1"), (std::vector<std::string>{
+                                "miWAVtoWAV", "ActionWavToMp3", "mnuMp3ToWav", "miWAVtoOGG",
+                                "miWAVtoWMA", "miVerifyFiles", "-", "Openoutputdirectory1", "-",
+                                "Refresh1", "-", "EjectCD1", "CloseCD1", "-", "ActionExit"}));
   EXPECT_EQ(items("Edit1"),
             (std::vector<std::string>{"ActionSelectAll", "ActionNoSelect", "-", "aQueryCDDB",
                                       "aQueryMusicBrainz", "-", "aEditTrackName", "aID3Edit", "-",
@@ -978,6 +979,7 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
   TfrmQueryCDDB query(nullptr, 1, 1, 0, {});
   TfrmChooseRelease releases(nullptr, {});
   TfrmNewRecordFile newRecording;
+  TfrmVerify verify(nullptr, {});
   struct {
     QDialog *Window;
     const char *Caption;
@@ -990,7 +992,8 @@ TEST_F(MainFormTest, TheNewWindowsSpeakGerman) {
                {&query, "CDDB abfragen", "cbProxy", "Einen Proxyserver verwenden"},
                {&options, "Optionen", "lTitleSources", "Titelquellen:"},
                {&releases, "Veröffentlichung wählen", "bCancel", "&Abbrechen"},
-               {&newRecording, "Neue Audiodatei", "Label1", "Abtastrate:"}};
+               {&newRecording, "Neue Audiodatei", "Label1", "Abtastrate:"},
+               {&verify, "Dateien prüfen", "bSave", "Bericht &speichern..."}};
   for (auto &c : cases) {
     c.Window->show();
     EXPECT_EQ(c.Window->windowTitle().toStdString(), c.Caption);

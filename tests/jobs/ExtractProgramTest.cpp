@@ -211,16 +211,6 @@ TEST_F(ExtractProgram, SecureRipMakesEveryFormatAndFailsWhenATrackIsNotMade) {
   }
 }
 
-// The ids of the disc of the image at cue, as the drive library reads its table of contents.
-accuraterip::TDiscIds ImageDiscIds(const std::string &cue) {
-  TImageDrives drives({cue});
-  const int32_t handle = OpenFirstDrive();
-  TToc toc{};
-  const bool read = cd::ReadHandleToc(handle, toc);
-  CloseCDHandle(handle);
-  return read ? accuraterip::DiscIds(cd::VerificationToc(toc)) : accuraterip::TDiscIds{};
-}
-
 // The MusicBrainz disc id of the disc of the image at cue.
 std::string ImageMusicBrainzId(const std::string &cue) {
   TImageDrives drives({cue});

@@ -1,6 +1,9 @@
 #include "AccurateRipAnswers.h"
 
+#include "AudioDisc.h"
+#include "FirstDrive.h"
 #include "RunProgram.h"
+#include "TestDisc.h"
 
 #include <stdexcept>
 
@@ -22,11 +25,28 @@ std::string Le32(uint32_t v) {
 }
 } // namespace
 
+accuraterip::TDiscIds ImageDiscIds(const std::string &cue) {
+  TImageDrives drives({cue});
+  const int32_t handle = OpenFirstDrive();
+  TToc toc{};
+  const bool read = cd::ReadHandleToc(handle, toc);
+  CloseCDHandle(handle);
+  return read ? accuraterip::DiscIds(cd::VerificationToc(toc)) : accuraterip::TDiscIds{};
+}
+
 std::string DbarResponse(const accuraterip::TDiscIds &ids,
                          const std::vector<std::pair<int, uint32_t>> &tracks) {
+  std::vector<accuraterip::TTrackEntry> entries;
+  for (const auto &[confidence, checksum] : tracks)
+    entries.push_back({confidence, checksum, 0x450});
+  return DbarEntries(ids, entries);
+}
+
+std::string DbarEntries(const accuraterip::TDiscIds &ids,
+                        const std::vector<accuraterip::TTrackEntry> &tracks) {
   std::string bytes(1, static_cast<char>(tracks.size()));
   bytes += Le32(ids.Id1) + Le32(ids.Id2) + Le32(ids.FreedbId);
-  for (const auto &[confidence, checksum] : tracks)
-    bytes += static_cast<char>(confidence) + Le32(checksum) + Le32(0x450);
+  for (const accuraterip::TTrackEntry &entry : tracks)
+    bytes += static_cast<char>(entry.Confidence) + Le32(entry.Checksum) + Le32(entry.Frame450);
   return bytes;
 }
