@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "ApplyLanguage.h"
 #include "AuCDROM.h"
 #include "AudioDisc.h"
 #include "CDDBInfo.h"
@@ -12,7 +13,6 @@
 #include "Genres.h"
 #include "Global.h"
 #include "ID3Edit.h"
-#include "Language.h"
 #include "Mci.h"
 #include "Mp3EncodeThread.h"
 #include "NewResampleWav.h"

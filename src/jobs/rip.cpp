@@ -1,5 +1,6 @@
 #include "rip.h"
 
+#include "ApplyLanguage.h"
 #include "AuConverters.h"
 #include "AuFLAC.h"
 #include "AuOpus.h"
