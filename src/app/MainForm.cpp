@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "AccurateRipLookup.h"
 #include "ApplyLanguage.h"
 #include "AuCDROM.h"
 #include "AudioDisc.h"
@@ -17,7 +18,6 @@
 #include "Mp3EncodeThread.h"
 #include "NewResampleWav.h"
 #include "NoDeviceHint.h"
-#include "OffsetDetect.h"
 #include "OggPlayer.h"
 #include "OptionSet.h"
 #include "QueryCddb.h"
