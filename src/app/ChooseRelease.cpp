@@ -2,9 +2,9 @@
 
 #include "ToolWidgets.h"
 
+#include "ApplyLanguage.h"
 #include "Dialogs.h"
 #include "Global.h"
-#include "Language.h"
 #include "Text.h"
 
 #include <QHBoxLayout>

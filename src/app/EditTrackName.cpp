@@ -1,8 +1,8 @@
 #include "EditTrackName.h"
 
+#include "ApplyLanguage.h"
 #include "Dialogs.h"
 #include "Global.h"
-#include "Language.h"
 #include "Text.h"
 
 #include <QAction>

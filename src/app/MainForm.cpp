@@ -1,6 +1,8 @@
 // The main window's construction, its track list, its layout and its closing.
 #include "MainForm.h"
 
+#include "AccurateRipLookup.h"
+#include "ApplyLanguage.h"
 #include "AuCDROM.h"
 #include "CDDBInfo.h"
 #include "Dialogs.h"

@@ -2,6 +2,8 @@
 // conversions, the other windows and the language menu.
 #include "MainForm.h"
 
+#include "AccurateRipLookup.h"
+#include "ApplyLanguage.h"
 #include "AuCDROM.h"
 #include "CDRip.h"
 #include "Dialogs.h"

@@ -2,6 +2,7 @@
 // listing the table of contents of its disc, following disc changes and changing drives.
 #include "MainForm.h"
 
+#include "ApplyLanguage.h"
 #include "AuCDROM.h"
 #include "AudioDisc.h"
 #include "CDDBInfo.h"

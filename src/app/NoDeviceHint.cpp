@@ -1,9 +1,9 @@
 #include "NoDeviceHint.h"
 
+#include "ApplyLanguage.h"
 #include "Dialogs.h"
 #include "Folders.h"
 #include "Global.h"
-#include "Language.h"
 #include "Text.h"
 
 #include <QHBoxLayout>

@@ -2,8 +2,8 @@
 
 #include "ToolWidgets.h"
 
+#include "ApplyLanguage.h"
 #include "Dialogs.h"
-#include "Language.h"
 #include "Text.h"
 
 #include <QCheckBox>

@@ -1,5 +1,6 @@
 #include "VerifyForm.h"
 
+#include "ApplyLanguage.h"
 #include "Dialogs.h"
 #include "Global.h"
 #include "Language.h"

@@ -1,5 +1,6 @@
 // Program start: the command line, then the main window, the printed track list, the
 // batch rip, the read offset detection or the headless player.
+#include "AccurateRipLookup.h"
 #include "AudioDisc.h"
 #include "CDRip.h"
 #include "CddbLookup.h"
@@ -13,7 +14,6 @@
 #include "MainForm.h"
 #include "Messages.h"
 #include "MusicBrainz.h"
-#include "OffsetDetect.h"
 #include "Player.h"
 #include "RipLog.h"
 #include "Text.h"

@@ -1,7 +1,7 @@
 #include "AccurateRip.h"
 
-#include "Cddb.h"
 #include "ChecksumLoops.h"
+#include "FreedbDisc.h"
 
 #include <algorithm>
 #include <cstdio>

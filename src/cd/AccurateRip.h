@@ -139,6 +139,13 @@ TTrackVerdict VerifyTrack(const std::vector<TResponse> &responses, const TDiscId
 // How a lookup ended.
 enum class TLookup { Found, NotInDatabase, Failed };
 
+// What a lookup of the disc in the database brought (AccurateRipLookup.h asks the server).
+struct TLookupResult {
+  TLookup Status = TLookup::Failed;
+  std::vector<TResponse> Responses; // Found: at least one
+  std::string Why;                  // Failed: what went wrong, in words
+};
+
 // "Accurately ripped (confidence 5, v2)", "Not accurate (best confidence 3)", "Not in the
 // AccurateRip database", "Not verified".
 std::string VerdictText(const TTrackVerdict &verdict);

@@ -1,6 +1,5 @@
 #include "DiscText.h"
 
-#include "Cddb.h"
 #include "TitleText.h"
 
 #include <cdio/cdtext.h>

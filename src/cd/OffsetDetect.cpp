@@ -1,6 +1,5 @@
 #include "OffsetDetect.h"
 
-#include "AccurateRipLookup.h"
 #include "AudioDisc.h"
 #include "akrip32.h"
 
@@ -96,9 +95,7 @@ TOffsetDetection FindReadOffset(const std::vector<TFrameWindow> &windows,
   return best;
 }
 
-TOffsetDetection DetectReadOffset(int driveIndex, const std::string &base,
-                                  std::chrono::milliseconds connectTimeout,
-                                  std::chrono::milliseconds totalTimeout) {
+TOffsetDetection DetectReadOffset(int driveIndex, const TAnswerOfDisc &lookUp) {
   const int32_t handle = cd::OpenDriveAt(driveIndex);
   if (!handle)
     return NotFound("the drive cannot be opened");
@@ -113,7 +110,7 @@ TOffsetDetection DetectReadOffset(int driveIndex, const std::string &base,
   if (!read)
     return NotFound("the disc cannot be read");
   const TDiscIds ids = DiscIds(disc);
-  const TLookupResult lookup = LookUp(base, ids, connectTimeout, totalTimeout);
+  const TLookupResult lookup = lookUp(ids);
   if (lookup.Status == TLookup::NotInDatabase)
     return NotFound("the disc is not in the AccurateRip database");
   if (lookup.Status == TLookup::Failed)

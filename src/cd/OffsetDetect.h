@@ -9,8 +9,8 @@
 // lookup's time-outs).
 #include "AccurateRip.h"
 
-#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,13 +37,14 @@ TOffsetDetection FindReadOffset(const std::vector<TFrameWindow> &windows,
                                 const std::vector<accuraterip::TResponse> &responses,
                                 const accuraterip::TDiscIds &ids);
 
+// What the AccurateRip database holds for the disc of ids; the lookups hand it in
+// (AccurateRipLookup.h).
+using TAnswerOfDisc = std::function<accuraterip::TLookupResult(const accuraterip::TDiscIds &ids)>;
+
 // Reads the windows of the disc in the drive at position driveIndex of the drive library's
-// list (through a handle of its own, so with no offset), looks the disc up under base and
+// list (through a handle of its own, so with no offset), looks the disc up with lookUp and
 // searches.
-TOffsetDetection
-DetectReadOffset(int driveIndex, const std::string &base,
-                 std::chrono::milliseconds connectTimeout = std::chrono::seconds(10),
-                 std::chrono::milliseconds totalTimeout = std::chrono::seconds(30));
+TOffsetDetection DetectReadOffset(int driveIndex, const TAnswerOfDisc &lookUp);
 
 // "Read offset +6 found: sector 450 of 3 of 3 tracks matched (confidence 5)", or "No read
 // offset found: " and why.

@@ -1,12 +1,13 @@
 #pragma once
-// CD drive library: drive list, drive handles, table of contents, raw audio sector reads and
-// the CDDB lookup of the disc in a drive.
+// CD drive library: drive list, drive handles, table of contents and raw audio sector reads.
+// Its CDDB lookup of the disc in a drive sits with the other lookups (akrip32Cddb.h).
 //
 // The drives are the CD devices of the system followed by the disc images registered with
 // AddDiscImage. The records below keep the byte layouts the callers fill and read; multi-byte
 // numbers of the read request are in host order. Every operation may be called from any thread;
 // reads on one handle are serialised.
-#include <chrono>
+#include "FreedbDisc.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -75,35 +76,7 @@ struct TReadRequest {
   int32_t Offset;         // out: where the audio begins inside the data area
 };
 
-// One match of a CDDB query; the caller only hands it back to CDDBGetDiskInfo.
-struct TCDDBMatchItem {
-  char Category[24]; // NUL-ended
-  char DiscId[12];   // NUL-ended
-  uint8_t ProtoLevel;
-  uint8_t Reserved[3];
-  char Title[152]; // NUL-ended, UTF-8
-};
-
 #pragma pack(pop)
-
-constexpr int MaxCDDBMatches = 10;
-
-struct TCDDBMatchList {
-  int32_t Count;         // in: room in Items (at most 10 are used); out: matches found
-  TCDDBMatchItem *Items; // zero-filled by the caller
-};
-
-// CDDBSetOption's option numbers.
-enum : int32_t {
-  CDDBOptServer = 0,    // text: host[:port], "http://" allowed
-  CDDBOptProxy = 1,     // text: proxy host
-  CDDBOptUseProxy = 2,  // number: 1 through the proxy, 0 direct
-  CDDBOptClient = 3,    // text: "name version" of the hello
-  CDDBOptUserEmail = 4, // text: user@host of the hello
-  CDDBOptProxyPort = 5, // number
-  CDDBOptScript = 6,    // text: path of the query script on the server
-  CDDBOptTransport = 8, // number: 0 HTTP, the only transport
-};
 
 static_assert(sizeof(TCDDriveEntry) == 121);
 static_assert(offsetof(TCDDriveEntry, Vendor) == 69 && offsetof(TCDDriveEntry, Product) == 78);
@@ -112,7 +85,6 @@ static_assert(sizeof(TCDOpenRequest) == 12);
 static_assert(sizeof(TTocEntry) == 8);
 static_assert(sizeof(TToc) == 804);
 static_assert(sizeof(TReadRequest) == 24);
-static_assert(sizeof(TCDDBMatchItem) == 192);
 
 constexpr uint32_t CDSectorSize = 2352;
 constexpr uint8_t TocControlData = 0x04;
@@ -164,21 +136,13 @@ int32_t ReadCDAudioLBA(int32_t handle, TReadRequest *request);
 int32_t ReadCDAudioSectors(int32_t handle, uint32_t start, uint32_t count, uint8_t *data);
 // The code of the last failure (CDErr...).
 int32_t GetAspiLibError();
+// Makes code the last failure and returns 0: the drive library's CDDB lookups
+// (akrip32Cddb.h) report theirs through GetAspiLibError too.
+int32_t FailWith(int32_t code);
+// The disc in the drive as the freedb rule sees it: every track, audio and data. 1, or 0 with
+// the library's error for a bad handle or no disc.
+int32_t ReadFreedbToc(int32_t handle, cddb::TDiscToc &toc);
 
-// The CDDB lookups. The options hold for the whole process and are read when a query or read
-// starts. A query or read blocks its thread up to the time-outs (10 s to connect, 30 s in all).
-// Sets one CDDB option (CDDBOpt...); 1 on success, 0 for an unknown option.
-int32_t CDDBSetOption(int32_t option, const char *text, int32_t number);
-// Looks up the disc in the drive: 1 with query->Count matches (0 and GetAspiLibError
-// CDErrCddbNoMatch when the server knows none), 0 on failure.
-int32_t CDDBQuery(int32_t handle, TCDDBMatchList *query);
-// Reads the entry of a match into text (NUL-ended UTF-8 lines; an entry longer than size is cut
-// after its last whole line that fits); 1 on success.
-int32_t CDDBGetDiskInfo(const TCDDBMatchItem *item, char *text, int32_t size);
-// The last CDDB failure in words, for the user.
-std::string GetCDDBErrorText();
-// Shortens the time-outs (tests).
-void SetCDDBTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
 // Whether the disc in the drive changed since the last query: 1 changed, 0 not, -1 unknown.
 // An image never changes.
 int32_t GetCDMediaChanged(int32_t handle);

@@ -1,5 +1,6 @@
 #include "rip.h"
 
+#include "ApplyLanguage.h"
 #include "AuConverters.h"
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"

@@ -21,7 +21,6 @@
 #include <initializer_list>
 #include <string>
 
-class QWidget;
 class TIniFile;
 
 // The language file of a language (it need not exist).
@@ -35,18 +34,3 @@ std::string GetLanText(const std::string &key, const std::string &english,
 // The text of a key in a language file, or def when the key is missing.
 std::string ReadLanguageString(const TIniFile &ini, const std::string &section,
                                const std::string &key, const std::string &def);
-
-// Re-captions the window and its parts from the language file; a missing key or file keeps
-// the present text.
-void ApplyLanguage(QWidget *form, const std::string &lan);
-// ApplyLanguage with the language of the settings, as a window does when it is shown; nothing
-// for English, the windows' own. True when a language file was applied.
-bool ApplyChosenLanguage(QWidget *form);
-
-// The language a language-menu item selects: its name from the third character on
-// ("miGerman" selects "German").
-std::string LanguageOfMenuItem(const std::string &itemName);
-
-// Chooses the language of a language-menu item: when its file exists, sets Lan and returns
-// true; otherwise leaves Lan alone, sets message to the text to show and returns false.
-bool SelectLanguage(const std::string &itemName, std::string &message);

@@ -1,7 +1,7 @@
 #include "NewRecordFileForm.h"
 
+#include "ApplyLanguage.h"
 #include "Global.h"
-#include "Language.h"
 #include "Text.h"
 
 #include <QComboBox>

@@ -1,5 +1,6 @@
 #include "OggPlayer.h"
 
+#include "ApplyLanguage.h"
 #include "AuConverters.h"
 #include "AuDXAudio.h"
 #include "AuFLAC.h"
@@ -7,7 +8,6 @@
 #include "AuVorbis.h"
 #include "Dialogs.h"
 #include "Global.h"
-#include "Language.h"
 #include "Player.h"
 #include "Text.h"
 #include "ToolWidgets.h"

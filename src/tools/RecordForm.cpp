@@ -1,9 +1,9 @@
 #include "RecordForm.h"
 
+#include "ApplyLanguage.h"
 #include "Dialogs.h"
 #include "FileShare.h"
 #include "Global.h"
-#include "Language.h"
 #include "Mci.h"
 #include "NewRecordFileForm.h"
 #include "PartFile.h"

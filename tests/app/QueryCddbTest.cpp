@@ -11,7 +11,7 @@
 #include "MessagePump.h"
 #include "TempDir.h"
 #include "TestDisc.h"
-#include "akrip32.h"
+#include "akrip32Cddb.h"
 
 #include <QCheckBox>
 #include <QComboBox>

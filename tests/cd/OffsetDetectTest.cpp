@@ -1,7 +1,7 @@
 // Finding a drive's read offset: an image whose true audio lies some samples away from where
 // its BIN puts it, and the answer of a local server that holds the true audio's checksums.
-#include "OffsetDetect.h"
 #include "AccurateRip.h"
+#include "AccurateRipLookup.h"
 #include "CddbServer.h"
 #include "Frame450Answer.h"
 #include "TempDir.h"

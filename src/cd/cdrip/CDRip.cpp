@@ -1,7 +1,7 @@
 // The CD ripping library's entry points other than ripping: drives, parameters, table of
 // contents, media status, tray, cdr.ini, and honest answers for what a file-based drive or
 // libcdio cannot do.
-#include "CDRip.h"
+#include "cdrip/CDRip.h"
 
 #include "CdioDisc.h"
 #include "Drives.h"

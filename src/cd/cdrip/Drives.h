@@ -2,7 +2,7 @@
 // Inside the CD ripping library: the drive list and the active drive, shared by the entry
 // points of CDRip.cpp and the ripper of Ripper.cpp. Every entry point that touches them holds
 // LibraryLock: the user-interface thread asks about the disc while a pipeline thread rips.
-#include "CDRip.h"
+#include "cdrip/CDRip.h"
 
 #include <cdio/cdio.h>
 

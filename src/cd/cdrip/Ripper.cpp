@@ -14,7 +14,7 @@
 // - read sectors: the sectors of one drive read (paranoia's nsectors); overlap sectors:
 //   paranoia's overlap; compare sectors: kept in the block only, paranoia sizes its own
 //   comparisons; 0 leaves paranoia's own value.
-#include "CDRip.h"
+#include "cdrip/CDRip.h"
 
 #include "Drives.h"
 #include "OffsetReader.h"

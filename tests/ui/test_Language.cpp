@@ -1,3 +1,4 @@
+#include "ApplyLanguage.h"
 #include "Folders.h"
 #include "Global.h"
 #include "Language.h"

@@ -9,6 +9,7 @@
 #include "FirstDrive.h"
 #include "TempDir.h"
 #include "TestDisc.h"
+#include "akrip32Cddb.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #include "CddbLookup.h"
 
-#include "akrip32.h"
+#include "akrip32Cddb.h"
 
 #include <charconv>
 #include <vector>

@@ -1,8 +1,8 @@
+#include "ID3Edit.h"
 #include "Dialogs.h"
 #include "Folders.h"
 #include "Genres.h"
 #include "Global.h"
-#include "ID3Edit.h"
 #include "Messages.h"
 #include "TagFiles.h"
 

@@ -2,18 +2,13 @@
 // Asks the AccurateRip database for the answer file of a disc, over HTTP with the time-outs of
 // the freedb lookups. Blocks the calling thread; safe to call from several threads at once.
 #include "AccurateRip.h"
+#include "OffsetDetect.h"
 
 #include <chrono>
 #include <string>
 #include <vector>
 
 namespace accuraterip {
-
-struct TLookupResult {
-  TLookup Status = TLookup::Failed;
-  std::vector<TResponse> Responses; // Found: at least one
-  std::string Why;                  // Failed: what went wrong, in words
-};
 
 // Fetches <base>/<request path> of the disc: Found with the answer's responses, NotInDatabase
 // for a 404, Failed when the server cannot be reached, times out or sends no readable
@@ -23,3 +18,9 @@ TLookupResult LookUp(const std::string &base, const TDiscIds &ids,
                      std::chrono::milliseconds totalTimeout = std::chrono::seconds(30));
 
 } // namespace accuraterip
+
+// DetectReadOffset (OffsetDetect.h) with the disc looked up under base.
+TOffsetDetection
+DetectReadOffset(int driveIndex, const std::string &base,
+                 std::chrono::milliseconds connectTimeout = std::chrono::seconds(10),
+                 std::chrono::milliseconds totalTimeout = std::chrono::seconds(30));

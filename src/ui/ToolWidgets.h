@@ -1,5 +1,5 @@
 #pragma once
-// Small builders the tool windows share: widgets named as the language files address them.
+// Small builders the windows share: widgets named as the language files address them.
 #include <QPushButton>
 
 // Gives the widget its name and hands it back.

@@ -1,9 +1,9 @@
 #include "ID3Edit.h"
 
+#include "ApplyLanguage.h"
 #include "Dialogs.h"
 #include "Genres.h"
 #include "Global.h"
-#include "Language.h"
 #include "Text.h"
 
 #include <QAction>

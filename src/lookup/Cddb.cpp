@@ -3,7 +3,6 @@
 #include "HttpGet.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <string_view>
 
@@ -22,25 +21,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
-void CutUtf8(std::string &text, std::size_t max) {
-  if (text.size() <= max)
-    return;
-  std::size_t n = max;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-    --n;
-  text.resize(n);
-}
-
 namespace {
-
-constexpr int LeadIn = 150; // frames before the address 00:02:00
-
-int DigitSum(int n) {
-  int sum = 0;
-  for (; n > 0; n /= 10)
-    sum += n % 10;
-  return sum;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -121,40 +102,6 @@ int TrackNumber(std::string_view key, std::string_view prefix) {
   return n < MaxTracks ? n : -1;
 }
 
-std::string Latin1ToUtf8(std::string_view text) {
-  std::string utf8;
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-    } else {
-      utf8 += static_cast<char>(0xC0 | c >> 6);
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return utf8;
-}
-
-// Length of the valid UTF-8 character at text[i], 0 when there is none.
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-  const unsigned char c = text[i];
-  const std::size_t n = c < 0x80         ? 1
-                        : (c >> 5) == 6  ? 2
-                        : (c >> 4) == 14 ? 3
-                        : (c >> 3) == 30 ? 4
-                                         : 0;
-  if (n == 0 || i + n > text.size())
-    return 0;
-  for (std::size_t k = 1; k < n; ++k)
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-      return 0;
-  // Overlong forms and code points past U+10FFFF are not UTF-8.
-  if ((n == 2 && c < 0xC2) ||
-      (n == 3 && c == 0xE0 && static_cast<unsigned char>(text[i + 1]) < 0xA0) ||
-      (n == 4 && (c > 0xF4 || (c == 0xF0 && static_cast<unsigned char>(text[i + 1]) < 0x90))))
-    return 0;
-  return n;
-}
-
 std::string Encoded(std::string_view text) {
   static const char hex[] = "0123456789ABCDEF";
   std::string encoded;
@@ -193,28 +140,6 @@ std::string FirstLine(const std::string &answer) {
 }
 
 } // namespace
-
-std::string DiscId(const TDiscToc &toc) {
-  if (toc.Starts.empty())
-    return "";
-  int sum = 0;
-  for (int32_t start : toc.Starts)
-    sum += DigitSum((start + LeadIn) / 75);
-  const uint32_t seconds = (toc.LeadOut + LeadIn) / 75 - (toc.Starts.front() + LeadIn) / 75;
-  const uint32_t id = uint32_t(sum % 255) << 24 | seconds << 8 | uint32_t(toc.Starts.size());
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", id);
-  return text;
-}
-
-std::string QueryData(const TDiscToc &toc) {
-  if (toc.Starts.empty())
-    return "";
-  std::string data = std::to_string(toc.Starts.size());
-  for (int32_t start : toc.Starts)
-    data += " " + std::to_string(start + LeadIn);
-  return data + " " + std::to_string((toc.LeadOut + LeadIn) / 75);
-}
 
 int ParseQueryAnswer(const std::string &answer, std::vector<TMatch> &matches) {
   matches.clear();
@@ -304,21 +229,6 @@ TEntry ParseEntry(const std::string &text) {
     entry.TrackTitles[n] = Decoded(value, true);
   }
   return entry;
-}
-
-std::string ToUtf8(const std::string &text) {
-  std::string utf8;
-  utf8.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    if (const std::size_t n = Utf8Length(text, i)) {
-      utf8.append(text, i, n);
-      i += n;
-    } else {
-      utf8 += Latin1ToUtf8(std::string_view(text).substr(i, 1));
-      ++i;
-    }
-  }
-  return utf8;
 }
 
 std::string TClient::CommandUrl(const std::string &command) const {

@@ -1,11 +1,14 @@
 #pragma once
-// The freedb (CDDB) protocol over HTTP: the disc id and query data of a table of contents, the
-// "cddb query" and "cddb read" commands, and the xmcd entry they return.
+// The freedb (CDDB) protocol over HTTP: the "cddb query" and "cddb read" commands for the disc
+// id and query data of a table of contents (FreedbDisc.h), and the xmcd entry they return.
 //
 // Plain functions and one client object; nothing here knows a drive. Texts are UTF-8: the
 // client asks for protocol level 6 (UTF-8) and converts the Latin-1 of a level-5 server. A
 // server's answer never costs more than MaxAnswerBytes of memory, and every value parsed from
 // it is cut to a bounded length, so a hostile server can only make a lookup fail.
+#include "FreedbDisc.h"
+#include "TitleText.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -15,24 +18,10 @@
 
 namespace cddb {
 
-// A disc as the freedb rule sees it: every track of the table of contents (audio and data)
-// in order, and the lead-out. Sectors count from the address 00:02:00, as libcdio does.
-struct TDiscToc {
-  std::vector<int32_t> Starts;
-  int32_t LeadOut = 0;
-};
-
 constexpr int MaxMatches = 10;
 constexpr int MaxTracks = 99;
 constexpr std::size_t MaxAnswerBytes = 1 << 20;
 constexpr std::size_t MaxValueBytes = 4096; // extended data
-constexpr std::size_t MaxFieldBytes = 255;  // titles, year, genre: they end up in file names
-
-// The eight lower-case hexadecimal digits of the disc id; "" for a disc without tracks.
-std::string DiscId(const TDiscToc &toc);
-// "n off1 ... offn seconds": frame offsets with the lead-in's 150 frames counted, and the
-// lead-out's position in whole seconds; "" for a disc without tracks.
-std::string QueryData(const TDiscToc &toc);
 
 struct TMatch {
   std::string Category, DiscId, Title;
@@ -59,8 +48,6 @@ struct TEntry {
 
 // The lines of a text, without their CR LF or LF.
 std::vector<std::string_view> Lines(std::string_view text);
-// Cuts text to at most max bytes without splitting a UTF-8 character.
-void CutUtf8(std::string &text, std::size_t max);
 
 // The lines of an xmcd entry, each keyword's continuation lines (the same keyword on the lines
 // that follow) joined into its first line with nothing between; comments as they are.
@@ -70,9 +57,6 @@ std::vector<std::string> JoinedEntryLines(const std::string &text);
 // are one value continued; a title is taken by its number, numbers above MaxTracks - 1 are
 // ignored. Escapes \n \t \\ are decoded; single-line fields get blanks for control characters.
 TEntry ParseEntry(const std::string &text);
-
-// Valid UTF-8 as it is; any other byte read as Latin-1.
-std::string ToUtf8(const std::string &text);
 
 struct TServer {
   std::string Host = "gnudb.gnudb.org"; // host[:port], "http://" allowed

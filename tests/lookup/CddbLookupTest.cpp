@@ -5,6 +5,7 @@
 #include "Global.h"
 #include "TempDir.h"
 #include "TestDisc.h"
+#include "akrip32Cddb.h"
 
 #include <gtest/gtest.h>
 

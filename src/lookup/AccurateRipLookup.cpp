@@ -47,3 +47,11 @@ TLookupResult LookUp(const std::string &base, const TDiscIds &ids,
 }
 
 } // namespace accuraterip
+
+TOffsetDetection DetectReadOffset(int driveIndex, const std::string &base,
+                                  std::chrono::milliseconds connectTimeout,
+                                  std::chrono::milliseconds totalTimeout) {
+  return DetectReadOffset(driveIndex, [&](const accuraterip::TDiscIds &ids) {
+    return accuraterip::LookUp(base, ids, connectTimeout, totalTimeout);
+  });
+}

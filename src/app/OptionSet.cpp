@@ -1,12 +1,12 @@
 #include "OptionSet.h"
 
+#include "ApplyLanguage.h"
 #include "AudioDisc.h"
 #include "Dialogs.h"
 #include "DiscInfo.h"
 #include "Folders.h"
 #include "Genres.h"
 #include "Global.h"
-#include "Language.h"
 #include "Mp3BitRate.h"
 #include "OutputFormats.h"
 #include "ReadOffset.h"

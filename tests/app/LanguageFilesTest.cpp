@@ -2,6 +2,7 @@
 // have (a typo, a renamed part) is silently ignored when a file is applied, so each key is
 // traced to the part it re-captions: the English file must hold what the window shows, the
 // German file must replace it.
+#include "ApplyLanguage.h"
 #include "ChooseRelease.h"
 #include "EditTrackName.h"
 #include "ID3Edit.h"
