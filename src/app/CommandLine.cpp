@@ -236,6 +236,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, TProgramOptions &opt
       options.List = true;
     } else if (arg == "--help" || arg == "-h") {
       options.Help = true;
+    } else if (arg == "--version") {
+      options.Version = true;
     } else {
       error = "unknown argument: " + arg;
       return false;
@@ -356,5 +358,6 @@ std::string UsageText() {
          "  --play FILE            play a WAV, Ogg Vorbis, FLAC or Opus file on the default\n"
          "                         sound device and exit at its end (0; 1 when it is cut short\n"
          "                         or interrupted), showing the position on a terminal\n"
-         "  --help                 show this text\n";
+         "  --help                 show this text\n"
+         "  --version              print the program's name and version\n";
 }

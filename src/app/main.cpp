@@ -15,7 +15,10 @@
 #include "MusicBrainz.h"
 #include "OffsetDetect.h"
 #include "Player.h"
+#include "RipFormats.h"
 #include "RipLog.h"
+#include "RipProgress.h"
+#include "TerminalProgress.h"
 #include "Text.h"
 #include "akrip32.h"
 #include "rip.h"
@@ -226,18 +229,26 @@ int ExtractTracks(const TProgramOptions &options) {
   // Questions take their default answer (create the folder, replace a file); the job window
   // itself runs.
   dialogs.Script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
+  TRipProgress progress(form, RipOutput() != fmtWAV, isatty(STDERR_FILENO) == 1);
   int made = 0;
-  auto printMade = [&made](const std::string &file) {
+  auto printMade = [&made, &progress](const std::string &file) {
+    progress.Clear();
     std::cout << file << std::endl;
     ++made;
   };
-  form.OnJobWindow = [&printMade](TRipForm &job) {
-    job.OnFileFinished = printMade;
-    job.OnLogWritten = PrintVerification;
+  auto printVerification = [&progress](const TRipLog &log, const std::string &path) {
+    progress.Clear();
+    PrintVerification(log, path);
   };
-  form.OnCDRipWindow = [&printMade](TfrmCDRip &job) {
+  form.OnJobWindow = [&](TRipForm &job) {
     job.OnFileFinished = printMade;
-    job.OnLogWritten = PrintVerification;
+    job.OnLogWritten = printVerification;
+    progress.Follow(job);
+  };
+  form.OnCDRipWindow = [&](TfrmCDRip &job) {
+    job.OnFileFinished = printMade;
+    job.OnLogWritten = printVerification;
+    progress.Follow(job);
   };
   // An interrupt closes the job window, as a user closing it mid-job would.
   StopOnInterrupt();
@@ -249,6 +260,7 @@ int ExtractTracks(const TProgramOptions &options) {
   interruptWatch.start(100);
   form.ActionSelectAllExecute();
   form.ActionExtractExecute();
+  progress.Clear();
   dialogs.Print();
   if (gStopRequested)
     std::cerr << "plindar: interrupted: the track in progress was not made\n";
@@ -290,15 +302,14 @@ int DetectOffset(const TProgramOptions &options) {
 // Progress is shown only to a person watching a terminal.
 int ConvertOneFile(const TConvertOptions &conversion) {
   StopOnInterrupt();
-  std::function<void(int)> progress;
-  const bool terminal = isatty(STDERR_FILENO) == 1;
-  if (terminal)
-    progress = [&conversion](int percent) {
-      std::cerr << "\r" << conversion.Output << ": " << percent << "%" << std::flush;
-    };
-  const std::string error = ConvertFile(conversion, progress, &gStopRequested);
-  if (terminal)
-    std::cerr << "\n";
+  std::string error;
+  {
+    TTerminalProgress line(std::cerr, isatty(STDERR_FILENO) == 1);
+    error = ConvertFile(
+        conversion,
+        [&](int percent, double seconds) { line.Show(conversion.Output, percent, seconds); },
+        &gStopRequested);
+  } // the line ends before an error is printed
   if (!error.empty()) {
     std::cerr << "plindar: " << error << "\n";
     return 1;
@@ -309,6 +320,9 @@ int ConvertOneFile(const TConvertOptions &conversion) {
 } // namespace
 
 int main(int argc, char **argv) {
+  // A reader that went away (plindar --extract ... | head -n 1) ends no job: what is printed to
+  // it is dropped, and the files and the rip log are still made.
+  std::signal(SIGPIPE, SIG_IGN);
   TProgramOptions options;
   std::string error;
   if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
@@ -317,6 +331,10 @@ int main(int argc, char **argv) {
   }
   if (options.Help) {
     std::cout << UsageText();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << product::Name << " " << product::Version << "\n";
     return 0;
   }
   if (options.Convert)
