@@ -10,6 +10,7 @@
 #include "Dialogs.h"
 #include "Folders.h"
 #include "Global.h"
+#include "Language.h"
 #include "MainForm.h"
 #include "Messages.h"
 #include "MusicBrainz.h"
@@ -386,6 +387,17 @@ int main(int argc, char **argv) {
   // Plindar"), and each window's title already says what it is.
   QApplication::setApplicationName("Plindar");
   plat::InstallQtMessagePump();
+  // Without a desktop launcher, the help, the hint's links and the rip log say what they would
+  // open instead of doing nothing.
+  plat::ShellOpenFailed = [](const std::string &target, bool launcherFound) {
+    plat::MessageBox(
+        launcherFound
+            ? GetLanText("RES_Open_Failed", "The desktop could not open %s.", {target})
+            : GetLanText("RES_No_Launcher",
+                         "%s could not be opened: no desktop launcher (xdg-open) is installed.",
+                         {target}),
+        product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Warning);
+  };
   if (options.List)
     return ListTracks(options);
   if (options.Extract)
