@@ -200,8 +200,8 @@ std::string ConvertFile(const TConvertOptions &options,
       progress(now, conversion.Seconds());
     }
   }
+  // A run quicker than a look at its progress is still complete.
   if (progress && conversion.Error().empty() && shown < 100)
-    progress(100,
-             conversion.Seconds()); // a run quicker than a look at its progress is still complete
+    progress(100, conversion.Seconds());
   return conversion.Error();
 }

@@ -1,10 +1,13 @@
-// What the shell and the manual know of the program's options comes from --help: the bash
-// completion offers exactly the options --help lists, so a new option cannot be forgotten.
+// The program among the desktop's other programs. What the shell and the manual know of its
+// options comes from --help: the bash completion offers exactly the options --help lists, so a
+// new option cannot be forgotten. Without a desktop launcher, what would be opened is named.
+#include "Dialogs.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -36,7 +39,7 @@ std::set<std::string> Matches(const std::string &text, const std::string &patter
   return found;
 }
 
-TEST(Completion, VersionAndCompletionFollowTheHelp) {
+TEST(Desktop, VersionAndCompletionFollowTheHelp) {
   const TRunResult version = RunProgram({PLINDAR_PROGRAM, "--version"});
   EXPECT_EQ(version.ExitStatus, 0);
   EXPECT_TRUE(std::regex_match(version.Output, std::regex("Plindar [0-9]+\\.[0-9]+\n")))
@@ -67,6 +70,24 @@ TEST(Completion, VersionAndCompletionFollowTheHelp) {
   std::ofstream(dir.File("song.wav")) << "";
   EXPECT_EQ(Completions("--cd-image ''", dir.Path()), std::set<std::string>{"disc.cue"});
   EXPECT_EQ(Completions("--convert s", dir.Path()), std::set<std::string>{"song.wav"});
+}
+
+// Here on Qt's offscreen platform nothing opens anything, as on a desktop without a launcher.
+TEST(Desktop, WithoutALauncherWhatWouldBeOpenedIsNamed) {
+  TTempDir noPrograms;
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", noPrograms.Path().c_str(), 1);
+  std::string named;
+  bool launcherFound = true;
+  plat::ShellOpenFailed = [&](const std::string &target, bool launcher) {
+    named = target;
+    launcherFound = launcher;
+  };
+  EXPECT_FALSE(plat::ShellOpen("/usr/share/plindar/help/index.html"));
+  plat::ShellOpenFailed = nullptr;
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(named, "/usr/share/plindar/help/index.html");
+  EXPECT_FALSE(launcherFound);
 }
 
 } // namespace
