@@ -13,6 +13,7 @@
 #include <iostream>
 #include <numeric>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -37,11 +38,11 @@ double JobSeconds(const std::vector<double> &tracks, bool encoded) {
 
 } // namespace
 
-TRipProgress::TRipProgress(const TMainForm &form, bool encoded, bool shown)
-    : FSeconds(TrackSeconds(form)), FLine(std::cerr, shown, JobSeconds(FSeconds, encoded)) {
+TRipProgress::TRipProgress(const TMainForm &form, bool encoded)
+    : FSeconds(TrackSeconds(form)), FLine(std::cerr, STDERR_FILENO, JobSeconds(FSeconds, encoded)) {
   for (int row = 0; row < form.RowCount(); ++row)
     FTitles.push_back(form.RowTitle(row));
-  if (!shown)
+  if (!FLine.Shown())
     return;
   QObject::connect(&FTimer, &QTimer::timeout, [this] { Look(); });
   FTimer.start(250);

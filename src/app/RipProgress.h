@@ -17,8 +17,8 @@ class TfrmCDRip;
 class TRipProgress {
 public:
   // The job rips every row of form's list, and encodes each track after reading it when
-  // encoded. Nothing is shown unless shown.
-  TRipProgress(const TMainForm &form, bool encoded, bool shown);
+  // encoded. Nothing is shown unless standard error is a terminal.
+  TRipProgress(const TMainForm &form, bool encoded);
   // The job window whose steps are shown from now on.
   void Follow(TRipForm &job);
   void Follow(TfrmCDRip &job);

@@ -230,7 +230,7 @@ int ExtractTracks(const TProgramOptions &options) {
   // Questions take their default answer (create the folder, replace a file); the job window
   // itself runs.
   dialogs.Script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
-  TRipProgress progress(form, RipOutput() != fmtWAV, isatty(STDERR_FILENO) == 1);
+  TRipProgress progress(form, RipOutput() != fmtWAV);
   int made = 0;
   auto printMade = [&made, &progress](const std::string &file) {
     progress.Clear();
@@ -305,7 +305,7 @@ int ConvertOneFile(const TConvertOptions &conversion) {
   StopOnInterrupt();
   std::string error;
   {
-    TTerminalProgress line(std::cerr, isatty(STDERR_FILENO) == 1);
+    TTerminalProgress line(std::cerr, STDERR_FILENO);
     error = ConvertFile(
         conversion,
         [&](int percent, double seconds) { line.Show(conversion.Output, percent, seconds); },

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <ostream>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,18 +24,40 @@ double SecondsBetween(TTerminalProgress::TClock::time_point from,
   return std::chrono::duration<double>(to - from).count();
 }
 
+std::size_t Columns(int fd) {
+  winsize size{};
+  return ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+// The characters of UTF-8 text: the bytes that start one.
+std::size_t Characters(const std::string &text) {
+  return std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
+}
+
+// The first `count` characters of UTF-8 text.
+std::string FirstCharacters(const std::string &text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t seen = 0; end < text.size(); ++end)
+    if ((text[end] & 0xC0) != 0x80 && seen++ == count)
+      break;
+  return text.substr(0, end);
+}
+
 } // namespace
 
-TTerminalProgress::TTerminalProgress(std::ostream &out, bool shown, double jobSeconds)
-    : FOut(out), FShown(shown), FJobSeconds(jobSeconds) {}
+TTerminalProgress::TTerminalProgress(std::ostream &out, int fd, double jobSeconds)
+    : FOut(out), FShown(isatty(fd) == 1), FColumns(FShown ? Columns(fd) : 0),
+      FJobSeconds(jobSeconds) {}
 
 TTerminalProgress::~TTerminalProgress() {
   if (FShown && FOnScreen)
     FOut << "\n" << std::flush;
 }
 
-void TTerminalProgress::Show(const std::string &item, int percent, double seconds,
-                             TClock::time_point now) {
+void TTerminalProgress::Show(const std::string &item, int percent, double seconds) {
+  if (!FShown)
+    return;
+  const TClock::time_point now = TClock::now();
   if (!FStarted) {
     FStarted = true;
     FJobStart = now;
@@ -47,7 +71,7 @@ void TTerminalProgress::Show(const std::string &item, int percent, double second
   percent = std::clamp(percent, 0, 100);
   const double stepDone = seconds * percent / 100;
   const double stepElapsed = SecondsBetween(FStepStart, now);
-  std::string text = item + ": " + std::to_string(percent) + "%";
+  std::string text = ": " + std::to_string(percent) + "%";
   if (stepDone > 0 && stepElapsed >= MinElapsed) {
     char speed[32];
     std::snprintf(speed, sizeof speed, "%.1f", stepDone / stepElapsed);
@@ -58,10 +82,12 @@ void TTerminalProgress::Show(const std::string &item, int percent, double second
     text += ", " + std::string(speed) + "x real time, " + MinutesSeconds((total - jobDone) * pace) +
             " left";
   }
-  const bool changed = text != FText || !FOnScreen;
-  FText = text;
-  if (!FShown || !changed)
+  // A line that wraps cannot be rewritten: the item gives way, to the last column left free.
+  const std::size_t room = FColumns > Characters(text) + 1 ? FColumns - Characters(text) - 1 : 0;
+  text = (FColumns == 0 ? item : FirstCharacters(item, room)) + text;
+  if (text == FText && FOnScreen)
     return;
+  FText = text;
   // \x1b[K clears what a longer line before left on the right.
   FOut << "\r" << text << "\x1b[K" << std::flush;
   FOnScreen = true;
