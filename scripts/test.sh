@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds Plindar and runs its tests.
+# Installs the tests' peers, builds Plindar and runs its tests.
 #   scripts/test.sh                    every suite, in build/
 #   scripts/test.sh --sanitize thread  the threaded suites under ThreadSanitizer, in build-tsan/
 #   scripts/test.sh --sanitize address every suite under AddressSanitizer and UBSan, in build-asan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh --tests
 sanitize=""
 [ "${1:-}" = "--sanitize" ] && sanitize="${2:?address or thread}"
 dir=build${sanitize:+-${sanitize:0:1}san}

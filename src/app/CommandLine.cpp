@@ -310,6 +310,8 @@ const std::vector<TOption> &Options() {
        "or interrupted), showing the position on a terminal",
        Keeps(&TProgramOptions::PlayFile)},
       {{"--help", "-h"}, TTakes::Nothing, "", "show this text", Sets(&TProgramOptions::Help)},
+      {{"--version"}, TTakes::Nothing, "", "print the program's name and version",
+       Sets(&TProgramOptions::Version)},
   };
   // clang-format on
   return options;

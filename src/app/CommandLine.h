@@ -12,6 +12,7 @@ struct TProgramOptions {
   bool List = false;                 // --list: print the track list instead of showing a window
   std::string DemoDiscFolder;        // --make-demo-disc DIR
   bool Help = false;                 // --help
+  bool Version = false;              // --version
   bool Extract = false;              // --extract: rip every track and exit
   int OutputFormat = -1; // the number of the --format word's row (OutputFormats.h); -1 none
   std::string OutputFolder;   // --output DIR

@@ -11,11 +11,15 @@
 #include "Dialogs.h"
 #include "Folders.h"
 #include "Global.h"
+#include "Language.h"
 #include "MainForm.h"
 #include "Messages.h"
 #include "MusicBrainz.h"
 #include "Player.h"
+#include "RipFormats.h"
 #include "RipLog.h"
+#include "RipProgress.h"
+#include "TerminalProgress.h"
 #include "Text.h"
 #include "VerifyRips.h"
 #include "akrip32.h"
@@ -227,18 +231,26 @@ int ExtractTracks(const TProgramOptions &options) {
   // Questions take their default answer (create the folder, replace a file); the job window
   // itself runs.
   dialogs.Script.ModalHandler = [](QDialog &dialog) { return dialog.exec(); };
+  TRipProgress progress(form, RipOutput() != fmtWAV);
   int made = 0;
-  auto printMade = [&made](const std::string &file) {
+  auto printMade = [&made, &progress](const std::string &file) {
+    progress.Clear();
     std::cout << file << std::endl;
     ++made;
   };
-  form.OnJobWindow = [&printMade](TRipForm &job) {
-    job.OnFileFinished = printMade;
-    job.OnLogWritten = PrintVerification;
+  auto printVerification = [&progress](const TRipLog &log, const std::string &path) {
+    progress.Clear();
+    PrintVerification(log, path);
   };
-  form.OnCDRipWindow = [&printMade](TfrmCDRip &job) {
+  form.OnJobWindow = [&](TRipForm &job) {
     job.OnFileFinished = printMade;
-    job.OnLogWritten = PrintVerification;
+    job.OnLogWritten = printVerification;
+    progress.Follow(job);
+  };
+  form.OnCDRipWindow = [&](TfrmCDRip &job) {
+    job.OnFileFinished = printMade;
+    job.OnLogWritten = printVerification;
+    progress.Follow(job);
   };
   // An interrupt closes the job window, as a user closing it mid-job would.
   StopOnInterrupt();
@@ -250,6 +262,7 @@ int ExtractTracks(const TProgramOptions &options) {
   interruptWatch.start(100);
   form.ActionSelectAllExecute();
   form.ActionExtractExecute();
+  progress.Clear();
   dialogs.Print();
   if (gStopRequested)
     std::cerr << "plindar: interrupted: the track in progress was not made\n";
@@ -305,15 +318,14 @@ int VerifyFiles(const TProgramOptions &options) {
 // Progress is shown only to a person watching a terminal.
 int ConvertOneFile(const TConvertOptions &conversion) {
   StopOnInterrupt();
-  std::function<void(int)> progress;
-  const bool terminal = isatty(STDERR_FILENO) == 1;
-  if (terminal)
-    progress = [&conversion](int percent) {
-      std::cerr << "\r" << conversion.Output << ": " << percent << "%" << std::flush;
-    };
-  const std::string error = ConvertFile(conversion, progress, &gStopRequested);
-  if (terminal)
-    std::cerr << "\n";
+  std::string error;
+  {
+    TTerminalProgress line(std::cerr, STDERR_FILENO);
+    error = ConvertFile(
+        conversion,
+        [&](int percent, double seconds) { line.Show(conversion.Output, percent, seconds); },
+        &gStopRequested);
+  } // the line ends before an error is printed
   if (!error.empty()) {
     std::cerr << "plindar: " << error << "\n";
     return 1;
@@ -324,6 +336,9 @@ int ConvertOneFile(const TConvertOptions &conversion) {
 } // namespace
 
 int main(int argc, char **argv) {
+  // A reader that went away (plindar --extract ... | head -n 1) ends no job: what is printed to
+  // it is dropped, and the files and the rip log are still made.
+  std::signal(SIGPIPE, SIG_IGN);
   TProgramOptions options;
   std::string error;
   if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
@@ -332,6 +347,10 @@ int main(int argc, char **argv) {
   }
   if (options.Help) {
     std::cout << UsageText();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << product::Name << " " << product::Version << "\n";
     return 0;
   }
   if (options.Convert)
@@ -385,6 +404,17 @@ int main(int argc, char **argv) {
   // Plindar"), and each window's title already says what it is.
   QApplication::setApplicationName("Plindar");
   plat::InstallQtMessagePump();
+  // Without a desktop launcher, the help, the hint's links and the rip log say what they would
+  // open instead of doing nothing.
+  plat::ShellOpenFailed = [](const std::string &target, bool launcherFound) {
+    plat::MessageBox(
+        launcherFound
+            ? GetLanText("RES_Open_Failed", "The desktop could not open %s.", {target})
+            : GetLanText("RES_No_Launcher",
+                         "%s could not be opened: no desktop launcher (xdg-open) is installed.",
+                         {target}),
+        product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Warning);
+  };
   if (options.List)
     return ListTracks(options);
   if (options.Extract)

@@ -209,8 +209,14 @@ bool ShellOpen(const std::string &target) {
     return true;
   QUrl url =
       target.find("://") != std::string::npos ? QUrl(Q(target)) : QUrl::fromLocalFile(Q(target));
-  return QDesktopServices::openUrl(url);
+  if (QDesktopServices::openUrl(url))
+    return true;
+  if (ShellOpenFailed)
+    ShellOpenFailed(target, !QStandardPaths::findExecutable("xdg-open").isEmpty());
+  return false;
 }
+
+std::function<void(const std::string &, bool)> ShellOpenFailed;
 
 bool RunDetached(const std::vector<std::string> &argv) {
   if (argv.empty())

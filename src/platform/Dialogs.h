@@ -44,8 +44,10 @@ bool BrowseForFolder(const std::string &title, std::string &folder);
 // Runs a window modally and returns its result (QDialog::exec unless a script answers).
 int ShowModal(QDialog &dialog);
 
-// Opens a folder, a file or a web address with the desktop's handler.
+// Opens a folder, a file or a web address with the desktop's handler. When nothing can, false,
+// after telling ShellOpenFailed (when set) the target and whether a launcher (xdg-open) exists.
 bool ShellOpen(const std::string &target);
+extern std::function<void(const std::string &target, bool launcherFound)> ShellOpenFailed;
 // Starts a program (looked up on PATH) with its arguments and leaves it running; false when it
 // cannot be started. A script records it as kind "run" with the command line as text.
 bool RunDetached(const std::vector<std::string> &argv);

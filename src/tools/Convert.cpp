@@ -144,6 +144,12 @@ void TConversion::Stop() {
 
 int TConversion::Progress() const { return FOutput ? FOutput->Progress() : 0; }
 
+double TConversion::Seconds() const {
+  return FInput && FBytesPerSecond > 0 && FInput->Size() > 0
+             ? static_cast<double>(FInput->Size()) / static_cast<double>(FBytesPerSecond)
+             : 0;
+}
+
 void TConversion::Finished() {
   FRunning = false;
   const std::string failure = FOutput->ExceptionMessage();
@@ -160,7 +166,8 @@ void TConversion::Finished() {
   FPart.reset(); // removes the part file of a run that did not complete
 }
 
-std::string ConvertFile(const TConvertOptions &options, const std::function<void(int)> &progress,
+std::string ConvertFile(const TConvertOptions &options,
+                        const std::function<void(int, double)> &progress,
                         const std::atomic<bool> *stop) {
   TConversion conversion(options);
   try {
@@ -176,10 +183,11 @@ std::string ConvertFile(const TConvertOptions &options, const std::function<void
     const int now = conversion.Progress();
     if (progress && now > shown) {
       shown = now;
-      progress(now);
+      progress(now, conversion.Seconds());
     }
   }
+  // A run quicker than a look at its progress is still complete.
   if (progress && conversion.Error().empty() && shown < 100)
-    progress(100); // a run quicker than a look at its progress is still complete
+    progress(100, conversion.Seconds());
   return conversion.Error();
 }

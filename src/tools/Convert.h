@@ -72,6 +72,8 @@ public:
   bool Running() const { return FRunning; }
   // 0 ... 100 of the run; -1 while the length is not known.
   int Progress() const;
+  // The input's length in seconds of audio; 0 when not known (before Start).
+  double Seconds() const;
   // After the run: "" when the file was made from the whole input, else why not, or (the
   // file made all the same) that the input is cut short.
   std::string Error() const { return FError; }
@@ -98,8 +100,9 @@ private:
 std::string FixedChannelsText(std::uint32_t channels);
 
 // Runs a conversion to its end on this thread's messages. progress receives 0 ... 100 as the
-// run advances; a stop flag set (from a signal handler, say) ends the run. "" when the file
-// was made from the whole input, else the error text (as Error).
+// run advances, and the input's length in seconds (Seconds); a stop flag set (from a signal
+// handler, say) ends the run. "" when the file was made from the whole input, else the error text
+// (as Error).
 std::string ConvertFile(const TConvertOptions &options,
-                        const std::function<void(int)> &progress = {},
+                        const std::function<void(int, double)> &progress = {},
                         const std::atomic<bool> *stop = nullptr);

@@ -9,13 +9,16 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTranslator>
 #include <QTreeView>
 #include <filesystem>
 
@@ -115,7 +118,23 @@ private:
 
 } // namespace
 
+void UseQtLanguage(const std::string &lan) {
+  static QTranslator translator;
+  static std::string used;
+  const std::string code =
+      ReadLanguageString(TIniFile(LanguageFilePath(lan)), "ResourceString", "RES_Qt_Language", "");
+  if (code == used || !QCoreApplication::instance())
+    return;
+  used = code;
+  QCoreApplication::removeTranslator(&translator);
+  // Without Qt's translations installed (qt6-translations-l10n) its texts stay English.
+  if (translator.load(QString::fromStdString("qtbase_" + code),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&translator);
+}
+
 void ApplyLanguage(QWidget *form, const std::string &lan) {
+  UseQtLanguage(lan);
   TTranslator t(form, lan);
   t.Form(form);
   // findChildren walks depth first, each parent's children in creation order. Menus go first:

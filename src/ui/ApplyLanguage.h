@@ -5,8 +5,11 @@
 
 class QWidget;
 
-// Re-captions the window and its parts from the language file; a missing key or file keeps
-// the present text.
+// Qt's own texts (standard buttons, file dialogs) in the language: Qt's translations named by
+// the language file's RES_Qt_Language ("de"); English without one.
+void UseQtLanguage(const std::string &lan);
+// Re-captions the window and its parts from the language file, and Qt's own texts with it
+// (UseQtLanguage); a missing key or file keeps the present text.
 void ApplyLanguage(QWidget *form, const std::string &lan);
 // ApplyLanguage with the language of the settings, as a window does when it is shown; nothing
 // for English, the windows' own. True when a language file was applied.

@@ -27,6 +27,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeView>
@@ -164,3 +165,16 @@ TEST_F(LanguageFiles, EveryKeyOfEveryWindowCaptionsAPartTheGermanFileTranslates)
 }
 
 } // namespace
+
+// Qt's own texts follow the chosen language: the standard buttons of a message box (and, alike,
+// the file dialogs), and back.
+TEST_F(LanguageFiles, QtsOwnTextsFollowTheChosenLanguage) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"German", "&Ja"}, {"English", "&Yes"}, {"German", "&Ja"}};
+  for (const auto &[language, yes] : cases) {
+    QMessageBox box;
+    ApplyLanguage(&box, language);
+    box.setStandardButtons(QMessageBox::Yes);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().toStdString(), yes) << language;
+  }
+}
