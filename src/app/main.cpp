@@ -306,7 +306,14 @@ int VerifyFiles(const TProgramOptions &options) {
   TVerifyOptions verify;
   verify.AccurateRipUrl =
       options.AccurateRipUrl.empty() ? GlobalOptions.AccurateRipUrl : options.AccurateRipUrl;
-  const TVerification result = VerifyRips(options.Verify, verify);
+  TVerification result;
+  {
+    TTerminalProgress line(std::cerr, STDERR_FILENO);
+    verify.Progress = [&](const std::string &what, int percent, double seconds) {
+      line.Show(what, percent, seconds);
+    };
+    result = VerifyRips(options.Verify, verify);
+  } // the line ends before the report is printed
   if (result.Status == vsUnusable)
     std::cerr << "plindar: " << result.Report << "\n";
   else

@@ -125,10 +125,12 @@ std::vector<TAudioTrack> AudioTracks(const TDiscToc &toc) {
   return tracks;
 }
 
+std::string Signed(int32_t value) { return (value > 0 ? "+" : "") + std::to_string(value); }
+
 // The checksums of every audio track with the audio moved by offset samples: track bytes
 // [From, To) are taken from the stream's [From + 4 * offset, To + 4 * offset), silence where
 // that lies outside it. At offset 0 also the sectors around each track's sector 450.
-bool ChecksumPass(const TRipDisc &disc, int32_t offset, const std::atomic<bool> *stop, TPass &pass,
+bool ChecksumPass(const TRipDisc &disc, int32_t offset, const TVerifyOptions &options, TPass &pass,
                   std::string &refusal) {
   const std::vector<TAudioTrack> tracks = AudioTracks(disc.Toc);
   std::vector<TTrackChecksum> sums;
@@ -138,7 +140,7 @@ bool ChecksumPass(const TRipDisc &disc, int32_t offset, const std::atomic<bool> 
   for (std::size_t t = 0; t < tracks.size() && offset == 0; ++t)
     if (tracks[t].To - tracks[t].From >= (WindowFirst + WindowSectors) * SectorLength)
       pass.Frames[t].resize(WindowSectors * SectorLength);
-  TDiscAudio audio(disc, stop);
+  TDiscAudio audio(disc, options.Stop);
   std::vector<uint8_t> block(256 * SectorLength);
   // The shift: a negative offset starts with silence, a positive one leaves the start out.
   const uint64_t shift = uint64_t(std::abs(offset)) * SampleBytes;
@@ -171,14 +173,15 @@ bool ChecksumPass(const TRipDisc &disc, int32_t offset, const std::atomic<bool> 
         std::memcpy(pass.Frames[t].data() + (wFrom - first), data + (wFrom - at), wTo - wFrom);
     }
     at += bytes;
+    if (options.Progress)
+      options.Progress(offset == 0 ? "Verifying" : "Verifying at offset " + Signed(offset),
+                       static_cast<int>(at * 100 / end), double(end) / (SampleBytes * 44100));
   }
   pass.Sums.clear();
   for (const TTrackChecksum &sum : sums)
     pass.Sums.push_back(sum.Sums());
   return true;
 }
-
-std::string Signed(int32_t value) { return (value > 0 ? "+" : "") + std::to_string(value); }
 
 std::string VerdictLine(const TTrackVerdict &verdict, int32_t offset) {
   const std::string confidence = std::to_string(verdict.Confidence);
@@ -222,7 +225,7 @@ TVerification VerifyRips(const std::vector<std::string> &paths, const TVerifyOpt
   std::vector<int32_t> offsets(tracks.size(), 0);
   if (lookup.Status == TLookup::Found) {
     TPass pass;
-    if (!ChecksumPass(disc, 0, options.Stop, pass, result.Report))
+    if (!ChecksumPass(disc, 0, options, pass, result.Report))
       return result;
     for (std::size_t t = 0; t < verdicts.size(); ++t)
       verdicts[t] = VerifyTrack(lookup.Responses, ids, static_cast<int>(t), pass.Sums[t]);
@@ -233,7 +236,7 @@ TVerification VerifyRips(const std::vector<std::string> &paths, const TVerifyOpt
       const TOffsetDetection found = FindReadOffset(pass.Frames, lookup.Responses, ids);
       TPass shifted;
       if (found.Found && found.Offset != 0) {
-        if (!ChecksumPass(disc, found.Offset, options.Stop, shifted, result.Report))
+        if (!ChecksumPass(disc, found.Offset, options, shifted, result.Report))
           return result;
         report += GetLanText("RES_Verify_Offset_Found",
                              "Offset search: %s samples (sector 450 of %s of %s tracks matched)",

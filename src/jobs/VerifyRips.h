@@ -8,6 +8,7 @@
 // Plain C++; VerifyRips blocks its caller for the decoding and the lookup. Nothing is written.
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ struct TVerifyOptions {
   std::chrono::milliseconds ConnectTimeout = std::chrono::seconds(10);
   std::chrono::milliseconds TotalTimeout = std::chrono::seconds(30);
   const std::atomic<bool> *Stop = nullptr; // set: the verification ends as soon as it can
+  // Called as the audio is read: what is read, its percent done and the seconds of audio it holds.
+  std::function<void(const std::string &what, int percent, double seconds)> Progress;
 };
 
 // The exit status of a verification: every track accurate; a track not accurate or the disc
