@@ -149,6 +149,9 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
         FLog->Toc = cd::VerificationToc(toc);
         FLog->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
       }
+      TDiscCodes codes;
+      GetCDCodes(CDHandle, codes);
+      UseDiscCodes(*FLog, codes);
       setWindowTitle(QString::fromStdString(Caption("Extracting", 1, Title(0))));
       ShowInitializing();
       StartRip(0);
