@@ -17,17 +17,17 @@
 struct TRipLogTrack {
   int Track = 0; // the disc's own number of the track
   std::string Title;
-  std::string Isrc;          // "" when the disc gives none
-  bool PreEmphasis = false;  // recorded with pre-emphasis
-  bool Deemphasized = false; // and the de-emphasis filter was applied to the file
-  std::string TitleSource;   // "freedb", "MusicBrainz", "CD-Text", "title cache", "typed"; "" none
-  std::string File;          // the output file made; "" when none
-  bool Ended = false;        // the job is done with the track: its file was made, or it failed
-  bool Whole = false;        // the whole track was read, so its checksums can be verified
+  std::string TitleSource; // "freedb", "MusicBrainz", "CD-Text", "title cache", "typed"; "" none
+  std::string File;        // the output file made; "" when none
+  bool Ended = false;      // the job is done with the track: its file was made, or it failed
+  bool Whole = false;      // the whole track was read, so its checksums can be verified
   accuraterip::TTrackSums Sums;
   std::string ReadResult = "Not read";
   std::string EncoderResult;
   accuraterip::TTrackVerdict Verdict; // NotVerified until Verify
+  std::string Isrc = "";              // "" when the disc gives none
+  bool PreEmphasis = false;           // recorded with pre-emphasis
+  bool Deemphasized = false;          // and the de-emphasis filter was applied to the file
 };
 
 struct TRipLog {
