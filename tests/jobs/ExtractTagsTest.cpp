@@ -1,5 +1,6 @@
 // What both rip windows put into the files "plindar --extract" makes, read back by ffprobe: the
 // list's titles and the disc information as tags, and the encoders' settings.
+#include "AccurateRipAnswers.h"
 #include "AudioDisc.h"
 #include "ExtractProgram.h"
 #include "MusicBrainz.h"
@@ -122,6 +123,14 @@ TEST_F(ExtractProgram, TheDiscsCodesAndHiddenTrackGoWhereTheyBelong) {
                         "  TRACK 02 AUDIO\n    ISRC GBXYZ0000002\n    INDEX 01 00:01:40\n";
   fs::create_directories(Config.File("Varnex/Plindar"));
   std::ofstream(OptionsFile()) << "[ID3]\nUse=1\n";
+  TCddbServer server;
+  {
+    TImageDrives drives({Cue});
+    TToc toc;
+    ASSERT_TRUE(cd::ReadDriveToc(0, toc));
+    const accuraterip::TDiscIds ids = accuraterip::DiscIds(cd::VerificationToc(toc));
+    server.AddFile("ar/" + accuraterip::RequestPath(ids), DbarResponse(ids, {{3, 1}, {3, 2}}));
+  }
   const TRunResult list = RunProgram({PLINDAR_PROGRAM, "--cd-image", Cue, "--list"});
   EXPECT_EQ(list.Output, "0\tHidden track\t00:01 PE\t00.17\n"
                          "1\tTrack01\t00:00 PE\t00.00\n"
@@ -133,7 +142,19 @@ TEST_F(ExtractProgram, TheDiscsCodesAndHiddenTrackGoWhereTheyBelong) {
       if (secure)
         options.push_back("--secure");
       SCOPED_TRACE(out);
-      ASSERT_EQ(Extract(options).ExitStatus, 0);
+      std::vector<std::string> argv = {
+          PLINDAR_PROGRAM, "--cd-image",        Cue,
+          "--extract",     "--accuraterip-url", "http://" + server.Address() + "/ar"};
+      argv.insert(argv.end(), options.begin(), options.end());
+      ASSERT_EQ(Verified(RunProgram(argv)).ExitStatus, 0);
+      // The hidden track is in no disc id: the database's answer is for the others alone.
+      EXPECT_EQ(Verification.find("  Track 00: Not in the AccurateRip database\n") !=
+                    std::string::npos,
+                !secure)
+          << Verification;
+      EXPECT_NE(Verification.find("  Track 02: Not accurate (best confidence 3)\n"),
+                std::string::npos)
+          << Verification;
       const std::string log = FileText(out + "/Rip.log");
       EXPECT_NE(log.find("Catalogue number: 0724384260523\n"), std::string::npos) << log;
       EXPECT_NE(log.find("Track 1\n  Title: Track01\n  ISRC: USABC9900001\n"
