@@ -37,7 +37,8 @@ std::string TDiscCodes::IsrcOf(int track) const {
 }
 
 bool TDiscCodes::PreEmphasisOf(int track) const {
-  const int at = track - FirstTrack;
+  // The hidden track before track 1 is track 1's pregap on the disc: track 1's flags hold.
+  const int at = (track == 0 ? 1 : track) - FirstTrack;
   return at >= 0 && at < static_cast<int>(PreEmphasis.size()) && PreEmphasis[at];
 }
 

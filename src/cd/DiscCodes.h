@@ -12,7 +12,8 @@ struct TDiscCodes {
   std::vector<std::string> Isrc; // by position among the tracks; "" none
   std::vector<bool> PreEmphasis; // by position: the TOC's control bit 0x01
 
-  // By the disc's own track number; "" and false for a track the disc does not have.
+  // By the disc's own track number; "" and false for a track the disc does not have. Track 0,
+  // the hidden track before track 1, has no ISRC of its own and track 1's pre-emphasis.
   std::string IsrcOf(int track) const;
   bool PreEmphasisOf(int track) const;
 };

@@ -64,6 +64,7 @@ TEST(DiscCodes, ACueSheetsCatalogIsrcsAndPreEmphasisReachTheirTracks) {
       EXPECT_EQ(codes.PreEmphasisOf(track), c.PreEmphasis[track - 1]) << track;
     }
     EXPECT_EQ(codes.IsrcOf(0), "");
+    EXPECT_EQ(codes.PreEmphasisOf(0), c.PreEmphasis[0]); // the hidden track is track 1's pregap
     EXPECT_FALSE(codes.PreEmphasisOf(4));
     // The secure rip's way in, by the drive's place in the list, reads the same.
     TDiscCodes again;
