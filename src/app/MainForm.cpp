@@ -149,7 +149,7 @@ TMainForm::~TMainForm() {
 
 // ---- the list ----
 
-void TMainForm::AddRow(int track, const TTrackLength &length) {
+void TMainForm::AddRow(int track, const TTrackLength &length, uint8_t control) {
   std::string &title = DiscInfo.Titles[track];
   if (title.empty())
     title = "Track" + TwoDigits(track);
@@ -158,8 +158,11 @@ void TMainForm::AddRow(int track, const TTrackLength &length) {
   row->setText(0, QString::number(track));
   row->setCheckState(0, Qt::Checked);
   row->setText(1, Q(title));
-  row->setText(2, Q(LengthText(length)));
+  row->setText(2, Q(LengthText(length) + PreEmphasisMark(control)));
   row->setText(3, Q(SizeText(length)));
+  if (!PreEmphasisMark(control).empty())
+    for (int column = 0; column < 4; ++column)
+      row->setToolTip(column, Q(GetLanString("RES_PreEmphasis", "Recorded with pre-emphasis")));
 }
 
 int TMainForm::RowCount() const { return ListView1->topLevelItemCount(); }

@@ -244,7 +244,8 @@ private:
   void CheckLanguageItem(const std::string &lan);
   // A checked row with the track's title from the disc information ("TrackNN" when it has
   // none), its length and its size.
-  void AddRow(int track, const TTrackLength &length);
+  // control: the control nibble of the track's TOC entry (its pre-emphasis is marked).
+  void AddRow(int track, const TTrackLength &length, uint8_t control);
   void ArrangeControls();
   int CheckedCount() const;
   // Gives the open drive back; false when the library refuses the handle.

@@ -152,10 +152,15 @@ void TMainForm::LoadTracksFromCDIn() {
   // Each row under the disc's own track number, as the drive library's list has it.
   const int first = std::max(CDIn1->FirstTrack(), 1);
   const int count = std::min(CDIn1->TracksCount(), MaxDiscTitles - first);
+  // The CD input's track list has no control bits: they come from the drive library's table.
+  TToc toc{};
+  const int tocTracks =
+      cd::ReadDriveToc(CDIn1->CurrentDrive(), toc) ? toc.LastTrack - toc.FirstTrack + 1 : 0;
   ListView1->setUpdatesEnabled(false);
   for (int i = 1; i <= count; ++i) {
     const TCDTrackInfo info = CDIn1->GetTrackInfo(i);
-    AddRow(first + i - 1, TTrackLength{info.Minute, info.Second});
+    AddRow(first + i - 1, TTrackLength{info.Minute, info.Second},
+           i <= tocTracks ? toc.Entries[i - 1].AdrControl : 0);
   }
   ListView1->setUpdatesEnabled(true);
   UpdateActions();
@@ -262,13 +267,19 @@ void TMainForm::LoadTracksFromTOC() {
     TakeDiscText(text);
   FListDiscID = id;
   ListView1->setUpdatesEnabled(false);
+  if (GlobalOptions.DetectHiddenTrack && GetCDHiddenTrack(CDHandle) > 0) {
+    // From the end of the lead-in's two seconds up to track 1.
+    DiscInfo.Titles[0] = GetLanString("RES_HiddenTrack", "Hidden track");
+    const TTocEntry &track1 = toc.Entries[0];
+    AddRow(0, TrackLengthBetween(0, 2, track1.Address[1], track1.Address[2]), track1.AdrControl);
+  }
   for (int i = toc.FirstTrack; i <= toc.LastTrack; ++i) {
     // Entry 0 is the first track, whatever its number; the entry after the last is the lead-out.
     const TTocEntry &start = toc.Entries[i - toc.FirstTrack];
     const TTocEntry &next = toc.Entries[i - toc.FirstTrack + 1];
     TTrackLength length =
         TrackLengthBetween(start.Address[1], start.Address[2], next.Address[1], next.Address[2]);
-    AddRow(i, length);
+    AddRow(i, length, start.AdrControl);
   }
   ListView1->setUpdatesEnabled(true);
   UpdateActions();

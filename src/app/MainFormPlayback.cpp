@@ -97,7 +97,12 @@ void TMainForm::aPlayExecute() {
     // range ends where the next row's track starts, or at the end of the disc.
     std::string from, to;
     plat::mciSendString("open cdaudio");
-    plat::mciSendString("status cdaudio position track " + RowText(row, 0), &from);
+    // The hidden track (row 0) is in no table of contents: it starts at the disc's first
+    // sector, right after the lead-in's two seconds.
+    if (RowText(row, 0) == "0")
+      from = "00:02:00";
+    else
+      plat::mciSendString("status cdaudio position track " + RowText(row, 0), &from);
     if (row + 1 < RowCount())
       plat::mciSendString("status cdaudio position track " + RowText(row + 1, 0), &to);
     plat::mciSendString("play cdaudio from " + from + (to.empty() ? "" : " to " + to) + " notify",

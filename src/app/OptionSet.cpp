@@ -387,6 +387,8 @@ QWidget *TOptionSetForm::CDRomPage() {
   ckbCDDb = CheckBox("ckbCDDb", "Get CD information from CD DB", page);
   ckbCDDb->setVisible(false);
   ckbSecureRip = CheckBox("ckbSecureRip", "Secure rip (error correction, slower)", page);
+  ckbDeemphasis = CheckBox("ckbDeemphasis", "Undo pre-emphasis on tracks recorded with it", page);
+  ckbHiddenTrack = CheckBox("ckbHiddenTrack", "List a hidden track before track 1", page);
   seReadOffset = new QSpinBox(page);
   seReadOffset->setObjectName("seReadOffset");
   seReadOffset->setRange(MinReadOffset, MaxReadOffset);
@@ -408,7 +410,9 @@ QWidget *TOptionSetForm::CDRomPage() {
   grid->addLayout(offsetRow, 3, 1);
   grid->addWidget(Label("lTitleSources", "Title sources:", page), 4, 0);
   grid->addWidget(cbTitleSources, 4, 1);
-  grid->setRowStretch(5, 1);
+  grid->addWidget(ckbDeemphasis, 5, 0, 1, 2);
+  grid->addWidget(ckbHiddenTrack, 6, 0, 1, 2);
+  grid->setRowStretch(7, 1);
   grid->setColumnStretch(1, 1);
   return page;
 }
@@ -457,6 +461,8 @@ void TOptionSetForm::FillControls() {
   ckbCDDb->setChecked(o.CDDb);
   OldSecureRip = o.SecureRip;
   ckbSecureRip->setChecked(o.SecureRip);
+  ckbDeemphasis->setChecked(o.Deemphasis);
+  ckbHiddenTrack->setChecked(o.DetectHiddenTrack);
   FReadOffsets = o.ReadOffsets;
   FOffsetDrive.clear();
   cbCDListChange();
@@ -628,6 +634,8 @@ void TOptionSetForm::btOkClick() {
     o.CDIndex = drive;
   o.CDDb = ckbCDDb->isChecked();
   o.SecureRip = ckbSecureRip->isChecked();
+  o.Deemphasis = ckbDeemphasis->isChecked();
+  o.DetectHiddenTrack = ckbHiddenTrack->isChecked();
   KeepDriveOffset();
   o.ReadOffsets = FReadOffsets;
   o.TitleSources = cbTitleSources->currentIndex();

@@ -107,6 +107,8 @@ public:
   QComboBox *cbCDList;
   QCheckBox *ckbCDDb;
   QCheckBox *ckbSecureRip;
+  QCheckBox *ckbDeemphasis;
+  QCheckBox *ckbHiddenTrack;
   QSpinBox *seReadOffset;
   QPushButton *btDetectOffset;
   QComboBox *cbTitleSources; // the TitleSources setting, in its order

@@ -1,6 +1,7 @@
 #include "TrackList.h"
 
 #include "Global.h"
+#include "akrip32.h"
 
 #include <cmath>
 #include <string_view>
@@ -13,6 +14,10 @@ TTrackLength TrackLengthBetween(int startMinutes, int startSeconds, int nextMinu
     --length.Minutes;
   }
   return length;
+}
+
+std::string PreEmphasisMark(uint8_t control) {
+  return (control & (TocControlData | TocControlPreEmphasis)) == TocControlPreEmphasis ? " PE" : "";
 }
 
 std::string LengthText(const TTrackLength &length) {

@@ -1,5 +1,6 @@
 #pragma once
 // Texts of the track list rows and the job entries built from them.
+#include <cstdint>
 #include <string>
 
 // A track's length as the list shows it: whole minutes and seconds, frames dropped.
@@ -12,6 +13,10 @@ struct TTrackLength {
 // track or the lead-out). Frames are ignored; a borrow from the minutes keeps seconds in 0..59.
 TTrackLength TrackLengthBetween(int startMinutes, int startSeconds, int nextMinutes,
                                 int nextSeconds);
+
+// " PE" after the length of an audio track recorded with pre-emphasis (control: the control
+// nibble of its TOC entry), else "".
+std::string PreEmphasisMark(uint8_t control);
 
 // "MM:SS".
 std::string LengthText(const TTrackLength &length);

@@ -1,5 +1,7 @@
 #include "AudioDisc.h"
 
+#include "DiscCodes.h"
+
 #include <cdio/cdio.h>
 
 #include <cstring>
@@ -69,6 +71,10 @@ bool ReadDriveToc(int index, TToc &toc) {
 
 bool ReadDriveText(int index, TDiscText &text) {
   return ReadThrough(index, [&text](int32_t h) { return GetCDText(h, text); });
+}
+
+bool ReadDriveCodes(int index, TDiscCodes &codes) {
+  return ReadThrough(index, [&codes](int32_t h) { return GetCDCodes(h, codes); });
 }
 
 namespace {

@@ -4,6 +4,7 @@
 // titles are cached are the same; a caller that reads the table its own way asks
 // HasAudioTrack and DiscID.
 #include "AccurateRip.h"
+#include "DiscCodes.h"
 #include "DiscText.h"
 #include "akrip32.h"
 
@@ -21,6 +22,10 @@ bool ReadDriveToc(int index, TToc &toc);
 // Reads the CD-Text of the disc in the drive at position index of the drive list; false when
 // there is no such drive or no readable disc in it.
 bool ReadDriveText(int index, TDiscText &text);
+
+// Reads the catalogue number, ISRCs and pre-emphasis flags of the disc in the drive at position
+// index of the drive list; false when there is no such drive or no readable disc in it.
+bool ReadDriveCodes(int index, TDiscCodes &codes);
 
 // Reads the table of contents of the open drive, switching the handle to MSF addresses; false
 // when the handle is not open or holds no readable disc.

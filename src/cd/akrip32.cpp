@@ -1,7 +1,9 @@
 #include "akrip32.h"
 
 #include "CdioDisc.h"
+#include "DiscCodes.h"
 #include "DiscText.h"
+#include "HiddenTrack.h"
 #include "OffsetReader.h"
 
 #include <algorithm>
@@ -360,6 +362,21 @@ std::string GetCDDevicePath(int32_t handle) {
 bool GetCDText(int32_t handle, TDiscText &text) {
   return WithDisc(
       handle, [&text](const TOpenDrive &drive) { text = ReadDiscText(drive.Cdio, drive.Disc); });
+}
+
+bool GetCDCodes(int32_t handle, TDiscCodes &codes) {
+  return WithDisc(
+      handle, [&codes](const TOpenDrive &drive) { codes = ReadDiscCodes(drive.Cdio, drive.Disc); });
+}
+
+int32_t GetCDHiddenTrack(int32_t handle) {
+  int32_t sectors = 0;
+  WithDisc(handle, [&sectors](TOpenDrive &drive) {
+    sectors = HiddenTrackSectors(drive.Disc, [&drive](int32_t first, int32_t n, uint8_t *to) {
+      return ReadRawSectors(drive, first, n, to);
+    });
+  });
+  return sectors;
 }
 
 namespace {

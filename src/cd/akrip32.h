@@ -14,6 +14,7 @@
 #include <vector>
 
 struct TDiscText;
+struct TDiscCodes;
 
 #pragma pack(push, 1)
 
@@ -88,6 +89,7 @@ static_assert(sizeof(TReadRequest) == 24);
 
 constexpr uint32_t CDSectorSize = 2352;
 constexpr uint8_t TocControlData = 0x04;
+constexpr uint8_t TocControlPreEmphasis = 0x01; // an audio track recorded with pre-emphasis
 constexpr uint8_t TocLeadOut = 0xAA;
 constexpr int32_t CDParmMsfAddresses = 36; // ModifyCDParms: 1 = TOC addresses in MSF
 // ModifyCDParms: the drive's read offset in samples (ReadOffset.h), -2000 ... 2000, by which
@@ -153,6 +155,14 @@ std::string GetCDDevicePath(int32_t handle);
 // The CD-Text of the disc in an open drive (for an image, its CUE sheet's); false when the
 // handle is not open or holds no readable disc.
 bool GetCDText(int32_t handle, TDiscText &text);
+
+// The catalogue number, ISRCs and pre-emphasis flags of the disc in an open drive; false when
+// the handle is not open or holds no readable disc.
+bool GetCDCodes(int32_t handle, TDiscCodes &codes);
+
+// The sectors of the hidden track before track 1 of the disc in an open drive (HiddenTrack.h),
+// read as pressed, without the read offset; 0 when there is none or no readable disc.
+int32_t GetCDHiddenTrack(int32_t handle);
 
 // Registers a BIN/CUE disc image as a drive after the system's drives; the image is listed
 // with vendor "IMAGE" (blank-padded to 8 characters, as inquiry data is) and the file's base

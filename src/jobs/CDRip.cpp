@@ -4,6 +4,7 @@
 #include "AuWaveIn.h"
 #include "AuWaveOut.h"
 #include "AudioDisc.h"
+#include "DeemphasizeWav.h"
 #include "Dialogs.h"
 #include "FileShare.h"
 #include "Folders.h"
@@ -136,6 +137,9 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
     FJobLog.Log->Toc = FCDIn.VerificationToc();
     if (TToc toc{}; cd::ReadDriveToc(FCDIn.CurrentDrive(), toc))
       FJobLog.Log->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
+    TDiscCodes codes;
+    cd::ReadDriveCodes(FCDIn.CurrentDrive(), codes);
+    UseDiscCodes(*FJobLog.Log, codes);
     ShowStep("Extracting...");
     lCurrentTrack->setText(QString::fromStdString(Title(0)));
     StartTrack(0);
@@ -290,7 +294,9 @@ bool TfrmCDRip::KeepRip(int k) {
               "Please clean the disc and extract the track again.");
     return false;
   }
-  // Only a whole track is scaled; one that cannot be is kept as it was read.
+  // Only a whole track is filtered and scaled; one that cannot be is kept as it was read.
+  if (GlobalOptions.Deemphasis && logged.PreEmphasis && !DeemphasizeWav(FPart->PartName()))
+    ShowError(wav + " could not be de-emphasised; it is kept as it was read.");
   if (GlobalOptions.IsNormalize &&
       !TCDRipThread::ScaleVolume(FPart->PartName(), GlobalOptions.NormalizePercent, 0))
     ShowError(wav + " could not be normalized; it is kept as it was read.");

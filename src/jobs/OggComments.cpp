@@ -15,6 +15,8 @@ void FillTrackComments(TVorbisTags &tags, const std::string &fileTitle, int trac
   tags.SetTitle(plat::Utf8ToUtf16(DiscInfo.TitleOf(track, fileTitle)));
   tags.SetTrack(plat::Utf8ToUtf16(std::to_string(track)));
   tags.SetComment(plat::Utf8ToUtf16(DiscInfo.Comment));
+  if (track >= 0 && track <= MaxDiscTitles && !DiscInfo.Isrcs[track].empty())
+    tags.SetIsrc(plat::Utf8ToUtf16(DiscInfo.Isrcs[track]));
   if (trackTotal > 0)
     tags.SetTrackTotal(plat::Utf8ToUtf16(std::to_string(trackTotal)));
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The Vorbis comments of a ripped track, one mapping for Ogg Vorbis, FLAC and Opus: the disc
 // information (artist, album, year, genre by name) with the track's own title and number, its
-// own artist where it has one, and the disc's track count. The disc comment goes into
-// "comment": a player shows "title" as the track's name.
+// own artist where it has one, its ISRC where the disc carries one, and the disc's track count. The
+// disc comment goes into "comment": a player shows "title" as the track's name.
 #include <string>
 
 class TVorbisTags;

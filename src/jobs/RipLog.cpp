@@ -72,18 +72,25 @@ std::string DiscIdsText(const TRipLog &log) {
                 ids.Id2, ids.FreedbId);
   return std::string("Disc ids: freedb ") + freedb + ", MusicBrainz " +
          (log.MusicBrainzId.empty() ? std::string("none") : log.MusicBrainzId) + ", AccurateRip " +
-         accurateRip + "\n";
+         accurateRip + "\n" +
+         (log.Catalog.empty() ? "" : "Catalogue number: " + log.Catalog + "\n");
 }
 
 std::string TrackText(const TRipLogTrack &t) {
   std::string text = "Track " + std::to_string(t.Track) + "\n";
   text += "  Title: " + OneLine(t.Title) +
           (t.TitleSource.empty() ? "" : " (" + t.TitleSource + ")") + "\n";
+  if (!t.Isrc.empty())
+    text += "  ISRC: " + t.Isrc + "\n";
+  if (t.PreEmphasis)
+    text += std::string("  Pre-emphasis: yes, ") +
+            (t.Deemphasized ? "de-emphasis applied" : "kept as recorded") + "\n";
   text += "  File: " + (t.File.empty() ? std::string("none") : OneLine(t.File)) + "\n";
   if (t.Whole) {
     text += "  Peak level: " + Percent(t.Sums.Peak) + "\n";
     text += "  CRC-32: " + Hex(t.Sums.Crc32) + "\n";
-    text += "  AccurateRip v1: " + Hex(t.Sums.V1) + ", v2: " + Hex(t.Sums.V2) + "\n";
+    if (t.Track != 0) // the hidden track before track 1 has no AccurateRip sums
+      text += "  AccurateRip v1: " + Hex(t.Sums.V1) + ", v2: " + Hex(t.Sums.V2) + "\n";
   }
   text += "  AccurateRip: " + VerdictText(t.Verdict) + "\n";
   text += "  Read: " + OneLine(t.ReadResult) + "\n";
@@ -124,7 +131,10 @@ void TRipLog::Verify(const std::string &baseUrl) {
   for (TRipLogTrack &track : Tracks) {
     const int entry = track.Track - Toc.FirstTrack;
     const bool known = entry >= 0 && entry < static_cast<int>(audioIndex.size());
-    if (!track.Whole || !known || Lookup == TLookup::Failed)
+    // The hidden track before track 1 is in no disc id, so no database has it.
+    if (track.Track == 0 && track.Whole && Lookup != TLookup::Failed)
+      track.Verdict = {TVerdict::NotInDatabase};
+    else if (!track.Whole || !known || Lookup == TLookup::Failed)
       track.Verdict = {TVerdict::NotVerified};
     else if (Lookup == TLookup::NotInDatabase)
       track.Verdict = {TVerdict::NotInDatabase};
@@ -287,6 +297,17 @@ std::shared_ptr<TRipLog> NewRipLog(const std::vector<std::string> &entries,
     track.TitleSource = known ? DiscInfo.TitleSources[track.Track] : "";
   }
   return log;
+}
+
+void UseDiscCodes(TRipLog &log, const TDiscCodes &codes) {
+  log.Catalog = codes.Catalog;
+  for (TRipLogTrack &track : log.Tracks) {
+    track.Isrc = codes.IsrcOf(track.Track);
+    track.PreEmphasis = codes.PreEmphasisOf(track.Track);
+    track.Deemphasized = track.PreEmphasis && GlobalOptions.Deemphasis;
+  }
+  for (int n = 0; n <= MaxDiscTitles; ++n)
+    DiscInfo.Isrcs[n] = codes.IsrcOf(n);
 }
 
 std::string ReadResultText(int32_t ripResult) {

@@ -5,6 +5,7 @@
 // the tracks made and failed, or where it was stopped. The log is UTF-8 text written next to the
 // job's files.
 #include "AccurateRip.h"
+#include "DiscCodes.h"
 #include "Messages.h"
 
 #include <filesystem>
@@ -24,6 +25,9 @@ struct TRipLogTrack {
   std::string ReadResult = "Not read";
   std::string EncoderResult;
   accuraterip::TTrackVerdict Verdict; // NotVerified until Verify
+  std::string Isrc = "";              // "" when the disc gives none
+  bool PreEmphasis = false;           // recorded with pre-emphasis
+  bool Deemphasized = false;          // and the de-emphasis filter was applied to the file
 };
 
 struct TRipLog {
@@ -37,6 +41,7 @@ struct TRipLog {
   std::string Artist, Album;
   accuraterip::TDiscToc Toc;
   std::string MusicBrainzId;        // "" when the table of contents gives none
+  std::string Catalog;              // the disc's catalogue number (MCN); "" none
   std::vector<TRipLogTrack> Tracks; // one per job entry, in job order
   accuraterip::TLookup Lookup = accuraterip::TLookup::Failed;
   std::string LookupWhy = "not looked up";
@@ -84,6 +89,10 @@ std::shared_ptr<const TRipLog> VerifyLater(const TRipLog &log, const std::string
 // source as DiscInfo holds them, else the entry's title.
 std::shared_ptr<TRipLog> NewRipLog(const std::vector<std::string> &entries,
                                    const std::string &readMode, const std::string &drive);
+// The disc's codes go into the log (catalogue number, each track's ISRC and pre-emphasis flag,
+// and whether the settings de-emphasise it) and the ISRCs into the tags, through DiscInfo.
+void UseDiscCodes(TRipLog &log, const TDiscCodes &codes);
+
 // The read result of a raw rip's end sub-code. A raw read cannot see read errors: a whole read
 // claims none.
 std::string ReadResultText(int32_t ripResult);

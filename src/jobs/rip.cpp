@@ -125,6 +125,9 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
         FJobLog.Log->Toc = cd::VerificationToc(toc);
         FJobLog.Log->MusicBrainzId = mb::DiscId(mb::TocOf(toc));
       }
+      TDiscCodes codes;
+      GetCDCodes(CDHandle, codes);
+      UseDiscCodes(*FJobLog.Log, codes);
       setWindowTitle(QString::fromStdString(Caption("Extracting", 1, Title(0))));
       ShowInitializing();
       StartRip(0);

@@ -1,6 +1,7 @@
 #include "ripthread.h"
 
 #include "AudioDisc.h"
+#include "DeemphasizeWav.h"
 #include "EncodeProcess.h"
 #include "Folders.h"
 #include "Global.h"
@@ -110,6 +111,11 @@ std::array<uint8_t, WavHeaderSize> CDWavHeader(uint32_t dataSize) {
 
 bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length) {
   const int tracks = toc.LastTrack - toc.FirstTrack + 1;
+  if (trackNo == 0 && toc.FirstTrack == 1 && tracks >= 1 && Frames(toc.Entries[0]) > 150) {
+    start = 0;
+    length = static_cast<uint32_t>(Frames(toc.Entries[0]) - 150);
+    return true;
+  }
   const int entry = trackNo - toc.FirstTrack;
   if (entry < 0 || entry >= tracks || tracks > MaxTocEntries - 1)
     return false;
@@ -127,7 +133,7 @@ bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &lengt
 TRipSettings RipSettings() {
   const TGlobalOptions &o = GlobalOptions;
   return {o.OutputFolder, o.EnableRipTime ? std::max(o.RipTime, 0) : -1, o.IsNormalize,
-          o.NormalizePercent};
+          o.NormalizePercent, o.Deemphasis};
 }
 
 TCDRipThread::TCDRipThread(int trackNo, const std::string &fileTitle, const TRipSettings &settings)
@@ -164,15 +170,20 @@ void TCDRipThread::Execute() {
     PostJobEvent(NotifyWindow, JobRipEnded, ripReadFailed);
     return;
   }
+  // Position 0 is the hidden track, which has track 1's entry and is in no database.
   const int position = TrackNo - toc.FirstTrack + 1;
-  if (toc.Entries[position - 1].AdrControl & TocControlData) {
+  const uint8_t control = toc.Entries[std::max(position, 1) - 1].AdrControl;
+  if (control & TocControlData) {
     PostJobEvent(NotifyWindow, JobRipEnded, ripDataTrack);
     return;
   }
+  FDeemphasize = Settings.Deemphasis && (control & TocControlPreEmphasis);
   const uint32_t trackLength = length;
   if (Settings.RipSeconds >= 0)
     length = std::min<int64_t>(length, Settings.RipSeconds * int64_t{75});
-  FChecksum.emplace(accuraterip::TrackChecksum(cd::VerificationToc(toc), position));
+  FChecksum.emplace(position == 0
+                        ? accuraterip::TTrackChecksum(uint64_t{trackLength} * 588, false, false)
+                        : accuraterip::TrackChecksum(cd::VerificationToc(toc), position));
   const int32_t result = RipTrack(start, length);
   FSums = FChecksum->Sums();
   FChecksum.reset();
@@ -239,12 +250,13 @@ int32_t TCDRipThread::RipTrack(uint32_t start, uint32_t length) {
     return result;
   if (StopRequested)
     return -1;
-  // A failed volume step still leaves the whole track, unscaled.
+  // A failed filter or volume step still leaves the whole track, as read.
+  const bool filtered = !FDeemphasize || DeemphasizeWav(part.PartName());
   const bool scaled =
       !Settings.Normalize || ScaleVolume(part.PartName(), Settings.NormalizePercent, NotifyWindow);
   if (!part.Complete())
     return ripCannotCreate;
-  return scaled ? ripDone : ripReadFailed;
+  return filtered && scaled ? ripDone : ripReadFailed;
 }
 
 bool TCDRipThread::ScaleVolume(const std::string &fileName, int percent, TWindowHandle window) {

@@ -50,6 +50,7 @@ struct TRipSettings {
   int RipSeconds = -1;      // the most seconds of each track ripped; -1 the whole track
   bool Normalize = false;   // scale the volume by NormalizePercent
   int NormalizePercent = 95;
+  bool Deemphasis = false; // undo the pre-emphasis of the tracks flagged with it
 };
 // The rip settings of GlobalOptions, read now.
 TRipSettings RipSettings();
@@ -111,11 +112,13 @@ private:
   std::optional<accuraterip::TChecksumThread> FChecksum; // fed each write as it is made
   accuraterip::TTrackSums FSums;
   bool FWholeTrack = false;
+  bool FDeemphasize = false; // recorded with pre-emphasis, and the settings undo it
   std::thread FThread;
 };
 
 // The first sector and the sector count of track trackNo (the disc's own number) of a table of
-// contents with MSF addresses; false when there is no such track.
+// contents with MSF addresses; false when there is no such track. Track 0 is the pregap before
+// a track 1 that starts past sector 0 (HiddenTrack.h tells whether it holds music).
 bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length);
 
 // The 44-byte header of a 44.1 kHz, 16-bit stereo PCM WAV file holding dataSize bytes.

@@ -177,7 +177,10 @@ int Play(const std::string &from, const std::string &to, TWindowHandle notify) {
   lsn_t stop = to.empty() ? end : Lsn(to);
   if (start < 0 || stop < 0 || start > stop || stop > end)
     return MciErrOutOfRange;
-  const track_t track = cdio_get_track(gDisc, start);
+  // libcdio places the pregap before track 1 (where a hidden track lies) in track 0.
+  track_t track = cdio_get_track(gDisc, start);
+  if (track == 0)
+    track = cdio_get_first_track_num(gDisc);
   if (start < end && (track == CDIO_INVALID_TRACK || !IsAudio(gDisc, track)))
     return MciErrNotAudio;
   stop = std::min(stop, AudioEnd(gDisc, start));

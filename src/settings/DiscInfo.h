@@ -8,12 +8,17 @@ struct TDiscInfo {
   std::string Artist, Album, Year, Comment;
   int Genre = -1; // position in the genre list minus one; -1 none
   int TitleCount = 0;
-  std::array<std::string, 101> Titles; // Titles[n] is the title of track n, 1..100; [0] unused
+  // Titles[n] is the title of track n, 1..100; [0] that of the hidden track before track 1,
+  // never cached.
+  std::array<std::string, 101> Titles;
   // Where Titles[n] came from, as the rip log names it: "title cache", "CD-Text", "freedb",
   // "MusicBrainz" or "typed"; "" for the "TrackNN" a title without one gets.
   std::array<std::string, 101> TitleSources;
   // TrackArtists[n]: the artist of track n where it is not the disc's artist, else "".
   std::array<std::string, 101> TrackArtists;
+  // Isrcs[n]: the ISRC of track n as the disc being ripped carries it, else "". Read from the
+  // disc for each rip, never cached.
+  std::array<std::string, 101> Isrcs;
   // The artist of track n: its own, else the disc's.
   const std::string &ArtistOf(int track) const;
   // The title of track n as the list holds it, for the tags of the file titled fileTitle:

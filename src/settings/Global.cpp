@@ -245,6 +245,8 @@ bool LoadSaveOptions(bool Load) {
   f.Field("CDOptions", "Index", o.CDIndex, d.CDIndex);
   f.Field("CDOptions", "CDDb", o.CDDb, d.CDDb);
   f.Field("CDOptions", "SecureRip", o.SecureRip, d.SecureRip);
+  f.Field("CDOptions", "Deemphasis", o.Deemphasis, d.Deemphasis);
+  f.Field("CDOptions", "DetectHiddenTrack", o.DetectHiddenTrack, d.DetectHiddenTrack);
   f.Field("RecordOptions", "SaveMp3", o.SaveMp3, d.SaveMp3);
   f.Field("QueryCDDB", "Server", o.Server, d.Server);
   f.Field("QueryCDDB", "Script", o.Script, d.Script);

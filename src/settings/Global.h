@@ -45,7 +45,9 @@ struct TGlobalOptions {
   int32_t OpusBitRate = 160;   // kbit/s, 32 ... 256
   int32_t CDIndex = -1;
   bool CDDb = false;
-  bool SecureRip = false; // read the disc through the CD ripping library, with error correction
+  bool SecureRip = false;  // read the disc through the CD ripping library, with error correction
+  bool Deemphasis = false; // apply the de-emphasis filter to tracks recorded with pre-emphasis
+  bool DetectHiddenTrack = true; // list music in the pregap before track 1 as track 0
   bool SaveMp3 = false;
   std::string Server = "gnudb.gnudb.org"; // a public server that still answers
   std::string Script = "/~cddb/cddb.cgi";

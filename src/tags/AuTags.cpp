@@ -228,7 +228,7 @@ TAPEv2Tags::TAPEv2Tags() {
 TVorbisTags::TVorbisTags() {
   for (const char *name :
        {"album", "artist", "date", "genre", "title", "comment", "tracknumber", "tracktotal",
-        "discnumber", "replaygain_reference_loudness", "replaygain_track_gain",
+        "discnumber", "isrc", "replaygain_reference_loudness", "replaygain_track_gain",
         "replaygain_track_peak", "replaygain_album_gain", "replaygain_album_peak"})
     AddTag(name, std::monostate{});
 }

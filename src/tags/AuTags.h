@@ -183,6 +183,7 @@ public:
   PLINDAR_TAG_WIDE(Track, "tracknumber")
   PLINDAR_TAG_WIDE(TrackTotal, "tracktotal")
   PLINDAR_TAG_WIDE(Disc, "discnumber")
+  PLINDAR_TAG_WIDE(Isrc, "isrc")
   PLINDAR_TAG_WIDE(Reference, "replaygain_reference_loudness")
   PLINDAR_TAG_WIDE(TrackGain, "replaygain_track_gain")
   PLINDAR_TAG_WIDE(TrackPeak, "replaygain_track_peak")

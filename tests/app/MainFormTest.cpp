@@ -680,6 +680,29 @@ TEST_F(MainFormTest, PlayingARowPlaysItsTrackToTheNextTrackOrTheEndOfTheDisc) {
   EXPECT_EQ(Heard(played), TestAudio(1, 40));
 }
 
+// Music hidden before track 1 is listed first, as track 0, and its row plays the pregap up to
+// track 1.
+TEST_F(MainFormTest, TheHiddenTrackIsListedFirstAndPlaysUpToTrack1) {
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  const std::string played = Dir.File("played.raw");
+  setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+  WriteAudioDisc(Dir.Path(), "hidden", {75 + 20, 15});
+  std::ofstream(Dir.File("hidden.cue")) << "FILE \"hidden.bin\" BINARY\n"
+                                           "  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n"
+                                           "    INDEX 01 00:01:00\n"
+                                           "  TRACK 02 AUDIO\n    INDEX 01 00:01:20\n";
+  TImageDrives drives({Dir.File("hidden.cue")});
+  auto form = Started();
+  ASSERT_EQ(form->RowCount(), 3);
+  EXPECT_EQ(form->RowText(0, 0), "0");
+  EXPECT_EQ(form->RowTitle(0), "Hidden track");
+  form->ListView1->setCurrentItem(form->ListView1->topLevelItem(0));
+  form->aPlay->trigger();
+  ASSERT_TRUE(PumpUntil([&] { return !form->Playing; }));
+  const std::vector<uint8_t> pregap = TestAudio(1, 75);
+  EXPECT_TRUE(Heard(played) == pregap) << Heard(played).size() << " bytes heard";
+}
+
 // A data-track row is refused with a word of why, and nothing plays; the audio row before it
 // plays to its end and no further.
 TEST_F(MainFormTest, PlayingADataTrackRowIsRefused) {

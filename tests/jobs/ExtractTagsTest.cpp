@@ -1,5 +1,6 @@
 // What both rip windows put into the files "plindar --extract" makes, read back by ffprobe: the
 // list's titles and the disc information as tags, and the encoders' settings.
+#include "AccurateRipAnswers.h"
 #include "AudioDisc.h"
 #include "ExtractProgram.h"
 #include "MusicBrainz.h"
@@ -108,4 +109,71 @@ TEST_F(ExtractProgram, TitlesLookedUpForTheRunAreTheTagsTitles) {
   EXPECT_EQ(run.Output, out + "/ACDC Live.ogg\n" + out + "/Two 2.ogg\n");
   EXPECT_EQ(TagsOf(out + "/ACDC Live.ogg")["tag:title"], "AC/DC: Live?");
   EXPECT_EQ(TagsOf(out + "/Two 2.ogg")["tag:title"], "Two <2>");
+}
+
+// A disc image whose sheet carries a catalogue number, ISRCs and a pre-emphasis flag, and music
+// before track 1: both windows write each code where it belongs (the log, the Vorbis comments),
+// and the raw rip lists and rips the hidden track as track 0 unless the setting turns it off.
+TEST_F(ExtractProgram, TheDiscsCodesAndHiddenTrackGoWhereTheyBelong) {
+  WriteAudioDisc(Dir.Path(), "Codes", {75 + 40, 30});
+  Cue = Dir.File("Codes.cue");
+  std::ofstream(Cue) << "CATALOG 0724384260523\nFILE \"Codes.bin\" BINARY\n"
+                        "  TRACK 01 AUDIO\n    ISRC USABC9900001\n    FLAGS PRE\n"
+                        "    INDEX 00 00:00:00\n    INDEX 01 00:01:00\n"
+                        "  TRACK 02 AUDIO\n    ISRC GBXYZ0000002\n    INDEX 01 00:01:40\n";
+  fs::create_directories(Config.File("Varnex/Plindar"));
+  std::ofstream(OptionsFile()) << "[ID3]\nUse=1\n";
+  TCddbServer server;
+  {
+    TImageDrives drives({Cue});
+    TToc toc;
+    ASSERT_TRUE(cd::ReadDriveToc(0, toc));
+    const accuraterip::TDiscIds ids = accuraterip::DiscIds(cd::VerificationToc(toc));
+    server.AddFile("ar/" + accuraterip::RequestPath(ids), DbarResponse(ids, {{3, 1}, {3, 2}}));
+  }
+  const TRunResult list = RunProgram({PLINDAR_PROGRAM, "--cd-image", Cue, "--list"});
+  EXPECT_EQ(list.Output, "0\tHidden track\t00:01 PE\t00.17\n"
+                         "1\tTrack01\t00:00 PE\t00.00\n"
+                         "2\tTrack02\t00:00\t00.00\n");
+  for (const bool secure : {false, true})
+    for (const char *format : {"flac", "opus"}) {
+      const std::string out = Dir.File(std::string(secure ? "secure-" : "") + format);
+      std::vector<std::string> options = {"--format", format, "--output", out};
+      if (secure)
+        options.push_back("--secure");
+      SCOPED_TRACE(out);
+      std::vector<std::string> argv = {
+          PLINDAR_PROGRAM, "--cd-image",        Cue,
+          "--extract",     "--accuraterip-url", "http://" + server.Address() + "/ar"};
+      argv.insert(argv.end(), options.begin(), options.end());
+      ASSERT_EQ(Verified(RunProgram(argv)).ExitStatus, 0);
+      // The hidden track is in no disc id: the database's answer is for the others alone.
+      EXPECT_EQ(Verification.find("  Track 00: Not in the AccurateRip database\n") !=
+                    std::string::npos,
+                !secure)
+          << Verification;
+      EXPECT_NE(Verification.find("  Track 02: Not accurate (best confidence 3)\n"),
+                std::string::npos)
+          << Verification;
+      const std::string log = FileText(out + "/Rip.log");
+      EXPECT_NE(log.find("Catalogue number: 0724384260523\n"), std::string::npos) << log;
+      EXPECT_NE(log.find("Track 1\n  Title: Track01\n  ISRC: USABC9900001\n"
+                         "  Pre-emphasis: yes, kept as recorded\n"),
+                std::string::npos)
+          << log;
+      EXPECT_NE(log.find("Track 2\n  Title: Track02\n  ISRC: GBXYZ0000002\n  File:"),
+                std::string::npos)
+          << log;
+      // The secure rip reads through the CD input, which has no hidden track yet.
+      EXPECT_EQ(fs::exists(out + "/Hidden track." + format), !secure);
+      for (const auto &[file, isrc] :
+           {std::pair{"/Track01.", "USABC9900001"}, std::pair{"/Track02.", "GBXYZ0000002"}}) {
+        const TRunResult probe = RunProgram(
+            {"ffprobe", "-v", "error", "-show_entries", "format_tags=isrc:stream_tags=isrc", "-of",
+             "default=noprint_wrappers=1:nokey=1", out + file + format});
+        EXPECT_EQ(probe.Output, std::string(isrc) + "\n") << file;
+      }
+    }
+  std::ofstream(OptionsFile()) << "[CDOptions]\nDetectHiddenTrack=0\n";
+  EXPECT_EQ(RunProgram({PLINDAR_PROGRAM, "--cd-image", Cue, "--list"}).Output.substr(0, 2), "1\t");
 }

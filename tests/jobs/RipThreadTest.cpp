@@ -1,6 +1,7 @@
 // The rip thread on disc images: the WAV it writes, its blocks and reports, the volume step
 // and every way a rip can end early.
 #include "ripthread.h"
+#include "Deemphasis.h"
 #include "FirstDrive.h"
 #include "Global.h"
 #include "PartFile.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -200,6 +202,53 @@ TEST_F(RipThread, AFirstTrackAfterAPregapStartsWhereTheTableSays) {
   Insert({Dir.File("Gap.cue")});
   Rip(1, "One");
   EXPECT_EQ(Bytes(ReadFileBytes(Wav("One")), 44), Bytes(TestAudio(1, 95), 75 * 2352));
+}
+
+// The music before track 1 is track 0: the pregap's sectors, byte-exact, the read offset
+// shifting it like any track.
+TEST_F(RipThread, TheHiddenTrackIsThePregapBeforeTrack1ShiftedByTheReadOffset) {
+  WriteAudioDisc(Dir.Path(), "Hidden", {75 + 20, 15});
+  std::ofstream(Dir.File("Hidden.cue")) << "FILE \"Hidden.bin\" BINARY\n"
+                                           "  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n"
+                                           "    INDEX 01 00:01:00\n"
+                                           "  TRACK 02 AUDIO\n    INDEX 01 00:01:20\n";
+  Insert({Dir.File("Hidden.cue")});
+  for (const int32_t offset : {0, 6, -6}) {
+    SCOPED_TRACE(offset);
+    ASSERT_EQ(ModifyCDParms(Handle, CDParmReadOffset, offset), 1);
+    Rip(0, "Hidden");
+    EXPECT_EQ(Last().SubCode, ripDone);
+    EXPECT_TRUE(Bytes(ReadFileBytes(Wav("Hidden")), 44) ==
+                ShiftedBin(Dir.File("Hidden.cue"), 0, 75, offset));
+  }
+}
+
+// De-emphasis touches a track only when the disc flags it and the settings ask for it.
+TEST_F(RipThread, DeemphasisFiltersOnlyFlaggedTracksWhenAsked) {
+  WriteAudioDisc(Dir.Path(), "Pre", {20, 20});
+  std::ofstream(Dir.File("Pre.cue")) << "FILE \"Pre.bin\" BINARY\n"
+                                        "  TRACK 01 AUDIO\n    FLAGS PRE\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    INDEX 01 00:00:20\n";
+  Insert({Dir.File("Pre.cue")});
+  const std::vector<uint8_t> bin = ReadFileBytes(BinOf(Dir.File("Pre.cue")));
+  const struct {
+    int Track;
+    bool Option, Filtered;
+  } cases[] = {{1, true, true}, {1, false, false}, {2, true, false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE("track " + std::to_string(c.Track) + (c.Option ? ", on" : ", off"));
+    GlobalOptions.Deemphasis = c.Option;
+    Rip(c.Track, "Pre");
+    EXPECT_EQ(Last().SubCode, ripDone);
+    std::vector<uint8_t> expected = Bytes(bin, (c.Track - 1) * 20 * 2352, 20 * 2352);
+    if (c.Filtered) {
+      std::vector<int16_t> samples(expected.size() / 2);
+      std::memcpy(samples.data(), expected.data(), expected.size());
+      TDeemphasisFilter(2).Process(samples.data(), samples.size());
+      std::memcpy(expected.data(), samples.data(), expected.size());
+    }
+    EXPECT_TRUE(Bytes(ReadFileBytes(Wav("Pre")), 44) == expected);
+  }
 }
 
 TEST_F(RipThread, RipTimeLimitsEveryTrackAndZeroGivesAnEmptyWav) {
