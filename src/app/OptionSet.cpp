@@ -11,6 +11,7 @@
 #include "OutputFormats.h"
 #include "ReadOffset.h"
 #include "Text.h"
+#include "ToolWidgets.h"
 #include "WMAEncodeThread.h"
 #include "akrip32.h"
 
@@ -63,12 +64,6 @@ constexpr int DefaultBitRate = 8;     // "128 kbit/s"
 constexpr int DefaultMaxBitRate = 13; // "320 kbit/s"
 constexpr int DefaultWmaProfile = 8;  // 44.100 kHz, 64 kbit/s, stereo
 
-QLabel *Label(const char *name, const char *caption, QWidget *parent) {
-  auto *label = new QLabel(QString::fromUtf8(caption), parent);
-  label->setObjectName(name);
-  return label;
-}
-
 QCheckBox *CheckBox(const char *name, const char *caption, QWidget *parent) {
   auto *box = new QCheckBox(caption, parent);
   box->setObjectName(name);
@@ -86,13 +81,6 @@ QLineEdit *Edit(const char *name, QWidget *parent) {
   auto *edit = new QLineEdit(parent);
   edit->setObjectName(name);
   return edit;
-}
-
-QPushButton *Button(const char *name, const char *caption, QWidget *parent) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 // A page of the page control, named after its component.
