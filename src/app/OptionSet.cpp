@@ -11,6 +11,7 @@
 #include "OutputFormats.h"
 #include "ReadOffset.h"
 #include "Text.h"
+#include "ToolWidgets.h"
 #include "WMAEncodeThread.h"
 #include "akrip32.h"
 
@@ -63,12 +64,6 @@ constexpr int DefaultBitRate = 8;     // "128 kbit/s"
 constexpr int DefaultMaxBitRate = 13; // "320 kbit/s"
 constexpr int DefaultWmaProfile = 8;  // 44.100 kHz, 64 kbit/s, stereo
 
-QLabel *Label(const char *name, const char *caption, QWidget *parent) {
-  auto *label = new QLabel(QString::fromUtf8(caption), parent);
-  label->setObjectName(name);
-  return label;
-}
-
 QCheckBox *CheckBox(const char *name, const char *caption, QWidget *parent) {
   auto *box = new QCheckBox(caption, parent);
   box->setObjectName(name);
@@ -86,13 +81,6 @@ QLineEdit *Edit(const char *name, QWidget *parent) {
   auto *edit = new QLineEdit(parent);
   edit->setObjectName(name);
   return edit;
-}
-
-QPushButton *Button(const char *name, const char *caption, QWidget *parent) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 // A page of the page control, named after its component.
@@ -570,38 +558,43 @@ void TOptionSetForm::Refuse(const std::string &text, QWidget *control) {
     control->setFocus();
 }
 
-void TOptionSetForm::btOkClick() {
-  const std::string folder = S(editOutputDir->text());
+// The entries that can be wrong: the folder, the rip time and the bit rates; false after
+// refusing the first one at fault.
+bool TOptionSetForm::ReadCheckedEntries(std::string &folder, int &ripTime, int (&bitRates)[2]) {
+  folder = S(editOutputDir->text());
   if (!FolderExists(folder)) {
     Refuse(folder + "," +
                GetLanString("RES_Directory_Not_Exist", "The output directory does not exist."),
            editOutputDir);
-    return;
+    return false;
   }
-  int ripTime = 0;
   if (!ReadRipTime(eRipTime->text(), ripTime)) {
     Refuse(GetLanString("RES_Rip_Time_Error", "Please check the song length to extract."),
            eRipTime);
-    return;
+    return false;
   }
-  int bitRates[2] = {};
   QComboBox *bitRateLists[2] = {cbBitRate, cbMaxBitRate};
   for (int i = 0; i < 2; ++i) {
     try {
       bitRates[i] = BitRateOf(bitRateLists[i]);
     } catch (const std::invalid_argument &e) {
       Refuse(e.what(), bitRateLists[i]);
-      return;
+      return false;
     }
     if (!IsMp3BitRate(bitRates[i])) {
       Refuse(std::to_string(bitRates[i]) + " kbit/s " +
                  GetLanString("RES_Mp3_BitRate_Error",
                               "is not an MP3 bit rate. Please choose one from the list."),
              bitRateLists[i]);
-      return;
+      return false;
     }
   }
+  return true;
+}
 
+// The output and encoder settings of the pages, with the entries already checked.
+void TOptionSetForm::StoreFormatOptions(const std::string &folder, int ripTime,
+                                        const int (&bitRates)[2]) {
   TGlobalOptions &o = GlobalOptions;
   o.IsKeepWav = !ckbKeepWav->isChecked();
   o.OutputFormat = cbOutputFormat->currentIndex();
@@ -626,6 +619,17 @@ void TOptionSetForm::btOkClick() {
   o.WMABitRate = cbWMABitrate->currentIndex();
   o.FLACCompression = seFLACLevel->value();
   o.OpusBitRate = seOpusBitRate->value();
+}
+
+void TOptionSetForm::btOkClick() {
+  std::string folder;
+  int ripTime = 0;
+  int bitRates[2] = {};
+  if (!ReadCheckedEntries(folder, ripTime, bitRates))
+    return;
+  StoreFormatOptions(folder, ripTime, bitRates);
+
+  TGlobalOptions &o = GlobalOptions;
   // The drive choice changes only when the user picked another drive: the list is empty
   // until its page is shown, and a drive opened for this run only is not saved as chosen.
   const int drive = cbCDList->currentIndex();

@@ -136,6 +136,8 @@ private:
   void Refuse(const std::string &text, QWidget *control);
   // Keeps the offset shown for the drive it was shown for.
   void KeepDriveOffset();
+  bool ReadCheckedEntries(std::string &folder, int &ripTime, int (&bitRates)[2]);
+  void StoreFormatOptions(const std::string &folder, int ripTime, const int (&bitRates)[2]);
 
   TOptionSetHost FHost;
   std::map<std::string, int32_t> FReadOffsets; // as edited, by drive key

@@ -38,6 +38,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -340,6 +341,76 @@ int ConvertOneFile(const TConvertOptions &conversion) {
   return 0;
 }
 
+// --make-demo-disc and --cd-image: the disc images the run reads. An exit code when the run
+// ends here: the demo disc is made and nothing more is asked, or an image cannot be read.
+std::optional<int> AddDiscImages(TProgramOptions &options) {
+  std::string error;
+  if (!options.DemoDiscFolder.empty()) {
+    try {
+      std::string cue = MakeDemoDisc(options.DemoDiscFolder);
+      std::cout << cue << "\n";
+      if (!options.List && !options.Extract)
+        return 0;
+      options.CDImages.push_back(cue); // used right away by --list or --extract
+    } catch (const std::exception &e) {
+      std::cerr << "plindar: " << e.what() << "\n";
+      return 1;
+    }
+  }
+  for (const std::string &image : options.CDImages)
+    if (!AddDiscImage(image, &error)) {
+      std::cerr << "plindar: " << error << "\n";
+      return 1;
+    }
+  return std::nullopt;
+}
+
+// The list needs no screen; the window does. The batch rip shows its job window when there
+// is a screen. False after saying that there is no display.
+bool ChooseQtPlatform(const TProgramOptions &options) {
+  const bool platformChosen = std::getenv("QT_QPA_PLATFORM") != nullptr;
+  if (options.Extract) {
+    qInstallMessageHandler(QuietQtNotes);
+    if (!platformChosen && !HasDisplay())
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  } else if (options.List) {
+    qInstallMessageHandler(QuietQtNotes);
+    if (!platformChosen)
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  } else if (!platformChosen && !HasDisplay()) {
+    std::cerr << "plindar: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                 "--list prints the track list without one\n";
+    return false;
+  }
+  return true;
+}
+
+// Without a desktop launcher, the help, the hint's links and the rip log say what they would
+// open instead of doing nothing.
+void SayWhatCouldNotOpen() {
+  plat::ShellOpenFailed = [](const std::string &target, bool launcherFound) {
+    plat::MessageBox(
+        launcherFound
+            ? GetLanText("RES_Open_Failed", "The desktop could not open %s.", {target})
+            : GetLanText("RES_No_Launcher",
+                         "%s could not be opened: no desktop launcher (xdg-open) is installed.",
+                         {target}),
+        product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Warning);
+  };
+}
+
+// The main window, until it is closed.
+int ShowMainWindow(const TProgramOptions &options) {
+  TMainForm form;
+  form.SecureRun = options.Secure;
+  form.RunReadOffset = options.ReadOffset;
+  form.PreferImages(options.CDImages.size());
+  form.RipSummaryStays = true;
+  CloseOnInterrupt(form);
+  form.show();
+  return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -369,69 +440,23 @@ int main(int argc, char **argv) {
     StopOnInterrupt();
     return PlayFile(options.PlayFile, std::cerr, isatty(STDERR_FILENO), &gStopRequested);
   }
-  if (!options.DemoDiscFolder.empty()) {
-    try {
-      std::string cue = MakeDemoDisc(options.DemoDiscFolder);
-      std::cout << cue << "\n";
-      if (!options.List && !options.Extract)
-        return 0;
-      options.CDImages.push_back(cue); // used right away by --list or --extract
-    } catch (const std::exception &e) {
-      std::cerr << "plindar: " << e.what() << "\n";
-      return 1;
-    }
-  }
-  for (const std::string &image : options.CDImages)
-    if (!AddDiscImage(image, &error)) {
-      std::cerr << "plindar: " << error << "\n";
-      return 1;
-    }
+  if (const std::optional<int> ended = AddDiscImages(options))
+    return *ended;
 
   if (options.DetectOffset)
     return DetectOffset(options);
 
-  // The list needs no screen; the window does. The batch rip shows its job window when there
-  // is a screen.
-  const bool platformChosen = std::getenv("QT_QPA_PLATFORM") != nullptr;
-  if (options.Extract) {
-    qInstallMessageHandler(QuietQtNotes);
-    if (!platformChosen && !HasDisplay())
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  } else if (options.List) {
-    qInstallMessageHandler(QuietQtNotes);
-    if (!platformChosen)
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  } else if (!platformChosen && !HasDisplay()) {
-    std::cerr << "plindar: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-                 "--list prints the track list without one\n";
+  if (!ChooseQtPlatform(options))
     return 1;
-  }
   QApplication app(argc, argv);
   // No display name: Qt would add it to every window title not ending in it ("Plindar 4.5 —
   // Plindar"), and each window's title already says what it is.
   QApplication::setApplicationName("Plindar");
   plat::InstallQtMessagePump();
-  // Without a desktop launcher, the help, the hint's links and the rip log say what they would
-  // open instead of doing nothing.
-  plat::ShellOpenFailed = [](const std::string &target, bool launcherFound) {
-    plat::MessageBox(
-        launcherFound
-            ? GetLanText("RES_Open_Failed", "The desktop could not open %s.", {target})
-            : GetLanText("RES_No_Launcher",
-                         "%s could not be opened: no desktop launcher (xdg-open) is installed.",
-                         {target}),
-        product::Name, plat::TMsgButtons::OK, plat::TMsgIcon::Warning);
-  };
+  SayWhatCouldNotOpen();
   if (options.List)
     return ListTracks(options);
   if (options.Extract)
     return ExtractTracks(options);
-  TMainForm form;
-  form.SecureRun = options.Secure;
-  form.RunReadOffset = options.ReadOffset;
-  form.PreferImages(options.CDImages.size());
-  form.RipSummaryStays = true;
-  CloseOnInterrupt(form);
-  form.show();
-  return app.exec();
+  return ShowMainWindow(options);
 }

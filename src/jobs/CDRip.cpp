@@ -63,6 +63,14 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
       JobList(std::make_unique<std::vector<std::string>>(entries)),
       FItemCount(static_cast<int>(entries.size())), FFormat(RipOutput()),
       FFileTitles(entries.size()) {
+  CreateWidgets();
+  LayOutWidgets();
+  CreateComponents();
+  StartJob(entries);
+}
+
+// The window's widgets, each named for the tests.
+void TfrmCDRip::CreateWidgets() {
   setObjectName("frmCDRip");
   setModal(true);
   setWindowTitle(product::Name);
@@ -83,7 +91,10 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   bOpenLog->setVisible(false);
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
+}
 
+// The captions beside their values, the hint, the bar and the buttons below, and what they do.
+void TfrmCDRip::LayOutWidgets() {
   auto *grid = new QGridLayout;
   const std::pair<const char *, const char *> captions[] = {{"Label1", "Current track:"},
                                                             {"Label2", "Output format:"},
@@ -106,7 +117,10 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
   connect(bOpenLog, &QPushButton::clicked, this, [this] { plat::ShellOpen(FJobLog.Path); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
 
+// The CD's WAV writer and the encode step that reads its file.
+void TfrmCDRip::CreateComponents() {
   WaveIn1 = std::make_unique<TWaveIn>();
   WaveIn1->SetName("WaveIn1");
   WaveOut1 = std::make_unique<TWaveOut>();
@@ -121,7 +135,11 @@ TfrmCDRip::TfrmCDRip(QWidget *owner, TCDIn &cdIn, const std::vector<std::string>
   Encode = std::make_unique<TEncodeStep>(
       Handle(), *WaveIn1, FMp3, FWma, [this] { VorbisOut1Progress(); },
       [this] { VorbisOut1Done(); });
+}
 
+// Starts ripping the first entry, with the log naming the drive and the disc; without entries
+// the window ends at once.
+void TfrmCDRip::StartJob(const std::vector<std::string> &entries) {
   FCDIn.Reset();
   FCDIn.LockTray = true;
   if (Count() > 0) {

@@ -115,6 +115,10 @@ private:
   void ShowError(const std::string &text);
   void ShowStep(const std::string &hint);
 
+  void CreateWidgets();
+  void LayOutWidgets();
+  void CreateComponents();
+  void StartJob(const std::vector<std::string> &entries);
   void StartTrack(int k);
   // The CD input's position of the track of entry k (entries name the disc's own numbers).
   int TrackPosition(int k);

@@ -51,12 +51,5 @@ bool DeemphasizeWav(const std::string &fileName) {
   } catch (const std::exception &) {
     copied = false;
   }
-  std::error_code ec;
-  if (copied)
-    std::filesystem::rename(temp, fileName, ec);
-  if (!copied || ec) {
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
-  return true;
+  return ReplaceWithCopy(copied, temp, fileName);
 }

@@ -205,15 +205,69 @@ std::unique_ptr<TAuFileIn> OpenRipFile(const std::string &path, std::string &ref
   return refusal.empty() ? std::move(input) : nullptr;
 }
 
-bool CueSheetToc(const std::string &text, const std::string &folder,
-                 const std::vector<TRipFile> &files, TDiscToc &toc, std::string &refusal) {
-  std::map<std::string, const TRipFile *> byStem;
+namespace {
+
+// What the cue sheet's lines have said so far, read in order.
+struct TCueReading {
+  std::map<std::string, const TRipFile *> ByStem; // the rip's files by lower-case stem
+  std::vector<TCueTrack> Tracks;
+  int32_t FileStart = 0, FileSectors = 0, AudioEnd = -1, LeadOut = -1;
+  bool InData = false, SecondSession = false;
+  std::size_t AudioFiles = 0;
+};
+
+// A FILE line: where the file starts and how many sectors it holds; a data file gives the
+// lead-out, an audio file must be the rip's next one.
+bool ReadCueFile(std::istringstream &line, const std::string &folder,
+                 const std::vector<TRipFile> &files, TCueReading &cue, std::string &refusal) {
+  cue.FileStart += cue.FileSectors;
+  const std::string name = CueFileName(line);
+  std::string type;
+  line >> type;
+  cue.InData = plat::UpperCase(type) == "BINARY" || plat::UpperCase(type) == "MOTOROLA";
+  if (cue.InData) {
+    if (cue.AudioEnd < 0)
+      cue.AudioEnd = cue.FileStart;
+    if (cue.SecondSession)
+      cue.FileStart += DataSessionGap;
+    std::error_code ec;
+    const auto bytes = fs::file_size(fs::path(folder) / name, ec);
+    if (ec) {
+      refusal = GetLanText("RES_Verify_Cue_Data",
+                           "the data track's file %s is not here: the disc's length is not known",
+                           {name});
+      return false;
+    }
+    cue.FileSectors = static_cast<int32_t>(bytes / SectorBytes);
+    cue.LeadOut = cue.FileStart + cue.FileSectors;
+    return true;
+  }
+  if (cue.AudioEnd >= 0) {
+    refusal = GetLanText("RES_Verify_Cue_Data_First",
+                         "the cue sheet puts the audio file %s after a data track", {name});
+    return false;
+  }
+  const auto file = cue.ByStem.find(plat::LowerCase(StemOf(name)));
+  if (file == cue.ByStem.end()) {
+    refusal =
+        GetLanText("RES_Verify_Cue_Missing", "the cue sheet names %s, which is not here", {name});
+    return false;
+  }
+  if (file->second != &files[cue.AudioFiles]) {
+    refusal = GetLanText("RES_Verify_Cue_Order", "the cue sheet names %s as the file of track %s",
+                         {name, std::to_string(cue.AudioFiles + 1)});
+    return false;
+  }
+  ++cue.AudioFiles;
+  cue.FileSectors = static_cast<int32_t>(file->second->Samples / SectorSamples);
+  return true;
+}
+
+// Reads the sheet's lines into tracks and file positions, refusing what the files cannot back.
+bool ReadCueSheet(const std::string &text, const std::string &folder,
+                  const std::vector<TRipFile> &files, TCueReading &cue, std::string &refusal) {
   for (const TRipFile &file : files)
-    byStem[plat::LowerCase(StemOf(file.Name))] = &file;
-  std::vector<TCueTrack> tracks;
-  int32_t fileStart = 0, fileSectors = 0, audioEnd = -1, leadOut = -1;
-  bool inData = false, secondSession = false;
-  std::size_t audioFiles = 0;
+    cue.ByStem[plat::LowerCase(StemOf(file.Name))] = &file;
   std::istringstream lines(text);
   for (std::string raw; std::getline(lines, raw);) {
     std::istringstream line(raw);
@@ -223,60 +277,22 @@ bool CueSheetToc(const std::string &text, const std::string &folder,
     if (keyword.starts_with("\xEF\xBB\xBF")) // a byte-order mark
       keyword.erase(0, 3);
     if (keyword == "FILE") {
-      fileStart += fileSectors;
-      const std::string name = CueFileName(line);
-      std::string type;
-      line >> type;
-      inData = plat::UpperCase(type) == "BINARY" || plat::UpperCase(type) == "MOTOROLA";
-      if (inData) {
-        if (audioEnd < 0)
-          audioEnd = fileStart;
-        if (secondSession)
-          fileStart += DataSessionGap;
-        std::error_code ec;
-        const auto bytes = fs::file_size(fs::path(folder) / name, ec);
-        if (ec) {
-          refusal = GetLanText(
-              "RES_Verify_Cue_Data",
-              "the data track's file %s is not here: the disc's length is not known", {name});
-          return false;
-        }
-        fileSectors = static_cast<int32_t>(bytes / SectorBytes);
-        leadOut = fileStart + fileSectors;
-        continue;
-      }
-      if (audioEnd >= 0) {
-        refusal = GetLanText("RES_Verify_Cue_Data_First",
-                             "the cue sheet puts the audio file %s after a data track", {name});
+      if (!ReadCueFile(line, folder, files, cue, refusal))
         return false;
-      }
-      const auto file = byStem.find(plat::LowerCase(StemOf(name)));
-      if (file == byStem.end()) {
-        refusal = GetLanText("RES_Verify_Cue_Missing", "the cue sheet names %s, which is not here",
-                             {name});
-        return false;
-      }
-      if (file->second != &files[audioFiles]) {
-        refusal =
-            GetLanText("RES_Verify_Cue_Order", "the cue sheet names %s as the file of track %s",
-                       {name, std::to_string(audioFiles + 1)});
-        return false;
-      }
-      ++audioFiles;
-      fileSectors = static_cast<int32_t>(file->second->Samples / SectorSamples);
     } else if (keyword == "TRACK") {
-      TCueTrack &track = tracks.emplace_back();
+      TCueTrack &track = cue.Tracks.emplace_back();
       std::string type;
       line >> track.Number >> type;
       track.Audio = plat::UpperCase(type) == "AUDIO";
-    } else if (keyword == "INDEX" && !tracks.empty()) {
+    } else if (keyword == "INDEX" && !cue.Tracks.empty()) {
       int number = -1;
       std::string time;
       line >> number >> time;
       // An audio track starts in an audio file, a data track in a data file.
       if (number == 1)
-        tracks.back().Lsn =
-            CueTime(time) < 0 || tracks.back().Audio == inData ? -2 : fileStart + CueTime(time);
+        cue.Tracks.back().Lsn = CueTime(time) < 0 || cue.Tracks.back().Audio == cue.InData
+                                    ? -2
+                                    : cue.FileStart + CueTime(time);
     } else if (keyword == "PREGAP") {
       refusal = GetLanText("RES_Verify_Cue_Pregap",
                            "the cue sheet adds a pregap that none of the files holds", {});
@@ -284,23 +300,28 @@ bool CueSheetToc(const std::string &text, const std::string &folder,
     } else if (keyword == "REM") {
       std::string what, session;
       line >> what >> session;
-      secondSession = secondSession ||
-                      (plat::UpperCase(what) == "SESSION" && session != "01" && session != "1");
+      cue.SecondSession = cue.SecondSession ||
+                          (plat::UpperCase(what) == "SESSION" && session != "01" && session != "1");
     }
   }
-  fileStart += fileSectors;
-  if (audioEnd < 0)
-    audioEnd = leadOut = fileStart;
-  if (audioFiles < files.size()) {
-    refusal =
-        GetLanText("RES_Verify_Cue_Extra", "%s is not in the cue sheet", {files[audioFiles].Name});
+  cue.FileStart += cue.FileSectors;
+  if (cue.AudioEnd < 0)
+    cue.AudioEnd = cue.LeadOut = cue.FileStart;
+  if (cue.AudioFiles < files.size()) {
+    refusal = GetLanText("RES_Verify_Cue_Extra", "%s is not in the cue sheet",
+                         {files[cue.AudioFiles].Name});
     return false;
   }
+  return true;
+}
+
+// The disc's table of contents from the tracks read: each in order, inside a file of its kind.
+bool TocFromCue(const TCueReading &cue, TDiscToc &toc, std::string &refusal) {
   toc = {};
-  toc.FirstTrack = tracks.empty() ? 1 : tracks.front().Number;
+  toc.FirstTrack = cue.Tracks.empty() ? 1 : cue.Tracks.front().Number;
   bool dataSeen = false;
-  for (const TCueTrack &track : tracks) {
-    const int32_t end = track.Audio ? audioEnd : leadOut;
+  for (const TCueTrack &track : cue.Tracks) {
+    const int32_t end = track.Audio ? cue.AudioEnd : cue.LeadOut;
     const int32_t previous = toc.Tracks.empty() ? -1 : toc.Tracks.back().Lsn;
     if (track.Lsn < 0 || track.Lsn <= previous || track.Lsn >= end || dataSeen ||
         (toc.Tracks.empty() && !track.Audio) || toc.Tracks.size() == MaxTracks) {
@@ -318,8 +339,16 @@ bool CueSheetToc(const std::string &text, const std::string &folder,
     refusal = GetLanText("RES_Verify_Cue_Empty", "the cue sheet lists no tracks", {});
     return false;
   }
-  toc.LeadOut = leadOut;
+  toc.LeadOut = cue.LeadOut;
   return true;
+}
+
+} // namespace
+
+bool CueSheetToc(const std::string &text, const std::string &folder,
+                 const std::vector<TRipFile> &files, TDiscToc &toc, std::string &refusal) {
+  TCueReading cue;
+  return ReadCueSheet(text, folder, files, cue, refusal) && TocFromCue(cue, toc, refusal);
 }
 
 TDiscToc LengthsToc(const std::vector<TRipFile> &files) {

@@ -68,6 +68,16 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
     : QDialog(owner), Mode(mode), CDHandle(cdHandle), FMp3(mp3), FWma(wma),
       JobList(std::make_unique<std::vector<std::string>>(items)), FEncoded(items.size()),
       FFileTitles(items.size()), FWavIds(items.size()), FItemCount(static_cast<int>(items.size())) {
+  CreateWidgets();
+  CreatePipeline();
+  StartJob();
+  Label1->clear();
+  Label2->clear();
+  FlatGauge1->setTextVisible(false);
+}
+
+// The window's widgets, each named for the tests, laid out, and what the buttons do.
+void TRipForm::CreateWidgets() {
   setObjectName("RipForm");
   setModal(true);
   GroupBox1 = new QGroupBox("Extracting", this);
@@ -113,8 +123,10 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
   connect(btStop, &QPushButton::clicked, this, [this] { btStopClick(); });
   connect(btOpenLog, &QPushButton::clicked, this, [this] { plat::ShellOpen(FJobLog.Path); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-  CreatePipeline();
+}
 
+// Starts the job's first entry as its mode asks; without entries the window ends at once.
+void TRipForm::StartJob() {
   if (Count() > 0) {
     if (Mode == jmCDRip) {
       FJobLog.Log =
@@ -147,9 +159,6 @@ TRipForm::TRipForm(QWidget *owner, int mode, int32_t cdHandle,
     FinishJob();
     CloseLater();
   }
-  Label1->clear();
-  Label2->clear();
-  FlatGauge1->setTextVisible(false);
 }
 
 TRipForm::~TRipForm() { FinishJob(); }

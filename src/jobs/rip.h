@@ -159,6 +159,8 @@ private:
   void ItemDone(int &counter, int k, bool succeeded, const std::string &output);
   // The next item's step after one ended (modes 2 to 6).
   void NextConversion();
+  void CreateWidgets();
+  void StartJob();
 
   // Pipeline steps (modes 2 and 5, and Ogg output in mode 1).
   void CreatePipeline();

@@ -109,6 +109,17 @@ std::array<uint8_t, WavHeaderSize> CDWavHeader(uint32_t dataSize) {
   return h;
 }
 
+bool ReplaceWithCopy(bool copied, const std::string &temp, const std::string &fileName) {
+  std::error_code ec;
+  if (copied)
+    std::filesystem::rename(temp, fileName, ec);
+  if (!copied || ec) {
+    std::filesystem::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
+
 bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length) {
   const int tracks = toc.LastTrack - toc.FirstTrack + 1;
   if (trackNo == 0 && toc.FirstTrack == 1 && tracks >= 1 && Frames(toc.Entries[0]) > 150) {
@@ -272,12 +283,5 @@ bool TCDRipThread::ScaleVolume(const std::string &fileName, int percent, TWindow
   const bool copied = CopyScaled(*in, *out, static_cast<float>(percent) / 100.0f, window);
   in.reset();
   out.reset();
-  std::error_code ec;
-  if (copied)
-    std::filesystem::rename(temp, fileName, ec);
-  if (!copied || ec) {
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
-  return true;
+  return ReplaceWithCopy(copied, temp, fileName);
 }

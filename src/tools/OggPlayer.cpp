@@ -30,12 +30,6 @@ namespace {
 
 QString Q(const std::string &text) { return QString::fromStdString(text); }
 
-QLabel *Label(const char *name, const char *caption, QWidget *parent) {
-  auto *label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  return label;
-}
-
 } // namespace
 
 std::string SampleRateText(std::uint32_t rate) {

@@ -8,6 +8,7 @@
 #include "NewRecordFileForm.h"
 #include "PartFile.h"
 #include "Text.h"
+#include "ToolWidgets.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -98,16 +99,9 @@ bool SameFile(const std::string &a, const std::string &b) {
   return pathA == fs::weakly_canonical(b, errorB) && !errorA && !errorB;
 }
 
-QLabel *Label(const char *name, const char *caption, QWidget *parent) {
-  auto *label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  return label;
-}
-
-QPushButton *Button(const char *name, const char *caption, QWidget *parent) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
+// A button of the media bar, which starts disabled.
+QPushButton *DisabledButton(const char *name, const char *caption, QWidget *parent) {
+  auto *button = Button(name, caption, parent);
   button->setEnabled(false);
   return button;
 }
@@ -221,11 +215,11 @@ QWidget *TfrmRecord::CreateMediaBar() {
   bar->setObjectName("MediaPlayer1");
   bar->setToolTip("The buttons are Play,Stop,Next, Previous, Step, Back, StartRecording, and "
                   "Eject.");
-  btPlay = Button("btPlay", "Play", bar);
-  btStop = Button("btStop", "Stop", bar);
-  btNext = Button("btNext", "Next", bar);
-  btPrev = Button("btPrev", "Prev", bar);
-  btRecord = Button("btRecord", "Record", bar);
+  btPlay = DisabledButton("btPlay", "Play", bar);
+  btStop = DisabledButton("btStop", "Stop", bar);
+  btNext = DisabledButton("btNext", "Next", bar);
+  btPrev = DisabledButton("btPrev", "Prev", bar);
+  btRecord = DisabledButton("btRecord", "Record", bar);
   auto *barLayout = new QHBoxLayout(bar);
   for (QPushButton *button : {btPlay, btStop, btNext, btPrev, btRecord})
     barLayout->addWidget(button);

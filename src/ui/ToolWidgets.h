@@ -1,5 +1,6 @@
 #pragma once
 // Small builders the windows share: widgets named as the language files address them.
+#include <QLabel>
 #include <QPushButton>
 
 // Gives the widget its name and hands it back.
@@ -13,4 +14,9 @@ inline QPushButton *Button(const char *name, const char *caption, QWidget *paren
   auto *button = Named(new QPushButton(caption, parent), name);
   button->setAutoDefault(false);
   return button;
+}
+
+// A label showing caption (UTF-8).
+inline QLabel *Label(const char *name, const char *caption, QWidget *parent) {
+  return Named(new QLabel(QString::fromUtf8(caption), parent), name);
 }

@@ -94,6 +94,16 @@ protected:
     Drives = std::make_unique<TImageDrives>(cues);
     OpenFirst();
   }
+  // A disc of two tracks whose first starts one second into the BIN, after a pregap of 75
+  // sectors of music; its image is name.bin with name.cue.
+  void InsertPregapDisc(const std::string &name) {
+    WriteAudioDisc(Dir.Path(), name, {75 + 20, 15});
+    std::ofstream(Dir.File(name + ".cue")) << "FILE \"" << name << ".bin\" BINARY\n"
+                                           << "  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n"
+                                              "    INDEX 01 00:01:00\n"
+                                              "  TRACK 02 AUDIO\n    INDEX 01 00:01:20\n";
+    Insert({Dir.File(name + ".cue")});
+  }
   void OpenFirst() {
     Handle = OpenFirstDrive();
     ASSERT_NE(Handle, 0);
@@ -194,12 +204,7 @@ TEST_F(RipThread, AReadOffsetShiftsTheTrackWithSilenceBeyondTheDiscsEdges) {
 
 TEST_F(RipThread, AFirstTrackAfterAPregapStartsWhereTheTableSays) {
   // Track 1 begins one second into the BIN; its first sector is sector 75, not 0.
-  WriteAudioDisc(Dir.Path(), "Gap", {75 + 20, 15});
-  std::ofstream(Dir.File("Gap.cue")) << "FILE \"Gap.bin\" BINARY\n"
-                                        "  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n"
-                                        "    INDEX 01 00:01:00\n"
-                                        "  TRACK 02 AUDIO\n    INDEX 01 00:01:20\n";
-  Insert({Dir.File("Gap.cue")});
+  InsertPregapDisc("Gap");
   Rip(1, "One");
   EXPECT_EQ(Bytes(ReadFileBytes(Wav("One")), 44), Bytes(TestAudio(1, 95), 75 * 2352));
 }
@@ -207,12 +212,7 @@ TEST_F(RipThread, AFirstTrackAfterAPregapStartsWhereTheTableSays) {
 // The music before track 1 is track 0: the pregap's sectors, byte-exact, the read offset
 // shifting it like any track.
 TEST_F(RipThread, TheHiddenTrackIsThePregapBeforeTrack1ShiftedByTheReadOffset) {
-  WriteAudioDisc(Dir.Path(), "Hidden", {75 + 20, 15});
-  std::ofstream(Dir.File("Hidden.cue")) << "FILE \"Hidden.bin\" BINARY\n"
-                                           "  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n"
-                                           "    INDEX 01 00:01:00\n"
-                                           "  TRACK 02 AUDIO\n    INDEX 01 00:01:20\n";
-  Insert({Dir.File("Hidden.cue")});
+  InsertPregapDisc("Hidden");
   for (const int32_t offset : {0, 6, -6}) {
     SCOPED_TRACE(offset);
     ASSERT_EQ(ModifyCDParms(Handle, CDParmReadOffset, offset), 1);

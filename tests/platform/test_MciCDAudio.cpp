@@ -29,13 +29,18 @@ std::string Send(const std::string &command, TWindowHandle notify = 0) {
   return result;
 }
 
-TEST(MciCDAudio, PlaysTheRangeAskedForAndNotifiesItsEndOnce) {
-  TTempDir dir;
+// Opens the device on the disc image cue, its sound going to dir's played.raw.
+void OpenCDAudio(const TTempDir &dir, const std::string &cue) {
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", dir.File("played.raw").c_str(), 1);
-  plat::SetCDAudioDevice(WriteAudioDisc(dir.Path(), "Short", {30, 40, 20}));
-  TNotified window;
+  plat::SetCDAudioDevice(cue);
   Send("open cdaudio");
+}
+
+TEST(MciCDAudio, PlaysTheRangeAskedForAndNotifiesItsEndOnce) {
+  TTempDir dir;
+  TNotified window;
+  OpenCDAudio(dir, WriteAudioDisc(dir.Path(), "Short", {30, 40, 20}));
   EXPECT_EQ(Send("status cdaudio position track 2"), "00:02:30");
   EXPECT_EQ(Send("status cdaudio length"), "00:03:15");
   EXPECT_EQ(plat::mciSendString("status cdaudio position track 4"), plat::MciErrOutOfRange);
@@ -64,11 +69,8 @@ TEST(MciCDAudio, PlaysTheRangeAskedForAndNotifiesItsEndOnce) {
 // one (to the end of the disc) ends before it.
 TEST(MciCDAudio, DataTracksAreNeverPlayed) {
   TTempDir dir;
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", dir.File("played.raw").c_str(), 1);
-  plat::SetCDAudioDevice(WriteTestDisc(dir.Path(), "Extra", {{30}, {20}, {40, true, true}}));
   TNotified window;
-  Send("open cdaudio");
+  OpenCDAudio(dir, WriteTestDisc(dir.Path(), "Extra", {{30}, {20}, {40, true, true}}));
   EXPECT_EQ(Send("status cdaudio type track 2"), "audio");
   EXPECT_EQ(Send("status cdaudio type track 3"), "other");
   EXPECT_EQ(plat::mciSendString("play cdaudio from 00:02:50"), plat::MciErrNotAudio);
