@@ -5,24 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-// Serves a request from produce(buffer, bytes), through rest when it is shorter than a frame.
-template <typename TProduce>
-void ServeWholeFrames(TFrameRest &rest, std::uint32_t frameBytes, std::uint8_t *&buffer,
-                      std::uint32_t &bytes, TProduce produce) {
-  if (rest.Take(buffer, bytes))
-    return;
-  if (bytes >= frameBytes)
-    return produce(buffer, bytes);
-  std::uint8_t *frame = nullptr;
-  std::uint32_t got = frameBytes;
-  produce(frame, got);
-  rest.Keep(frame, got, buffer, bytes);
-}
-
-} // namespace
-
 // ---- TFrameRest ----
 
 bool TFrameRest::Take(std::uint8_t *&buffer, std::uint32_t &bytes) {
@@ -110,8 +92,8 @@ void TAudioConverter::FlushInternal() {
 void TAudioConverter::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   if (!FBusy)
     throw EAuException("The Stream is not opened");
-  ServeWholeFrames(FRest, FOutBytes * FOutChannelCount, buffer, bytes,
-                   [this](std::uint8_t *&b, std::uint32_t &n) { Convert(b, n); });
+  FRest.Serve(FOutBytes * FOutChannelCount, buffer, bytes,
+              [this](std::uint8_t *&b, std::uint32_t &n) { Convert(b, n); });
 }
 
 void TAudioConverter::Convert(std::uint8_t *&buffer, std::uint32_t &bytes) {
@@ -214,8 +196,8 @@ void TStereoBalance::Scale(std::uint8_t *data, std::uint32_t bytes, std::uint32_
 void TStereoBalance::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   if (!FBusy)
     throw EAuException("The Stream is not opened");
-  ServeWholeFrames(FRest, FFrameBytes, buffer, bytes,
-                   [this](std::uint8_t *&b, std::uint32_t &n) { BalanceBlock(b, n); });
+  FRest.Serve(FFrameBytes, buffer, bytes,
+              [this](std::uint8_t *&b, std::uint32_t &n) { BalanceBlock(b, n); });
 }
 
 void TStereoBalance::BalanceBlock(std::uint8_t *&buffer, std::uint32_t &bytes) {

@@ -19,6 +19,20 @@ public:
   void Keep(const std::uint8_t *data, std::uint32_t count, std::uint8_t *&buffer,
             std::uint32_t &bytes);
   void Clear() { FOffset = FEnd = 0; }
+  // Serves a request from produce(buffer, bytes), through the rest when it is shorter than a
+  // frame of frameBytes.
+  template <typename TProduce>
+  void Serve(std::uint32_t frameBytes, std::uint8_t *&buffer, std::uint32_t &bytes,
+             TProduce produce) {
+    if (Take(buffer, bytes))
+      return;
+    if (bytes >= frameBytes)
+      return produce(buffer, bytes);
+    std::uint8_t *frame = nullptr;
+    std::uint32_t got = frameBytes;
+    produce(frame, got);
+    Keep(frame, got, buffer, bytes);
+  }
 
 private:
   std::vector<std::uint8_t> FData;

@@ -74,15 +74,8 @@ void TDeemphasis::FlushInternal() {
 void TDeemphasis::GetDataInternal(std::uint8_t *&buffer, std::uint32_t &bytes) {
   if (!FBusy)
     throw EAuException("The Stream is not opened");
-  if (FRest.Take(buffer, bytes))
-    return;
-  if (bytes >= FFrameBytes)
-    return FilterBlock(buffer, bytes);
-  // An empty answer would end the stream: a request shorter than a frame gets a whole one.
-  std::uint8_t *frame = nullptr;
-  std::uint32_t got = FFrameBytes;
-  FilterBlock(frame, got);
-  FRest.Keep(frame, got, buffer, bytes);
+  FRest.Serve(FFrameBytes, buffer, bytes,
+              [this](std::uint8_t *&b, std::uint32_t &n) { FilterBlock(b, n); });
 }
 
 void TDeemphasis::FilterBlock(std::uint8_t *&buffer, std::uint32_t &bytes) {
