@@ -1,9 +1,9 @@
 #include "DeemphasizeWav.h"
 
 #include "AuWaveIn.h"
+#include "CDWav.h"
 #include "Deemphasis.h"
 #include "Streams.h"
-#include "ripthread.h"
 
 #include <filesystem>
 #include <memory>

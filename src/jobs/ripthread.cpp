@@ -48,11 +48,6 @@ int64_t Frames(const TTocEntry &entry) {
   return entry.Address[1] * 4500 + entry.Address[2] * 75 + entry.Address[3];
 }
 
-void PutLE32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // Scales the whole 16-bit little-endian samples of a block in place; results beyond 16 bits
 // are held at the limits instead of wrapping round into noise.
 void ScaleSamples(uint8_t *data, size_t bytes, float factor) {
@@ -91,34 +86,6 @@ bool CopyScaled(TStream &in, TStream &out, float factor, TWindowHandle window) {
 }
 
 } // namespace
-
-std::array<uint8_t, WavHeaderSize> CDWavHeader(uint32_t dataSize) {
-  std::array<uint8_t, WavHeaderSize> h{};
-  std::copy_n("RIFF", 4, h.begin());
-  PutLE32(&h[4], dataSize + 36);
-  std::copy_n("WAVEfmt ", 8, h.begin() + 8);
-  PutLE32(&h[16], 16);
-  h[20] = 1; // PCM
-  h[22] = 2; // channels
-  PutLE32(&h[24], 44100);
-  PutLE32(&h[28], 44100 * 4);
-  h[32] = 4;  // block align
-  h[34] = 16; // bits a sample
-  std::copy_n("data", 4, h.begin() + 36);
-  PutLE32(&h[40], dataSize);
-  return h;
-}
-
-bool ReplaceWithCopy(bool copied, const std::string &temp, const std::string &fileName) {
-  std::error_code ec;
-  if (copied)
-    std::filesystem::rename(temp, fileName, ec);
-  if (!copied || ec) {
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
-  return true;
-}
 
 bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length) {
   const int tracks = toc.LastTrack - toc.FirstTrack + 1;

@@ -1,6 +1,7 @@
 #pragma once
 // The worker that reads one audio track from the CD drive library into a WAV file, and
 // reports its progress and end to a job window with WM_JOBINFO messages.
+#include "CDWav.h"
 #include "ChecksumThread.h"
 #include "Messages.h"
 #include "akrip32.h"
@@ -42,7 +43,6 @@ constexpr std::uint32_t RipBlockSectors = 10;
 // more than the copy itself, and each write wakes the checksum thread, which costs the reader
 // more than the summing would at half a megabyte.
 constexpr std::size_t RipWriteBytes = 1 << 22;
-constexpr std::uint32_t WavHeaderSize = 44;
 
 // What a rip thread takes from the settings, handed to it when it is created.
 struct TRipSettings {
@@ -120,11 +120,3 @@ private:
 // contents with MSF addresses; false when there is no such track. Track 0 is the pregap before
 // a track 1 that starts past sector 0 (HiddenTrack.h tells whether it holds music).
 bool TrackSectors(const TToc &toc, int trackNo, uint32_t &start, uint32_t &length);
-
-// The 44-byte header of a 44.1 kHz, 16-bit stereo PCM WAV file holding dataSize bytes.
-std::array<uint8_t, WavHeaderSize> CDWavHeader(uint32_t dataSize);
-
-// Ends the filtering of fileName into its copy temp: a whole copy (copied) takes the file's
-// name in one rename; otherwise, or when the rename fails, the copy is removed, the file stays
-// as it was and the result is false.
-bool ReplaceWithCopy(bool copied, const std::string &temp, const std::string &fileName);
