@@ -1,5 +1,7 @@
 #include "TerminalProgress.h"
 
+#include "Text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -11,13 +13,6 @@ namespace {
 
 // Speed and time left need a little time and audio behind them to mean anything.
 constexpr double MinElapsed = 0.5;
-
-std::string MinutesSeconds(double seconds) {
-  const long whole = std::lround(std::max(seconds, 0.0));
-  char text[32];
-  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-  return text;
-}
 
 double SecondsBetween(TTerminalProgress::TClock::time_point from,
                       TTerminalProgress::TClock::time_point to) {
@@ -79,8 +74,8 @@ void TTerminalProgress::Show(const std::string &item, int percent, double second
     const double jobDone = FDoneSeconds + stepDone;
     const double total = FJobSeconds > 0 ? std::max(FJobSeconds, jobDone) : seconds;
     const double pace = (FJobSeconds > 0 ? SecondsBetween(FJobStart, now) : stepElapsed) / jobDone;
-    text += ", " + std::string(speed) + "x real time, " + MinutesSeconds((total - jobDone) * pace) +
-            " left";
+    text += ", " + std::string(speed) + "x real time, " +
+            plat::ClockTime(std::lround(std::max((total - jobDone) * pace, 0.0))) + " left";
   }
   // A line that wraps cannot be rewritten: the item gives way, to the last column left free.
   const std::size_t room = FColumns > Characters(text) + 1 ? FColumns - Characters(text) - 1 : 0;

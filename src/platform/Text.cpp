@@ -118,6 +118,11 @@ std::string LowerCase(const std::string &text) {
 
 bool SameText(const std::string &a, const std::string &b) { return UpperCase(a) == UpperCase(b); }
 
+std::string ClockTime(long seconds) {
+  const long rest = seconds % 60;
+  return std::to_string(seconds / 60) + ":" + (rest < 10 ? "0" : "") + std::to_string(rest);
+}
+
 std::string SysErrorMessage(int error) {
   char buffer[256];
   return strerror_r(error, buffer, sizeof buffer); // the GNU form returns the text

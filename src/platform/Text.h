@@ -18,5 +18,7 @@ std::string LowerCase(const std::string &text);
 int StrToInt(const std::string &text);
 // The system's text for an errno value.
 std::string SysErrorMessage(int error);
+// Whole seconds as a clock shows them, minutes and two-digit seconds: 187 gives "3:07".
+std::string ClockTime(long seconds);
 
 } // namespace plat

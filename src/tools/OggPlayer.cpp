@@ -168,7 +168,7 @@ void TfrmOggPlayer::Play(const std::string &file) {
   lFileName->setText(Q(std::filesystem::path(file).stem().string()));
   FTotalSeconds = static_cast<std::int32_t>(input->TotalTime());
   lSampleRate->setText(Q(SampleRateText(input->SampleRate())));
-  lTotalTime->setText(Q(MinutesSeconds(FTotalSeconds)));
+  lTotalTime->setText(Q(plat::ClockTime(FTotalSeconds)));
   ShowTags(*input);
   StereoBalance1->SetInput(input);
   DXAudioOut1->Run();
@@ -203,7 +203,7 @@ void TfrmOggPlayer::Timer2Timer() {
   if (PlayMs >= FTotalSeconds * 1000)
     return;
   PlayMs += 500;
-  lCurrentTime->setText(Q(MinutesSeconds(PlayMs / 1000)));
+  lCurrentTime->setText(Q(plat::ClockTime(PlayMs / 1000)));
 }
 
 void TfrmOggPlayer::ScrollBar1Scroll(int position) {

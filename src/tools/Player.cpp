@@ -5,6 +5,7 @@
 #include "Global.h"
 #include "Messages.h"
 #include "SoundFiles.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <ostream>
@@ -18,11 +19,6 @@ void ConnectPlayer(TAuInput &input, TStereoBalance &balance, TDXAudioOut &output
   output.SetPollingInterval(200);
   output.SetFramesInBuffer(65536);
   output.SetSpeedFactor(1.0f);
-}
-
-std::string MinutesSeconds(long seconds) {
-  const long rest = seconds % 60;
-  return std::to_string(seconds / 60) + ":" + (rest < 10 ? "0" : "") + std::to_string(rest);
 }
 
 int PlayFile(const std::string &file, std::ostream &err, bool showPosition,
@@ -54,8 +50,8 @@ int PlayFile(const std::string &file, std::ostream &err, bool showPosition,
     }
     plat::WaitMessages(stop && *stop ? 20 : 250);
     if (showPosition)
-      err << "\r" << MinutesSeconds(std::min<long>(input->Position() / bytesPerSecond, total))
-          << " / " << MinutesSeconds(total) << std::flush;
+      err << "\r" << plat::ClockTime(std::min<long>(input->Position() / bytesPerSecond, total))
+          << " / " << plat::ClockTime(total) << std::flush;
   }
   if (showPosition)
     err << "\n";

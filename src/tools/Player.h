@@ -16,9 +16,6 @@ class TStereoBalance;
 // stays as it is.
 void ConnectPlayer(TAuInput &input, TStereoBalance &balance, TDXAudioOut &output);
 
-// Whole seconds as minutes and two-digit seconds: 187 gives "3:07".
-std::string MinutesSeconds(long seconds);
-
 // Plays a WAV, Ogg Vorbis, FLAC or Opus file to its end. With showPosition, the position and the
 // length ("\r0:05 / 3:07") are written to err as it plays. 0 at the end of the whole file; 1,
 // with the reason written to err, when the file cannot be played, the sound device fails, the
